@@ -1,0 +1,13 @@
+# One interface target carries the compile options every Korvex target shares.
+add_library(korvex_options INTERFACE)
+target_compile_options(korvex_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(korvex_options INTERFACE
+    QT_NO_FOREACH
+    KORVEX_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    KORVEX_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    KORVEX_VERSION_REVISION=${PROJECT_VERSION_PATCH})
+if(KORVEX_SANITIZE)
+    target_compile_options(korvex_options INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(korvex_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,17 @@
+# korvex_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... LABELS core ...)
+# Each test is its own executable run headless; it links the libraries it
+# exercises instead of compiling production sources into itself.
+function(korvex_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE korvex_options Qt6::Test ${T_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        LABELS "${T_LABELS}"
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};KORVEX_RESOURCE_DIR=${PROJECT_SOURCE_DIR}/resources;${T_ENV}")
+endfunction()

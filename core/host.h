@@ -1,0 +1,232 @@
+#pragma once
+// The spreadsheet host as Korvex sees it: a small object model (application,
+// workbooks, sheets, windows, ranges, page setups) with exactly the operations
+// the program drives. Two implementations stand behind it: LibreOffice Calc over
+// UNO (hosts/calc) and an in-memory host for tests and demos (hosts/sim).
+//
+// Every object is a handle that may outlive what it names: the user can close a
+// book or quit the host between two calls. Any call may therefore fail, and every
+// failure surfaces as HostError, whatever the implementation's own error type.
+// Callers pick one of three styles at the call site: let it propagate, catch and
+// skip the step, or catch and show their window's message.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace korvex::host {
+
+class HostError : public std::runtime_error {
+public:
+    explicit HostError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Values are the spreadsheet's own constants, so they can be stored and compared
+// with what users of that spreadsheet know.
+enum class LookIn { Formulas = -4123, Values = -4163, Comments = -4144 };
+enum class LookAt { Whole = 1, Part = 2 };
+enum class SearchOrder { ByRows = 1, ByColumns = 2 };
+enum class SearchDirection { Next = 1, Previous = 2 };
+enum class WindowState { Maximized = -4137, Minimized = -4140, Normal = -4143 };
+enum class Dialog { PageSetup = 7, Print = 8 };
+
+class Range;
+class Sheet;
+class Window;
+class Workbook;
+class Application;
+using RangePtr = std::shared_ptr<Range>;
+using SheetPtr = std::shared_ptr<Sheet>;
+using WindowPtr = std::shared_ptr<Window>;
+using WorkbookPtr = std::shared_ptr<Workbook>;
+using ApplicationPtr = std::shared_ptr<Application>;
+
+struct FindOptions {
+    QString what;
+    RangePtr after; // null: start from the range's first cell, as the spreadsheet does
+    LookIn lookIn = LookIn::Formulas;
+    LookAt lookAt = LookAt::Part;
+    SearchOrder searchOrder = SearchOrder::ByRows;
+    SearchDirection searchDirection = SearchDirection::Next;
+    bool matchCase = false;
+    bool matchByte = false;
+};
+
+struct ReplaceOptions {
+    QString what;
+    QString replacement;
+    LookAt lookAt = LookAt::Part;
+    SearchOrder searchOrder = SearchOrder::ByRows;
+    bool matchCase = false;
+    bool matchByte = false;
+};
+
+// The page-setup properties Korvex copies, in the order it copies them.
+enum class PageProperty {
+    PrintTitleRows,
+    PrintTitleColumns,
+    PrintArea,
+    LeftHeader,
+    CenterHeader,
+    RightHeader,
+    LeftFooter,
+    CenterFooter,
+    RightFooter,
+    LeftMargin,
+    RightMargin,
+    TopMargin,
+    BottomMargin,
+    HeaderMargin,
+    FooterMargin,
+    PrintHeadings,
+    PrintGridlines,
+    PrintComments,
+    PrintQuality,
+    CenterHorizontally,
+    CenterVertically,
+    Orientation,
+    Draft,
+    PaperSize,
+    FirstPageNumber,
+    Order,
+    BlackAndWhite,
+    Zoom,
+};
+constexpr int PagePropertyCount = 28;
+const char* pagePropertyName(PageProperty p);
+
+// Constants of the page-setup values, again the spreadsheet's own.
+namespace page {
+constexpr int Portrait = 1;
+constexpr int Landscape = 2;
+constexpr int DownThenOver = 1;
+constexpr int OverThenDown = 2;
+constexpr int PrintNoComments = -4142;
+constexpr int PrintInPlace = 16;
+constexpr int PrintSheetEnd = 1;
+constexpr int PaperA4 = 9;
+constexpr int PaperLetter = 1;
+constexpr int FirstPageAutomatic = -4105;
+} // namespace page
+
+// Value types: text properties are QString, margins double (points), flags bool,
+// the rest int. Zoom is an int percentage, or bool false for "fit to pages".
+class PageSetup {
+public:
+    virtual ~PageSetup() = default;
+    virtual QVariant get(PageProperty p) const = 0;
+    virtual void set(PageProperty p, const QVariant& value) = 0;
+};
+using PageSetupPtr = std::shared_ptr<PageSetup>;
+
+class Range {
+public:
+    virtual ~Range() = default;
+    // The cell's value as the spreadsheet's Value gives it: a number, text, or
+    // an invalid QVariant for an empty cell. Writing text that starts with "="
+    // enters a formula.
+    virtual QVariant value() const = 0;
+    virtual void setValue(const QVariant& value) = 0;
+    virtual int row() const = 0;    // 1-based
+    virtual int column() const = 0; // 1-based
+    // "$B$12" by default; rowAbsolute false gives "$B12".
+    virtual QString address(bool rowAbsolute = true, bool columnAbsolute = true) const = 0;
+    virtual void activate() = 0;
+    virtual void select() = 0;
+    virtual RangePtr find(const FindOptions& options) = 0; // null when nothing matches
+    virtual RangePtr findNext(const RangePtr& after) = 0;  // settings of the last find
+    virtual bool replace(const ReplaceOptions& options) = 0;
+};
+
+class Sheet {
+public:
+    virtual ~Sheet() = default;
+    virtual QString name() const = 0;
+    virtual bool isWorksheet() const = 0; // false for chart sheets
+    virtual void activate() = 0;
+    // Worksheet-only operations; a chart sheet raises HostError.
+    virtual RangePtr cells() = 0;
+    virtual RangePtr cell(int row, int column) = 0;
+    virtual RangePtr range(const QString& address) = 0;
+    virtual PageSetupPtr pageSetup() = 0;
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+    virtual QString caption() const = 0;
+    virtual bool visible() const = 0;
+    virtual QStringList selectedSheets() const = 0; // grouped sheets, tab order
+};
+
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+    virtual QString name() const = 0;
+    virtual void activate() = 0;
+    virtual void close(std::optional<bool> saveChanges = std::nullopt) = 0;
+    virtual SheetPtr activeSheet() = 0;
+    // Sheets: every sheet in tab order; worksheets: chart sheets left out.
+    virtual int sheetCount() = 0;
+    virtual SheetPtr sheet(int index) = 0; // 1-based
+    virtual SheetPtr sheet(const QString& name) = 0;
+    virtual int worksheetCount() = 0;
+    virtual SheetPtr worksheet(int index) = 0; // 1-based
+    virtual SheetPtr worksheet(const QString& name) = 0;
+    // Groups the named sheets (the first becomes the active one).
+    virtual void selectSheets(const QStringList& names) = 0;
+    virtual int windowCount() = 0;
+    virtual WindowPtr window(int index) = 0; // 1-based
+};
+
+struct OpenOptions {
+    bool notify = false;
+    bool addToMru = false;
+};
+
+class Application {
+public:
+    virtual ~Application() = default;
+    // Workbooks, in the host's order. Lookups of a missing name raise HostError.
+    virtual int workbookCount() = 0;
+    virtual WorkbookPtr workbook(int index) = 0; // 1-based
+    virtual WorkbookPtr workbook(const QString& name) = 0;
+    virtual WorkbookPtr openWorkbook(const QString& path, std::optional<OpenOptions> = {}) = 0;
+    // Windows by caption; a book shown in one window has its own name as caption.
+    virtual WindowPtr window(const QString& caption) = 0;
+    virtual WorkbookPtr activeWorkbook() = 0;
+    virtual SheetPtr activeSheet() = 0;
+    virtual RangePtr activeCell() = 0;
+    // Shows one of the host's dialogs on the active book and waits until it closes.
+    virtual bool showDialog(Dialog dialog) = 0;
+
+    virtual QString name() const = 0; // the title used to bring it to the front
+    virtual QString version() const = 0;
+    virtual QString path() const = 0;
+    virtual QString startupPath() const = 0;
+    virtual bool visible() const = 0;
+    virtual void setVisible(bool visible) = 0;
+    virtual WindowState windowState() const = 0;
+    virtual void setWindowState(WindowState state) = 0;
+    virtual void bringToFront() = 0;
+};
+
+// Finds or starts the host. attach() is called before every user action, so it
+// must be cheap when the host is already known and still alive.
+class Connector {
+public:
+    virtual ~Connector() = default;
+    virtual ApplicationPtr attach() = 0; // the running host, or null
+    virtual ApplicationPtr start() = 0;  // a new host, or null when it cannot start
+};
+
+} // namespace korvex::host

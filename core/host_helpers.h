@@ -1,0 +1,54 @@
+#pragma once
+// Korvex_M02: the only place that finds, starts, shows and queries the host.
+// Most procedures re-attach first, so every user action works on the host that
+// runs at that moment. Each keeps its documented failure style: "propagates"
+// lets HostError reach the caller, "skipped" swallows every failing step.
+
+#include "host.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace korvex::host {
+class Connector;
+}
+
+namespace Korvex_M02 {
+
+struct CellPos {
+    QString Book;
+    QString Sheet;
+    int Row = 0; // 1-based; wide enough for any sheet
+    int Col = 0;
+};
+
+// Which host the program talks to (chosen once at start-up).
+void SetConnector(std::shared_ptr<korvex::host::Connector> connector);
+korvex::host::Connector* CurrentConnector();
+
+bool AttachExcel();                                       // never throws
+void StartExcel(const QString& filePath);                 // skipped
+void OpenFolderBooks(const QString& folder);              // propagates
+void OpenBook(const QString& filePath, bool addToRecent); // propagates
+void ShowExcel();                                         // skipped
+void ActivateExcel();                                     // skipped
+void CloseBook(const QString& bookName, std::optional<bool> saveChanges = std::nullopt); // skipped
+// Visible workbooks. No host: false and the list untouched. Otherwise the list
+// is refilled; true when at least one name was added. Propagates.
+bool ListBooks(QStringList& list);
+// Worksheets of the book in tab order (chart sheets left out). No host: the
+// list untouched. Propagates (an unknown book raises HostError).
+void ListSheets(QStringList& list, const QString& bookName);
+QString GetCellValue();                   // propagates; beeps without host
+void SetCellValue(const QVariant& value); // propagates; beeps without host
+void GetCurrentPos(CellPos& pos);         // propagates; no attach
+void GoToPos(const CellPos& pos);         // propagates
+bool IsBookOpen(const QString& bookName); // case-sensitive; propagates
+bool IsSheetExist(const QString& bookName, const QString& sheetName); // propagates
+// Copies the page setup property by property in the fixed order; stops at the
+// first one the host refuses (propagates).
+void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source);
+
+} // namespace Korvex_M02

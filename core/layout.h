@@ -1,0 +1,33 @@
+#pragma once
+// Window geometry, list fonts, always-in-front order and the result grid's
+// print settings, kept in the settings file (geometry in twips) and PrnFile.
+
+#include <QByteArray>
+
+class QWidget;
+
+namespace Korvex_M01 {
+
+constexpr int TwipsPerPixel = 15; // at 96 dpi
+
+void SaveFormPos(QWidget* window, bool withSize);
+void LoadFormPos(QWidget* window, bool withSize);
+void SaveCtlPos(QWidget* window, QWidget* control);
+void LoadCtlPos(QWidget* window, QWidget* control);
+void SaveFont(QWidget* window, QWidget* control);
+void LoadFont(QWidget* window, QWidget* control);
+// True when the user confirmed a font (applied to the control); false on cancel.
+bool SelectFont(QWidget* control);
+void SetTopMost(QWidget* window, bool onTop);
+
+// Anything that can hand over and take back an opaque printer-settings block.
+class PrintSettingsHolder {
+public:
+    virtual ~PrintSettingsHolder() = default;
+    virtual QByteArray printerSettings() const = 0;
+    virtual void setPrinterSettings(const QByteArray& block) = 0;
+};
+void PrintSetting(bool load, PrintSettingsHolder& grid);
+void ClearPrintSetting(PrintSettingsHolder& grid);
+
+} // namespace Korvex_M01

@@ -1,0 +1,69 @@
+#include "scripted_ui.h"
+
+namespace korvex::test {
+
+ScriptedUi::ScriptedUi() {
+    setUi(this);
+}
+ScriptedUi::~ScriptedUi() {
+    setUi(nullptr);
+}
+
+static int firstButton(int style) {
+    switch (style & 0x0F) {
+    case mb::AbortRetryIgnore:
+        return answer::Abort;
+    case mb::YesNoCancel:
+    case mb::YesNo:
+        return answer::Yes;
+    case mb::RetryCancel:
+        return answer::Retry;
+    default:
+        return answer::Ok;
+    }
+}
+
+int ScriptedUi::message(QWidget*, const MessageRequest& request) {
+    messages.append(request);
+    if (onMessage)
+        return onMessage(request);
+    if (m_messageAnswers.empty())
+        return firstButton(request.style);
+    const int a = m_messageAnswers.front();
+    m_messageAnswers.pop_front();
+    return a;
+}
+
+QStringList ScriptedUi::openFiles(QWidget*, const OpenFilesRequest& request) {
+    fileRequests.append(request);
+    if (m_files.empty())
+        return {};
+    QStringList files = m_files.front();
+    m_files.pop_front();
+    return files;
+}
+
+std::optional<FontChoice> ScriptedUi::chooseFont(QWidget*, const FontChoice&) {
+    ++fontRequests;
+    if (m_fonts.empty())
+        return std::nullopt;
+    auto f = m_fonts.front();
+    m_fonts.pop_front();
+    return f;
+}
+
+QStringList ScriptedUi::messageIds() const {
+    QStringList ids;
+    for (const auto& m : messages)
+        ids << m.text.section(QLatin1Char('\n'), 0, 0).trimmed();
+    return ids;
+}
+
+void ScriptedUi::clear() {
+    messages.clear();
+    fileRequests.clear();
+    fontRequests = 0;
+    beeps = 0;
+}
+
+} // namespace korvex::test

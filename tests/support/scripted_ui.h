@@ -1,0 +1,48 @@
+#pragma once
+// A dialog seam for tests: records every question and answers from a queue
+// set up beforehand, so no test ever blocks on a modal dialog.
+
+#include "ui_seam.h"
+
+#include <QList>
+
+#include <deque>
+#include <functional>
+
+namespace korvex::test {
+
+class ScriptedUi : public UiSeam {
+public:
+    ScriptedUi();  // installs itself
+    ~ScriptedUi(); // restores the desktop seam
+
+    // Answers to hand out, oldest first. When a queue is empty: message boxes
+    // answer with their first button, file dialogs are cancelled (empty list),
+    // font dialogs are cancelled.
+    void queueMessageAnswer(int answer) { m_messageAnswers.push_back(answer); }
+    void queueFiles(const QStringList& files) { m_files.push_back(files); }
+    void queueFont(const std::optional<FontChoice>& font) { m_fonts.push_back(font); }
+    // Runs instead of the queued answer (e.g. to act while a box is "open").
+    std::function<int(const MessageRequest&)> onMessage;
+
+    QList<MessageRequest> messages;
+    QList<OpenFilesRequest> fileRequests;
+    int fontRequests = 0;
+    int beeps = 0;
+
+    int message(QWidget* parent, const MessageRequest& request) override;
+    QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override;
+    std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& initial) override;
+    void beep() override { ++beeps; }
+
+    // The identifiers (first line of the text) of the boxes shown so far.
+    QStringList messageIds() const;
+    void clear();
+
+private:
+    std::deque<int> m_messageAnswers;
+    std::deque<QStringList> m_files;
+    std::deque<std::optional<FontChoice>> m_fonts;
+};
+
+} // namespace korvex::test
