@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts Korvex. Without KORVEX_HOST it works with
+# LibreOffice Calc (started on demand); KORVEX_HOST=sim:<fixture> starts it on
+# the simulated host instead, e.g. KORVEX_HOST=sim:resources/demo.kvx.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+bash scripts/build.sh "$root/build"
+if [ -z "${KORVEX_HOST:-}" ] && [ -x scripts/calc-accept-pipe.sh ]; then
+    # Let a LibreOffice the user starts later be found by Korvex too.
+    bash scripts/calc-accept-pipe.sh
+fi
+exec "$root/build/bin/korvex"
