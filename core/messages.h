@@ -3,16 +3,33 @@
 // the work database and shown in a box titled "Korvex".
 
 #include <QString>
+#include <QStringList>
 
+class QSqlDatabase;
 class QWidget;
 
 namespace Korvex_M01 {
 
 // Shows the catalogue message; an unknown identifier beeps and shows the bare
 // identifier with OK and Cancel. Returns the button pressed (callers ignore it).
+// Throws std::runtime_error when the catalogue cannot be read.
 int ShowMsg(const QString& messageId, QWidget* parent = nullptr);
 // A message box titled "Korvex"; the help file is used only with a context.
 int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile = QString(),
              const int* helpContext = nullptr, QWidget* parent = nullptr);
 
 } // namespace Korvex_M01
+
+namespace korvex {
+
+// Runs a catalogue seed script (statements separated by ';', "--" comments
+// allowed) on an open database as one transaction: either every statement
+// takes effect or none does. Throws std::runtime_error naming the statement
+// that failed.
+void SeedCatalogue(QSqlDatabase& db, const QString& sqlText);
+
+// The statements of a script, split at ';' outside quoted text, comments and
+// blank statements dropped.
+QStringList SplitSqlScript(const QString& sqlText);
+
+} // namespace korvex

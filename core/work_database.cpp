@@ -1,1 +1,308 @@
-// placeholder
+#include "work_database.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+std::function<void(Korvex_C01::CompactStep)> Korvex_C01::CompactionHook;
+
+namespace {
+
+QAtomicInteger<int> g_connectionSerial;
+
+QString nextConnectionName(const char* role) {
+    return QStringLiteral("korvex_%1_%2")
+        .arg(QLatin1String(role))
+        .arg(g_connectionSerial.fetchAndAddRelaxed(1));
+}
+
+[[noreturn]] void fail(const QString& text) {
+    throw std::runtime_error(text.toStdString());
+}
+
+QString nativeName(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// QSQLITE "opens" any file, even one that is not a database at all; only the
+// first real read of the schema tells. Reading the schema writes nothing, so a
+// file that fails here is left exactly as it was.
+void verifySqliteFile(QSqlDatabase& db, const QString& path) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA schema_version;")) || !q.next())
+        fail(QStringLiteral("作業データベース %1 は SQLite データベースとして読めません"
+                            "（壊れているか、別の種類のファイルです）。\n%2")
+                 .arg(nativeName(path), q.lastError().text()));
+    q.finish();
+    if (!q.exec(QStringLiteral("select count(*) from sqlite_master;")) || !q.next())
+        fail(QStringLiteral("作業データベース %1 の表の一覧を読めません。\n%2")
+                 .arg(nativeName(path), q.lastError().text()));
+}
+
+// Opens a private connection; the caller removes it with closeConnection().
+QSqlDatabase openConnection(const QString& name, const QString& path) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        const QString why = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        fail(QStringLiteral("作業データベース %1 を開けません。\n%2").arg(nativeName(path), why));
+    }
+    return db;
+}
+
+void closeConnection(const QString& name) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// A closed connection on scope exit, whatever path leaves it.
+class ScopedConnection {
+public:
+    ScopedConnection(const QString& name, const QString& path)
+        : m_name(name), m_db(openConnection(name, path)) {}
+    ~ScopedConnection() {
+        m_db = QSqlDatabase();
+        closeConnection(m_name);
+    }
+    ScopedConnection(const ScopedConnection&) = delete;
+    ScopedConnection& operator=(const ScopedConnection&) = delete;
+    QSqlDatabase& db() { return m_db; }
+
+private:
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
+long errorNumber(const QSqlError& e) {
+    bool ok = false;
+    const long n = e.nativeErrorCode().toLong(&ok);
+    return ok && n != 0 ? n : 1;
+}
+
+void syncPath(const QString& path, bool directory) {
+    const QByteArray p = QFile::encodeName(path);
+    const int fd = ::open(p.constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void runHook(Korvex_C01::CompactStep step) {
+    if (Korvex_C01::CompactionHook)
+        Korvex_C01::CompactionHook(step);
+}
+
+QString sqlLiteral(const QString& text) {
+    QString t = text;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+} // namespace
+
+Korvex_C01::Korvex_C01() : m_connectionName(nextConnectionName("workdb")) {}
+
+Korvex_C01::~Korvex_C01() {
+    DisConnect();
+}
+
+QSqlDatabase Korvex_C01::DBase() const {
+    if (!m_connected)
+        return QSqlDatabase();
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void Korvex_C01::Connect(const QString& DB_Name) {
+    if (m_connected)
+        return;
+    // SQLite would silently create a missing file; a missing work database is
+    // an error, not an invitation to start an empty one.
+    const QFileInfo info(DB_Name);
+    if (!info.exists())
+        fail(QStringLiteral("作業データベース %1 が見つかりません。").arg(nativeName(DB_Name)));
+    if (!info.isFile())
+        fail(QStringLiteral("作業データベース %1 はファイルではありません。")
+                 .arg(nativeName(DB_Name)));
+
+    QSqlDatabase db = openConnection(m_connectionName, DB_Name);
+    try {
+        verifySqliteFile(db, DB_Name);
+    } catch (...) {
+        db = QSqlDatabase();
+        closeConnection(m_connectionName);
+        throw;
+    }
+    {
+        QSqlQuery q(db);
+        // A read-only folder cannot take a WAL file; SQLite then keeps its
+        // rollback journal, which is still correct, so the answer is not checked.
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL;"));
+        q.finish();
+        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
+    }
+    m_connected = true;
+}
+
+QSqlQuery Korvex_C01::OpenRecordset(const QString& RecName) {
+    return OpenRecordset(RecName, {});
+}
+
+QSqlQuery Korvex_C01::OpenRecordset(const QString& RecName, const QVariantList& binds) {
+    if (!m_connected)
+        fail(QStringLiteral("作業データベースに接続していません。"));
+    QSqlQuery q(DBase());
+    const QString sql = TranslateSql(RecName);
+    if (!q.prepare(sql))
+        fail(QStringLiteral("作業データベースの読み出しに失敗しました。\n%1\n%2")
+                 .arg(sql, q.lastError().text()));
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
+    if (!q.exec())
+        fail(QStringLiteral("作業データベースの読み出しに失敗しました。\n%1\n%2")
+                 .arg(sql, q.lastError().text()));
+    return q;
+}
+
+void Korvex_C01::Commit() {
+    // Every statement has already been committed by SQLite's autocommit.
+}
+
+void Korvex_C01::Rollback() {
+    // Nothing to undo: see Commit.
+}
+
+void Korvex_C01::DisConnect() {
+    if (!m_connected)
+        return;
+    m_connected = false;
+    closeConnection(m_connectionName);
+}
+
+long Korvex_C01::Execute(const QString& Sql_Str, bool CommitFlg) {
+    if (!m_connected)
+        return 0;
+    QSqlQuery q(DBase());
+    if (!q.exec(TranslateSql(Sql_Str)))
+        return errorNumber(q.lastError());
+    q.finish();
+    if (CommitFlg)
+        Commit();
+    return 0;
+}
+
+void Korvex_C01::Compact_Database(const QString& DB_Name) {
+    if (m_connected)
+        fail(QStringLiteral("作業データベースの接続中は最適化できません。"));
+    const QFileInfo info(DB_Name);
+    if (!info.isFile())
+        fail(QStringLiteral("作業データベース %1 が見つかりません。").arg(nativeName(DB_Name)));
+
+    // The copy is written beside the database so that the final rename stays on
+    // one file system and is atomic.
+    const QString db = info.absoluteFilePath();
+    const QString tmp = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+                        QStringLiteral("_tmp.mdb");
+    if (QFileInfo::exists(tmp) && !QFile::remove(tmp))
+        fail(QStringLiteral("前回の一時ファイル %1 を削除できません。").arg(nativeName(tmp)));
+    runHook(CompactStep::StaleRemoved);
+
+    try {
+        {
+            ScopedConnection src(nextConnectionName("compact"), db);
+            verifySqliteFile(src.db(), db);
+            QSqlQuery q(src.db());
+            // Fold any WAL content into the main file first, so that nothing
+            // lives only in a WAL file that belongs to the file being replaced.
+            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"));
+            q.finish();
+            if (!q.exec(QStringLiteral("VACUUM INTO %1;").arg(sqlLiteral(tmp))))
+                fail(QStringLiteral("作業データベース %1 を最適化できません。\n%2")
+                         .arg(nativeName(db), q.lastError().text()));
+        }
+        syncPath(tmp, false);
+        {
+            ScopedConnection check(nextConnectionName("compact_check"), tmp);
+            verifySqliteFile(check.db(), tmp);
+        }
+        runHook(CompactStep::CopyWritten);
+
+        // The source connection is closed and its WAL was checkpointed; a WAL
+        // or shared-memory file left over now would be replayed onto the new
+        // file at the next open, so it must go before the rename.
+        for (const char* suffix : {"-wal", "-shm"}) {
+            const QString side = db + QLatin1String(suffix);
+            if (QFileInfo::exists(side) && !QFile::remove(side))
+                fail(QStringLiteral("%1 を削除できません。").arg(nativeName(side)));
+        }
+        runHook(CompactStep::BeforeReplace);
+
+        const QByteArray from = QFile::encodeName(tmp);
+        const QByteArray to = QFile::encodeName(db);
+        if (std::rename(from.constData(), to.constData()) != 0)
+            fail(QStringLiteral("最適化したデータベースを %1 に置き換えられません。\n%2")
+                     .arg(nativeName(db), QString::fromLocal8Bit(std::strerror(errno))));
+        syncPath(info.absolutePath(), true);
+    } catch (...) {
+        // The database file is replaced only by the atomic rename, so until
+        // then it still holds every row and the copy can go.
+        if (QFileInfo::exists(db))
+            QFile::remove(tmp);
+        throw;
+    }
+}
+
+QString Korvex_C01::TranslateSql(const QString& sql) {
+    static const QRegularExpression deleteStar(QStringLiteral(R"(^(\s*delete)\s+\*\s+(from\b))"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression orderKey(
+        QStringLiteral(R"(\bexecute\s*&\s*format\s*\(\s*seq_no\s*,\s*"00000000"\s*\))"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression custIndex(
+        QStringLiteral(R"(^(\s*create\s+index\s+)CustID(\s+on\s+)(\w+))"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    QString out = sql;
+    out.replace(deleteStar, QStringLiteral("\\1 \\2"));
+    out.replace(orderKey, QStringLiteral("execute || printf('%08d', seq_no)"));
+    out.replace(custIndex, QStringLiteral("\\1\\3_CustID\\2\\3"));
+    return out;
+}
+
+namespace Korvex_M01 {
+
+Korvex_C01& WorkDb() {
+    static Korvex_C01 instance;
+    return instance;
+}
+
+bool TableExists(const QString& tableName) {
+    Korvex_C01& db = WorkDb();
+    db.Commit();
+    if (!db.ConnectFlag())
+        return false;
+    // SQLite matches table names without regard to case; the comparison here
+    // must be exact, so the names are listed and compared in C++.
+    const QStringList tables = db.DBase().tables(QSql::Tables);
+    return tables.contains(tableName, Qt::CaseSensitive);
+}
+
+} // namespace Korvex_M01

@@ -6,7 +6,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class Korvex_C01 {
@@ -17,21 +19,40 @@ public:
     Korvex_C01& operator=(const Korvex_C01&) = delete;
 
     bool ConnectFlag() const { return m_connected; }
+    // The open connection; an invalid QSqlDatabase while not connected.
     QSqlDatabase DBase() const;
 
-    // Throws std::runtime_error when the file cannot be opened as a database.
+    // Throws std::runtime_error when the file is missing or is not a usable
+    // SQLite database; the file is then left exactly as it was.
     void Connect(const QString& DB_Name);
     // An executed, forward-readable query; throws on a bad statement or when
     // not connected.
     QSqlQuery OpenRecordset(const QString& RecName);
+    // The same with positional ('?') parameters bound in order, for statements
+    // that carry values from outside the program.
+    QSqlQuery OpenRecordset(const QString& RecName, const QVariantList& binds);
     void Commit();
     void Rollback();
     void DisConnect();
-    // 0, or a non-zero error number; never throws.
+    // 0, or a non-zero error number (the native SQLite code); never throws.
     long Execute(const QString& Sql_Str, bool CommitFlg);
     // Compacts the file in place (only while not connected); throws on failure,
-    // leaving the data in the file or in the "_tmp.mdb" copy.
+    // leaving the data in the file or in the "_tmp.mdb" copy beside it.
     void Compact_Database(const QString& DB_Name);
+
+    // The Jet dialect the windows speak, rewritten for SQLite: "delete * from",
+    // the "execute & format(seq_no, "00000000")" ordering key and the shared
+    // index name CustID. Execute and OpenRecordset apply it.
+    static QString TranslateSql(const QString& sql);
+
+    // Steps of Compact_Database at which CompactionHook is called (tests throw
+    // from it to simulate a failure at that point).
+    enum class CompactStep {
+        StaleRemoved,  // the old temporary is gone, nothing written yet
+        CopyWritten,   // the compacted copy exists beside the database
+        BeforeReplace, // the old file's WAL is checkpointed and removed
+    };
+    static std::function<void(CompactStep)> CompactionHook;
 
 private:
     bool m_connected = false;

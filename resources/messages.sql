@@ -1,0 +1,118 @@
+-- Message catalogue of the Korvex work database.
+--
+-- Code refers to messages by identifier only; the text, buttons and icon, and
+-- an optional help topic are data kept here. The build runs this script on
+-- korvex.mdb beside the executable: it creates the table when it is missing and
+-- replaces its rows, all in one transaction. Nothing else in the file (the
+-- result tables and their rows) is touched.
+--
+-- buttons: button set + icon, classic values
+--   0 OK only, 1 OK/Cancel, 4 Yes/No
+--   16 critical (something failed), 48 warning (a refusal: the action cannot
+--   run as asked), 64 information (a notice)
+-- helpfile / context: both set to link the box to a help topic, else NULL.
+-- Line breaks inside a prompt are written as char(10).
+
+CREATE TABLE IF NOT EXISTS T_Message (
+    messageid TEXT PRIMARY KEY,
+    prompt    TEXT,
+    buttons   INTEGER,
+    helpfile  TEXT,
+    context   INTEGER
+);
+
+DELETE FROM T_Message;
+
+-- Main window and its cell-position settings dialog --------------------------
+
+-- Reading the sheets of the selected book failed (e.g. the book was closed in
+-- the spreadsheet meanwhile); the book list is then refreshed.
+INSERT INTO T_Message VALUES ('E_F01_001',
+    'シート一覧を取得できませんでした。' || char(10) ||
+    'ブックが閉じられた可能性があります。ブック一覧を再表示します。',
+    16, NULL, NULL);
+
+-- The clicked sheet could not be brought to the front (sheet or book gone, or
+-- an unusable cell position in the settings).
+INSERT INTO T_Message VALUES ('E_F01_002',
+    '選択したシートをアクティブにできませんでした。' || char(10) ||
+    'シートまたはブックが存在しないか、セル位置の設定が正しくありません。' || char(10) ||
+    'シート一覧を再表示します。',
+    48, NULL, NULL);
+
+-- The spreadsheet's active book is not the book selected in the list.
+INSERT INTO T_Message VALUES ('E_F01_003',
+    'Excel のアクティブなブックが、一覧で選択しているブックと異なります。' || char(10) ||
+    'ブック一覧を再表示してから操作してください。',
+    48, NULL, NULL);
+
+-- Search window ----------------------------------------------------------------
+
+-- Filling or selecting in the sheet list failed; the book list is reloaded.
+INSERT INTO T_Message VALUES ('E_F02_001',
+    '検索対象のシート一覧を取得できませんでした。' || char(10) ||
+    'ブック一覧を再表示します。',
+    16, NULL, NULL);
+
+-- The target book is not open in the spreadsheet (or no spreadsheet is running).
+INSERT INTO T_Message VALUES ('E_F02_002',
+    '検索対象のブックが開かれていません。' || char(10) ||
+    'ブックを開いてから、ブック一覧を再表示してください。',
+    48, NULL, NULL);
+
+-- The print preview of the result list failed; its print settings were reset.
+INSERT INTO T_Message VALUES ('E_F02_003',
+    '検索結果リストの印刷プレビューを表示できませんでした。' || char(10) ||
+    '印刷設定を初期状態に戻しました。もう一度実行してください。',
+    16, NULL, NULL);
+
+-- Nothing was found.
+INSERT INTO T_Message VALUES ('N_F02_001',
+    '検索文字列は見つかりませんでした。',
+    64, NULL, NULL);
+
+-- A one-by-one search has passed its last occurrence.
+INSERT INTO T_Message VALUES ('N_F02_002',
+    'これ以上、検索文字列は見つかりません。' || char(10) ||
+    '次回は最初のシートから検索します。',
+    64, NULL, NULL);
+
+-- Replace window ---------------------------------------------------------------
+
+INSERT INTO T_Message VALUES ('E_F03_001',
+    '置換対象のシート一覧を取得できませんでした。' || char(10) ||
+    'ブック一覧を再表示します。',
+    16, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_002',
+    '置換対象のブックが開かれていません。' || char(10) ||
+    'ブックを開いてから、ブック一覧を再表示してください。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_003',
+    '置換結果リストの印刷プレビューを表示できませんでした。' || char(10) ||
+    '印刷設定を初期状態に戻しました。もう一度実行してください。',
+    16, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('N_F03_001',
+    '置換する文字列は見つかりませんでした。',
+    64, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('N_F03_002',
+    'これ以上、置換する文字列は見つかりません。' || char(10) ||
+    '次回は最初のシートから置換します。',
+    64, NULL, NULL);
+
+-- Batch print window -----------------------------------------------------------
+
+-- Filling or selecting in a book's sheet list failed; the book lists are reloaded.
+INSERT INTO T_Message VALUES ('E_F04_001',
+    'シート一覧を取得できませんでした。' || char(10) ||
+    'ブック一覧を再表示します。',
+    16, NULL, NULL);
+
+-- The chosen (base) book is not open in the spreadsheet.
+INSERT INTO T_Message VALUES ('E_F04_002',
+    '選択したブックが開かれていません。' || char(10) ||
+    'ブックを開いてから、ブック一覧を再表示してください。',
+    48, NULL, NULL);
