@@ -1,1 +1,202 @@
-// placeholder
+#include "ui_seam.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace korvex {
+namespace {
+
+struct ButtonSpec {
+    QMessageBox::StandardButton button;
+    int answer;
+};
+
+// The buttons of a classic style, in the order they are shown.
+QList<ButtonSpec> buttonsFor(int style) {
+    switch (style & 0x0F) {
+    case mb::OkCancel:
+        return {{QMessageBox::Ok, answer::Ok}, {QMessageBox::Cancel, answer::Cancel}};
+    case mb::AbortRetryIgnore:
+        return {{QMessageBox::Abort, answer::Abort},
+                {QMessageBox::Retry, answer::Retry},
+                {QMessageBox::Ignore, answer::Ignore}};
+    case mb::YesNoCancel:
+        return {{QMessageBox::Yes, answer::Yes},
+                {QMessageBox::No, answer::No},
+                {QMessageBox::Cancel, answer::Cancel}};
+    case mb::YesNo:
+        return {{QMessageBox::Yes, answer::Yes}, {QMessageBox::No, answer::No}};
+    case mb::RetryCancel:
+        return {{QMessageBox::Retry, answer::Retry}, {QMessageBox::Cancel, answer::Cancel}};
+    default:
+        return {{QMessageBox::Ok, answer::Ok}};
+    }
+}
+
+QMessageBox::Icon iconFor(int style) {
+    switch (style & 0x70) {
+    case mb::Critical:
+        return QMessageBox::Critical;
+    case mb::Question:
+        return QMessageBox::Question;
+    case mb::Exclamation:
+        return QMessageBox::Warning;
+    case mb::Information:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+// Qt's font dialog has no colour, while the list fonts carry one; this wraps
+// the (non-native) font dialog and adds a colour button below it, the way the
+// platform font dialogs of office programs offer colour next to the effects.
+class FontAndColorDialog : public QDialog {
+public:
+    FontAndColorDialog(QWidget* parent, const FontChoice& initial)
+        : QDialog(parent), m_color(initial.color.isValid() ? initial.color : QColor(Qt::black)) {
+        setWindowTitle(QStringLiteral("フォント"));
+        m_fonts = new QFontDialog(initial.font, this);
+        m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+        m_fonts->setWindowFlags(Qt::Widget);
+
+        auto* colorLabel = new QLabel(QStringLiteral("色(&C):"), this);
+        m_colorButton = new QPushButton(this);
+        m_colorButton->setMinimumWidth(80);
+        colorLabel->setBuddy(m_colorButton);
+        connect(m_colorButton, &QPushButton::clicked, this, [this] {
+            const QColor c = QColorDialog::getColor(m_color, this, QStringLiteral("色の設定"));
+            if (c.isValid()) {
+                m_color = c;
+                updateColorButton();
+            }
+        });
+        updateColorButton();
+
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+        buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+        auto* colorRow = new QHBoxLayout;
+        colorRow->addWidget(colorLabel);
+        colorRow->addWidget(m_colorButton);
+        colorRow->addStretch();
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_fonts);
+        layout->addLayout(colorRow);
+        layout->addWidget(buttons);
+    }
+
+    FontChoice choice() const { return {m_fonts->currentFont(), m_color}; }
+
+private:
+    void updateColorButton() {
+        QPixmap swatch(32, 14);
+        swatch.fill(m_color);
+        m_colorButton->setIcon(QIcon(swatch));
+        m_colorButton->setIconSize(swatch.size());
+        m_colorButton->setText(m_color.name(QColor::HexRgb));
+    }
+
+    QFontDialog* m_fonts = nullptr;
+    QPushButton* m_colorButton = nullptr;
+    QColor m_color;
+};
+
+class DesktopUi : public UiSeam {
+public:
+    int message(QWidget* parent, const MessageRequest& request) override {
+        QMessageBox box(parent);
+        box.setWindowTitle(request.title);
+        box.setText(request.text);
+        box.setIcon(iconFor(request.style));
+        const QList<ButtonSpec> specs = buttonsFor(request.style);
+        QList<QAbstractButton*> shown;
+        for (const ButtonSpec& s : specs)
+            shown.append(box.addButton(s.button));
+        const int defaultIndex = (request.style & mb::DefaultButton3)   ? 2
+                                 : (request.style & mb::DefaultButton2) ? 1
+                                                                        : 0;
+        box.setDefaultButton(qobject_cast<QPushButton*>(
+            shown.value(defaultIndex < shown.size() ? defaultIndex : 0)));
+
+        if (!request.helpFile.isEmpty()) {
+            QPushButton* help = box.addButton(QStringLiteral("ヘルプ(&H)"), QMessageBox::HelpRole);
+            // Every button of a message box closes it; the help button must not,
+            // so it is taken off the box's own handling and only opens the help.
+            QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
+            const QString file = request.helpFile;
+            QObject::connect(help, &QAbstractButton::clicked, &box, [file] {
+                if (!QFileInfo::exists(file) || !QDesktopServices::openUrl(QUrl::fromLocalFile(
+                                                    QFileInfo(file).absoluteFilePath())))
+                    QApplication::beep();
+            });
+        }
+
+        box.exec();
+        const auto pressed = box.standardButton(box.clickedButton());
+        for (const ButtonSpec& s : specs) {
+            if (s.button == pressed)
+                return s.answer;
+        }
+        // Closed without a button (window manager): the box's way out.
+        for (const ButtonSpec& s : specs) {
+            if (s.answer == answer::Cancel || s.answer == answer::No)
+                return s.answer;
+        }
+        return specs.front().answer;
+    }
+
+    QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override {
+        const QString filter = request.filters.join(QStringLiteral(";;"));
+        QString selected = request.filters.value(request.selectedFilter);
+        if (request.multiple)
+            return QFileDialog::getOpenFileNames(parent, request.title, request.folder, filter,
+                                                 &selected);
+        const QString file =
+            QFileDialog::getOpenFileName(parent, request.title, request.folder, filter, &selected);
+        return file.isEmpty() ? QStringList() : QStringList{file};
+    }
+
+    std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& initial) override {
+        FontAndColorDialog dialog(parent, initial);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.choice();
+    }
+
+    void beep() override { QApplication::beep(); }
+};
+
+DesktopUi& desktop() {
+    static DesktopUi instance;
+    return instance;
+}
+
+UiSeam* g_current = nullptr;
+
+} // namespace
+
+UiSeam& ui() {
+    return g_current ? *g_current : desktop();
+}
+
+void setUi(UiSeam* seam) {
+    g_current = seam;
+}
+
+} // namespace korvex

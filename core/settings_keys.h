@@ -1,0 +1,88 @@
+#pragma once
+// Settings that more than one window reads or writes, each named once with its
+// section, key and default, so that no two windows can disagree about them.
+// Keys that belong to a single window stay in that window.
+
+#include "settings.h"
+
+#include <QString>
+
+namespace korvex::keys {
+
+struct IntSetting {
+    const char* section;
+    const char* key;
+    int defaultValue;
+};
+
+struct StringSetting {
+    const char* section;
+    const char* key;
+    const char* defaultValue;
+    int maxLength; // the read keeps at most maxLength - 1 bytes
+};
+
+namespace section {
+inline constexpr char OM_Activate[] = "OM_Activate"; // key: a window's object name
+inline constexpr char CDialog[] = "CDialog";
+inline constexpr char F01_Info[] = "F01_Info";
+inline constexpr char F02_Info[] = "F02_Info";
+inline constexpr char F03_Info[] = "F03_Info";
+inline constexpr char F04_Info[] = "F04_Info";
+} // namespace section
+
+// Main window options (also read by the close-several-books dialog and the
+// cell-position dialog). Integers: any non-zero value means on.
+inline constexpr IntSetting F01_B_Sort{section::F01_Info, "B_Sort", 0};
+inline constexpr IntSetting F01_S_Sort{section::F01_Info, "S_Sort", 0};
+inline constexpr IntSetting F01_S_Move{section::F01_Info, "S_Move", 0};
+inline constexpr StringSetting F01_CValue{section::F01_Info, "CValue", "A1", 256};
+
+// Last folder of the open-file dialog, stored with its trailing separator. Its
+// default is the executable's folder, known only at run time (see readString).
+inline constexpr StringSetting CDialog_Path{section::CDialog, "Path", "", 256};
+
+// Always-in-front state of a window, under its object name ("1"/"0").
+inline IntSetting topMost(const char* windowObjectName) {
+    return {section::OM_Activate, windowObjectName, 0};
+}
+
+// Keys of a window's own section (named after its object name), written by the
+// layout procedures.
+namespace window {
+inline constexpr char Left[] = "Left";
+inline constexpr char Top[] = "Top";
+inline constexpr char Width[] = "Width";
+inline constexpr char Height[] = "Height";
+// A control's layout: control name + suffix.
+inline constexpr char CtlLeft[] = "_Left";
+inline constexpr char CtlTop[] = "_Top";
+inline constexpr char CtlWidth[] = "_Width";
+inline constexpr char CtlHeight[] = "_Height";
+inline constexpr char FontName[] = "FontName";
+inline constexpr char FontSize[] = "FontSize";
+inline constexpr char FontBold[] = "FontBold";
+inline constexpr char FontItalic[] = "FontItalic";
+inline constexpr char FontUnderline[] = "FontUnderline";
+inline constexpr char FontStrikethru[] = "FontStrikethru";
+inline constexpr char ForeColor[] = "ForeColor";
+} // namespace window
+
+inline int readInt(const IntSetting& s) {
+    return Korvex_M01::GetIniInt(QLatin1String(s.section), QLatin1String(s.key), s.defaultValue);
+}
+inline void write(const IntSetting& s, int value) {
+    Korvex_M01::WriteIni(QLatin1String(s.section), QLatin1String(s.key), value);
+}
+// Trimmed, like every string read; runtimeDefault replaces an empty table default.
+inline QString readString(const StringSetting& s, const QString& runtimeDefault = QString()) {
+    const QString def =
+        runtimeDefault.isEmpty() ? QString::fromUtf8(s.defaultValue) : runtimeDefault;
+    return Korvex_M01::GetIniString(QLatin1String(s.section), QLatin1String(s.key), def,
+                                    s.maxLength);
+}
+inline void write(const StringSetting& s, const QString& value) {
+    Korvex_M01::WriteIni(QLatin1String(s.section), QLatin1String(s.key), value);
+}
+
+} // namespace korvex::keys
