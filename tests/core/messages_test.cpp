@@ -1,0 +1,167 @@
+// Catalogue lookup and message boxes: what the user sees for known and unknown
+// identifiers, the help link rules, and identifiers that carry quotes.
+
+#include "messages.h"
+#include "scripted_ui.h"
+#include "work_database.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <stdexcept>
+
+using korvex::test::ScriptedUi;
+
+class MessagesTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    static QString seedScript() {
+        QFile f(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+private slots:
+    void init() {
+        // A fresh catalogue for every case, made the way the build makes it.
+        const QString p = m_dir.filePath(QStringLiteral("catalogue.mdb"));
+        Korvex_M01::WorkDb().DisConnect();
+        QFile::remove(p);
+        QFile empty(p);
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        Korvex_M01::WorkDb().Connect(p);
+        QSqlDatabase db = Korvex_M01::WorkDb().DBase();
+        const QString script = seedScript();
+        QVERIFY(!script.isEmpty());
+        korvex::SeedCatalogue(db, script);
+    }
+    void cleanupTestCase() { Korvex_M01::WorkDb().DisConnect(); }
+
+    // Every identifier the program uses has a text, and its icon fits its kind:
+    // notices inform, errors warn or report a failure.
+    void catalogueCoversEveryIdentifier_data() {
+        QTest::addColumn<QString>("id");
+        for (const char* id : {"E_F01_001", "E_F01_002", "E_F01_003", "E_F02_001", "E_F02_002",
+                               "E_F02_003", "N_F02_001", "N_F02_002", "E_F03_001", "E_F03_002",
+                               "E_F03_003", "N_F03_001", "N_F03_002", "E_F04_001", "E_F04_002"})
+            QTest::newRow(id) << QString::fromLatin1(id);
+    }
+    void catalogueCoversEveryIdentifier() {
+        QFETCH(QString, id);
+        ScriptedUi ui;
+        Korvex_M01::ShowMsg(id);
+        QCOMPARE(ui.beeps, 0);
+        QCOMPARE(ui.messages.size(), 1);
+        const korvex::MessageRequest& box = ui.messages.first();
+        QCOMPARE(box.title, QStringLiteral("Korvex"));
+        QCOMPARE(ui.messageIds().first(), id);
+        const QString prompt = box.text.mid(id.size() + 1);
+        QVERIFY(box.text.startsWith(id + QLatin1Char('\n')));
+        QVERIFY(!prompt.trimmed().isEmpty());
+        QVERIFY(!prompt.contains(QLatin1Char('\r')));
+        QVERIFY2(prompt.contains(QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30ff}]"))),
+                 qPrintable(prompt)); // Japanese text
+        const int icon = box.style & 0xF0;
+        if (id.startsWith(QLatin1String("N_")))
+            QCOMPARE(icon, korvex::mb::Information);
+        else
+            QVERIFY(icon == korvex::mb::Critical || icon == korvex::mb::Exclamation);
+        QCOMPARE(box.style & 0x0F, korvex::mb::OkOnly);
+        QVERIFY(box.helpFile.isEmpty());
+    }
+
+    // Unknown identifiers, including ones whose quotes would have rewritten a
+    // statement that pasted them in: a beep and the bare identifier.
+    void unknownIdentifierBeeps_data() {
+        QTest::addColumn<QString>("id");
+        QTest::newRow("unknown") << QStringLiteral("E_F09_999");
+        QTest::newRow("lower case") << QStringLiteral("e_f01_001");
+        QTest::newRow("quote") << QStringLiteral("E_F01_001'");
+        QTest::newRow("matches all") << QStringLiteral("x' or '1'='1");
+        QTest::newRow("statement") << QStringLiteral("x'; delete from T_Message; --");
+        QTest::newRow("empty") << QString();
+    }
+    void unknownIdentifierBeeps() {
+        QFETCH(QString, id);
+        ScriptedUi ui;
+        ui.queueMessageAnswer(korvex::answer::Cancel);
+        QCOMPARE(Korvex_M01::ShowMsg(id), korvex::answer::Cancel);
+        QCOMPARE(ui.beeps, 1);
+        QCOMPARE(ui.messages.size(), 1);
+        QCOMPARE(ui.messages.first().text, id);
+        QCOMPARE(ui.messages.first().style, korvex::mb::OkCancel);
+        QCOMPARE(ui.messages.first().title, QStringLiteral("Korvex"));
+        QSqlQuery q =
+            Korvex_M01::WorkDb().OpenRecordset(QStringLiteral("select count(*) from T_Message;"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 15);
+    }
+
+    void helpLinkNeedsFileAndContext_data() {
+        QTest::addColumn<QVariant>("helpFile");
+        QTest::addColumn<QVariant>("context");
+        QTest::addColumn<bool>("linked");
+        const QVariant nullText{QMetaType::fromType<QString>()};
+        const QVariant nullInt{QMetaType::fromType<int>()};
+        QTest::newRow("both") << QVariant(QStringLiteral("korvex.hlp")) << QVariant(120) << true;
+        QTest::newRow("no context") << QVariant(QStringLiteral("korvex.hlp")) << nullInt << false;
+        QTest::newRow("no file") << nullText << QVariant(120) << false;
+        QTest::newRow("neither") << nullText << nullInt << false;
+    }
+    void helpLinkNeedsFileAndContext() {
+        QFETCH(QVariant, helpFile);
+        QFETCH(QVariant, context);
+        QFETCH(bool, linked);
+        QSqlQuery ins(Korvex_M01::WorkDb().DBase());
+        QVERIFY(ins.prepare(QStringLiteral("insert into T_Message values (?, ?, ?, ?, ?);")));
+        ins.addBindValue(QStringLiteral("E_F09_001"));
+        ins.addBindValue(QStringLiteral("一行目\r\n二行目"));
+        ins.addBindValue(korvex::mb::YesNo | korvex::mb::Question);
+        ins.addBindValue(helpFile);
+        ins.addBindValue(context);
+        QVERIFY(ins.exec());
+
+        ScriptedUi ui;
+        Korvex_M01::ShowMsg(QStringLiteral("E_F09_001"));
+        QCOMPARE(ui.messages.size(), 1);
+        const korvex::MessageRequest& box = ui.messages.first();
+        QCOMPARE(box.text, QStringLiteral("E_F09_001\n一行目\n二行目"));
+        QCOMPARE(box.style, korvex::mb::YesNo | korvex::mb::Question);
+        QCOMPARE(!box.helpFile.isEmpty(), linked);
+        if (linked) {
+            QCOMPARE(box.helpFile, QStringLiteral("korvex.hlp"));
+            QCOMPARE(box.helpContext, 120);
+        }
+    }
+
+    void msgBoxExUsesHelpFileOnlyWithContext() {
+        ScriptedUi ui;
+        Korvex_M01::MsgBoxEx(QStringLiteral("a"), korvex::mb::OkOnly, QStringLiteral("x.hlp"));
+        const int ctx = 7;
+        Korvex_M01::MsgBoxEx(QStringLiteral("b"), korvex::mb::Information, QStringLiteral("x.hlp"),
+                             &ctx);
+        QCOMPARE(ui.messages.size(), 2);
+        QVERIFY(ui.messages.at(0).helpFile.isEmpty());
+        QCOMPARE(ui.messages.at(1).helpFile, QStringLiteral("x.hlp"));
+        QCOMPARE(ui.messages.at(1).helpContext, 7);
+        QCOMPARE(ui.messages.at(1).title, QStringLiteral("Korvex"));
+    }
+
+    void showMsgFailsWhenCatalogueUnreadable() {
+        ScriptedUi ui;
+        Korvex_M01::WorkDb().DisConnect();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 Korvex_M01::ShowMsg(QStringLiteral("E_F01_001")));
+        QVERIFY(ui.messages.isEmpty());
+        QCOMPARE(ui.beeps, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(MessagesTest)
+#include "messages_test.moc"
