@@ -1,1 +1,295 @@
-// placeholder
+#include "host_helpers.h"
+
+#include "app_state.h"
+#include "ui_seam.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace Korvex_M02 {
+
+using korvex::host::HostError;
+using korvex::host::PageProperty;
+using korvex::host::WindowState;
+
+namespace {
+
+std::shared_ptr<korvex::host::Connector> g_connector;
+
+// ExcelApp may be empty (never attached) or name a host that has ended; the
+// latter raises HostError on use, the former is turned into one here.
+korvex::host::Application& app() {
+    if (!ExcelApp)
+        throw HostError(QStringLiteral("no spreadsheet host is attached"));
+    return *ExcelApp;
+}
+
+// Whether the host is older than the release that introduced the per-user
+// start-up folder. The version text is compared as numbers: compared as text,
+// "10.0" and later would sort before "9.0" and lose their start-up folder.
+bool olderThanStartupFolderRelease(const QString& version) {
+    static const QRegularExpression number(QStringLiteral("^\\s*(\\d+)(?:\\.(\\d+))?"));
+    const auto m = number.match(version);
+    if (!m.hasMatch())
+        return true; // unreadable: open only what is certainly a start-up folder
+    const int major = m.captured(1).toInt();
+    return major < 9;
+}
+
+QString withSeparator(const QString& folder) {
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+} // namespace
+
+void SetConnector(std::shared_ptr<korvex::host::Connector> connector) {
+    g_connector = std::move(connector);
+}
+
+korvex::host::Connector* CurrentConnector() {
+    return g_connector.get();
+}
+
+bool AttachExcel() {
+    if (!g_connector)
+        return false;
+    try {
+        auto found = g_connector->attach();
+        if (!found)
+            return false;
+        ExcelApp = std::move(found);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void StartExcel(const QString& filePath) {
+    if (!g_connector)
+        return;
+    try {
+        auto started = g_connector->start();
+        if (!started)
+            return;
+        ExcelApp = std::move(started);
+    } catch (...) {
+        return;
+    }
+    // From here each step is skipped on failure and the next one still runs.
+    bool older = true;
+    try {
+        older = olderThanStartupFolderRelease(app().version());
+    } catch (const HostError&) {
+    }
+    try {
+        OpenFolderBooks(app().startupPath());
+    } catch (const HostError&) {
+    }
+    if (!older) {
+        try {
+            OpenFolderBooks(withSeparator(app().path()) + QStringLiteral("XLStart"));
+        } catch (const HostError&) {
+        }
+    }
+    try {
+        app().setVisible(true);
+    } catch (const HostError&) {
+    }
+    try {
+        OpenBook(filePath, true);
+    } catch (const HostError&) {
+    }
+}
+
+void OpenFolderBooks(const QString& folder) {
+    // An empty folder name would otherwise mean the file system's root.
+    if (folder.trimmed().isEmpty())
+        return;
+    const QString base = withSeparator(folder);
+    const QStringList names = QDir(base).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        if (!IsBookOpen(name))
+            OpenBook(base + name, false);
+    }
+}
+
+void OpenBook(const QString& filePath, bool addToRecent) {
+    if (addToRecent) {
+        korvex::host::OpenOptions options;
+        options.notify = true;
+        options.addToMru = true;
+        app().openWorkbook(filePath, options);
+    } else {
+        app().openWorkbook(filePath, std::nullopt);
+    }
+    ShowExcel();
+}
+
+void ShowExcel() {
+    try {
+        if (app().windowState() == WindowState::Minimized)
+            app().setWindowState(WindowState::Normal);
+    } catch (const HostError&) {
+    }
+    try {
+        app().bringToFront();
+    } catch (const HostError&) {
+    }
+}
+
+void ActivateExcel() {
+    if (AttachExcel())
+        ShowExcel();
+}
+
+void CloseBook(const QString& bookName, std::optional<bool> saveChanges) {
+    if (!AttachExcel())
+        return;
+    ShowExcel();
+    try {
+        app().workbook(bookName)->close(saveChanges);
+    } catch (const HostError&) {
+    }
+}
+
+bool ListBooks(QStringList& list) {
+    if (!AttachExcel())
+        return false;
+    list.clear();
+    const int count = app().workbookCount();
+    for (int i = 1; i <= count; ++i) {
+        const auto book = app().workbook(i);
+        const QString name = book->name();
+        // A book shown in several windows has no window captioned with its
+        // bare name; it is listed when any of its windows is visible.
+        bool shown = false;
+        const int windows = book->windowCount();
+        for (int w = 1; w <= windows && !shown; ++w)
+            shown = book->window(w)->visible();
+        if (shown)
+            list.append(name);
+    }
+    return !list.isEmpty();
+}
+
+void ListSheets(QStringList& list, const QString& bookName) {
+    if (!AttachExcel())
+        return;
+    list.clear();
+    const auto book = app().workbook(bookName);
+    const int count = book->worksheetCount();
+    for (int i = 1; i <= count; ++i)
+        list.append(book->worksheet(i)->name());
+}
+
+QString ValueText(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(value.toDouble(), 'g', 15);
+    default:
+        return value.toString();
+    }
+}
+
+QString GetCellValue() {
+    if (!AttachExcel()) {
+        korvex::ui().beep();
+        return QString();
+    }
+    return ValueText(app().activeCell()->value());
+}
+
+void SetCellValue(const QVariant& value) {
+    if (!AttachExcel()) {
+        korvex::ui().beep();
+        return;
+    }
+    app().activeCell()->setValue(value);
+}
+
+void GetCurrentPos(CellPos& pos) {
+    pos.Book = app().activeWorkbook()->name();
+    pos.Sheet = app().activeSheet()->name();
+    const auto cell = app().activeCell();
+    pos.Row = cell->row();
+    pos.Col = cell->column();
+}
+
+void GoToPos(const CellPos& pos) {
+    app().workbook(pos.Book)->activate();
+    app().activeWorkbook()->sheet(pos.Sheet)->activate();
+    app().activeSheet()->cell(pos.Row, pos.Col)->activate();
+}
+
+bool IsBookOpen(const QString& bookName) {
+    if (!AttachExcel())
+        return false;
+    const int count = app().workbookCount();
+    for (int i = 1; i <= count; ++i) {
+        if (app().workbook(i)->name() == bookName)
+            return true;
+    }
+    return false;
+}
+
+bool IsSheetExist(const QString& bookName, const QString& sheetName) {
+    if (!AttachExcel())
+        return false;
+    const auto book = app().workbook(bookName);
+    const int count = book->worksheetCount();
+    for (int i = 1; i <= count; ++i) {
+        if (book->worksheet(i)->name() == sheetName)
+            return true;
+    }
+    return false;
+}
+
+void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source) {
+    const auto ps = target.pageSetup();
+    const auto copyText = [&](PageProperty p) { ps->set(p, source.get(p).toString()); };
+    const auto copyNumber = [&](PageProperty p) { ps->set(p, source.get(p).toDouble()); };
+    const auto copyFlag = [&](PageProperty p) { ps->set(p, source.get(p).toBool()); };
+    const auto copyInteger = [&](PageProperty p) { ps->set(p, source.get(p).toInt()); };
+    const auto copyAsItComes = [&](PageProperty p) { ps->set(p, source.get(p)); };
+
+    copyText(PageProperty::PrintTitleRows);
+    copyText(PageProperty::PrintTitleColumns);
+    // The print area goes through a page setup fetched anew, as the host may
+    // rebuild the page setup when the area changes.
+    target.pageSetup()->set(PageProperty::PrintArea,
+                            source.get(PageProperty::PrintArea).toString());
+    copyText(PageProperty::LeftHeader);
+    copyText(PageProperty::CenterHeader);
+    copyText(PageProperty::RightHeader);
+    copyText(PageProperty::LeftFooter);
+    copyText(PageProperty::CenterFooter);
+    copyText(PageProperty::RightFooter);
+    copyNumber(PageProperty::LeftMargin);
+    copyNumber(PageProperty::RightMargin);
+    copyNumber(PageProperty::TopMargin);
+    copyNumber(PageProperty::BottomMargin);
+    copyNumber(PageProperty::HeaderMargin);
+    copyNumber(PageProperty::FooterMargin);
+    copyFlag(PageProperty::PrintHeadings);
+    copyFlag(PageProperty::PrintGridlines);
+    copyInteger(PageProperty::PrintComments);
+    copyAsItComes(PageProperty::PrintQuality);
+    copyFlag(PageProperty::CenterHorizontally);
+    copyFlag(PageProperty::CenterVertically);
+    copyInteger(PageProperty::Orientation);
+    copyFlag(PageProperty::Draft);
+    copyInteger(PageProperty::PaperSize);
+    copyInteger(PageProperty::FirstPageNumber);
+    copyInteger(PageProperty::Order);
+    copyFlag(PageProperty::BlackAndWhite);
+    copyAsItComes(PageProperty::Zoom);
+}
+
+} // namespace Korvex_M02
