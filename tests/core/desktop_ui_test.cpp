@@ -1,0 +1,115 @@
+// The desktop dialog seam: message boxes built from the classic style values.
+
+#include "ui_seam.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using namespace korvex;
+
+namespace {
+
+// Runs `act` on the message box once it is up (the box is modal, so the test
+// acts from the event loop the box runs).
+void whenBoxShows(const std::function<void(QMessageBox*)>& act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(box);
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+class TestDesktopUi : public QObject {
+    Q_OBJECT
+
+private slots:
+    void styles_data() {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<int>("defaultStd");
+        QTest::addColumn<int>("press"); // standard button to press
+        QTest::addColumn<int>("result");
+        QTest::newRow("ok") << mb::OkOnly << 1 << int(QMessageBox::NoIcon) << int(QMessageBox::Ok)
+                            << int(QMessageBox::Ok) << answer::Ok;
+        QTest::newRow("ok cancel, exclamation")
+            << (mb::OkCancel | mb::Exclamation) << 2 << int(QMessageBox::Warning)
+            << int(QMessageBox::Ok) << int(QMessageBox::Cancel) << answer::Cancel;
+        QTest::newRow("yes no, second default")
+            << (mb::YesNo | mb::Question | mb::DefaultButton2) << 2 << int(QMessageBox::Question)
+            << int(QMessageBox::No) << int(QMessageBox::Yes) << answer::Yes;
+        QTest::newRow("yes no cancel, third default")
+            << (mb::YesNoCancel | mb::Critical | mb::DefaultButton3) << 3
+            << int(QMessageBox::Critical) << int(QMessageBox::Cancel) << int(QMessageBox::No)
+            << answer::No;
+        QTest::newRow("abort retry ignore")
+            << (mb::AbortRetryIgnore | mb::Information) << 3 << int(QMessageBox::Information)
+            << int(QMessageBox::Abort) << int(QMessageBox::Ignore) << answer::Ignore;
+        QTest::newRow("retry cancel")
+            << mb::RetryCancel << 2 << int(QMessageBox::NoIcon) << int(QMessageBox::Retry)
+            << int(QMessageBox::Retry) << answer::Retry;
+    }
+    void styles() {
+        QFETCH(int, style);
+        QFETCH(int, buttons);
+        QFETCH(int, icon);
+        QFETCH(int, defaultStd);
+        QFETCH(int, press);
+        QFETCH(int, result);
+        int shownButtons = -1;
+        int shownIcon = -1;
+        int shownDefault = -1;
+        QString title;
+        whenBoxShows([&](QMessageBox* box) {
+            shownButtons = box->buttons().size();
+            shownIcon = box->icon();
+            shownDefault = box->standardButton(box->defaultButton());
+            title = box->windowTitle();
+            box->button(QMessageBox::StandardButton(press))->click();
+        });
+        const int got =
+            ui().message(nullptr, {QStringLiteral("Korvex"), QStringLiteral("E_F01_001\n本文"),
+                                   style, QString(), 0});
+        QCOMPARE(shownButtons, buttons);
+        QCOMPARE(shownIcon, icon);
+        QCOMPARE(shownDefault, defaultStd);
+        QCOMPARE(title, QStringLiteral("Korvex"));
+        QCOMPARE(got, result);
+    }
+
+    void helpButtonKeepsTheBoxOpen() {
+        bool stillOpen = false;
+        whenBoxShows([&](QMessageBox* box) {
+            QPushButton* help = nullptr;
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == QStringLiteral("ヘルプ(&H)"))
+                    help = qobject_cast<QPushButton*>(b);
+            }
+            QVERIFY(help);
+            help->click(); // the help file does not exist: a beep, nothing else
+            QCoreApplication::processEvents();
+            stillOpen = box->isVisible();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        const int got =
+            ui().message(nullptr, {QStringLiteral("Korvex"), QStringLiteral("N_F01_001"),
+                                   mb::OkCancel, QStringLiteral("/nonexistent/k.hlp"), 10});
+        QVERIFY(stillOpen);
+        QCOMPARE(got, answer::Cancel);
+    }
+};
+
+QTEST_MAIN(TestDesktopUi)
+#include "desktop_ui_test.moc"
