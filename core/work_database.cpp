@@ -27,6 +27,8 @@ QString nextConnectionName(const char* role) {
         .arg(g_connectionSerial.fetchAndAddRelaxed(1));
 }
 
+constexpr int kSqliteBusy = 5;
+
 [[noreturn]] void fail(const QString& text) {
     throw std::runtime_error(text.toStdString());
 }
@@ -40,10 +42,17 @@ QString nativeName(const QString& path) {
 // file that fails here is left exactly as it was.
 void verifySqliteFile(QSqlDatabase& db, const QString& path) {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA schema_version;")) || !q.next())
+    if (!q.exec(QStringLiteral("PRAGMA schema_version;")) || !q.next()) {
+        bool ok = false;
+        const int code = q.lastError().nativeErrorCode().toInt(&ok);
+        if (ok && (code & 0xFF) == kSqliteBusy)
+            fail(QStringLiteral("作業データベース %1 は他のプログラム（別に起動した Korvex "
+                                "など）が使用中です。\n%2")
+                     .arg(nativeName(path), q.lastError().text()));
         fail(QStringLiteral("作業データベース %1 は SQLite データベースとして読めません"
                             "（壊れているか、別の種類のファイルです）。\n%2")
                  .arg(nativeName(path), q.lastError().text()));
+    }
     q.finish();
     if (!q.exec(QStringLiteral("select count(*) from sqlite_master;")) || !q.next())
         fail(QStringLiteral("作業データベース %1 の表の一覧を読めません。\n%2")
@@ -51,10 +60,10 @@ void verifySqliteFile(QSqlDatabase& db, const QString& path) {
 }
 
 // Opens a private connection; the caller removes it with closeConnection().
-QSqlDatabase openConnection(const QString& name, const QString& path) {
+QSqlDatabase openConnection(const QString& name, const QString& path, int busyTimeoutMs = 5000) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     if (!db.open()) {
         const QString why = db.lastError().text();
         db = QSqlDatabase();
@@ -76,8 +85,8 @@ void closeConnection(const QString& name) {
 // A closed connection on scope exit, whatever path leaves it.
 class ScopedConnection {
 public:
-    ScopedConnection(const QString& name, const QString& path)
-        : m_name(name), m_db(openConnection(name, path)) {}
+    ScopedConnection(const QString& name, const QString& path, int busyTimeoutMs = 5000)
+        : m_name(name), m_db(openConnection(name, path, busyTimeoutMs)) {}
     ~ScopedConnection() {
         m_db = QSqlDatabase();
         closeConnection(m_name);
@@ -227,7 +236,14 @@ void Korvex_C01::Compact_Database(const QString& DB_Name) {
 
     try {
         {
-            ScopedConnection src(nextConnectionName("compact"), db);
+            ScopedConnection src(nextConnectionName("compact"), db, 2000);
+            // Held alone for the whole copy: a file that another running copy of
+            // the program still has open must not be replaced under it, or
+            // everything that copy writes afterwards would go to a deleted file.
+            {
+                QSqlQuery lock(src.db());
+                lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE;"));
+            }
             verifySqliteFile(src.db(), db);
             QSqlQuery q(src.db());
             // Fold any WAL content into the main file first, so that nothing

@@ -322,6 +322,26 @@ private slots:
         QCOMPARE(countRows(crashed, QStringLiteral("w_sort")), 8);
     }
 
+    // A second start while the first still runs must not swap the file out
+    // from under the first: its later rows would go to a deleted file.
+    void compactionRefusesFileInUse() {
+        const QString p = makeDatabase(QStringLiteral("inuse.mdb"), 3);
+        Korvex_C01 running;
+        running.Connect(p);
+        Korvex_C01 second;
+        try {
+            second.Compact_Database(p);
+            QFAIL("compacted a file another connection has open");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("使用中")), e.what());
+        }
+        QCOMPARE(running.Execute(QStringLiteral("insert into w_sort (seq_no) values (3);"), true),
+                 0L);
+        running.DisConnect();
+        QCOMPARE(countRows(p, QStringLiteral("w_sort")), 4);
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("inuse_tmp.mdb"))));
+    }
+
     void compactionFailureKeepsData_data() {
         QTest::addColumn<Step>("failAt");
         QTest::newRow("stale removed") << Step::StaleRemoved;
