@@ -13,7 +13,9 @@ public:
     explicit IniFile(QString path) : m_path(std::move(path)) {}
     const QString& path() const { return m_path; }
 
-    // Leading decimal number (optional sign, then digits), else the default.
+    // Leading decimal number (optional sign, then digits); the default when the
+    // file, section or key is missing or the value empty; 0 for a value that
+    // does not start with a number (as the classic integer read does).
     int readInt(const QString& section, const QString& key, int defaultValue) const;
     // The value cut to at most size-1 bytes (never inside a UTF-8 character).
     // Surrounding blanks are not removed here (see GetIniString).

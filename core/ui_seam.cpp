@@ -1,6 +1,7 @@
 #include "ui_seam.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
@@ -8,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -21,27 +23,31 @@ namespace {
 struct ButtonSpec {
     QMessageBox::StandardButton button;
     int answer;
+    const char* text; // the Japanese label, whatever translations are installed
 };
 
 // The buttons of a classic style, in the order they are shown.
 QList<ButtonSpec> buttonsFor(int style) {
     switch (style & 0x0F) {
     case mb::OkCancel:
-        return {{QMessageBox::Ok, answer::Ok}, {QMessageBox::Cancel, answer::Cancel}};
+        return {{QMessageBox::Ok, answer::Ok, "OK"},
+                {QMessageBox::Cancel, answer::Cancel, "キャンセル"}};
     case mb::AbortRetryIgnore:
-        return {{QMessageBox::Abort, answer::Abort},
-                {QMessageBox::Retry, answer::Retry},
-                {QMessageBox::Ignore, answer::Ignore}};
+        return {{QMessageBox::Abort, answer::Abort, "中止(&A)"},
+                {QMessageBox::Retry, answer::Retry, "再試行(&R)"},
+                {QMessageBox::Ignore, answer::Ignore, "無視(&I)"}};
     case mb::YesNoCancel:
-        return {{QMessageBox::Yes, answer::Yes},
-                {QMessageBox::No, answer::No},
-                {QMessageBox::Cancel, answer::Cancel}};
+        return {{QMessageBox::Yes, answer::Yes, "はい(&Y)"},
+                {QMessageBox::No, answer::No, "いいえ(&N)"},
+                {QMessageBox::Cancel, answer::Cancel, "キャンセル"}};
     case mb::YesNo:
-        return {{QMessageBox::Yes, answer::Yes}, {QMessageBox::No, answer::No}};
+        return {{QMessageBox::Yes, answer::Yes, "はい(&Y)"},
+                {QMessageBox::No, answer::No, "いいえ(&N)"}};
     case mb::RetryCancel:
-        return {{QMessageBox::Retry, answer::Retry}, {QMessageBox::Cancel, answer::Cancel}};
+        return {{QMessageBox::Retry, answer::Retry, "再試行(&R)"},
+                {QMessageBox::Cancel, answer::Cancel, "キャンセル"}};
     default:
-        return {{QMessageBox::Ok, answer::Ok}};
+        return {{QMessageBox::Ok, answer::Ok, "OK"}};
     }
 }
 
@@ -66,11 +72,13 @@ QMessageBox::Icon iconFor(int style) {
 class FontAndColorDialog : public QDialog {
 public:
     FontAndColorDialog(QWidget* parent, const FontChoice& initial)
-        : QDialog(parent), m_color(initial.color.isValid() ? initial.color : QColor(Qt::black)) {
+        : QDialog(parent), m_color(initial.color.isValid() ? initial.color : QColor(Qt::black)),
+          m_initialSize(initial.font.pointSizeF()) {
         setWindowTitle(QStringLiteral("フォント"));
         m_fonts = new QFontDialog(initial.font, this);
         m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
         m_fonts->setWindowFlags(Qt::Widget);
+        translate(m_fonts);
 
         auto* colorLabel = new QLabel(QStringLiteral("色(&C):"), this);
         m_colorButton = new QPushButton(this);
@@ -101,9 +109,45 @@ public:
         layout->addWidget(buttons);
     }
 
-    FontChoice choice() const { return {m_fonts->currentFont(), m_color}; }
+    FontChoice choice() const {
+        QFont font = m_fonts->currentFont();
+        // The dialog knows whole point sizes only and shows 10.5 as 11; a size
+        // the user left alone keeps its fraction.
+        if (m_initialSize > 0 && font.pointSize() == qRound(m_initialSize))
+            font.setPointSizeF(m_initialSize);
+        return {font, m_color};
+    }
 
 private:
+    // Qt's own translations may be missing; the dialog's labels are put in
+    // Japanese here so the dialog reads like the rest of the program. Labels
+    // that are not recognised are left as they are.
+    static void translate(QWidget* dialog) {
+        static const QList<QPair<QString, QString>> texts = {
+            {QStringLiteral("&Font"), QStringLiteral("フォント名(&F):")},
+            {QStringLiteral("Font st&yle"), QStringLiteral("スタイル(&Y):")},
+            {QStringLiteral("&Size"), QStringLiteral("サイズ(&S):")},
+            {QStringLiteral("Effects"), QStringLiteral("文字飾り")},
+            {QStringLiteral("Stri&keout"), QStringLiteral("取り消し線(&K)")},
+            {QStringLiteral("&Underline"), QStringLiteral("下線(&U)")},
+            {QStringLiteral("Sample"), QStringLiteral("サンプル")},
+            {QStringLiteral("Wr&iting System"), QStringLiteral("文字セット(&R):")},
+        };
+        const auto japanese = [](const QString& text) {
+            for (const auto& t : texts) {
+                if (t.first == text)
+                    return t.second;
+            }
+            return text;
+        };
+        for (QLabel* l : dialog->findChildren<QLabel*>())
+            l->setText(japanese(l->text()));
+        for (QCheckBox* c : dialog->findChildren<QCheckBox*>())
+            c->setText(japanese(c->text()));
+        for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
+            g->setTitle(japanese(g->title()));
+    }
+
     void updateColorButton() {
         QPixmap swatch(32, 14);
         swatch.fill(m_color);
@@ -115,6 +159,7 @@ private:
     QFontDialog* m_fonts = nullptr;
     QPushButton* m_colorButton = nullptr;
     QColor m_color;
+    double m_initialSize = -1;
 };
 
 class DesktopUi : public UiSeam {
@@ -126,8 +171,11 @@ public:
         box.setIcon(iconFor(request.style));
         const QList<ButtonSpec> specs = buttonsFor(request.style);
         QList<QAbstractButton*> shown;
-        for (const ButtonSpec& s : specs)
-            shown.append(box.addButton(s.button));
+        for (const ButtonSpec& s : specs) {
+            QPushButton* b = box.addButton(s.button);
+            b->setText(QString::fromUtf8(s.text));
+            shown.append(b);
+        }
         const int defaultIndex = (request.style & mb::DefaultButton3)   ? 2
                                  : (request.style & mb::DefaultButton2) ? 1
                                                                         : 0;

@@ -3,6 +3,7 @@
 #include "ui_seam.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -16,11 +17,11 @@ namespace {
 
 // Runs `act` on the message box once it is up (the box is modal, so the test
 // acts from the event loop the box runs).
-void whenBoxShows(const std::function<void(QMessageBox*)>& act) {
+template <typename Dialog> void whenShown(const std::function<void(Dialog*)>& act) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        if (auto* box = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
             timer->stop();
             timer->deleteLater();
             act(box);
@@ -42,24 +43,28 @@ private slots:
         QTest::addColumn<int>("defaultStd");
         QTest::addColumn<int>("press"); // standard button to press
         QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("labels");
         QTest::newRow("ok") << mb::OkOnly << 1 << int(QMessageBox::NoIcon) << int(QMessageBox::Ok)
-                            << int(QMessageBox::Ok) << answer::Ok;
+                            << int(QMessageBox::Ok) << answer::Ok << "OK";
         QTest::newRow("ok cancel, exclamation")
             << (mb::OkCancel | mb::Exclamation) << 2 << int(QMessageBox::Warning)
-            << int(QMessageBox::Ok) << int(QMessageBox::Cancel) << answer::Cancel;
+            << int(QMessageBox::Ok) << int(QMessageBox::Cancel) << answer::Cancel
+            << "OK|キャンセル";
         QTest::newRow("yes no, second default")
             << (mb::YesNo | mb::Question | mb::DefaultButton2) << 2 << int(QMessageBox::Question)
-            << int(QMessageBox::No) << int(QMessageBox::Yes) << answer::Yes;
+            << int(QMessageBox::No) << int(QMessageBox::Yes) << answer::Yes
+            << "はい(&Y)|いいえ(&N)";
         QTest::newRow("yes no cancel, third default")
             << (mb::YesNoCancel | mb::Critical | mb::DefaultButton3) << 3
             << int(QMessageBox::Critical) << int(QMessageBox::Cancel) << int(QMessageBox::No)
-            << answer::No;
+            << answer::No << "はい(&Y)|いいえ(&N)|キャンセル";
         QTest::newRow("abort retry ignore")
             << (mb::AbortRetryIgnore | mb::Information) << 3 << int(QMessageBox::Information)
-            << int(QMessageBox::Abort) << int(QMessageBox::Ignore) << answer::Ignore;
+            << int(QMessageBox::Abort) << int(QMessageBox::Ignore) << answer::Ignore
+            << "中止(&A)|再試行(&R)|無視(&I)";
         QTest::newRow("retry cancel")
             << mb::RetryCancel << 2 << int(QMessageBox::NoIcon) << int(QMessageBox::Retry)
-            << int(QMessageBox::Retry) << answer::Retry;
+            << int(QMessageBox::Retry) << answer::Retry << "再試行(&R)|キャンセル";
     }
     void styles() {
         QFETCH(int, style);
@@ -68,15 +73,23 @@ private slots:
         QFETCH(int, defaultStd);
         QFETCH(int, press);
         QFETCH(int, result);
+        QFETCH(QString, labels);
+        QStringList shownLabels;
         int shownButtons = -1;
         int shownIcon = -1;
         int shownDefault = -1;
         QString title;
-        whenBoxShows([&](QMessageBox* box) {
+        whenShown<QMessageBox>([&](QMessageBox* box) {
             shownButtons = box->buttons().size();
             shownIcon = box->icon();
             shownDefault = box->standardButton(box->defaultButton());
             title = box->windowTitle();
+            for (const auto std :
+                 {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Abort,
+                  QMessageBox::Retry, QMessageBox::Ignore, QMessageBox::Cancel}) {
+                if (QAbstractButton* b = box->button(std))
+                    shownLabels << b->text();
+            }
             box->button(QMessageBox::StandardButton(press))->click();
         });
         const int got =
@@ -87,11 +100,12 @@ private slots:
         QCOMPARE(shownDefault, defaultStd);
         QCOMPARE(title, QStringLiteral("Korvex"));
         QCOMPARE(got, result);
+        QCOMPARE(shownLabels.join(QLatin1Char('|')), labels);
     }
 
     void helpButtonKeepsTheBoxOpen() {
         bool stillOpen = false;
-        whenBoxShows([&](QMessageBox* box) {
+        whenShown<QMessageBox>([&](QMessageBox* box) {
             QPushButton* help = nullptr;
             for (QAbstractButton* b : box->buttons()) {
                 if (b->text() == QStringLiteral("ヘルプ(&H)"))
@@ -108,6 +122,20 @@ private slots:
                                    mb::OkCancel, QStringLiteral("/nonexistent/k.hlp"), 10});
         QVERIFY(stillOpen);
         QCOMPARE(got, answer::Cancel);
+    }
+
+    void fontDialogKeepsAnUntouchedFractionalSize() {
+        QFont initial(QStringLiteral("DejaVu Sans"));
+        initial.setPointSizeF(10.5);
+        const QColor color(0x20, 0x40, 0xA0);
+        whenShown<QDialog>([](QDialog* d) { d->accept(); });
+        const auto kept = ui().chooseFont(nullptr, {initial, color});
+        QVERIFY(kept);
+        QCOMPARE(kept->font.pointSizeF(), 10.5);
+        QCOMPARE(kept->color, color);
+
+        whenShown<QDialog>([](QDialog* d) { d->reject(); });
+        QVERIFY(!ui().chooseFont(nullptr, {initial, color}));
     }
 };
 
