@@ -97,19 +97,6 @@ private slots:
         QCOMPARE(again->frameGeometry(), saved);
     }
 
-    void withoutSizeOnlyPositionIsKept() {
-        auto w = window("Korvex_F0102");
-        w->resize(320, 240);
-        w->move(40, 50);
-        SaveFormPos(w.get(), false);
-        QCOMPARE(GetIniInt("Korvex_F0102", "Width", -1), -1);
-        auto again = window("Korvex_F0102");
-        again->resize(100, 80);
-        LoadFormPos(again.get(), false);
-        QCOMPARE(again->pos(), QPoint(40, 50));
-        QCOMPARE(again->size(), QSize(100, 80));
-    }
-
     void firstStartIsCentredAtDesignSize() {
         auto w = window("Korvex_F01");
         w->resize(400, 300);
