@@ -10,7 +10,7 @@ packages=(
     # the LibreOffice Calc host: the office itself and its UNO SDK
     libreoffice-calc libreoffice-dev
     # Japanese text, and a display server for tests and screenshots
-    fonts-noto-cjk xvfb xauth
+    fonts-noto-cjk qt6-translations-l10n xvfb xauth
 )
 
 missing=()
