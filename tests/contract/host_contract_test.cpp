@@ -1,0 +1,778 @@
+// The host contract suite: what the program relies on from any spreadsheet
+// host, checked through core/host.h alone.
+
+#include "contract_world.h"
+#include "host_helpers.h"
+
+#include "app_state.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace korvex;
+using host::HostError;
+using host::LookAt;
+using host::LookIn;
+using host::PageProperty;
+using host::SearchOrder;
+
+Q_DECLARE_METATYPE(host::LookIn)
+Q_DECLARE_METATYPE(host::LookAt)
+Q_DECLARE_METATYPE(host::SearchOrder)
+
+namespace {
+
+// Texts worth searching: hiragana against katakana, half- and full-width
+// forms, case, numbers shown with a format, formulas, notes, wildcard signs.
+const char* const SearchFixture = R"(
+[book 検索.xlsx]
+[sheet 果物]
+A1 = りんご
+C1 = りんごジュース
+B2 = リンゴ
+A3 = りんご
+B4 = Apple
+C4 = APPLE
+D4 = ａｐｐｌｅ
+[sheet 数値]
+A1 = 1234 | | 1,234
+B2 = =SUM(A1) | 1234 | 1,234
+C3 = 単価
+note C3 = 税込みの単価
+note D4 = 要確認
+[sheet カナ]
+A1 = ｶﾀｶﾅ
+B1 = カタカナ
+A2 = ｶﾞｽ
+B2 = ガス
+C2 = がす
+[sheet 記号]
+A1 = a*b
+B1 = a?b
+C1 = a~b
+D1 = axb
+A2 = ab
+)";
+
+const char* const BooksFixture = R"(
+[book 売上.xlsx]
+active
+[sheet 1月]
+A1 = 一月
+[sheet 2月]
+active C4
+[sheet 3月]
+[chart グラフ]
+
+[book 二窓.xlsx]
+windows = 2
+[sheet 表]
+active
+active B2
+
+[book PERSONAL.XLSB]
+hidden
+[sheet Sheet1]
+)";
+
+const char* const ReplaceFixture = R"(
+[book 置換.xlsx]
+[sheet 作業]
+A1 = a-a
+B1 = a-a
+[sheet 保護]
+protected
+A1 = a-a
+)";
+
+const char* const PageFixture = R"(
+[book 印刷.xlsx]
+[sheet 基本]
+pagesetup PrintTitleRows = $1:$2
+pagesetup PrintTitleColumns = $A:$B
+pagesetup PrintArea = $A$1:$F$40
+pagesetup LeftHeader = 社外秘
+pagesetup CenterHeader = 売上報告
+pagesetup RightHeader = 右上
+pagesetup LeftFooter = 左下
+pagesetup CenterFooter = 中央下
+pagesetup RightFooter = 右下
+pagesetup LeftMargin = 36
+pagesetup RightMargin = 28.8
+pagesetup TopMargin = 72
+pagesetup BottomMargin = 43.2
+pagesetup HeaderMargin = 14.4
+pagesetup FooterMargin = 18
+pagesetup PrintHeadings = TRUE
+pagesetup PrintGridlines = TRUE
+pagesetup PrintComments = 1
+pagesetup PrintQuality = 300
+pagesetup CenterHorizontally = TRUE
+pagesetup CenterVertically = TRUE
+pagesetup Orientation = 2
+pagesetup Draft = TRUE
+pagesetup PaperSize = 8
+pagesetup FirstPageNumber = 5
+pagesetup Order = 2
+pagesetup BlackAndWhite = TRUE
+pagesetup Zoom = FALSE
+pagesetup FitToPagesWide = 1
+pagesetup FitToPagesTall = 5
+[sheet 倍率]
+pagesetup Zoom = 75
+[sheet 対象]
+pagesetup FitToPagesWide = 2
+pagesetup FitToPagesTall = 3
+)";
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// Every occurrence the way the engines collect them: Find, then FindNext
+// until the first address comes round again (or nothing comes back).
+QStringList walk(host::Sheet& sheet, const host::FindOptions& options) {
+    const auto cells = sheet.cells();
+    const auto first = cells->find(options);
+    if (!first)
+        return {};
+    QStringList out{first->address()};
+    auto hit = first;
+    for (int guard = 0; guard < 100; ++guard) {
+        hit = cells->findNext(hit);
+        if (!hit) {
+            out.append(QStringLiteral("<lost>"));
+            break;
+        }
+        if (hit->address() == out.first())
+            break;
+        out.append(hit->address());
+    }
+    return out;
+}
+
+// A connector for the helpers that always finds the world's host.
+class FixedConnector : public host::Connector {
+public:
+    explicit FixedConnector(host::ApplicationPtr app) : m_app(std::move(app)) {}
+    host::ApplicationPtr attach() override { return m_app; }
+    host::ApplicationPtr start() override { return m_app; }
+
+private:
+    host::ApplicationPtr m_app;
+};
+
+bool sameValue(const QVariant& a, const QVariant& b) {
+    if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double)
+        return std::fabs(a.toDouble() - b.toDouble()) < 0.05; // hosts may round to their units
+    if (a.typeId() == QMetaType::Bool || b.typeId() == QMetaType::Bool)
+        return a.typeId() == b.typeId() && a.toBool() == b.toBool();
+    return a.toString() == b.toString();
+}
+
+} // namespace
+
+namespace korvex::contract {
+
+class HostContractTest : public QObject {
+    Q_OBJECT
+public:
+    explicit HostContractTest(ContractWorld& world) : m_world(world) {}
+
+private:
+    host::ApplicationPtr start(const char* fixture) {
+        m_app = m_world.start(text(fixture));
+        if (!m_app)
+            qFatal("the world did not start a host");
+        return m_app;
+    }
+
+    ContractWorld& m_world;
+    host::ApplicationPtr m_app;
+
+private slots:
+    void cleanup() {
+        Korvex_M02::SetConnector(nullptr);
+        Korvex_M02::ExcelApp.reset();
+        m_app.reset();
+        m_world.shutdown();
+    }
+
+    // -- find ------------------------------------------------------------
+
+    void find_data() {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<host::LookIn>("lookIn");
+        QTest::addColumn<host::LookAt>("lookAt");
+        QTest::addColumn<host::SearchOrder>("order");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("matchByte");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("expected");
+
+        const auto F = LookIn::Formulas;
+        const auto V = LookIn::Values;
+        const auto C = LookIn::Comments;
+        const auto P = LookAt::Part;
+        const auto W = LookAt::Whole;
+        const auto R = SearchOrder::ByRows;
+        const auto K = SearchOrder::ByColumns;
+        const QString fruit = text("果物");
+        const QString ringo = text("りんご");
+        QTest::newRow("by rows after A1") << fruit << ringo << F << P << R << false << false << "A1"
+                                          << QStringList{"$C$1", "$A$3", "$A$1"};
+        QTest::newRow("by columns after A1") << fruit << ringo << F << P << K << false << false
+                                             << "A1" << QStringList{"$A$3", "$C$1", "$A$1"};
+        QTest::newRow("by rows after B2") << fruit << ringo << F << P << R << false << false << "B2"
+                                          << QStringList{"$A$3", "$A$1", "$C$1"};
+        QTest::newRow("by columns after B2") << fruit << ringo << F << P << K << false << false
+                                             << "B2" << QStringList{"$C$1", "$A$1", "$A$3"};
+        QTest::newRow("after the last match wraps")
+            << fruit << ringo << F << P << R << false << false << "A3"
+            << QStringList{"$A$1", "$C$1", "$A$3"};
+        QTest::newRow("no after starts at A1") << fruit << ringo << F << P << R << false << false
+                                               << "" << QStringList{"$A$1", "$C$1", "$A$3"};
+        QTest::newRow("whole cell only") << fruit << ringo << F << W << R << false << false << "A1"
+                                         << QStringList{"$A$3", "$A$1"};
+        QTest::newRow("hiragana is not katakana") << fruit << text("リンゴ") << F << P << R << false
+                                                  << false << "A1" << QStringList{"$B$2"};
+        QTest::newRow("case and width folded") << fruit << "apple" << F << P << R << false << false
+                                               << "A1" << QStringList{"$B$4", "$C$4", "$D$4"};
+        QTest::newRow("case kept")
+            << fruit << "APPLE" << F << P << R << true << false << "A1" << QStringList{"$C$4"};
+        QTest::newRow("width kept") << fruit << "apple" << F << P << R << false << true << "A1"
+                                    << QStringList{"$B$4", "$C$4"};
+        QTest::newRow("case and width kept")
+            << fruit << "Apple" << F << P << R << true << true << "A1" << QStringList{"$B$4"};
+
+        const QString kana = text("カナ");
+        QTest::newRow("half-width katakana folded")
+            << kana << text("カタカナ") << F << P << R << false << false << "A1"
+            << QStringList{"$B$1", "$A$1"};
+        QTest::newRow("full-width katakana kept") << kana << text("カタカナ") << F << P << R
+                                                  << false << true << "A1" << QStringList{"$B$1"};
+        QTest::newRow("half-width katakana kept")
+            << kana << text("ｶﾀｶﾅ") << F << P << R << false << true << "B2" << QStringList{"$A$1"};
+        QTest::newRow("sound mark joins its kana") << kana << text("ガス") << F << W << R << false
+                                                   << false << "A1" << QStringList{"$A$2", "$B$2"};
+
+        const QString signs = text("記号");
+        QTest::newRow("star") << signs << "a*b" << F << W << R << false << false << "A1"
+                              << QStringList{"$B$1", "$C$1", "$D$1", "$A$2", "$A$1"};
+        QTest::newRow("question mark") << signs << "a?b" << F << W << R << false << false << "A1"
+                                       << QStringList{"$B$1", "$C$1", "$D$1", "$A$1"};
+        QTest::newRow("tilde star")
+            << signs << "a~*b" << F << W << R << false << false << "A1" << QStringList{"$A$1"};
+        QTest::newRow("tilde question mark")
+            << signs << "a~?b" << F << W << R << false << false << "A1" << QStringList{"$B$1"};
+        QTest::newRow("tilde tilde")
+            << signs << "a~~b" << F << W << R << false << false << "A1" << QStringList{"$C$1"};
+        QTest::newRow("lone tilde is literal")
+            << signs << "a~b" << F << W << R << false << false << "A1" << QStringList{"$C$1"};
+
+        const QString numbers = text("数値");
+        QTest::newRow("values: displayed text") << numbers << "1,234" << V << P << R << false
+                                                << false << "A1" << QStringList{"$B$2", "$A$1"};
+        QTest::newRow("formulas: not the displayed text")
+            << numbers << "1,234" << F << P << R << false << false << "A1" << QStringList{};
+        QTest::newRow("formulas: constant as entered")
+            << numbers << "1234" << F << P << R << false << false << "A1" << QStringList{"$A$1"};
+        QTest::newRow("values: not the entered constant")
+            << numbers << "1234" << V << P << R << false << false << "A1" << QStringList{};
+        QTest::newRow("formulas: formula text")
+            << numbers << "SUM" << F << P << R << false << false << "A1" << QStringList{"$B$2"};
+        QTest::newRow("values: not the formula text")
+            << numbers << "SUM" << V << P << R << false << false << "A1" << QStringList{};
+        QTest::newRow("comments: note text") << numbers << text("税込") << C << P << R << false
+                                             << false << "A1" << QStringList{"$C$3"};
+        QTest::newRow("comments: note on an empty cell")
+            << numbers << text("要確認") << C << P << R << false << false << "A1"
+            << QStringList{"$D$4"};
+        QTest::newRow("comments: not the cell text")
+            << numbers << text("単価") << C << W << R << false << false << "A1" << QStringList{};
+    }
+
+    void find() {
+        QFETCH(QString, sheet);
+        QFETCH(QString, what);
+        QFETCH(host::LookIn, lookIn);
+        QFETCH(host::LookAt, lookAt);
+        QFETCH(host::SearchOrder, order);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, matchByte);
+        QFETCH(QString, after);
+        QFETCH(QStringList, expected);
+
+        const auto app = start(SearchFixture);
+        const auto ws = app->workbook(text("検索.xlsx"))->worksheet(sheet);
+        host::FindOptions options;
+        options.what = what;
+        options.lookIn = lookIn;
+        options.lookAt = lookAt;
+        options.searchOrder = order;
+        options.matchCase = matchCase;
+        options.matchByte = matchByte;
+        if (!after.isEmpty())
+            options.after = ws->range(after);
+        QCOMPARE(walk(*ws, options), expected);
+    }
+
+    void findNext_reusesTheLatestFindSettings() {
+        const auto app = start(SearchFixture);
+        const auto book = app->workbook(text("検索.xlsx"));
+        const auto fruit = book->worksheet(text("果物"));
+        host::FindOptions options;
+        options.what = text("りんご");
+        options.lookAt = LookAt::Whole;
+        options.searchOrder = SearchOrder::ByColumns;
+        options.after = fruit->range("A1");
+        const auto hit = fruit->cells()->find(options);
+        QVERIFY(hit);
+        QCOMPARE(hit->address(), QString("$A$3"));
+        // Whole and by columns still hold: C1 holds more than the text.
+        QCOMPARE(fruit->cells()->findNext(hit)->address(), QString("$A$1"));
+
+        // The settings belong to the application: a find elsewhere replaces them.
+        const auto kana = book->worksheet(text("カナ"));
+        host::FindOptions other;
+        other.what = text("ガス");
+        other.after = kana->range("A1");
+        QVERIFY(kana->cells()->find(other));
+        QVERIFY(!fruit->cells()->findNext(fruit->range("A1")));
+    }
+
+    void find_onlyMatchInTheAfterCellComesBackItself() {
+        const auto app = start(SearchFixture);
+        const auto kana = app->workbook(text("検索.xlsx"))->worksheet(text("カナ"));
+        host::FindOptions options;
+        options.what = text("がす");
+        options.after = kana->range("C2");
+        const auto hit = kana->cells()->find(options);
+        QVERIFY(hit);
+        QCOMPARE(hit->address(), QString("$C$2"));
+        QCOMPARE(kana->cells()->findNext(hit)->address(), QString("$C$2"));
+    }
+
+    // -- cells and addresses -----------------------------------------------
+
+    void addresses() {
+        const auto app = start(SearchFixture);
+        const auto ws = app->workbook(text("検索.xlsx"))->worksheet(text("果物"));
+        const auto cell = ws->cell(12, 2);
+        QCOMPARE(cell->address(), QString("$B$12"));
+        QCOMPARE(cell->address(false, true), QString("$B12"));
+        QCOMPARE(cell->address(true, false), QString("B$12"));
+        QCOMPARE(cell->address(false, false), QString("B12"));
+        QCOMPARE(cell->row(), 12);
+        QCOMPARE(cell->column(), 2);
+        QCOMPARE(ws->cell(1, 28)->address(), QString("$AB$1"));
+        QCOMPARE(ws->range("B2:C3")->address(), QString("$B$2:$C$3"));
+        QVERIFY_THROWS_EXCEPTION(HostError, ws->cell(0, 1));
+        QVERIFY_THROWS_EXCEPTION(HostError, ws->range(QString::fromUtf8("あ1")));
+    }
+
+    void values() {
+        const auto app = start(SearchFixture);
+        const auto book = app->workbook(text("検索.xlsx"));
+        const auto numbers = book->worksheet(text("数値"));
+        QCOMPARE(numbers->range("A1")->value().toDouble(), 1234.0);
+        QCOMPARE(numbers->range("B2")->value().toDouble(), 1234.0);
+        QCOMPARE(numbers->range("C3")->value().toString(), text("単価"));
+        QVERIFY(!numbers->range("E5")->value().isValid() ||
+                numbers->range("E5")->value().toString().isEmpty());
+
+        const auto cell = numbers->range("F6");
+        cell->setValue(text("売上"));
+        QCOMPARE(cell->value().toString(), text("売上"));
+        cell->setValue(42);
+        QCOMPARE(cell->value().toDouble(), 42.0);
+    }
+
+    // -- replace -----------------------------------------------------------
+
+    void replace_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<host::LookAt>("lookAt");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("matchByte");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<bool>("result");
+
+        const auto P = LookAt::Part;
+        const auto W = LookAt::Whole;
+        QTest::newRow("every occurrence") << "a-a"
+                                          << "a"
+                                          << "b" << P << false << false << "b-b" << true;
+        QTest::newRow("empty replacement") << text("りんごジュース") << text("りんご") << "" << P
+                                           << false << false << text("ジュース") << true;
+        QTest::newRow("whole: part is not enough") << "ab"
+                                                   << "a"
+                                                   << "b" << W << false << false << "ab" << false;
+        QTest::newRow("whole: whole cell") << "ab"
+                                           << "ab"
+                                           << "cd" << W << false << false << "cd" << true;
+        QTest::newRow("case kept") << "Apple apple"
+                                   << "apple"
+                                   << "pear" << P << true << false << "Apple pear" << true;
+        QTest::newRow("case folded") << "Apple apple"
+                                     << "apple"
+                                     << "pear" << P << false << false << "pear pear" << true;
+        QTest::newRow("width folded") << text("ｶﾀｶﾅです") << text("カタカナ") << text("かな") << P
+                                      << false << false << text("かなです") << true;
+        QTest::newRow("width kept") << text("ｶﾀｶﾅです") << text("カタカナ") << text("かな") << P
+                                    << false << true << text("ｶﾀｶﾅです") << false;
+        QTest::newRow("star spans as far as it can") << "(a)(b)"
+                                                     << "(*)"
+                                                     << "x" << P << false << false << "x" << true;
+        QTest::newRow("tilde makes the star literal")
+            << "5*3"
+            << "~*"
+            << "x" << P << false << false << "5x3" << true;
+        QTest::newRow("replacement holding the text")
+            << "a"
+            << "a"
+            << "aa" << P << false << false << "aa" << true;
+        QTest::newRow("inside a number") << "1234"
+                                         << "2"
+                                         << "9" << P << false << false << "1934" << true;
+    }
+
+    void replace() {
+        QFETCH(QString, before);
+        QFETCH(QString, what);
+        QFETCH(QString, replacement);
+        QFETCH(host::LookAt, lookAt);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, matchByte);
+        QFETCH(QString, after);
+        QFETCH(bool, result);
+
+        const auto app = start(ReplaceFixture);
+        const auto ws = app->workbook(text("置換.xlsx"))->worksheet(text("作業"));
+        const auto cell = ws->range("C3");
+        cell->setValue(before);
+        host::ReplaceOptions options;
+        options.what = what;
+        options.replacement = replacement;
+        options.lookAt = lookAt;
+        options.matchCase = matchCase;
+        options.matchByte = matchByte;
+        QCOMPARE(cell->replace(options), result);
+        QCOMPARE(Korvex_M02::ValueText(ws->range("C3")->value()), after);
+    }
+
+    void replace_touchesOnlyItsCell() {
+        const auto app = start(ReplaceFixture);
+        const auto ws = app->workbook(text("置換.xlsx"))->worksheet(text("作業"));
+        host::ReplaceOptions options;
+        options.what = "a";
+        options.replacement = "b";
+        QVERIFY(ws->range("A1")->replace(options));
+        QCOMPARE(ws->range("A1")->value().toString(), QString("b-b"));
+        QCOMPARE(ws->range("B1")->value().toString(), QString("a-a"));
+    }
+
+    void protectedSheet_refusesChanges() {
+        const auto app = start(ReplaceFixture);
+        const auto ws = app->workbook(text("置換.xlsx"))->worksheet(text("保護"));
+        const auto cell = ws->range("A1");
+        host::ReplaceOptions options;
+        options.what = "a";
+        options.replacement = "b";
+        bool refused = false;
+        try {
+            refused = !cell->replace(options);
+        } catch (const HostError&) {
+            refused = true;
+        }
+        QVERIFY(refused);
+        QCOMPARE(cell->value().toString(), QString("a-a"));
+        QVERIFY_THROWS_EXCEPTION(HostError, cell->setValue("x"));
+        QCOMPARE(cell->value().toString(), QString("a-a"));
+    }
+
+    // -- page setup --------------------------------------------------------
+
+    void pageSetup_valuesHaveTheirTypes() {
+        const auto app = start(PageFixture);
+        const auto book = app->workbook(text("印刷.xlsx"));
+        const auto ps = book->worksheet(text("対象"))->pageSetup();
+        for (int i = 0; i < host::PagePropertyCount; ++i) {
+            const auto p = PageProperty(i);
+            if (!m_world.keepsPageProperty(p))
+                continue;
+            const QVariant v = ps->get(p);
+            QVERIFY2(v.isValid(), host::pagePropertyName(p));
+            if (i <= int(PageProperty::RightFooter))
+                QVERIFY2(v.typeId() == QMetaType::QString, host::pagePropertyName(p));
+            else if (i <= int(PageProperty::FooterMargin))
+                QVERIFY2(v.typeId() == QMetaType::Double, host::pagePropertyName(p));
+        }
+        QCOMPARE(ps->get(PageProperty::Orientation).toInt(), host::page::Portrait);
+    }
+
+    void pageSetup_copiesAllProperties() {
+        const auto app = start(PageFixture);
+        const auto book = app->workbook(text("印刷.xlsx"));
+        const auto base = book->worksheet(text("基本"))->pageSetup();
+        const auto target = book->worksheet(text("対象"));
+        Korvex_M02::CopyPageSetup(*target, *base);
+
+        const auto copied = target->pageSetup();
+        for (int i = 0; i < host::PagePropertyCount; ++i) {
+            const auto p = PageProperty(i);
+            if (!m_world.keepsPageProperty(p))
+                continue;
+            const QVariant want = base->get(p);
+            const QVariant got = copied->get(p);
+            QVERIFY2(sameValue(want, got), qPrintable(QStringLiteral("%1: base %2, target %3")
+                                                          .arg(host::pagePropertyName(p),
+                                                               want.toString(), got.toString())));
+        }
+        QCOMPARE(copied->get(PageProperty::Zoom).typeId(), QMetaType::Bool);
+        QCOMPARE(copied->get(PageProperty::Zoom).toBool(), false);
+        QCOMPARE(copied->get(PageProperty::Orientation).toInt(), host::page::Landscape);
+        QCOMPARE(copied->get(PageProperty::PrintArea).toString(), QString("$A$1:$F$40"));
+        // Zoom false puts the target's own fit-to-pages in force; they are not copied.
+        const auto fit = m_world.fitToPages(text("印刷.xlsx"), text("対象"));
+        QCOMPARE(fit.first.toInt(), 2);
+        QCOMPARE(fit.second.toInt(), 3);
+        // The base sheet is only read.
+        const auto baseFit = m_world.fitToPages(text("印刷.xlsx"), text("基本"));
+        QCOMPARE(baseFit.first.toInt(), 1);
+        QCOMPARE(baseFit.second.toInt(), 5);
+    }
+
+    void pageSetup_copiesAZoomPercentage() {
+        const auto app = start(PageFixture);
+        const auto book = app->workbook(text("印刷.xlsx"));
+        const auto target = book->worksheet(text("対象"));
+        Korvex_M02::CopyPageSetup(*target, *book->worksheet(text("倍率"))->pageSetup());
+        QCOMPARE(target->pageSetup()->get(PageProperty::Zoom).toInt(), 75);
+    }
+
+    // -- books, windows, sheets --------------------------------------------
+
+    void books_inHostOrderWithHiddenOnes() {
+        const auto app = start(BooksFixture);
+        QCOMPARE(app->workbookCount(), 3);
+        QCOMPARE(app->workbook(1)->name(), text("売上.xlsx"));
+        QCOMPARE(app->workbook(2)->name(), text("二窓.xlsx"));
+        QCOMPARE(app->workbook(3)->name(), QString("PERSONAL.XLSB"));
+        QVERIFY(!app->window("PERSONAL.XLSB")->visible());
+        QVERIFY(!app->workbook("PERSONAL.XLSB")->window(1)->visible());
+        QVERIFY(app->window(text("売上.xlsx"))->visible());
+        QCOMPARE(app->workbook(text("売上.xlsx"))->window(1)->caption(), text("売上.xlsx"));
+    }
+
+    void books_shownInTwoWindows() {
+        if (!m_world.supportsMultipleWindows())
+            QSKIP("this host shows a book in one window only");
+        const auto app = start(BooksFixture);
+        const auto book = app->workbook(text("二窓.xlsx"));
+        QCOMPARE(book->windowCount(), 2);
+        QCOMPARE(book->window(1)->caption(), text("二窓.xlsx:1"));
+        QCOMPARE(book->window(2)->caption(), text("二窓.xlsx:2"));
+        QVERIFY(app->window(text("二窓.xlsx:2"))->visible());
+        QVERIFY_THROWS_EXCEPTION(HostError, app->window(text("二窓.xlsx")));
+    }
+
+    void sheets_chartSheetsAreNotWorksheets() {
+        const auto app = start(BooksFixture);
+        const auto book = app->workbook(text("売上.xlsx"));
+        QCOMPARE(book->sheetCount(), 4);
+        QCOMPARE(book->worksheetCount(), 3);
+        QStringList worksheets;
+        for (int i = 1; i <= book->worksheetCount(); ++i)
+            worksheets << book->worksheet(i)->name();
+        QCOMPARE(worksheets, (QStringList{text("1月"), text("2月"), text("3月")}));
+        const auto chart = book->sheet(4);
+        QCOMPARE(chart->name(), text("グラフ"));
+        QVERIFY(!chart->isWorksheet());
+        QVERIFY(book->sheet(text("1月"))->isWorksheet());
+        QVERIFY_THROWS_EXCEPTION(HostError, book->worksheet(text("グラフ")));
+        QVERIFY_THROWS_EXCEPTION(HostError, chart->cells());
+    }
+
+    void lookups_ofMissingThingsRaise() {
+        const auto app = start(BooksFixture);
+        QVERIFY_THROWS_EXCEPTION(HostError, app->workbook(text("無い.xlsx")));
+        QVERIFY_THROWS_EXCEPTION(HostError, app->workbook(0));
+        QVERIFY_THROWS_EXCEPTION(HostError, app->workbook(4));
+        QVERIFY_THROWS_EXCEPTION(HostError, app->window(text("無い.xlsx")));
+        const auto book = app->workbook(text("売上.xlsx"));
+        QVERIFY_THROWS_EXCEPTION(HostError, book->sheet(text("4月")));
+        QVERIFY_THROWS_EXCEPTION(HostError, book->sheet(5));
+        QVERIFY_THROWS_EXCEPTION(HostError, book->worksheet(4));
+        QVERIFY_THROWS_EXCEPTION(HostError, book->window(3));
+    }
+
+    void activation_andActiveCell() {
+        const auto app = start(BooksFixture);
+        QCOMPARE(app->activeWorkbook()->name(), text("売上.xlsx"));
+        QCOMPARE(app->activeSheet()->name(), text("1月"));
+        QCOMPARE(app->activeCell()->address(), QString("$A$1"));
+
+        // Each sheet remembers its active cell, each book its active sheet.
+        const auto sales = app->workbook(text("売上.xlsx"));
+        sales->sheet(text("2月"))->activate();
+        QCOMPARE(app->activeCell()->address(), QString("$C$4"));
+        app->activeSheet()->cell(5, 3)->activate();
+        QCOMPARE(app->activeCell()->address(), QString("$C$5"));
+        QCOMPARE(app->activeCell()->row(), 5);
+        QCOMPARE(app->activeCell()->column(), 3);
+
+        app->workbook(text("二窓.xlsx"))->activate();
+        QCOMPARE(app->activeWorkbook()->name(), text("二窓.xlsx"));
+        QCOMPARE(app->activeSheet()->name(), text("表"));
+        QCOMPARE(app->activeCell()->address(), QString("$B$2"));
+
+        sales->activate();
+        QCOMPARE(app->activeSheet()->name(), text("2月"));
+        QCOMPARE(app->activeCell()->address(), QString("$C$5"));
+        sales->sheet(text("1月"))->activate();
+        QCOMPARE(sales->activeSheet()->name(), text("1月"));
+        QCOMPARE(app->activeCell()->address(), QString("$A$1"));
+    }
+
+    void closing_leavesDeadHandles() {
+        const auto app = start(BooksFixture);
+        const auto book = app->workbook(text("二窓.xlsx"));
+        const auto sheet = book->sheet(1);
+        book->close(false);
+        QCOMPARE(app->workbookCount(), 2);
+        QVERIFY_THROWS_EXCEPTION(HostError, book->name());
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet->name());
+        QVERIFY_THROWS_EXCEPTION(HostError, app->workbook(text("二窓.xlsx")));
+    }
+
+    void opening_aWorkbookFile() {
+        const auto app = start(BooksFixture);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = m_world.writeWorkbookFile(dir.path(), text("月報.xlsx"),
+                                                       text("[sheet 集計]\nA1 = 月報\n"));
+        const auto opened = app->openWorkbook(path);
+        QVERIFY(opened);
+        QCOMPARE(opened->name(), text("月報.xlsx"));
+        QCOMPARE(app->workbookCount(), 4);
+        QCOMPARE(app->activeWorkbook()->name(), text("月報.xlsx"));
+        QCOMPARE(opened->worksheet(1)->range("A1")->value().toString(), text("月報"));
+        QVERIFY_THROWS_EXCEPTION(HostError, app->openWorkbook(dir.filePath("無い.xlsx")));
+        QCOMPARE(app->workbookCount(), 4);
+    }
+
+    // -- grouping and dialogs ----------------------------------------------
+
+    void grouping_selectsSheetsTogether() {
+        const auto app = start(BooksFixture);
+        const auto book = app->workbook(text("売上.xlsx"));
+        QCOMPARE(book->window(1)->selectedSheets(), QStringList{text("1月")});
+
+        book->selectSheets({text("3月"), text("1月")});
+        QCOMPARE(book->window(1)->selectedSheets(), (QStringList{text("1月"), text("3月")}));
+        QCOMPARE(app->activeSheet()->name(), text("3月"));
+
+        // Activating a grouped sheet keeps the group; any other sheet ends it.
+        book->sheet(text("1月"))->activate();
+        QCOMPARE(book->window(1)->selectedSheets(), (QStringList{text("1月"), text("3月")}));
+        book->sheet(text("2月"))->activate();
+        QCOMPARE(book->window(1)->selectedSheets(), QStringList{text("2月")});
+
+        QVERIFY_THROWS_EXCEPTION(HostError, book->selectSheets({text("1月"), text("4月")}));
+        QCOMPARE(book->window(1)->selectedSheets(), QStringList{text("2月")});
+    }
+
+    void dialogs_runOnTheActiveBook() {
+        const auto app = start(BooksFixture);
+        QStringList printedGroup;
+        const bool scripted = m_world.scriptDialogs([&](host::Dialog dialog, host::Application& a) {
+            if (dialog == host::Dialog::PageSetup)
+                a.activeSheet()->pageSetup()->set(PageProperty::Orientation, host::page::Landscape);
+            else
+                printedGroup = a.activeWorkbook()->window(1)->selectedSheets();
+            return true;
+        });
+        if (!scripted)
+            QSKIP("this host cannot script its dialogs");
+        const auto book = app->workbook(text("売上.xlsx"));
+        book->sheet(text("2月"))->activate();
+        QVERIFY(app->showDialog(host::Dialog::PageSetup));
+        QCOMPARE(book->worksheet(text("2月"))->pageSetup()->get(PageProperty::Orientation).toInt(),
+                 host::page::Landscape);
+        QCOMPARE(book->worksheet(text("1月"))->pageSetup()->get(PageProperty::Orientation).toInt(),
+                 host::page::Portrait);
+
+        book->selectSheets({text("2月"), text("3月")});
+        QVERIFY(app->showDialog(host::Dialog::Print));
+        QCOMPARE(printedGroup, (QStringList{text("2月"), text("3月")}));
+    }
+
+    // -- the application and the helpers over it --------------------------
+
+    void application_showing() {
+        const auto app = start(BooksFixture);
+        QVERIFY(!app->name().isEmpty());
+        QVERIFY(!app->version().isEmpty());
+        app->setVisible(true);
+        QVERIFY(app->visible());
+        app->setWindowState(host::WindowState::Minimized);
+        QCOMPARE(app->windowState(), host::WindowState::Minimized);
+        app->setWindowState(host::WindowState::Normal);
+        QCOMPARE(app->windowState(), host::WindowState::Normal);
+        app->bringToFront();
+    }
+
+    void helpers_overThisHost() {
+        const auto app = start(BooksFixture);
+        Korvex_M02::SetConnector(std::make_shared<FixedConnector>(app));
+
+        QStringList books{"stale"};
+        QVERIFY(Korvex_M02::ListBooks(books));
+        QCOMPARE(books, (QStringList{text("売上.xlsx"), text("二窓.xlsx")}));
+        QStringList sheets;
+        Korvex_M02::ListSheets(sheets, text("売上.xlsx"));
+        QCOMPARE(sheets, (QStringList{text("1月"), text("2月"), text("3月")}));
+        QVERIFY(Korvex_M02::IsBookOpen("PERSONAL.XLSB"));
+        QVERIFY(!Korvex_M02::IsBookOpen("personal.xlsb"));
+        QVERIFY(Korvex_M02::IsSheetExist(text("売上.xlsx"), text("3月")));
+        QVERIFY(!Korvex_M02::IsSheetExist(text("売上.xlsx"), text("グラフ")));
+        QCOMPARE(Korvex_M02::GetCellValue(), text("一月"));
+
+        Korvex_M02::CellPos start;
+        Korvex_M02::GetCurrentPos(start);
+        QCOMPARE(start.Book, text("売上.xlsx"));
+        QCOMPARE(start.Sheet, text("1月"));
+        QCOMPARE(start.Row, 1);
+        QCOMPARE(start.Col, 1);
+
+        const Korvex_M02::CellPos elsewhere{text("二窓.xlsx"), text("表"), 7, 4};
+        Korvex_M02::GoToPos(elsewhere);
+        QCOMPARE(app->activeWorkbook()->name(), text("二窓.xlsx"));
+        QCOMPARE(app->activeCell()->address(), QString("$D$7"));
+        Korvex_M02::SetCellValue(text("移動先"));
+        QCOMPARE(Korvex_M02::GetCellValue(), text("移動先"));
+
+        Korvex_M02::GoToPos(start);
+        Korvex_M02::CellPos back;
+        Korvex_M02::GetCurrentPos(back);
+        QCOMPARE(back.Book, start.Book);
+        QCOMPARE(back.Sheet, start.Sheet);
+        QCOMPARE(back.Row, 1);
+        QCOMPARE(back.Col, 1);
+    }
+};
+
+int runContract(ContractWorld& world, int argc, char** argv) {
+    HostContractTest test(world);
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace korvex::contract
+
+#include "host_contract_test.moc"
