@@ -1,0 +1,143 @@
+// Filling the book and sheet lists from the host, and the selection chain that
+// links them: the program choosing an entry does what a user's click does, so
+// a refresh of the book list ends with the host's active book and sheet brought
+// forward again.
+
+#include "main_window.h"
+
+#include "app_state.h"
+#include "host_helpers.h"
+#include "list_logic.h"
+#include "messages.h"
+#include "nav_list.h"
+#include "ui_seam.h"
+
+#include <exception>
+
+using namespace korvex::navigator;
+using korvex::host::HostError;
+using Korvex_M02::ExcelApp;
+
+namespace {
+
+template <typename P> P need(P p, const char* what) {
+    if (!p)
+        throw HostError(QString::fromLatin1(what));
+    return p;
+}
+
+QString activeBookName() {
+    return need(need(ExcelApp, "no host")->activeWorkbook(), "no active book")->name();
+}
+
+// Holds a recovery flag up for the length of a scope, whatever ends it.
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagGuard() { m_flag = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+void Korvex_F01::fillList(NavList* list, const QStringList& names, int sortValue) {
+    list->fill(namesForList(names, sortValue));
+}
+
+void Korvex_F01::RefreshBookList() {
+    // The host is asked for a fresh list; when it cannot be reached the names
+    // the list showed last stay (sorted again if sorting is on).
+    QStringList names = Book_List->entries();
+    bool found = false;
+    try {
+        QStringList fresh = names;
+        found = Korvex_M02::ListBooks(fresh);
+        names = fresh;
+    } catch (const std::exception&) {
+        // The host went away while being listed: treat it as unreachable.
+        found = false;
+    }
+    fillList(Book_List, names, B_Sort);
+    if (!found) {
+        Sheet_List->clearEntries();
+        return;
+    }
+
+    int row = -1;
+    try {
+        row = indexOfName(Book_List->entries(), activeBookName());
+    } catch (const std::exception&) {
+        row = -1;
+    }
+    if (row < 0) {
+        // No entry becomes current, so no sheet list belongs to one.
+        Book_List->setCurrentByProgram(-1);
+        Sheet_List->clearEntries();
+        return;
+    }
+    Book_List->setCurrentByProgram(row);
+}
+
+void Korvex_F01::RefreshSheetList(bool CheckActive) {
+    const QString book = Book_List->currentText();
+    if (book.isEmpty() || !Korvex_M02::AttachExcel())
+        return;
+    try {
+        if (CheckActive && activeBookName() != book) {
+            Korvex_M01::ShowMsg(QStringLiteral("E_F01_003"), this);
+            return;
+        }
+        QStringList sheets;
+        Korvex_M02::ListSheets(sheets, book);
+        fillList(Sheet_List, sheets, S_Sort);
+        const QString active =
+            need(need(ExcelApp->workbook(book), "no book")->activeSheet(), "no active sheet")
+                ->name();
+        Sheet_List->setCurrentByProgram(indexOfName(Sheet_List->entries(), active));
+    } catch (const std::exception&) {
+        if (m_bookRecovery)
+            return; // failing again while recovering: reported once already
+        Korvex_M01::ShowMsg(QStringLiteral("E_F01_001"), this);
+        FlagGuard recovering(m_bookRecovery);
+        RefreshBookList();
+    }
+}
+
+void Korvex_F01::ActivateSelectedSheet() {
+    if (!Korvex_M02::AttachExcel())
+        return;
+    const QString book = Book_List->currentText();
+    const QString sheet = Sheet_List->currentText();
+    if (book.isEmpty() && sheet.isEmpty()) {
+        korvex::ui().beep();
+        return;
+    }
+    try {
+        if (book.isEmpty() || sheet.isEmpty())
+            throw HostError(QStringLiteral("no book or sheet chosen"));
+        need(ExcelApp->workbook(book), "no book")->activate();
+        const auto target =
+            need(need(ExcelApp->activeWorkbook(), "no active book")->worksheet(sheet), "no sheet");
+        target->activate();
+        if (S_Move != 0)
+            need(target->range(CValue), "no range")->select();
+    } catch (const std::exception&) {
+        if (m_sheetRecovery)
+            return; // the refresh below chose the same failing sheet again
+        Korvex_M01::ShowMsg(QStringLiteral("E_F01_002"), this);
+        FlagGuard recovering(m_sheetRecovery);
+        RefreshSheetList(false);
+    }
+}
+
+void Korvex_F01::Book_List_Click() {
+    RefreshSheetList(false);
+}
+
+void Korvex_F01::Sheet_List_Click() {
+    ActivateSelectedSheet();
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The main window's list and layout rules, kept free of widgets so they can be
+// checked without a display. Every length here is in twips.
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace korvex::navigator {
+
+constexpr int Twips = 15; // twips per pixel
+
+inline int toPixels(int twips) {
+    return (twips >= 0 ? twips + Twips / 2 : twips - Twips / 2) / Twips;
+}
+inline int toTwips(int pixels) {
+    return pixels * Twips;
+}
+// Pixels needed so that the size is at least the given twips.
+inline int toPixelsAtLeast(int twips) {
+    return (twips + Twips - 1) / Twips;
+}
+
+// The names in ascending order, case-insensitive and by the Japanese
+// collation (the program's interface language); names that compare equal keep
+// their original order.
+QStringList sortedNames(const QStringList& names);
+
+// The names a list shows: sorted when the list's sort value is on, else as the
+// host gives them.
+inline QStringList namesForList(const QStringList& names, int sortValue) {
+    return sortValue != 0 ? sortedNames(names) : names;
+}
+
+// Index of the entry equal to the name (exact), or -1: a name that is not in
+// the list leaves it without a current entry.
+int indexOfName(const QStringList& entries, const QString& name);
+
+struct Box {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Box& o) const {
+        return left == o.left && top == o.top && width == o.width && height == o.height;
+    }
+};
+
+// The controls the splitter lays out. Read and written in twips.
+struct ListBoxes {
+    Box bookLabel;
+    Box bookList;
+    Box sheetLabel;
+    Box sheetList;
+    Box splitter; // the draggable strip
+    Box bar;      // the grey bar shown while dragging
+};
+
+struct ClientArea {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Lays the two labels, the two lists and the splitter out around the
+// splitter's left edge. Each assignment reads what the previous ones left; an
+// assignment that would give a negative width or height is skipped and the rest
+// still run, so a very small window keeps the last workable sizes.
+ListBoxes sizeControls(ListBoxes boxes, int splitX, const ClientArea& client);
+
+// Where the dragged bar goes for pointer position p: never closer than 500 to
+// either edge of the client area.
+int clampSplitter(int p, int scaleWidth);
+constexpr int SplitterMargin = 500;
+
+// Smallest outer size of the main window and of the close-several-books dialog.
+constexpr QSize MainMinimumOuter(4700, 2750);
+constexpr QSize CloseBooksMinimumOuter(3125, 2800);
+
+// The outer size a window is snapped to: each side at least the minimum.
+QSize snapOuterSize(QSize outer, QSize minimum);
+
+} // namespace korvex::navigator
