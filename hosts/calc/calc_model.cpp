@@ -1,0 +1,658 @@
+#include "calc_model.h"
+
+#include "uno_text.h"
+
+#include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XTopWindow2.hpp>
+#include <com/sun/star/awt/XWindow2.hpp>
+#include <com/sun/star/beans/NamedValue.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/XViewDataSupplier.hpp>
+#include <com/sun/star/frame/DispatchHelper.hpp>
+#include <com/sun/star/frame/DispatchResultEvent.hpp>
+#include <com/sun/star/frame/DispatchResultState.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XDispatchProvider.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel2.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/util/PathSubstitution.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XStringSubstitution.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <map>
+
+namespace korvex::calc {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using host::HostError;
+
+namespace uno_helpers {
+
+Reference<css::frame::XController> controllerOf(const DocRef& doc) {
+    auto c = doc->getCurrentController();
+    if (!c.is())
+        throw HostError(QStringLiteral("The workbook has no window"));
+    return c;
+}
+
+QString documentTitle(const DocRef& doc) {
+    Reference<css::frame::XTitle> title(doc, UNO_QUERY_THROW);
+    return toQt(title->getTitle());
+}
+
+QString columnLetters(int column0) {
+    QString s;
+    for (int n = column0 + 1; n > 0; n = (n - 1) / 26)
+        s.prepend(QChar(u'A' + (n - 1) % 26));
+    return s;
+}
+
+static QString swapSeparators(const QString& f, QChar from, QChar to) {
+    if (!f.startsWith(u'='))
+        return f;
+    QString out = f;
+    bool inString = false;
+    bool inSheetName = false;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const QChar c = out.at(i);
+        if (c == u'"' && !inSheetName)
+            inString = !inString;
+        else if (c == u'\'' && !inString)
+            inSheetName = !inSheetName;
+        else if (!inString && !inSheetName && c == from)
+            out[i] = to;
+    }
+    return out;
+}
+
+QString formulaFromApi(const QString& apiFormula) {
+    return swapSeparators(apiFormula, u';', u',');
+}
+QString formulaToApi(const QString& userFormula) {
+    return swapSeparators(userFormula, u',', u';');
+}
+
+} // namespace uno_helpers
+
+using namespace uno_helpers;
+
+namespace {
+
+// Spreadsheet documents in the desktop's order (the order they were opened).
+std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>& desktop) {
+    std::vector<DocRef> docs;
+    auto components = desktop->getComponents();
+    auto e = components->createEnumeration();
+    while (e->hasMoreElements()) {
+        Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
+        DocRef model(doc, UNO_QUERY);
+        if (model.is())
+            docs.push_back(model);
+    }
+    return docs;
+}
+
+DocRef documentNamed(const Reference<css::frame::XDesktop2>& desktop, const QString& name) {
+    for (const auto& d : spreadsheetDocuments(desktop))
+        if (documentTitle(d) == name)
+            return d;
+    throw HostError(QStringLiteral("No open workbook is named \"%1\"").arg(name));
+}
+
+Reference<css::frame::XFrame> frameOf(const DocRef& doc) {
+    auto frame = controllerOf(doc)->getFrame();
+    if (!frame.is())
+        throw HostError(QStringLiteral("The workbook has no frame"));
+    return frame;
+}
+
+DocRef activeDocument(const Reference<css::frame::XDesktop2>& desktop) {
+    DocRef current(desktop->getCurrentComponent(), UNO_QUERY);
+    Reference<css::sheet::XSpreadsheetDocument> sheetDoc(current, UNO_QUERY);
+    if (sheetDoc.is())
+        return current;
+    // The office's current component is something else (the start centre, a
+    // text document): take the most recently opened workbook, if any.
+    auto docs = spreadsheetDocuments(desktop);
+    if (docs.empty())
+        throw HostError(QStringLiteral("No workbook is open"));
+    return docs.back();
+}
+
+Reference<css::sheet::XSpreadsheet> activeSheetOf(const DocRef& doc) {
+    Reference<css::sheet::XSpreadsheetView> view(controllerOf(doc), UNO_QUERY_THROW);
+    return view->getActiveSheet();
+}
+
+QString sheetName(const Reference<css::sheet::XSpreadsheet>& sheet) {
+    Reference<css::container::XNamed> named(sheet, UNO_QUERY_THROW);
+    return toQt(named->getName());
+}
+
+css::table::CellRangeAddress addressOf(const Reference<css::uno::XInterface>& range) {
+    Reference<css::sheet::XCellRangeAddressable> a(range, UNO_QUERY_THROW);
+    return a->getRangeAddress();
+}
+
+// The cursor cell of `sheet` in the document's view. Calc has no "active
+// cell" property: a selection of one cell is the cursor itself; otherwise the
+// view data remembers the cursor of every sheet.
+css::table::CellRangeAddress cursorOf(const DocRef& doc,
+                                      const Reference<css::sheet::XSpreadsheet>& sheet) {
+    auto sheetAddr = addressOf(sheet);
+    css::table::CellRangeAddress cell;
+    cell.Sheet = sheetAddr.Sheet;
+    auto controller = controllerOf(doc);
+    Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
+    Reference<css::view::XSelectionSupplier> selection(controller, UNO_QUERY_THROW);
+    Reference<css::sheet::XCellRangeAddressable> selected(selection->getSelection(), UNO_QUERY);
+    if (selected.is()) {
+        auto a = selected->getRangeAddress();
+        if (a.Sheet == cell.Sheet && a.StartColumn == a.EndColumn && a.StartRow == a.EndRow)
+            return a;
+    }
+    Reference<css::document::XViewDataSupplier> vds(doc, UNO_QUERY_THROW);
+    auto data = vds->getViewData();
+    Sequence<css::beans::PropertyValue> props;
+    if (data.is() && data->getCount() > 0 && (data->getByIndex(0) >>= props)) {
+        const auto name = toUno(sheetName(sheet));
+        for (const auto& p : props) {
+            if (p.Name != "Tables")
+                continue;
+            Reference<css::container::XNameAccess> tables(p.Value, UNO_QUERY);
+            if (!tables.is() || !tables->hasByName(name))
+                break;
+            Sequence<css::beans::PropertyValue> table;
+            tables->getByName(name) >>= table;
+            for (const auto& t : table) {
+                if (t.Name == "CursorPositionX")
+                    t.Value >>= cell.StartColumn;
+                else if (t.Name == "CursorPositionY")
+                    t.Value >>= cell.StartRow;
+            }
+        }
+    }
+    cell.EndColumn = cell.StartColumn;
+    cell.EndRow = cell.StartRow;
+    return cell;
+}
+
+Reference<css::awt::XWindow> containerWindowOf(const DocRef& doc) {
+    auto w = frameOf(doc)->getContainerWindow();
+    if (!w.is())
+        throw HostError(QStringLiteral("The workbook has no window"));
+    return w;
+}
+
+Reference<css::beans::XPropertySet> configNode(const Reference<css::uno::XComponentContext>& ctx,
+                                               const char* path) {
+    auto provider = css::configuration::theDefaultProvider::get(ctx);
+    css::beans::NamedValue arg;
+    arg.Name = "nodepath";
+    arg.Value <<= rtl::OUString::createFromAscii(path);
+    Sequence<Any> args(1);
+    args.getArray()[0] <<= arg;
+    return Reference<css::beans::XPropertySet>(
+        provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationAccess",
+                                              args),
+        UNO_QUERY_THROW);
+}
+
+QString fileUrlToPath(const rtl::OUString& url) {
+    return QUrl(toQt(url)).toLocalFile();
+}
+
+Any dispatch(const Reference<css::uno::XComponentContext>& ctx, const DocRef& doc,
+             const char* command) {
+    auto helper = css::frame::DispatchHelper::create(ctx);
+    Reference<css::frame::XDispatchProvider> provider(frameOf(doc), UNO_QUERY_THROW);
+    return helper->executeDispatch(provider, rtl::OUString::createFromAscii(command), "", 0, {});
+}
+
+} // namespace
+
+// ---- Application -----------------------------------------------------------
+
+int CalcApplication::workbookCount() {
+    return m_s->run([d = m_s->desktop()] { return int(spreadsheetDocuments(d).size()); });
+}
+
+host::WorkbookPtr CalcApplication::workbook(int index) {
+    auto doc = m_s->run([d = m_s->desktop(), index] {
+        auto docs = spreadsheetDocuments(d);
+        if (index < 1 || index > int(docs.size()))
+            throw HostError(QStringLiteral("There is no workbook number %1").arg(index));
+        return docs[size_t(index - 1)];
+    });
+    return std::make_shared<CalcWorkbook>(m_s, doc);
+}
+
+host::WorkbookPtr CalcApplication::workbook(const QString& name) {
+    auto doc = m_s->run([d = m_s->desktop(), name] { return documentNamed(d, name); });
+    return std::make_shared<CalcWorkbook>(m_s, doc);
+}
+
+host::WorkbookPtr CalcApplication::openWorkbook(const QString& path,
+                                                std::optional<host::OpenOptions> options) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo(absolute).isFile())
+        throw HostError(QStringLiteral("The file \"%1\" does not exist").arg(path));
+    const QString url = QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded);
+    const bool addToRecent = options && options->addToMru;
+    // Loading a large book takes its time; a frozen office still gets caught.
+    auto doc = m_s->run(
+        [d = m_s->desktop(), url, addToRecent] {
+            Reference<css::frame::XComponentLoader> loader(d, UNO_QUERY_THROW);
+            css::beans::PropertyValue recent;
+            recent.Name = "PickListEntry";
+            recent.Value <<= addToRecent;
+            Sequence<css::beans::PropertyValue> args(&recent, 1);
+            auto component = loader->loadComponentFromURL(toUno(url), "_default", 0, args);
+            Reference<css::sheet::XSpreadsheetDocument> sheetDoc(component, UNO_QUERY);
+            if (!sheetDoc.is()) {
+                Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
+                if (closeable.is())
+                    closeable->close(true);
+                throw HostError(QStringLiteral("The file is not a spreadsheet"));
+            }
+            return DocRef(component, UNO_QUERY_THROW);
+        },
+        std::max(m_s->callTimeout(), std::chrono::milliseconds(120000)));
+    return std::make_shared<CalcWorkbook>(m_s, doc);
+}
+
+host::WindowPtr CalcApplication::window(const QString& caption) {
+    for (int i = 1, n = workbookCount(); i <= n; ++i) {
+        auto book = workbook(i);
+        for (int w = 1, wn = book->windowCount(); w <= wn; ++w) {
+            auto win = book->window(w);
+            if (win->caption() == caption)
+                return win;
+        }
+    }
+    throw HostError(QStringLiteral("No window is titled \"%1\"").arg(caption));
+}
+
+host::WorkbookPtr CalcApplication::activeWorkbook() {
+    auto doc = m_s->run([d = m_s->desktop()] { return activeDocument(d); });
+    return std::make_shared<CalcWorkbook>(m_s, doc);
+}
+
+host::SheetPtr CalcApplication::activeSheet() {
+    return activeWorkbook()->activeSheet();
+}
+
+host::RangePtr CalcApplication::activeCell() {
+    struct Cell {
+        DocRef doc;
+        SheetRef sheet;
+        css::table::CellRangeAddress addr;
+    };
+    auto c = m_s->run([d = m_s->desktop()] {
+        Cell cell;
+        cell.doc = activeDocument(d);
+        cell.sheet = activeSheetOf(cell.doc);
+        cell.addr = cursorOf(cell.doc, cell.sheet);
+        return cell;
+    });
+    return std::make_shared<CalcRange>(m_s, c.doc, c.sheet, c.addr);
+}
+
+bool CalcApplication::showDialog(host::Dialog dialog) {
+    const char* command =
+        dialog == host::Dialog::PageSetup ? ".uno:PageFormatDialog" : ".uno:Print";
+    return m_s->runWhileAlive([ctx = m_s->context(), d = m_s->desktop(), command] {
+        auto doc = activeDocument(d);
+        Any result = dispatch(ctx, doc, command);
+        css::frame::DispatchResultEvent event;
+        if (result >>= event)
+            return event.State != css::frame::DispatchResultState::FAILURE;
+        return true;
+    });
+}
+
+QString CalcApplication::name() const {
+    return QStringLiteral("LibreOffice Calc");
+}
+
+QString CalcApplication::version() const {
+    return m_s->run([ctx = m_s->context()] {
+        rtl::OUString v;
+        configNode(ctx, "/org.openoffice.Setup/Product")
+            ->getPropertyValue("ooSetupVersionAboutBox") >>= v;
+        return toQt(v);
+    });
+}
+
+QString CalcApplication::path() const {
+    return m_s->run([ctx = m_s->context()] {
+        auto subst = css::util::PathSubstitution::create(ctx);
+        return fileUrlToPath(subst->substituteVariables("$(prog)", true));
+    });
+}
+
+QString CalcApplication::startupPath() const {
+    // Calc has no start-up folder of its own; a folder in the user's profile
+    // plays that part, so books put there open when Korvex starts the office.
+    return m_s->run([ctx = m_s->context()] {
+        auto subst = css::util::PathSubstitution::create(ctx);
+        return QDir(fileUrlToPath(subst->substituteVariables("$(user)", true)))
+            .filePath(QStringLiteral("xlstart"));
+    });
+}
+
+bool CalcApplication::visible() const {
+    return m_s->run([d = m_s->desktop()] {
+        for (const auto& doc : spreadsheetDocuments(d)) {
+            Reference<css::awt::XWindow2> w(containerWindowOf(doc), UNO_QUERY);
+            if (w.is() && w->isVisible())
+                return true;
+        }
+        return false;
+    });
+}
+
+void CalcApplication::setVisible(bool visible) {
+    m_s->run([d = m_s->desktop(), visible] {
+        for (const auto& doc : spreadsheetDocuments(d))
+            containerWindowOf(doc)->setVisible(visible);
+    });
+}
+
+host::WindowState CalcApplication::windowState() const {
+    return m_s->run([d = m_s->desktop()] {
+        Reference<css::awt::XTopWindow2> w(containerWindowOf(activeDocument(d)), UNO_QUERY);
+        if (!w.is())
+            return host::WindowState::Normal;
+        if (w->getIsMinimized())
+            return host::WindowState::Minimized;
+        if (w->getIsMaximized())
+            return host::WindowState::Maximized;
+        return host::WindowState::Normal;
+    });
+}
+
+void CalcApplication::setWindowState(host::WindowState state) {
+    m_s->run([d = m_s->desktop(), state] {
+        Reference<css::awt::XTopWindow2> w(containerWindowOf(activeDocument(d)), UNO_QUERY_THROW);
+        switch (state) {
+        case host::WindowState::Minimized:
+            w->setIsMinimized(true);
+            break;
+        case host::WindowState::Maximized:
+            w->setIsMaximized(true);
+            break;
+        case host::WindowState::Normal:
+            w->setIsMinimized(false);
+            w->setIsMaximized(false);
+            break;
+        }
+    });
+}
+
+void CalcApplication::bringToFront() {
+    m_s->run([d = m_s->desktop()] {
+        auto doc = activeDocument(d);
+        auto window = containerWindowOf(doc);
+        window->setVisible(true);
+        Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
+        if (top.is())
+            top->toFront();
+        frameOf(doc)->activate();
+        window->setFocus();
+    });
+}
+
+// ---- Workbook --------------------------------------------------------------
+
+QString CalcWorkbook::name() const {
+    return m_s->run([doc = m_doc] { return documentTitle(doc); });
+}
+
+void CalcWorkbook::activate() {
+    m_s->run([doc = m_doc] {
+        auto frame = frameOf(doc);
+        auto window = frame->getContainerWindow();
+        Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
+        if (top.is())
+            top->toFront();
+        frame->activate();
+    });
+}
+
+void CalcWorkbook::close(std::optional<bool> saveChanges) {
+    if (!saveChanges) {
+        // Without a decision the office asks the user about unsaved changes,
+        // as a close through its own menu would.
+        m_s->runWhileAlive(
+            [ctx = m_s->context(), doc = m_doc] { dispatch(ctx, doc, ".uno:CloseDoc"); });
+        return;
+    }
+    m_s->run([doc = m_doc, save = *saveChanges] {
+        Reference<css::util::XModifiable> modifiable(doc, UNO_QUERY);
+        if (save && modifiable.is() && modifiable->isModified()) {
+            Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
+            if (!storable->hasLocation() || storable->isReadonly())
+                throw HostError(QStringLiteral("The workbook has no file it could be saved to"));
+            storable->store();
+        } else if (modifiable.is()) {
+            modifiable->setModified(false);
+        }
+        Reference<css::util::XCloseable> closeable(doc, UNO_QUERY_THROW);
+        closeable->close(true);
+    });
+}
+
+host::SheetPtr CalcWorkbook::activeSheet() {
+    auto sheet = m_s->run([doc = m_doc] { return activeSheetOf(doc); });
+    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+}
+
+int CalcWorkbook::sheetCount() {
+    return m_s->run([doc = m_doc] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        return int(sheets->getCount());
+    });
+}
+
+host::SheetPtr CalcWorkbook::sheet(int index) {
+    auto sheet = m_s->run([doc = m_doc, index] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        if (index < 1 || index > sheets->getCount())
+            throw HostError(QStringLiteral("There is no sheet number %1").arg(index));
+        return SheetRef(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
+    });
+    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+}
+
+host::SheetPtr CalcWorkbook::sheet(const QString& name) {
+    auto sheet = m_s->run([doc = m_doc, name] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        auto sheets = d->getSheets();
+        if (!sheets->hasByName(toUno(name)))
+            throw HostError(QStringLiteral("The workbook has no sheet \"%1\"").arg(name));
+        return SheetRef(sheets->getByName(toUno(name)), UNO_QUERY_THROW);
+    });
+    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+}
+
+void CalcWorkbook::selectSheets(const QStringList& names) {
+    if (names.isEmpty())
+        throw HostError(QStringLiteral("No sheet to select"));
+    m_s->run([doc = m_doc, names] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        auto sheets = d->getSheets();
+        std::vector<SheetRef> chosen;
+        for (const auto& n : names) {
+            if (!sheets->hasByName(toUno(n)))
+                throw HostError(QStringLiteral("The workbook has no sheet \"%1\"").arg(n));
+            chosen.emplace_back(sheets->getByName(toUno(n)), UNO_QUERY_THROW);
+        }
+        auto controller = controllerOf(doc);
+        Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
+        view->setActiveSheet(chosen.front());
+        if (chosen.size() == 1)
+            return;
+        // Sheets are grouped by a selection spanning them; the cursor cell of
+        // each sheet keeps every cursor where it was.
+        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+        Reference<css::sheet::XSheetCellRangeContainer> ranges(
+            factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+        for (const auto& s : chosen)
+            ranges->addRangeAddress(cursorOf(doc, s), false);
+        Reference<css::view::XSelectionSupplier> selection(controller, UNO_QUERY_THROW);
+        if (!selection->select(Any(ranges)))
+            throw HostError(QStringLiteral("LibreOffice refused to group the sheets"));
+    });
+}
+
+int CalcWorkbook::windowCount() {
+    return m_s->run([doc = m_doc] {
+        auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
+        int n = 0;
+        while (controllers->hasMoreElements()) {
+            controllers->nextElement();
+            ++n;
+        }
+        return n;
+    });
+}
+
+host::WindowPtr CalcWorkbook::window(int index) {
+    struct Found {
+        Reference<css::frame::XController> controller;
+        QString caption;
+    };
+    auto found = m_s->run([doc = m_doc, index] {
+        std::vector<Reference<css::frame::XController>> all;
+        auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
+        while (controllers->hasMoreElements())
+            all.emplace_back(controllers->nextElement(), UNO_QUERY);
+        if (index < 1 || index > int(all.size()))
+            throw HostError(QStringLiteral("There is no window number %1").arg(index));
+        Found f;
+        f.controller = all[size_t(index - 1)];
+        f.caption = documentTitle(doc);
+        // A book shown in several windows names them "book:1", "book:2".
+        if (all.size() > 1)
+            f.caption += QStringLiteral(":%1").arg(index);
+        return f;
+    });
+    return std::make_shared<CalcWindow>(m_s, m_doc, found.controller, found.caption);
+}
+
+// ---- Window ----------------------------------------------------------------
+
+bool CalcWindow::visible() const {
+    return m_s->run([c = m_controller] {
+        auto frame = c->getFrame();
+        if (!frame.is())
+            return false;
+        Reference<css::awt::XWindow2> w(frame->getContainerWindow(), UNO_QUERY);
+        return w.is() && w->isVisible();
+    });
+}
+
+QStringList CalcWindow::selectedSheets() const {
+    return m_s->run([c = m_controller, doc = m_doc] {
+        Reference<css::sheet::XSpreadsheetView> view(c, UNO_QUERY_THROW);
+        Reference<css::view::XSelectionSupplier> selection(c, UNO_QUERY_THROW);
+        std::map<int, QString> grouped; // tab order
+        auto active = view->getActiveSheet();
+        grouped[addressOf(active).Sheet] = sheetName(active);
+        // A selection over several sheets lists a range on each grouped sheet.
+        Reference<css::sheet::XSheetCellRanges> ranges(selection->getSelection(), UNO_QUERY);
+        if (ranges.is()) {
+            Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+            Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+            for (const auto& a : ranges->getRangeAddresses())
+                if (!grouped.count(a.Sheet))
+                    grouped[a.Sheet] =
+                        sheetName(SheetRef(sheets->getByIndex(a.Sheet), UNO_QUERY_THROW));
+        }
+        QStringList names;
+        for (const auto& [index, name] : grouped)
+            names << name;
+        return names;
+    });
+}
+
+// ---- Sheet -----------------------------------------------------------------
+
+QString CalcSheet::name() const {
+    return m_s->run([sheet = m_sheet] { return sheetName(sheet); });
+}
+
+void CalcSheet::activate() {
+    m_s->run([doc = m_doc, sheet = m_sheet] {
+        Reference<css::sheet::XSpreadsheetView> view(controllerOf(doc), UNO_QUERY_THROW);
+        view->setActiveSheet(sheet);
+    });
+}
+
+host::RangePtr CalcSheet::cells() {
+    auto addr = m_s->run([sheet = m_sheet] { return addressOf(sheet); });
+    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
+}
+
+host::RangePtr CalcSheet::cell(int row, int column) {
+    auto addr = m_s->run([sheet = m_sheet, row, column] {
+        auto whole = addressOf(sheet);
+        if (row < 1 || column < 1 || row - 1 > whole.EndRow || column - 1 > whole.EndColumn)
+            throw HostError(QStringLiteral("No cell at row %1, column %2").arg(row).arg(column));
+        css::table::CellRangeAddress a;
+        a.Sheet = whole.Sheet;
+        a.StartRow = a.EndRow = row - 1;
+        a.StartColumn = a.EndColumn = column - 1;
+        return a;
+    });
+    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
+}
+
+host::RangePtr CalcSheet::range(const QString& address) {
+    auto addr = m_s->run([sheet = m_sheet, address] {
+        Reference<css::table::XCellRange> r(sheet, UNO_QUERY_THROW);
+        try {
+            return addressOf(r->getCellRangeByName(toUno(address)));
+        } catch (const css::uno::RuntimeException&) {
+            throw HostError(QStringLiteral("\"%1\" is not a cell address").arg(address));
+        }
+    });
+    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
+}
+
+host::PageSetupPtr CalcSheet::pageSetup() {
+    m_s->run([sheet = m_sheet] { sheetName(sheet); }); // fails on a deleted sheet
+    return std::make_shared<CalcPageSetup>(m_s, m_doc, m_sheet);
+}
+
+} // namespace korvex::calc

@@ -1,0 +1,163 @@
+#pragma once
+// The host object model over a LibreOffice Calc reached through UNO. Every
+// object keeps the UNO references it names plus the session they came from;
+// each operation is one task on the session's worker, so a closed document,
+// a vanished office or a frozen one all end as HostError in the caller.
+
+#include "uno_session.h"
+
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+
+#include <memory>
+
+namespace korvex::calc {
+
+using SessionPtr = std::shared_ptr<Session>;
+using DocRef = css::uno::Reference<css::frame::XModel>;
+using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
+
+class CalcApplication : public host::Application {
+public:
+    explicit CalcApplication(SessionPtr session) : m_s(std::move(session)) {}
+    const SessionPtr& session() const { return m_s; }
+
+    int workbookCount() override;
+    host::WorkbookPtr workbook(int index) override;
+    host::WorkbookPtr workbook(const QString& name) override;
+    host::WorkbookPtr openWorkbook(const QString& path,
+                                   std::optional<host::OpenOptions> options = {}) override;
+    host::WindowPtr window(const QString& caption) override;
+    host::WorkbookPtr activeWorkbook() override;
+    host::SheetPtr activeSheet() override;
+    host::RangePtr activeCell() override;
+    bool showDialog(host::Dialog dialog) override;
+
+    QString name() const override;
+    QString version() const override;
+    QString path() const override;
+    QString startupPath() const override;
+    bool visible() const override;
+    void setVisible(bool visible) override;
+    host::WindowState windowState() const override;
+    void setWindowState(host::WindowState state) override;
+    void bringToFront() override;
+
+private:
+    SessionPtr m_s;
+};
+
+class CalcWorkbook : public host::Workbook {
+public:
+    CalcWorkbook(SessionPtr s, DocRef doc) : m_s(std::move(s)), m_doc(std::move(doc)) {}
+    const DocRef& document() const { return m_doc; }
+
+    QString name() const override;
+    void activate() override;
+    void close(std::optional<bool> saveChanges = std::nullopt) override;
+    host::SheetPtr activeSheet() override;
+    int sheetCount() override;
+    host::SheetPtr sheet(int index) override;
+    host::SheetPtr sheet(const QString& name) override;
+    int worksheetCount() override { return sheetCount(); }
+    host::SheetPtr worksheet(int index) override { return sheet(index); }
+    host::SheetPtr worksheet(const QString& name) override { return sheet(name); }
+    void selectSheets(const QStringList& names) override;
+    int windowCount() override;
+    host::WindowPtr window(int index) override;
+
+private:
+    SessionPtr m_s;
+    DocRef m_doc;
+};
+
+class CalcWindow : public host::Window {
+public:
+    CalcWindow(SessionPtr s, DocRef doc, css::uno::Reference<css::frame::XController> controller,
+               QString caption)
+        : m_s(std::move(s)), m_doc(std::move(doc)), m_controller(std::move(controller)),
+          m_caption(std::move(caption)) {}
+    QString caption() const override { return m_caption; }
+    bool visible() const override;
+    QStringList selectedSheets() const override;
+
+private:
+    SessionPtr m_s;
+    DocRef m_doc;
+    css::uno::Reference<css::frame::XController> m_controller;
+    QString m_caption;
+};
+
+class CalcSheet : public host::Sheet {
+public:
+    CalcSheet(SessionPtr s, DocRef doc, SheetRef sheet)
+        : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)) {}
+    QString name() const override;
+    bool isWorksheet() const override { return true; } // Calc has no chart sheets
+    void activate() override;
+    host::RangePtr cells() override;
+    host::RangePtr cell(int row, int column) override;
+    host::RangePtr range(const QString& address) override;
+    host::PageSetupPtr pageSetup() override;
+
+private:
+    SessionPtr m_s;
+    DocRef m_doc;
+    SheetRef m_sheet;
+};
+
+class CalcRange : public host::Range {
+public:
+    CalcRange(SessionPtr s, DocRef doc, SheetRef sheet, css::table::CellRangeAddress address)
+        : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)), m_addr(address) {}
+    const css::table::CellRangeAddress& rangeAddress() const { return m_addr; }
+
+    QVariant value() const override;
+    void setValue(const QVariant& value) override;
+    int row() const override { return m_addr.StartRow + 1; }
+    int column() const override { return m_addr.StartColumn + 1; }
+    QString address(bool rowAbsolute = true, bool columnAbsolute = true) const override;
+    void activate() override;
+    void select() override;
+    host::RangePtr find(const host::FindOptions& options) override;
+    host::RangePtr findNext(const host::RangePtr& after) override;
+    bool replace(const host::ReplaceOptions& options) override;
+
+private:
+    host::RangePtr search(const matcher::FindSettings& settings, const host::RangePtr& after);
+
+    SessionPtr m_s;
+    DocRef m_doc;
+    SheetRef m_sheet;
+    css::table::CellRangeAddress m_addr;
+};
+
+class CalcPageSetup : public host::PageSetup {
+public:
+    CalcPageSetup(SessionPtr s, DocRef doc, SheetRef sheet)
+        : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)) {}
+    QVariant get(host::PageProperty p) const override;
+    void set(host::PageProperty p, const QVariant& value) override;
+
+private:
+    SessionPtr m_s;
+    DocRef m_doc;
+    SheetRef m_sheet;
+};
+
+// Helpers shared by the model's parts; they run on the session's worker.
+namespace uno_helpers {
+css::uno::Reference<css::frame::XController> controllerOf(const DocRef& doc);
+QString documentTitle(const DocRef& doc);
+// Column letters of a 0-based column ("A", "Z", "AA"...).
+QString columnLetters(int column0);
+// Formula text as the API gives it ("=SUM(A1;B1)") and as users of the
+// spreadsheet write it ("=SUM(A1,B1)"): argument separators outside string
+// literals are swapped.
+QString formulaFromApi(const QString& apiFormula);
+QString formulaToApi(const QString& userFormula);
+} // namespace uno_helpers
+
+} // namespace korvex::calc

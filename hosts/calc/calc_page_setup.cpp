@@ -1,0 +1,520 @@
+// Page setup of a sheet. Calc keeps it in page styles that sheets share, so a
+// sheet whose style is shared gets a style of its own before anything is
+// written: changing one sheet's page setup never changes another sheet.
+//
+// Where Calc has no equivalent (draft quality, black and white, print
+// quality, comments printed in place) the value is kept in a document
+// property named after the page style, so it reads back as written and
+// travels with the document, without changing what Calc prints.
+
+#include "calc_model.h"
+
+#include "uno_text.h"
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/PropertyAttribute.hpp>
+#include <com/sun/star/beans/XPropertyContainer.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNameContainer.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/XDocumentProperties.hpp>
+#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
+#include <com/sun/star/sheet/XPrintAreas.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/XText.hpp>
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace korvex::calc {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using host::HostError;
+using host::PageProperty;
+using namespace uno_helpers;
+
+namespace {
+
+using Props = Reference<css::beans::XPropertySet>;
+
+constexpr double HundredthMmPerPoint = 2540.0 / 72.0;
+
+Reference<css::container::XNameContainer> pageStyles(const DocRef& doc) {
+    Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
+    return Reference<css::container::XNameContainer>(
+        families->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+}
+
+rtl::OUString styleNameOf(const SheetRef& sheet) {
+    Props props(sheet, UNO_QUERY_THROW);
+    rtl::OUString name;
+    props->getPropertyValue("PageStyle") >>= name;
+    return name;
+}
+
+Props styleOf(const DocRef& doc, const SheetRef& sheet) {
+    return Props(pageStyles(doc)->getByName(styleNameOf(sheet)), UNO_QUERY_THROW);
+}
+
+void copyStyle(const Props& from, const Props& to) {
+    static const char* const scaleLast[] = {"ScaleToPagesX", "ScaleToPagesY", "ScaleToPages",
+                                            "PageScale"};
+    auto isScale = [](const rtl::OUString& n) {
+        for (auto s : scaleLast)
+            if (n.equalsAscii(s))
+                return true;
+        return false;
+    };
+    const auto properties = from->getPropertySetInfo()->getProperties();
+    auto copyOne = [&](const css::beans::Property& p) {
+        if (p.Attributes & css::beans::PropertyAttribute::READONLY)
+            return;
+        try {
+            to->setPropertyValue(p.Name, from->getPropertyValue(p.Name));
+        } catch (const css::uno::Exception&) {
+            // Properties that only make sense together (or not at all for
+            // this style) are refused one by one; the rest still goes over.
+        }
+    };
+    for (const auto& p : properties)
+        if (!isScale(p.Name))
+            copyOne(p);
+    // Scale last: writing any fit-to-pages value switches the scale mode.
+    sal_Int16 pagesX = 0, pagesY = 0, pages = 0;
+    from->getPropertyValue("ScaleToPagesX") >>= pagesX;
+    from->getPropertyValue("ScaleToPagesY") >>= pagesY;
+    from->getPropertyValue("ScaleToPages") >>= pages;
+    if (pagesX > 0 || pagesY > 0) {
+        to->setPropertyValue("ScaleToPagesX", Any(pagesX));
+        to->setPropertyValue("ScaleToPagesY", Any(pagesY));
+    } else if (pages > 0) {
+        to->setPropertyValue("ScaleToPages", Any(pages));
+    } else {
+        to->setPropertyValue("PageScale", from->getPropertyValue("PageScale"));
+    }
+}
+
+// The sheet's own page style, created from its current one when another
+// sheet shares it.
+Props ownStyle(const DocRef& doc, const SheetRef& sheet) {
+    const rtl::OUString current = styleNameOf(sheet);
+    Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+    const rtl::OUString myName =
+        Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
+    bool shared = false;
+    for (sal_Int32 i = 0, n = sheets->getCount(); i < n && !shared; ++i) {
+        SheetRef other(sheets->getByIndex(i), UNO_QUERY_THROW);
+        if (Reference<css::container::XNamed>(other, UNO_QUERY_THROW)->getName() != myName &&
+            styleNameOf(other) == current)
+            shared = true;
+    }
+    auto styles = pageStyles(doc);
+    if (!shared)
+        return Props(styles->getByName(current), UNO_QUERY_THROW);
+    rtl::OUString name = "PageStyle_" + myName;
+    for (int i = 2; styles->hasByName(name); ++i)
+        name = "PageStyle_" + myName + "_" + rtl::OUString::number(i);
+    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+    Reference<css::uno::XInterface> fresh = factory->createInstance("com.sun.star.style.PageStyle");
+    styles->insertByName(name, Any(fresh));
+    Props created(styles->getByName(name), UNO_QUERY_THROW);
+    copyStyle(Props(styles->getByName(current), UNO_QUERY_THROW), created);
+    Props(sheet, UNO_QUERY_THROW)->setPropertyValue("PageStyle", Any(name));
+    return created;
+}
+
+// Values without a Calc counterpart, kept as document properties.
+rtl::OUString extraKey(const rtl::OUString& style, const char* what) {
+    return "Korvex.PageSetup." + style + "." + rtl::OUString::createFromAscii(what);
+}
+
+std::optional<sal_Int32> readExtra(const DocRef& doc, const rtl::OUString& style,
+                                   const char* what) {
+    Reference<css::document::XDocumentPropertiesSupplier> s(doc, UNO_QUERY_THROW);
+    Props user(s->getDocumentProperties()->getUserDefinedProperties(), UNO_QUERY_THROW);
+    const auto key = extraKey(style, what);
+    if (!user->getPropertySetInfo()->hasPropertyByName(key))
+        return std::nullopt;
+    sal_Int32 v = 0;
+    if (!(user->getPropertyValue(key) >>= v))
+        return std::nullopt;
+    return v;
+}
+
+void writeExtra(const DocRef& doc, const rtl::OUString& style, const char* what, sal_Int32 v) {
+    Reference<css::document::XDocumentPropertiesSupplier> s(doc, UNO_QUERY_THROW);
+    auto container = s->getDocumentProperties()->getUserDefinedProperties();
+    Props user(container, UNO_QUERY_THROW);
+    const auto key = extraKey(style, what);
+    if (user->getPropertySetInfo()->hasPropertyByName(key))
+        user->setPropertyValue(key, Any(v));
+    else
+        container->addProperty(key, css::beans::PropertyAttribute::REMOVABLE, Any(v));
+}
+
+QString rowsText(const css::table::CellRangeAddress& a) {
+    return QStringLiteral("$%1:$%2").arg(a.StartRow + 1).arg(a.EndRow + 1);
+}
+QString columnsText(const css::table::CellRangeAddress& a) {
+    return QStringLiteral("$%1:$%2").arg(columnLetters(a.StartColumn), columnLetters(a.EndColumn));
+}
+QString areaText(const css::table::CellRangeAddress& a) {
+    QString s = QStringLiteral("$%1$%2").arg(columnLetters(a.StartColumn)).arg(a.StartRow + 1);
+    if (a.StartColumn != a.EndColumn || a.StartRow != a.EndRow)
+        s += QStringLiteral(":$%1$%2").arg(columnLetters(a.EndColumn)).arg(a.EndRow + 1);
+    return s;
+}
+
+int columnNumber(const QString& letters) {
+    int n = 0;
+    for (QChar c : letters)
+        n = n * 26 + (c.toUpper().unicode() - u'A' + 1);
+    return n - 1;
+}
+
+// "$1:$3" or "1:3" (rows) / "$A:$B" (columns): 0-based bounds.
+std::pair<int, int> parseSpan(const QString& text, bool rows) {
+    static const QRegularExpression rowRe(QStringLiteral("^\\$?(\\d+)(?::\\$?(\\d+))?$"));
+    static const QRegularExpression colRe(QStringLiteral("^\\$?([A-Za-z]+)(?::\\$?([A-Za-z]+))?$"));
+    const auto m = (rows ? rowRe : colRe).match(text.trimmed());
+    if (!m.hasMatch())
+        throw HostError(QStringLiteral("\"%1\" is not a %2 reference")
+                            .arg(text, rows ? QStringLiteral("row") : QStringLiteral("column")));
+    auto value = [&](const QString& s) { return rows ? s.toInt() - 1 : columnNumber(s); };
+    const int first = value(m.captured(1));
+    const int last = m.captured(2).isEmpty() ? first : value(m.captured(2));
+    return {std::min(first, last), std::max(first, last)};
+}
+
+struct Paper {
+    int code;
+    sal_Int32 width, height; // 1/100 mm, portrait
+};
+constexpr Paper Papers[] = {
+    {1, 21590, 27940},  // Letter
+    {5, 21590, 35560},  // Legal
+    {8, 29700, 42000},  // A3
+    {9, 21000, 29700},  // A4
+    {11, 14800, 21000}, // A5
+    {12, 25700, 36400}, // B4 (JIS)
+    {13, 18200, 25700}, // B5 (JIS)
+};
+
+css::awt::Size pageSize(const Props& style) {
+    css::awt::Size size;
+    style->getPropertyValue("Size") >>= size;
+    return size;
+}
+
+Reference<css::sheet::XHeaderFooterContent> headerFooter(const Props& style, bool header) {
+    return Reference<css::sheet::XHeaderFooterContent>(
+        style->getPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent"),
+        UNO_QUERY_THROW);
+}
+
+Reference<css::text::XText> part(const Reference<css::sheet::XHeaderFooterContent>& c, int which) {
+    return which == 0 ? c->getLeftText() : which == 1 ? c->getCenterText() : c->getRightText();
+}
+
+bool getBool(const Props& p, const char* name) {
+    bool b = false;
+    p->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= b;
+    return b;
+}
+
+sal_Int32 getInt(const Props& p, const char* name) {
+    sal_Int32 v = 0;
+    p->getPropertyValue(rtl::OUString::createFromAscii(name)) >>= v;
+    return v;
+}
+
+double points(const Props& p, const char* name) {
+    return std::round(getInt(p, name) / HundredthMmPerPoint * 100.0) / 100.0;
+}
+
+void setPoints(const Props& p, const char* name, const QVariant& v) {
+    p->setPropertyValue(rtl::OUString::createFromAscii(name),
+                        Any(sal_Int32(std::lround(v.toDouble() * HundredthMmPerPoint))));
+}
+
+QVariant readProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
+    Props style = styleOf(doc, sheet);
+    const rtl::OUString styleName = styleNameOf(sheet);
+    Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
+    switch (p) {
+    case PageProperty::PrintTitleRows:
+        return areas->getPrintTitleRows() ? rowsText(areas->getTitleRows()) : QString();
+    case PageProperty::PrintTitleColumns:
+        return areas->getPrintTitleColumns() ? columnsText(areas->getTitleColumns()) : QString();
+    case PageProperty::PrintArea: {
+        QStringList parts;
+        for (const auto& a : areas->getPrintAreas())
+            parts << areaText(a);
+        return parts.join(u',');
+    }
+    case PageProperty::LeftHeader:
+    case PageProperty::CenterHeader:
+    case PageProperty::RightHeader:
+        return toQt(
+            part(headerFooter(style, true), int(p) - int(PageProperty::LeftHeader))->getString());
+    case PageProperty::LeftFooter:
+    case PageProperty::CenterFooter:
+    case PageProperty::RightFooter:
+        return toQt(
+            part(headerFooter(style, false), int(p) - int(PageProperty::LeftFooter))->getString());
+    case PageProperty::LeftMargin:
+        return points(style, "LeftMargin");
+    case PageProperty::RightMargin:
+        return points(style, "RightMargin");
+    case PageProperty::TopMargin:
+        return points(style, "TopMargin");
+    case PageProperty::BottomMargin:
+        return points(style, "BottomMargin");
+    case PageProperty::HeaderMargin:
+        return points(style, "HeaderBodyDistance");
+    case PageProperty::FooterMargin:
+        return points(style, "FooterBodyDistance");
+    case PageProperty::PrintHeadings:
+        return getBool(style, "PrintHeaders");
+    case PageProperty::PrintGridlines:
+        return getBool(style, "PrintGrid");
+    case PageProperty::PrintComments: {
+        const bool printed = getBool(style, "PrintAnnotations");
+        auto stored = readExtra(doc, styleName, "PrintComments");
+        if (printed)
+            return stored && *stored == host::page::PrintInPlace ? host::page::PrintInPlace
+                                                                 : host::page::PrintSheetEnd;
+        return host::page::PrintNoComments;
+    }
+    case PageProperty::PrintQuality:
+        return readExtra(doc, styleName, "PrintQuality").value_or(600);
+    case PageProperty::CenterHorizontally:
+        return getBool(style, "CenterHorizontally");
+    case PageProperty::CenterVertically:
+        return getBool(style, "CenterVertically");
+    case PageProperty::Orientation:
+        return getBool(style, "IsLandscape") ? host::page::Landscape : host::page::Portrait;
+    case PageProperty::Draft:
+        return readExtra(doc, styleName, "Draft").value_or(0) != 0;
+    case PageProperty::PaperSize: {
+        const auto size = pageSize(style);
+        const sal_Int32 w = std::min(size.Width, size.Height),
+                        h = std::max(size.Width, size.Height);
+        for (const auto& paper : Papers)
+            if (std::abs(paper.width - w) <= 20 && std::abs(paper.height - h) <= 20)
+                return paper.code;
+        return readExtra(doc, styleName, "PaperSize").value_or(256); // custom size
+    }
+    case PageProperty::FirstPageNumber: {
+        sal_Int16 n = 0;
+        style->getPropertyValue("FirstPageNumber") >>= n;
+        return n == 0 ? host::page::FirstPageAutomatic : int(n);
+    }
+    case PageProperty::Order:
+        return getBool(style, "PrintDownFirst") ? host::page::DownThenOver
+                                                : host::page::OverThenDown;
+    case PageProperty::BlackAndWhite:
+        return readExtra(doc, styleName, "BlackAndWhite").value_or(0) != 0;
+    case PageProperty::Zoom: {
+        sal_Int16 x = 0, y = 0, pages = 0, scale = 100;
+        style->getPropertyValue("ScaleToPagesX") >>= x;
+        style->getPropertyValue("ScaleToPagesY") >>= y;
+        style->getPropertyValue("ScaleToPages") >>= pages;
+        style->getPropertyValue("PageScale") >>= scale;
+        if (x > 0 || y > 0 || pages > 0)
+            return false;
+        return int(scale);
+    }
+    }
+    throw HostError(QStringLiteral("Unknown page-setup property"));
+}
+
+void writeProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p, const QVariant& v) {
+    Props style = ownStyle(doc, sheet);
+    const rtl::OUString styleName = styleNameOf(sheet);
+    Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
+    auto text = v.toString();
+    switch (p) {
+    case PageProperty::PrintTitleRows:
+    case PageProperty::PrintTitleColumns: {
+        const bool rows = p == PageProperty::PrintTitleRows;
+        if (text.trimmed().isEmpty()) {
+            rows ? areas->setPrintTitleRows(false) : areas->setPrintTitleColumns(false);
+            return;
+        }
+        const auto [first, last] = parseSpan(text, rows);
+        css::table::CellRangeAddress a;
+        a.Sheet = Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)
+                      ->getRangeAddress()
+                      .Sheet;
+        if (rows) {
+            a.StartRow = first;
+            a.EndRow = last;
+            areas->setTitleRows(a);
+            areas->setPrintTitleRows(true);
+        } else {
+            a.StartColumn = first;
+            a.EndColumn = last;
+            areas->setTitleColumns(a);
+            areas->setPrintTitleColumns(true);
+        }
+        return;
+    }
+    case PageProperty::PrintArea: {
+        std::vector<css::table::CellRangeAddress> list;
+        Reference<css::table::XCellRange> cells(sheet, UNO_QUERY_THROW);
+        for (const auto& part : text.split(u',', Qt::SkipEmptyParts)) {
+            try {
+                list.push_back(
+                    Reference<css::sheet::XCellRangeAddressable>(
+                        cells->getCellRangeByName(toUno(part.trimmed())), UNO_QUERY_THROW)
+                        ->getRangeAddress());
+            } catch (const css::uno::RuntimeException&) {
+                throw HostError(QStringLiteral("\"%1\" is not a print area").arg(part));
+            }
+        }
+        areas->setPrintAreas(
+            Sequence<css::table::CellRangeAddress>(list.data(), sal_Int32(list.size())));
+        return;
+    }
+    case PageProperty::LeftHeader:
+    case PageProperty::CenterHeader:
+    case PageProperty::RightHeader:
+    case PageProperty::LeftFooter:
+    case PageProperty::CenterFooter:
+    case PageProperty::RightFooter: {
+        const bool header = int(p) <= int(PageProperty::RightHeader);
+        const int which =
+            int(p) - int(header ? PageProperty::LeftHeader : PageProperty::LeftFooter);
+        auto content = headerFooter(style, header);
+        part(content, which)->setString(toUno(text));
+        const char* on = header ? "HeaderIsOn" : "FooterIsOn";
+        if (!text.isEmpty() && !getBool(style, on))
+            style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
+        style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
+                                Any(content));
+        style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
+                                Any(content));
+        return;
+    }
+    case PageProperty::LeftMargin:
+        return setPoints(style, "LeftMargin", v);
+    case PageProperty::RightMargin:
+        return setPoints(style, "RightMargin", v);
+    case PageProperty::TopMargin:
+        return setPoints(style, "TopMargin", v);
+    case PageProperty::BottomMargin:
+        return setPoints(style, "BottomMargin", v);
+    case PageProperty::HeaderMargin:
+        return setPoints(style, "HeaderBodyDistance", v);
+    case PageProperty::FooterMargin:
+        return setPoints(style, "FooterBodyDistance", v);
+    case PageProperty::PrintHeadings:
+        return style->setPropertyValue("PrintHeaders", Any(v.toBool()));
+    case PageProperty::PrintGridlines:
+        return style->setPropertyValue("PrintGrid", Any(v.toBool()));
+    case PageProperty::PrintComments: {
+        const int mode = v.toInt();
+        style->setPropertyValue("PrintAnnotations", Any(mode != host::page::PrintNoComments));
+        writeExtra(doc, styleName, "PrintComments", mode);
+        return;
+    }
+    case PageProperty::PrintQuality:
+        return writeExtra(doc, styleName, "PrintQuality", v.toInt());
+    case PageProperty::CenterHorizontally:
+        return style->setPropertyValue("CenterHorizontally", Any(v.toBool()));
+    case PageProperty::CenterVertically:
+        return style->setPropertyValue("CenterVertically", Any(v.toBool()));
+    case PageProperty::Orientation: {
+        // The flag alone does not turn the page: the size is swapped too.
+        const bool landscape = v.toInt() == host::page::Landscape;
+        auto size = pageSize(style);
+        if ((size.Width > size.Height) != landscape)
+            std::swap(size.Width, size.Height);
+        style->setPropertyValue("IsLandscape", Any(landscape));
+        style->setPropertyValue("Size", Any(size));
+        return;
+    }
+    case PageProperty::Draft:
+        return writeExtra(doc, styleName, "Draft", v.toBool() ? 1 : 0);
+    case PageProperty::PaperSize: {
+        const int code = v.toInt();
+        for (const auto& paper : Papers) {
+            if (paper.code != code)
+                continue;
+            const bool landscape = getBool(style, "IsLandscape");
+            css::awt::Size size;
+            size.Width = landscape ? paper.height : paper.width;
+            size.Height = landscape ? paper.width : paper.height;
+            style->setPropertyValue("Size", Any(size));
+            return;
+        }
+        // A paper Calc has no fixed size for: remembered, size left alone.
+        return writeExtra(doc, styleName, "PaperSize", code);
+    }
+    case PageProperty::FirstPageNumber: {
+        const int n = v.toInt();
+        style->setPropertyValue("FirstPageNumber",
+                                Any(sal_Int16(n == host::page::FirstPageAutomatic ? 0 : n)));
+        return;
+    }
+    case PageProperty::Order:
+        return style->setPropertyValue("PrintDownFirst",
+                                       Any(v.toInt() == host::page::DownThenOver));
+    case PageProperty::BlackAndWhite:
+        return writeExtra(doc, styleName, "BlackAndWhite", v.toBool() ? 1 : 0);
+    case PageProperty::Zoom: {
+        if (v.typeId() == QMetaType::Bool) {
+            if (v.toBool())
+                throw HostError(QStringLiteral("Zoom is a percentage or false"));
+            // "Fit to pages": keep the sheet's own fit values when it has any.
+            sal_Int16 x = 0, y = 0, pages = 0;
+            style->getPropertyValue("ScaleToPagesX") >>= x;
+            style->getPropertyValue("ScaleToPagesY") >>= y;
+            style->getPropertyValue("ScaleToPages") >>= pages;
+            if (x == 0 && y == 0 && pages == 0) {
+                style->setPropertyValue("ScaleToPagesX", Any(sal_Int16(1)));
+                style->setPropertyValue("ScaleToPagesY", Any(sal_Int16(1)));
+            }
+            return;
+        }
+        const int percent = v.toInt();
+        if (percent < 10 || percent > 400)
+            throw HostError(QStringLiteral("Zoom must lie between 10 and 400"));
+        for (const char* fit : {"ScaleToPagesX", "ScaleToPagesY", "ScaleToPages"}) {
+            try {
+                style->setPropertyValue(rtl::OUString::createFromAscii(fit), Any(sal_Int16(0)));
+            } catch (const css::uno::Exception&) {
+            }
+        }
+        style->setPropertyValue("PageScale", Any(sal_Int16(percent)));
+        return;
+    }
+    }
+}
+
+} // namespace
+
+QVariant CalcPageSetup::get(PageProperty p) const {
+    return m_s->run([doc = m_doc, sheet = m_sheet, p] { return readProperty(doc, sheet, p); });
+}
+
+void CalcPageSetup::set(PageProperty p, const QVariant& value) {
+    m_s->run([doc = m_doc, sheet = m_sheet, p, value] { writeProperty(doc, sheet, p, value); });
+}
+
+} // namespace korvex::calc

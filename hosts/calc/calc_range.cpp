@@ -1,0 +1,381 @@
+#include "calc_model.h"
+
+#include "uno_text.h"
+
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/sheet/FormulaResult.hpp>
+#include <com/sun/star/sheet/XCellFormatRangesSupplier.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XCellRangeFormula.hpp>
+#include <com/sun/star/sheet/XSheetAnnotation.hpp>
+#include <com/sun/star/sheet/XSheetAnnotations.hpp>
+#include <com/sun/star/sheet/XSheetAnnotationsSupplier.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/table/CellContentType.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/XSimpleText.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
+#include <rtl/math.hxx>
+
+#include <cmath>
+#include <map>
+
+namespace korvex::calc {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using host::HostError;
+using matcher::CellPosition;
+using namespace uno_helpers;
+
+namespace {
+
+using Address = css::table::CellRangeAddress;
+
+std::optional<Address> intersect(const Address& a, const Address& b) {
+    Address r = a;
+    r.StartColumn = std::max(a.StartColumn, b.StartColumn);
+    r.StartRow = std::max(a.StartRow, b.StartRow);
+    r.EndColumn = std::min(a.EndColumn, b.EndColumn);
+    r.EndRow = std::min(a.EndRow, b.EndRow);
+    if (r.StartColumn > r.EndColumn || r.StartRow > r.EndRow)
+        return std::nullopt;
+    return r;
+}
+
+// The part of `limit` that can hold anything: its intersection with the
+// sheet's used area.
+std::optional<Address> usedPart(const SheetRef& sheet, const Address& limit) {
+    auto cursor = sheet->createCursor();
+    Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
+    used->gotoStartOfUsedArea(false);
+    used->gotoEndOfUsedArea(true);
+    Reference<css::sheet::XCellRangeAddressable> a(cursor, UNO_QUERY_THROW);
+    return intersect(a->getRangeAddress(), limit);
+}
+
+Reference<css::table::XCellRange> rangeAt(const SheetRef& sheet, const Address& a) {
+    return sheet->getCellRangeByPosition(a.StartColumn, a.StartRow, a.EndColumn, a.EndRow);
+}
+
+struct CellText {
+    CellPosition pos;
+    QString text;
+};
+
+std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
+    std::vector<CellText> out;
+    Reference<css::sheet::XCellRangeFormula> f(rangeAt(sheet, area), UNO_QUERY_THROW);
+    const auto rows = f->getFormulaArray();
+    for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
+        const auto& row = rows[r];
+        for (sal_Int32 c = 0; c < row.getLength(); ++c)
+            if (!row[c].isEmpty())
+                out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1},
+                               formulaFromApi(toQt(row[c]))});
+    }
+    return out;
+}
+
+// Text of a number in Calc's "General" format, made here instead of one
+// remote call per cell. Exponent forms are left to the office.
+std::optional<QString> generalText(double v, sal_Unicode decimal) {
+    if (!std::isfinite(v) || std::fabs(v) > 1e15)
+        return std::nullopt;
+    auto s = rtl::math::doubleToUString(v, rtl_math_StringFormat_Automatic,
+                                        rtl_math_DecimalPlaces_Max, decimal, true);
+    QString q = toQt(s);
+    if (q.contains(u'E'))
+        return std::nullopt;
+    return q;
+}
+
+QString remoteString(const Reference<css::table::XCellRange>& range, sal_Int32 col, sal_Int32 row) {
+    Reference<css::text::XText> t(range->getCellByPosition(col, row), UNO_QUERY_THROW);
+    return toQt(t->getString());
+}
+
+// Displayed texts. Text cells and text results come in one bulk read; numbers
+// are formatted here when their format is General (checked once against the
+// office) and asked for one by one otherwise.
+std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, const Address& area) {
+    std::vector<CellText> out;
+    auto range = rangeAt(sheet, area);
+    Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
+    const auto rows = data->getDataArray();
+    struct Number {
+        sal_Int32 r, c;
+        double v;
+    };
+    std::vector<Number> numbers;
+    for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
+        const auto& row = rows[r];
+        for (sal_Int32 c = 0; c < row.getLength(); ++c) {
+            const Any& a = row[c];
+            double v;
+            rtl::OUString s;
+            if (a >>= s) {
+                if (!s.isEmpty())
+                    out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1}, toQt(s)});
+            } else if (a >>= v) {
+                numbers.push_back({r, c, v});
+            }
+        }
+    }
+    if (numbers.empty())
+        return out;
+
+    const sal_Int32 width = area.EndColumn - area.StartColumn + 1;
+    const sal_Int32 height = area.EndRow - area.StartRow + 1;
+    std::vector<unsigned char> general(size_t(width) * size_t(height), 0);
+    Reference<css::sheet::XCellFormatRangesSupplier> formats(range, UNO_QUERY_THROW);
+    auto blocks = formats->getCellFormatRanges();
+    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
+    auto numberFormats = nfs->getNumberFormats();
+    std::map<sal_Int32, bool> isGeneral;
+    for (sal_Int32 i = 0, n = blocks->getCount(); i < n; ++i) {
+        Reference<css::beans::XPropertySet> props(blocks->getByIndex(i), UNO_QUERY_THROW);
+        sal_Int32 key = 0;
+        props->getPropertyValue("NumberFormat") >>= key;
+        auto known = isGeneral.find(key);
+        if (known == isGeneral.end()) {
+            rtl::OUString formatString;
+            numberFormats->getByKey(key)->getPropertyValue("FormatString") >>= formatString;
+            known = isGeneral.emplace(key, formatString == "General" || formatString == "Standard")
+                        .first;
+        }
+        if (!known->second)
+            continue;
+        auto a = intersect(
+            Reference<css::sheet::XCellRangeAddressable>(props, UNO_QUERY_THROW)->getRangeAddress(),
+            area);
+        if (!a)
+            continue;
+        for (sal_Int32 r = a->StartRow; r <= a->EndRow; ++r)
+            for (sal_Int32 c = a->StartColumn; c <= a->EndColumn; ++c)
+                general[size_t(r - area.StartRow) * size_t(width) + size_t(c - area.StartColumn)] =
+                    1;
+    }
+
+    // The decimal separator follows the document's locale: compare one
+    // fractional number with the office's own text before trusting ours.
+    sal_Unicode decimal = '.';
+    bool localOk = true;
+    for (const auto& n : numbers) {
+        if (!general[size_t(n.r) * size_t(width) + size_t(n.c)] || n.v == std::floor(n.v))
+            continue;
+        auto mine = generalText(n.v, decimal);
+        if (!mine)
+            continue;
+        const QString theirs = remoteString(range, n.c, n.r);
+        if (theirs != *mine) {
+            decimal = ',';
+            localOk = generalText(n.v, decimal) == theirs;
+        }
+        break;
+    }
+    for (const auto& n : numbers) {
+        const CellPosition pos{area.StartRow + n.r + 1, area.StartColumn + n.c + 1};
+        std::optional<QString> text;
+        if (localOk && general[size_t(n.r) * size_t(width) + size_t(n.c)])
+            text = generalText(n.v, decimal);
+        if (!text)
+            text = remoteString(range, n.c, n.r);
+        if (!text->isEmpty())
+            out.push_back({pos, *text});
+    }
+    return out;
+}
+
+std::vector<CellText> readComments(const SheetRef& sheet, const Address& area) {
+    std::vector<CellText> out;
+    Reference<css::sheet::XSheetAnnotationsSupplier> supplier(sheet, UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> notes(supplier->getAnnotations(), UNO_QUERY_THROW);
+    for (sal_Int32 i = 0, n = notes->getCount(); i < n; ++i) {
+        Reference<css::sheet::XSheetAnnotation> note(notes->getByIndex(i), UNO_QUERY_THROW);
+        const auto p = note->getPosition();
+        if (p.Column < area.StartColumn || p.Column > area.EndColumn || p.Row < area.StartRow ||
+            p.Row > area.EndRow)
+            continue;
+        Reference<css::text::XSimpleText> text(note, UNO_QUERY_THROW);
+        QString s = toQt(text->getString());
+        if (!s.isEmpty())
+            out.push_back({{p.Row + 1, p.Column + 1}, s});
+    }
+    return out;
+}
+
+std::vector<CellPosition> matchingCells(const DocRef& doc, const SheetRef& sheet,
+                                        const Address& limit,
+                                        const matcher::FindSettings& settings) {
+    std::vector<CellPosition> hits;
+    const matcher::Pattern pattern = settings.pattern();
+    if (pattern.isEmpty())
+        return hits;
+    std::vector<CellText> cells;
+    if (settings.lookIn == host::LookIn::Comments) {
+        // Notes may sit on empty cells, outside the used area.
+        cells = readComments(sheet, limit);
+    } else {
+        auto area = usedPart(sheet, limit);
+        if (!area)
+            return hits;
+        cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
+                                                        : readFormulas(sheet, *area);
+    }
+    for (const auto& c : cells)
+        if (pattern.matches(c.text))
+            hits.push_back(c.pos);
+    return hits;
+}
+
+Reference<css::table::XCell> firstCell(const SheetRef& sheet, const Address& a) {
+    return sheet->getCellByPosition(a.StartColumn, a.StartRow);
+}
+
+} // namespace
+
+QVariant CalcRange::value() const {
+    return m_s->run([sheet = m_sheet, a = m_addr]() -> QVariant {
+        auto cell = firstCell(sheet, a);
+        Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
+        switch (cell->getType()) {
+        case css::table::CellContentType_EMPTY:
+            return {};
+        case css::table::CellContentType_VALUE:
+            return cell->getValue();
+        case css::table::CellContentType_TEXT:
+            return toQt(text->getString());
+        default: {
+            if (cell->getError() != 0)
+                return toQt(text->getString());
+            Reference<css::beans::XPropertySet> props(cell, UNO_QUERY_THROW);
+            sal_Int32 type = 0;
+            props->getPropertyValue("FormulaResultType2") >>= type;
+            if (type == css::sheet::FormulaResult::VALUE)
+                return cell->getValue();
+            return toQt(text->getString());
+        }
+        }
+    });
+}
+
+void CalcRange::setValue(const QVariant& value) {
+    m_s->run([sheet = m_sheet, a = m_addr, value] {
+        auto range = rangeAt(sheet, a);
+        for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
+            for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
+                auto cell = range->getCellByPosition(c, r);
+                switch (value.typeId()) {
+                case QMetaType::Int:
+                case QMetaType::LongLong:
+                case QMetaType::UInt:
+                case QMetaType::ULongLong:
+                case QMetaType::Double:
+                case QMetaType::Float:
+                    cell->setValue(value.toDouble());
+                    break;
+                case QMetaType::Bool:
+                    cell->setFormula(value.toBool() ? rtl::OUString("TRUE")
+                                                    : rtl::OUString("FALSE"));
+                    break;
+                default: {
+                    // Text is entered as typed: "=..." becomes a formula,
+                    // "12" a number, "" empties the cell.
+                    const QString s = value.isValid() ? value.toString() : QString();
+                    cell->setFormula(toUno(formulaToApi(s)));
+                }
+                }
+            }
+    });
+}
+
+QString CalcRange::address(bool rowAbsolute, bool columnAbsolute) const {
+    auto one = [&](int row0, int col0) {
+        return (columnAbsolute ? QStringLiteral("$") : QString()) + columnLetters(col0) +
+               (rowAbsolute ? QStringLiteral("$") : QString()) + QString::number(row0 + 1);
+    };
+    QString s = one(m_addr.StartRow, m_addr.StartColumn);
+    if (m_addr.EndRow != m_addr.StartRow || m_addr.EndColumn != m_addr.StartColumn)
+        s += u':' + one(m_addr.EndRow, m_addr.EndColumn);
+    return s;
+}
+
+void CalcRange::activate() {
+    select();
+}
+
+void CalcRange::select() {
+    m_s->run([doc = m_doc, sheet = m_sheet, a = m_addr] {
+        Reference<css::view::XSelectionSupplier> selection(controllerOf(doc), UNO_QUERY_THROW);
+        if (!selection->select(Any(rangeAt(sheet, a))))
+            throw HostError(QStringLiteral("LibreOffice refused to select the cell"));
+    });
+}
+
+host::RangePtr CalcRange::find(const host::FindOptions& options) {
+    m_s->lastFind = matcher::FindSettings::fromFind(options);
+    return search(*m_s->lastFind, options.after);
+}
+
+host::RangePtr CalcRange::findNext(const host::RangePtr& after) {
+    if (!m_s->lastFind)
+        return nullptr;
+    return search(*m_s->lastFind, after);
+}
+
+host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
+                                 const host::RangePtr& after) {
+    // Cells are read afresh on every call, so an edit made in the office
+    // between two calls is always seen.
+    auto hits = m_s->run([doc = m_doc, sheet = m_sheet, a = m_addr, settings] {
+        return matchingCells(doc, sheet, a, settings);
+    });
+    std::optional<CellPosition> from;
+    if (after)
+        from = CellPosition{after->row(), after->column()};
+    else // the range's first cell comes first, as if searching after its last
+        from = CellPosition{m_addr.EndRow + 1, m_addr.EndColumn + 1};
+    auto next = matcher::nextMatch(hits, from, settings.searchOrder, settings.searchDirection);
+    if (!next)
+        return nullptr;
+    Address cell = m_addr;
+    cell.StartRow = cell.EndRow = next->row - 1;
+    cell.StartColumn = cell.EndColumn = next->column - 1;
+    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, cell);
+}
+
+bool CalcRange::replace(const host::ReplaceOptions& options) {
+    const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
+    if (pattern.isEmpty())
+        return false;
+    return m_s->run([sheet = m_sheet, a = m_addr, pattern, replacement = options.replacement] {
+        auto area = usedPart(sheet, a);
+        if (!area)
+            return false;
+        bool any = false;
+        auto range = rangeAt(sheet, *area);
+        for (const auto& c : readFormulas(sheet, *area)) {
+            const auto r = pattern.replace(c.text, replacement);
+            any = any || r.occurrences > 0;
+            if (r.changed)
+                range
+                    ->getCellByPosition(c.pos.column - 1 - area->StartColumn,
+                                        c.pos.row - 1 - area->StartRow)
+                    ->setFormula(toUno(formulaToApi(r.text)));
+        }
+        return any;
+    });
+}
+
+} // namespace korvex::calc

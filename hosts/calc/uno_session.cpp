@@ -1,0 +1,272 @@
+#include "uno_session.h"
+
+#include "uno_text.h"
+
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/connection/XConnection.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XFramesSupplier.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XEventListener.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/bootstrap.hxx>
+
+#include <condition_variable>
+#include <deque>
+#include <thread>
+
+namespace korvex::calc {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using korvex::host::HostError;
+
+void SessionState::markDead(const QString& why) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!dead.exchange(true))
+        deathReason = why;
+}
+
+QString SessionState::reason() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return deathReason;
+}
+
+// A single thread that runs posted tasks in order. It is detached, never
+// joined: if it hangs inside a call to a frozen office, nobody waits for it.
+class Worker {
+public:
+    static std::shared_ptr<Worker> start() {
+        auto w = std::shared_ptr<Worker>(new Worker);
+        std::thread([w] { w->loop(); }).detach();
+        return w;
+    }
+    void post(std::function<void()> task) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+        }
+        m_cv.notify_one();
+    }
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_cv.notify_one();
+    }
+
+private:
+    Worker() = default;
+    void loop() {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_cv.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
+                if (m_tasks.empty())
+                    return;
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task(); // never throws: run() wraps every task
+        }
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_stopping = false;
+};
+
+namespace {
+
+// Learns from the bridge itself when the office went away (process ended,
+// pipe closed), as opposed to a single remote object having been disposed.
+class BridgeListener : public cppu::WeakImplHelper1<css::lang::XEventListener> {
+public:
+    explicit BridgeListener(std::weak_ptr<SessionState> state) : m_state(std::move(state)) {}
+    void SAL_CALL disposing(const css::lang::EventObject&) override {
+        if (auto s = m_state.lock())
+            s->markDead(QStringLiteral("The connection to LibreOffice was closed"));
+    }
+
+private:
+    std::weak_ptr<SessionState> m_state;
+};
+
+void disposeQuietly(const Reference<css::uno::XInterface>& bridge,
+                    const Reference<css::uno::XInterface>& connection) {
+    try {
+        Reference<css::connection::XConnection> c(connection, UNO_QUERY);
+        if (c.is())
+            c->close();
+    } catch (...) {
+    }
+    try {
+        Reference<css::lang::XComponent> b(bridge, UNO_QUERY);
+        if (b.is())
+            b->dispose();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+Reference<css::uno::XComponentContext> localContext() {
+    static const Reference<css::uno::XComponentContext> context = [] {
+        // Without this the runtime cannot find its type libraries and the
+        // first remote call crashes.
+        rtl::Bootstrap::set("URE_BOOTSTRAP",
+                            "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc");
+        return cppu::defaultBootstrap_InitialComponentContext();
+    }();
+    return context;
+}
+
+Session::Session() : m_state(std::make_shared<SessionState>()), m_worker(Worker::start()) {}
+
+Session::~Session() {
+    m_worker->stop();
+    if (alive()) {
+        m_state->markDead(QStringLiteral("The connection to LibreOffice was released"));
+        // Closing a healthy bridge is quick; a side thread keeps an office
+        // that stopped answering from holding up whoever drops the session.
+        auto done = std::make_shared<std::promise<void>>();
+        auto finished = done->get_future();
+        std::thread([bridge = m_bridge, connection = m_connection, done] {
+            disposeQuietly(bridge, connection);
+            done->set_value();
+        }).detach();
+        finished.wait_for(std::chrono::seconds(2));
+    }
+}
+
+void Session::post(std::function<void()> task) {
+    m_worker->post(std::move(task));
+}
+
+void Session::throwDead() const {
+    QString why = m_state->reason();
+    if (why.isEmpty())
+        why = QStringLiteral("The connection to LibreOffice is gone");
+    throw HostError(why);
+}
+
+void Session::drop(const QString& why) {
+    if (m_state->dead.load())
+        return;
+    m_state->markDead(why);
+    std::thread([bridge = m_bridge, connection = m_connection] {
+        disposeQuietly(bridge, connection);
+    }).detach();
+}
+
+std::exception_ptr Session::translate(const std::shared_ptr<SessionState>& state) {
+    try {
+        throw;
+    } catch (const HostError&) {
+        return std::current_exception();
+    } catch (const css::lang::DisposedException& e) {
+        if (state->dead.load())
+            return std::make_exception_ptr(HostError(state->reason()));
+        return std::make_exception_ptr(
+            HostError(QStringLiteral("The object no longer exists in LibreOffice (%1)")
+                          .arg(toQt(e.Message))));
+    } catch (const css::uno::RuntimeException& e) {
+        if (state->dead.load())
+            return std::make_exception_ptr(HostError(state->reason()));
+        return std::make_exception_ptr(
+            HostError(QStringLiteral("LibreOffice refused the call: %1").arg(toQt(e.Message))));
+    } catch (const css::uno::Exception& e) {
+        return std::make_exception_ptr(
+            HostError(QStringLiteral("LibreOffice refused the call: %1").arg(toQt(e.Message))));
+    } catch (const std::exception& e) {
+        return std::make_exception_ptr(HostError(QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        return std::make_exception_ptr(HostError(QStringLiteral("Unknown failure in LibreOffice")));
+    }
+}
+
+std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::milliseconds timeout) {
+    std::shared_ptr<Session> s(new Session);
+    s->m_timeout = timeout;
+    struct Parts {
+        Reference<css::uno::XInterface> connection, bridge;
+        Reference<css::uno::XComponentContext> context;
+        Reference<css::frame::XDesktop2> desktop;
+    };
+    // The parts travel back through a shared holder so that a connection the
+    // worker completes after the deadline is still torn down.
+    auto holder = std::make_shared<Parts>();
+    try {
+        s->run(
+            [holder, pipe, state = std::weak_ptr<SessionState>(s->m_state)] {
+                auto local = localContext();
+                auto connector = css::connection::Connector::create(local);
+                Reference<css::connection::XConnection> connection;
+                try {
+                    connection = connector->connect(toUno(QStringLiteral("pipe,name=") + pipe));
+                } catch (const css::connection::NoConnectException&) {
+                    throw HostError(
+                        QStringLiteral("No LibreOffice listens on the pipe \"%1\"").arg(pipe));
+                }
+                holder->connection = connection;
+                auto factory = css::bridge::BridgeFactory::create(local);
+                auto bridge = factory->createBridge("", "urp", connection, nullptr);
+                holder->bridge = bridge;
+                Reference<css::lang::XComponent> component(bridge, UNO_QUERY_THROW);
+                component->addEventListener(new BridgeListener(state));
+                Reference<css::uno::XComponentContext> context(
+                    bridge->getInstance("StarOffice.ComponentContext"), UNO_QUERY);
+                if (!context.is())
+                    throw HostError(QStringLiteral("The office on pipe \"%1\" offers no component "
+                                                   "context")
+                                        .arg(pipe));
+                holder->context = context;
+                holder->desktop = css::frame::Desktop::create(context);
+                auto st = state.lock();
+                if (!st || st->dead.load())
+                    disposeQuietly(holder->bridge, holder->connection); // too late
+            },
+            timeout);
+    } catch (const HostError&) {
+        s->m_bridge = holder->bridge;
+        s->m_connection = holder->connection;
+        s->drop(QStringLiteral("Connecting failed"));
+        throw;
+    }
+    s->m_connection = holder->connection;
+    s->m_bridge = holder->bridge;
+    s->m_context = holder->context;
+    s->m_desktop = holder->desktop;
+    return s;
+}
+
+bool Session::ping(std::chrono::milliseconds timeout) {
+    if (!alive())
+        return false;
+    auto answered = std::make_shared<std::promise<bool>>();
+    auto future = answered->get_future();
+    std::thread([desktop = m_desktop, answered] {
+        bool ok = false;
+        try {
+            Reference<css::frame::XFramesSupplier> frames(desktop, UNO_QUERY_THROW);
+            frames->getActiveFrame();
+            ok = true;
+        } catch (...) {
+        }
+        answered->set_value(ok);
+    }).detach();
+    if (future.wait_for(timeout) != std::future_status::ready)
+        return false;
+    return future.get() && alive();
+}
+
+} // namespace korvex::calc

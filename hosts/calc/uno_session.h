@@ -1,0 +1,159 @@
+#pragma once
+// One connection to a running LibreOffice over its UNO pipe.
+//
+// Every remote call runs on the session's own worker thread and the caller
+// waits for it with a deadline. A LibreOffice that was stopped (not killed)
+// never answers, and a UNO call has no timeout of its own; waiting on a worker
+// is the only way to keep Korvex responsive. After a missed deadline the
+// connection counts as dead: the bridge is torn down, the late answer (if one
+// ever comes) is thrown away, and the next attach builds a fresh connection.
+//
+// Tasks handed to run() must capture what they use BY VALUE: after a timeout
+// the caller's frame is gone while the worker may still be inside the task.
+
+#include "core/host.h"
+#include "core/matcher.h"
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+
+namespace korvex::calc {
+
+namespace css = com::sun::star;
+
+// Shared between the session, its worker and the bridge listener, so that a
+// late callback never touches a destroyed session.
+struct SessionState {
+    std::atomic<bool> dead{false};
+    std::mutex mutex;
+    QString deathReason;
+    void markDead(const QString& why);
+    QString reason();
+};
+
+class Worker;
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    // Connects to the office listening on `pipe`. Throws HostError when nothing
+    // listens there or the office does not answer within `timeout`.
+    static std::shared_ptr<Session> open(const QString& pipe, std::chrono::milliseconds timeout);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool alive() const { return !m_state->dead.load(); }
+    // Drops the connection: later calls fail at once with HostError.
+    void drop(const QString& why);
+
+    css::uno::Reference<css::uno::XComponentContext> context() const { return m_context; }
+    css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop; }
+    std::chrono::milliseconds callTimeout() const { return m_timeout; }
+    void setCallTimeout(std::chrono::milliseconds t) { m_timeout = t; }
+
+    // Runs `f` on the worker and returns its result. UNO exceptions become
+    // HostError; a missed deadline drops the connection and throws HostError.
+    template <class F> auto run(F f) -> std::invoke_result_t<F&> {
+        return run(std::move(f), m_timeout);
+    }
+    template <class F> auto run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_t<F&>;
+    // For calls that legitimately take as long as the user likes (a modal
+    // dialog): no deadline, but the office is pinged on a side thread every
+    // few seconds and a ping that goes unanswered drops the connection.
+    template <class F> auto runWhileAlive(F f) -> std::invoke_result_t<F&>;
+
+    // True when the office answers a trivial call within `timeout`.
+    bool ping(std::chrono::milliseconds timeout);
+
+    // The settings of the last find, which findNext reuses (the spreadsheet
+    // keeps them per application, across sheets and books).
+    std::optional<matcher::FindSettings> lastFind;
+
+private:
+    Session();
+    void post(std::function<void()> task);
+    [[noreturn]] void throwDead() const;
+    // Translates an exception caught on the worker into HostError.
+    static std::exception_ptr translate(const std::shared_ptr<SessionState>& state);
+
+    std::shared_ptr<SessionState> m_state;
+    std::shared_ptr<Worker> m_worker;
+    std::chrono::milliseconds m_timeout{30000};
+    css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    css::uno::Reference<css::uno::XInterface> m_bridge;
+    css::uno::Reference<css::uno::XInterface> m_connection;
+};
+
+template <class F>
+auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_t<F&> {
+    using R = std::invoke_result_t<F&>;
+    if (!alive())
+        throwDead();
+    auto promise = std::make_shared<std::promise<R>>();
+    std::future<R> future = promise->get_future();
+    post([f = std::move(f), promise, state = m_state]() mutable {
+        try {
+            if constexpr (std::is_void_v<R>) {
+                f();
+                promise->set_value();
+            } else {
+                promise->set_value(f());
+            }
+        } catch (...) {
+            promise->set_exception(translate(state));
+        }
+    });
+    if (future.wait_for(timeout) != std::future_status::ready) {
+        drop(QStringLiteral("LibreOffice did not answer within %1 s; the connection was dropped")
+                 .arg(timeout.count() / 1000.0));
+        throwDead();
+    }
+    return future.get();
+}
+
+template <class F> auto Session::runWhileAlive(F f) -> std::invoke_result_t<F&> {
+    using R = std::invoke_result_t<F&>;
+    if (!alive())
+        throwDead();
+    auto promise = std::make_shared<std::promise<R>>();
+    std::future<R> future = promise->get_future();
+    post([f = std::move(f), promise, state = m_state]() mutable {
+        try {
+            if constexpr (std::is_void_v<R>) {
+                f();
+                promise->set_value();
+            } else {
+                promise->set_value(f());
+            }
+        } catch (...) {
+            promise->set_exception(translate(state));
+        }
+    });
+    const auto slice = std::chrono::seconds(3);
+    while (future.wait_for(slice) != std::future_status::ready) {
+        if (!alive() || !ping(std::min(m_timeout, std::chrono::milliseconds(10000)))) {
+            drop(QStringLiteral("LibreOffice stopped answering while its dialog was open"));
+            throwDead();
+        }
+    }
+    return future.get();
+}
+
+// Bootstraps the local UNO runtime once per process (thread-safe).
+css::uno::Reference<css::uno::XComponentContext> localContext();
+
+} // namespace korvex::calc
