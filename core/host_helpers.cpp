@@ -89,7 +89,10 @@ void StartExcel(const QString& filePath) {
     }
     if (!older) {
         try {
-            OpenFolderBooks(withSeparator(app().path()) + QStringLiteral("XLStart"));
+            // No program folder means no XLStart below it (not one at the root).
+            const QString programFolder = app().path();
+            if (!programFolder.trimmed().isEmpty())
+                OpenFolderBooks(withSeparator(programFolder) + QStringLiteral("XLStart"));
         } catch (const HostError&) {
         }
     }
