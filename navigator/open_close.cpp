@@ -11,6 +11,8 @@
 #include "settings.h"
 #include "window_order.h"
 
+#include <QFileInfo>
+
 #include <exception>
 
 namespace korvex::navigator {
@@ -36,10 +38,9 @@ OpenFilesRequest openRequest(const QString& title, const QString& startFolder) {
 QString rememberedFolder(const QStringList& chosenFiles) {
     if (chosenFiles.isEmpty())
         return QString();
-    QString folder;
-    QString file;
-    Korvex_M01::SplitPath(chosenFiles.first(), folder, file);
-    return folder;
+    // The folder the dialog was in, taken as a whole: splitting the path at
+    // dots would drop a folder such as "data.v1" and remember its parent.
+    return QFileInfo(chosenFiles.first()).absolutePath() + QLatin1Char('/');
 }
 
 } // namespace korvex::navigator

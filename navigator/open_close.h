@@ -14,7 +14,8 @@ constexpr int SpreadsheetFilter = 1;
 
 OpenFilesRequest openRequest(const QString& title, const QString& startFolder);
 
-// The folder remembered after files were chosen, with a trailing separator.
+// The folder remembered after files were chosen (the one they were chosen
+// in), with a trailing separator.
 QString rememberedFolder(const QStringList& chosenFiles);
 
 } // namespace korvex::navigator
