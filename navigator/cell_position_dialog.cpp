@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <exception>
 
 using namespace korvex::navigator;
@@ -33,7 +34,9 @@ Korvex_F0101::Korvex_F0101(QWidget* parent) : QDialog(parent) {
     setObjectName(QString::fromLatin1(ObjectName));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QString());
+    // A blank caption: an empty one would make the desktop show the program's
+    // name instead.
+    setWindowTitle(QStringLiteral(" "));
 
     S_Move = new QCheckBox(QStringLiteral("シート移動後、セルを移動する"), this);
     S_Move->setObjectName(QStringLiteral("S_Move"));
@@ -59,6 +62,18 @@ Korvex_F0101::Korvex_F0101(QWidget* parent) : QDialog(parent) {
         connect(OKCancel_Cmd[i], &QPushButton::clicked, this, [this, i] { OKCancel_Cmd_Click(i); });
     }
     connect(CellGet_Cmd, &QPushButton::clicked, this, &Korvex_F0101::CellGet_Cmd_Click);
+
+    // The check box keeps its design place; its caption may need a little more
+    // room than the design width in the desktop's font, up to the OK button.
+    // When even that is too narrow, the caption's font steps down a little.
+    const int roomy = OKCancel_Cmd[0]->x() - 4 - S_Move->x();
+    QFont captionFont = S_Move->font();
+    while (S_Move->sizeHint().width() > roomy && captionFont.pointSizeF() > 7.5) {
+        captionFont.setPointSizeF(captionFont.pointSizeF() - 0.5);
+        S_Move->setFont(captionFont);
+    }
+    if (S_Move->sizeHint().width() > S_Move->width())
+        S_Move->resize(std::min(S_Move->sizeHint().width(), roomy), S_Move->height());
 
     setTabOrder(S_Move, CValue);
     setTabOrder(CValue, CellGet_Cmd);

@@ -53,7 +53,7 @@ Korvex_F0103::Korvex_F0103(QWidget* parent) : QDialog(parent) {
     lblVersion->setFont(versionFont);
     placeTw(lblVersion, 3023, 435, 1290, 225);
 
-    lblDescription = new QLabel(QStringLiteral("Excel ブック・シート ナビゲーター"), this);
+    lblDescription = new QLabel(QStringLiteral("Excel 作業支援ツール"), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     placeTw(lblDescription, 1965, 1485, 2250, 180);
 
