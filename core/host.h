@@ -52,7 +52,7 @@ using ApplicationPtr = std::shared_ptr<Application>;
 
 struct FindOptions {
     QString what;
-    RangePtr after; // null: start from the range's first cell, as the spreadsheet does
+    RangePtr after; // null: start after the range's first cell, which comes last
     LookIn lookIn = LookIn::Formulas;
     LookAt lookAt = LookAt::Part;
     SearchOrder searchOrder = SearchOrder::ByRows;

@@ -29,6 +29,9 @@ CellPosition positionOf(std::uint64_t key, SearchOrder order) {
                                            : CellPosition{major, minor};
 }
 
+// Forward searches without After start after the sheet's first cell.
+constexpr CellPosition kFirstCell{1, 1};
+
 } // namespace
 
 NextMatchTracker::NextMatchTracker(std::optional<CellPosition> after, SearchOrder order,
@@ -36,6 +39,8 @@ NextMatchTracker::NextMatchTracker(std::optional<CellPosition> after, SearchOrde
     : m_order(order), m_forward(direction != SearchDirection::Previous) {
     if (after)
         m_after = orderKey(*after, order);
+    else if (m_forward)
+        m_after = orderKey(kFirstCell, order);
 }
 
 bool NextMatchTracker::better(std::uint64_t candidate, std::uint64_t current) const {
@@ -44,8 +49,8 @@ bool NextMatchTracker::better(std::uint64_t candidate, std::uint64_t current) co
 
 void NextMatchTracker::offer(CellPosition p) {
     const std::uint64_t key = orderKey(p, m_order);
-    // Without an anchor every cell is reached before any wrap: forwards the
-    // first cell of the sheet comes first, backwards the last one.
+    // Backwards without an anchor every cell is reached before any wrap, so
+    // the sheet's last cell comes first.
     const bool beyond = !m_after || (m_forward ? key > *m_after : key < *m_after);
     std::optional<std::uint64_t>& slot = beyond ? m_pastAfter : m_wrapped;
     if (!slot || better(key, *slot))
@@ -81,9 +86,8 @@ std::optional<CellPosition> nextMatchSorted(const std::vector<CellPosition>& sor
         auto it = std::lower_bound(sortedMatches.begin(), sortedMatches.end(), *after, less);
         return it == sortedMatches.begin() ? sortedMatches.back() : *std::prev(it);
     }
-    if (!after)
-        return sortedMatches.front();
-    auto it = std::upper_bound(sortedMatches.begin(), sortedMatches.end(), *after, less);
+    const CellPosition anchor = after.value_or(kFirstCell);
+    auto it = std::upper_bound(sortedMatches.begin(), sortedMatches.end(), anchor, less);
     return it == sortedMatches.end() ? sortedMatches.front() : *it;
 }
 

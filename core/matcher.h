@@ -55,9 +55,10 @@
 // Order of cells (SearchOrder): ByRows compares (row, column), ByColumns
 // compares (column, row). Searching forward starts with the first cell after
 // `after`, wraps from the sheet's last cell to its first, and reaches `after`
-// itself last. With no `after` the sheet's first cell (A1) is the first
-// candidate, as if `after` were the sheet's last cell. Searching backwards
-// mirrors this.
+// itself last. With no `after` the search starts after the sheet's first
+// cell, as the spreadsheet does when After is omitted: A1 is then the last
+// candidate. Searching backwards with no `after` starts from the sheet's last
+// cell.
 
 #include "host.h"
 

@@ -294,8 +294,8 @@ void MatcherTest::nextMatch_data() {
                                            << "2,3" << Rows << Next << "2,3";
     QTest::newRow("after not a match") << "5,2;1,1;2,3"
                                        << "3,3" << Rows << Next << "5,2";
-    QTest::newRow("no after starts at A1") << "5,2;1,1;2,3"
-                                           << "" << Rows << Next << "1,1";
+    QTest::newRow("no after starts after A1") << "5,2;1,1;2,3"
+                                              << "" << Rows << Next << "2,3";
     QTest::newRow("no after A1 only") << "1,1"
                                       << "" << Rows << Next << "1,1";
     QTest::newRow("rows differ from columns") << "1,2;2,1"
