@@ -25,16 +25,22 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
 #include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/table/XTableCharts.hpp>
+#include <com/sun/star/table/XTableChartsSupplier.hpp>
+#include <com/sun/star/util/CellProtection.hpp>
 #include <com/sun/star/util/PathSubstitution.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XProtectable.hpp>
 #include <com/sun/star/util/XStringSubstitution.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 
@@ -42,6 +48,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <map>
 
 namespace korvex::calc {
@@ -65,6 +72,36 @@ Reference<css::frame::XController> controllerOf(const DocRef& doc) {
 QString documentTitle(const DocRef& doc) {
     Reference<css::frame::XTitle> title(doc, UNO_QUERY_THROW);
     return toQt(title->getTitle());
+}
+
+bool isChartSheet(const SheetRef& sheet) {
+    Reference<css::table::XTableChartsSupplier> charts(sheet, UNO_QUERY_THROW);
+    if (charts->getCharts()->getElementNames().getLength() == 0)
+        return false;
+    Reference<css::sheet::XCellRangesQuery> query(sheet, UNO_QUERY_THROW);
+    using namespace css::sheet::CellFlags;
+    auto content =
+        query->queryContentCells(sal_Int16(VALUE | DATETIME | STRING | FORMULA | ANNOTATION));
+    return !content.is() || content->getRangeAddresses().getLength() == 0;
+}
+
+void requireWorksheet(const SheetRef& sheet) {
+    if (isChartSheet(sheet))
+        throw HostError(
+            QStringLiteral("\"%1\" is a chart sheet")
+                .arg(toQt(Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName())));
+}
+
+void requireEditable(const SheetRef& sheet, sal_Int32 column, sal_Int32 row) {
+    Reference<css::util::XProtectable> protectable(sheet, UNO_QUERY_THROW);
+    if (!protectable->isProtected())
+        return;
+    Reference<css::beans::XPropertySet> cell(sheet->getCellByPosition(column, row),
+                                             UNO_QUERY_THROW);
+    css::util::CellProtection protection;
+    cell->getPropertyValue("CellProtection") >>= protection;
+    if (protection.IsLocked)
+        throw HostError(QStringLiteral("The cell is on a protected sheet"));
 }
 
 QString columnLetters(int column0) {
@@ -101,9 +138,7 @@ QString formulaToApi(const QString& userFormula) {
 
 } // namespace uno_helpers
 
-using namespace uno_helpers;
-
-namespace {
+namespace uno_helpers {
 
 // Spreadsheet documents in the desktop's order (the order they were opened).
 std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>& desktop) {
@@ -113,9 +148,28 @@ std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>&
     while (e->hasMoreElements()) {
         Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
         DocRef model(doc, UNO_QUERY);
-        if (model.is())
+        // A book shown in several windows comes once per window.
+        if (model.is() && std::find(docs.begin(), docs.end(), model) == docs.end())
             docs.push_back(model);
     }
+    // The desktop lists its frames in no lasting order (activation moves
+    // them); the documents' creation numbers give the order they were opened.
+    std::vector<std::pair<long long, DocRef>> numbered;
+    for (const auto& d : docs) {
+        long long n = 0;
+        try {
+            rtl::OUString uid;
+            Reference<css::beans::XPropertySet>(d, UNO_QUERY_THROW)
+                ->getPropertyValue("RuntimeUID") >>= uid;
+            n = uid.toInt64();
+        } catch (const css::uno::Exception&) {
+        }
+        numbered.emplace_back(n, d);
+    }
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < docs.size(); ++i)
+        docs[i] = numbered[i].second;
     return docs;
 }
 
@@ -236,7 +290,41 @@ Any dispatch(const Reference<css::uno::XComponentContext>& ctx, const DocRef& do
     return helper->executeDispatch(provider, rtl::OUString::createFromAscii(command), "", 0, {});
 }
 
-} // namespace
+void groupSheets(const DocRef& doc, const QStringList& names) {
+    Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+    auto sheets = d->getSheets();
+    std::vector<SheetRef> chosen;
+    for (const auto& n : names) {
+        if (!sheets->hasByName(toUno(n)))
+            throw HostError(QStringLiteral("The workbook has no sheet \"%1\"").arg(n));
+        chosen.emplace_back(sheets->getByName(toUno(n)), UNO_QUERY_THROW);
+    }
+    auto controller = controllerOf(doc);
+    Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
+    view->setActiveSheet(chosen.front());
+    if (chosen.size() == 1)
+        return;
+    // Sheets are grouped by a selection spanning them: the active sheet's
+    // cursor cell on every one of them, the active sheet first so that it
+    // stays the active one.
+    const auto cursor = cursorOf(doc, chosen.front());
+    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+    Reference<css::sheet::XSheetCellRangeContainer> ranges(
+        factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+    for (const auto& s : chosen) {
+        auto a = cursor;
+        a.Sheet = addressOf(s).Sheet;
+        ranges->addRangeAddress(a, false);
+    }
+    Reference<css::view::XSelectionSupplier> selection(controller, UNO_QUERY_THROW);
+    if (!selection->select(Any(ranges)))
+        throw HostError(QStringLiteral("LibreOffice refused to group the sheets"));
+    view->setActiveSheet(chosen.front());
+}
+
+} // namespace uno_helpers
+
+using namespace uno_helpers;
 
 // ---- Application -----------------------------------------------------------
 
@@ -282,7 +370,15 @@ host::WorkbookPtr CalcApplication::openWorkbook(const QString& path,
                     closeable->close(true);
                 throw HostError(QStringLiteral("The file is not a spreadsheet"));
             }
-            return DocRef(component, UNO_QUERY_THROW);
+            DocRef doc(component, UNO_QUERY_THROW);
+            // The opened book becomes the active one even where no window
+            // manager hands focus around.
+            auto frame = frameOf(doc);
+            Reference<css::awt::XTopWindow> top(frame->getContainerWindow(), UNO_QUERY);
+            if (top.is())
+                top->toFront();
+            frame->activate();
+            return doc;
         },
         std::max(m_s->callTimeout(), std::chrono::milliseconds(120000)));
     return std::make_shared<CalcWorkbook>(m_s, doc);
@@ -505,34 +601,44 @@ host::SheetPtr CalcWorkbook::sheet(const QString& name) {
     return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
 }
 
+int CalcWorkbook::worksheetCount() {
+    return m_s->run([doc = m_doc] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        int n = 0;
+        for (sal_Int32 i = 0, count = sheets->getCount(); i < count; ++i)
+            if (!isChartSheet(SheetRef(sheets->getByIndex(i), UNO_QUERY_THROW)))
+                ++n;
+        return n;
+    });
+}
+
+host::SheetPtr CalcWorkbook::worksheet(int index) {
+    auto sheet = m_s->run([doc = m_doc, index] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        int n = 0;
+        for (sal_Int32 i = 0, count = sheets->getCount(); i < count; ++i) {
+            SheetRef s(sheets->getByIndex(i), UNO_QUERY_THROW);
+            if (!isChartSheet(s) && ++n == index)
+                return s;
+        }
+        throw HostError(QStringLiteral("There is no worksheet number %1").arg(index));
+    });
+    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+}
+
+host::SheetPtr CalcWorkbook::worksheet(const QString& name) {
+    auto found = sheet(name);
+    if (!found->isWorksheet())
+        throw HostError(QStringLiteral("\"%1\" is a chart sheet, not a worksheet").arg(name));
+    return found;
+}
+
 void CalcWorkbook::selectSheets(const QStringList& names) {
     if (names.isEmpty())
         throw HostError(QStringLiteral("No sheet to select"));
-    m_s->run([doc = m_doc, names] {
-        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        auto sheets = d->getSheets();
-        std::vector<SheetRef> chosen;
-        for (const auto& n : names) {
-            if (!sheets->hasByName(toUno(n)))
-                throw HostError(QStringLiteral("The workbook has no sheet \"%1\"").arg(n));
-            chosen.emplace_back(sheets->getByName(toUno(n)), UNO_QUERY_THROW);
-        }
-        auto controller = controllerOf(doc);
-        Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
-        view->setActiveSheet(chosen.front());
-        if (chosen.size() == 1)
-            return;
-        // Sheets are grouped by a selection spanning them; the cursor cell of
-        // each sheet keeps every cursor where it was.
-        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
-        Reference<css::sheet::XSheetCellRangeContainer> ranges(
-            factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
-        for (const auto& s : chosen)
-            ranges->addRangeAddress(cursorOf(doc, s), false);
-        Reference<css::view::XSelectionSupplier> selection(controller, UNO_QUERY_THROW);
-        if (!selection->select(Any(ranges)))
-            throw HostError(QStringLiteral("LibreOffice refused to group the sheets"));
-    });
+    m_s->run([doc = m_doc, names] { groupSheets(doc, names); });
 }
 
 int CalcWorkbook::windowCount() {
@@ -609,7 +715,14 @@ QStringList CalcWindow::selectedSheets() const {
 // ---- Sheet -----------------------------------------------------------------
 
 QString CalcSheet::name() const {
-    return m_s->run([sheet = m_sheet] { return sheetName(sheet); });
+    return m_s->run([doc = m_doc, sheet = m_sheet] {
+        documentTitle(doc); // a sheet of a closed book still answers with its old name
+        return sheetName(sheet);
+    });
+}
+
+bool CalcSheet::isWorksheet() const {
+    return m_s->run([sheet = m_sheet] { return !isChartSheet(sheet); });
 }
 
 void CalcSheet::activate() {
@@ -620,12 +733,16 @@ void CalcSheet::activate() {
 }
 
 host::RangePtr CalcSheet::cells() {
-    auto addr = m_s->run([sheet = m_sheet] { return addressOf(sheet); });
+    auto addr = m_s->run([sheet = m_sheet] {
+        requireWorksheet(sheet);
+        return addressOf(sheet);
+    });
     return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
 }
 
 host::RangePtr CalcSheet::cell(int row, int column) {
     auto addr = m_s->run([sheet = m_sheet, row, column] {
+        requireWorksheet(sheet);
         auto whole = addressOf(sheet);
         if (row < 1 || column < 1 || row - 1 > whole.EndRow || column - 1 > whole.EndColumn)
             throw HostError(QStringLiteral("No cell at row %1, column %2").arg(row).arg(column));
@@ -640,6 +757,7 @@ host::RangePtr CalcSheet::cell(int row, int column) {
 
 host::RangePtr CalcSheet::range(const QString& address) {
     auto addr = m_s->run([sheet = m_sheet, address] {
+        requireWorksheet(sheet);
         Reference<css::table::XCellRange> r(sheet, UNO_QUERY_THROW);
         try {
             return addressOf(r->getCellRangeByName(toUno(address)));
@@ -651,7 +769,7 @@ host::RangePtr CalcSheet::range(const QString& address) {
 }
 
 host::PageSetupPtr CalcSheet::pageSetup() {
-    m_s->run([sheet = m_sheet] { sheetName(sheet); }); // fails on a deleted sheet
+    m_s->run([sheet = m_sheet] { requireWorksheet(sheet); });
     return std::make_shared<CalcPageSetup>(m_s, m_doc, m_sheet);
 }
 

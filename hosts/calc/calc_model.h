@@ -6,12 +6,15 @@
 
 #include "uno_session.h"
 
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 
 #include <memory>
+#include <vector>
 
 namespace korvex::calc {
 
@@ -61,9 +64,9 @@ public:
     int sheetCount() override;
     host::SheetPtr sheet(int index) override;
     host::SheetPtr sheet(const QString& name) override;
-    int worksheetCount() override { return sheetCount(); }
-    host::SheetPtr worksheet(int index) override { return sheet(index); }
-    host::SheetPtr worksheet(const QString& name) override { return sheet(name); }
+    int worksheetCount() override;
+    host::SheetPtr worksheet(int index) override;
+    host::SheetPtr worksheet(const QString& name) override;
     void selectSheets(const QStringList& names) override;
     int windowCount() override;
     host::WindowPtr window(int index) override;
@@ -95,7 +98,7 @@ public:
     CalcSheet(SessionPtr s, DocRef doc, SheetRef sheet)
         : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)) {}
     QString name() const override;
-    bool isWorksheet() const override { return true; } // Calc has no chart sheets
+    bool isWorksheet() const override;
     void activate() override;
     host::RangePtr cells() override;
     host::RangePtr cell(int row, int column) override;
@@ -151,6 +154,36 @@ private:
 namespace uno_helpers {
 css::uno::Reference<css::frame::XController> controllerOf(const DocRef& doc);
 QString documentTitle(const DocRef& doc);
+// Calc has no chart sheets. A sheet that holds charts and not a single cell
+// is what an imported chart sheet becomes, and it is treated as one: not a
+// worksheet, never searched or given a page setup.
+bool isChartSheet(const SheetRef& sheet);
+// Throws HostError when the sheet is a chart sheet (worksheet-only calls).
+void requireWorksheet(const SheetRef& sheet);
+// Throws HostError when the cell may not be changed (protected sheet).
+void requireEditable(const SheetRef& sheet, sal_Int32 column, sal_Int32 row);
+std::vector<DocRef> spreadsheetDocuments(const css::uno::Reference<css::frame::XDesktop2>& desktop);
+DocRef documentNamed(const css::uno::Reference<css::frame::XDesktop2>& desktop,
+                     const QString& name);
+DocRef activeDocument(const css::uno::Reference<css::frame::XDesktop2>& desktop);
+css::uno::Reference<css::frame::XFrame> frameOf(const DocRef& doc);
+SheetRef activeSheetOf(const DocRef& doc);
+QString sheetName(const SheetRef& sheet);
+css::table::CellRangeAddress addressOf(const css::uno::Reference<css::uno::XInterface>& range);
+// The cursor cell of `sheet` in the document's (first) view.
+css::table::CellRangeAddress cursorOf(const DocRef& doc, const SheetRef& sheet);
+// Groups the named sheets, the first becoming the active one.
+void groupSheets(const DocRef& doc, const QStringList& names);
+css::uno::Any dispatch(const css::uno::Reference<css::uno::XComponentContext>& ctx,
+                       const DocRef& doc, const char* command);
+// Page-setup values in the host interface's terms.
+QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, host::PageProperty p);
+void writePageProperty(const DocRef& doc, const SheetRef& sheet, host::PageProperty p,
+                       const QVariant& value);
+// The sheet's page style, made its own first when other sheets share it.
+css::uno::Reference<css::beans::XPropertySet> ownPageStyle(const DocRef& doc,
+                                                           const SheetRef& sheet);
+css::uno::Reference<css::beans::XPropertySet> pageStyleOf(const DocRef& doc, const SheetRef& sheet);
 // Column letters of a 0-based column ("A", "Z", "AA"...).
 QString columnLetters(int column0);
 // Formula text as the API gives it ("=SUM(A1;B1)") and as users of the

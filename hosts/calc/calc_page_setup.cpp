@@ -44,6 +44,7 @@ using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 using host::HostError;
 using host::PageProperty;
+
 using namespace uno_helpers;
 
 namespace {
@@ -251,7 +252,18 @@ void setPoints(const Props& p, const char* name, const QVariant& v) {
                         Any(sal_Int32(std::lround(v.toDouble() * HundredthMmPerPoint))));
 }
 
-QVariant readProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
+} // namespace
+
+namespace uno_helpers {
+
+Props pageStyleOf(const DocRef& doc, const SheetRef& sheet) {
+    return styleOf(doc, sheet);
+}
+Props ownPageStyle(const DocRef& doc, const SheetRef& sheet) {
+    return ownStyle(doc, sheet);
+}
+
+QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
     Props style = styleOf(doc, sheet);
     const rtl::OUString styleName = styleNameOf(sheet);
     Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
@@ -343,7 +355,8 @@ QVariant readProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) 
     throw HostError(QStringLiteral("Unknown page-setup property"));
 }
 
-void writeProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p, const QVariant& v) {
+void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
+                       const QVariant& v) {
     Props style = ownStyle(doc, sheet);
     const rtl::OUString styleName = styleNameOf(sheet);
     Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
@@ -400,11 +413,20 @@ void writeProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p, con
         const bool header = int(p) <= int(PageProperty::RightHeader);
         const int which =
             int(p) - int(header ? PageProperty::LeftHeader : PageProperty::LeftFooter);
+        const char* on = header ? "HeaderIsOn" : "FooterIsOn";
+        if (!getBool(style, on)) {
+            if (text.isEmpty())
+                return;
+            // Switching it on brings back whatever the style kept: start blank.
+            style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
+            auto blank = headerFooter(style, header);
+            for (int i = 0; i < 3; ++i)
+                part(blank, i)->setString(rtl::OUString());
+            style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
+                                    Any(blank));
+        }
         auto content = headerFooter(style, header);
         part(content, which)->setString(toUno(text));
-        const char* on = header ? "HeaderIsOn" : "FooterIsOn";
-        if (!text.isEmpty() && !getBool(style, on))
-            style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
         style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
                                 Any(content));
         style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
@@ -507,14 +529,14 @@ void writeProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p, con
     }
 }
 
-} // namespace
+} // namespace uno_helpers
 
 QVariant CalcPageSetup::get(PageProperty p) const {
-    return m_s->run([doc = m_doc, sheet = m_sheet, p] { return readProperty(doc, sheet, p); });
+    return m_s->run([doc = m_doc, sheet = m_sheet, p] { return readPageProperty(doc, sheet, p); });
 }
 
 void CalcPageSetup::set(PageProperty p, const QVariant& value) {
-    m_s->run([doc = m_doc, sheet = m_sheet, p, value] { writeProperty(doc, sheet, p, value); });
+    m_s->run([doc = m_doc, sheet = m_sheet, p, value] { writePageProperty(doc, sheet, p, value); });
 }
 
 } // namespace korvex::calc

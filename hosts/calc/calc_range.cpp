@@ -275,6 +275,7 @@ void CalcRange::setValue(const QVariant& value) {
         auto range = rangeAt(sheet, a);
         for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
             for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
+                requireEditable(sheet, a.StartColumn + c, a.StartRow + r);
                 auto cell = range->getCellByPosition(c, r);
                 switch (value.typeId()) {
                 case QMetaType::Int:
@@ -368,11 +369,13 @@ bool CalcRange::replace(const host::ReplaceOptions& options) {
         for (const auto& c : readFormulas(sheet, *area)) {
             const auto r = pattern.replace(c.text, replacement);
             any = any || r.occurrences > 0;
-            if (r.changed)
-                range
-                    ->getCellByPosition(c.pos.column - 1 - area->StartColumn,
-                                        c.pos.row - 1 - area->StartRow)
-                    ->setFormula(toUno(formulaToApi(r.text)));
+            if (!r.changed)
+                continue;
+            requireEditable(sheet, c.pos.column - 1, c.pos.row - 1);
+            range
+                ->getCellByPosition(c.pos.column - 1 - area->StartColumn,
+                                    c.pos.row - 1 - area->StartRow)
+                ->setFormula(toUno(formulaToApi(r.text)));
         }
         return any;
     });

@@ -1,0 +1,36 @@
+#pragma once
+// Real Calc documents built from fixture text (hosts/sim/fixture.h), for the
+// contract suite, the Calc tests and the benchmarks. Not used by the program.
+
+#include "core/host.h"
+#include "fixture.h"
+
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <vector>
+
+namespace korvex::calc {
+
+// Closes every document of the office without saving.
+void closeAllDocuments(const host::ApplicationPtr& app);
+// Builds the fixture's books, in order, and leaves the fixture's active book,
+// sheets, cells and groups active.
+void loadFixture(const host::ApplicationPtr& app, const sim::Fixture& fixture);
+// The sheet's fit-to-pages counts (a page count or false).
+QPair<QVariant, QVariant> fitToPages(const host::ApplicationPtr& app, const QString& book,
+                                     const QString& sheet);
+// Writes the fixture's first book as a real file at `path` (format by the
+// file's extension) without leaving it open.
+void writeWorkbookFile(const host::ApplicationPtr& app, const QString& path,
+                       const sim::Fixture& fixture);
+// Enters rows of cell texts (as typed) from A1 in one call.
+void fillSheet(const host::ApplicationPtr& app, const QString& book, const QString& sheet,
+               const std::vector<QStringList>& rows);
+// Prints what the book's first window has grouped, as one job, into a
+// PostScript file; returns the page count the office reports.
+void printGroupToFile(const host::ApplicationPtr& app, const QString& book, const QString& path);
+
+} // namespace korvex::calc

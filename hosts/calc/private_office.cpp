@@ -1,0 +1,172 @@
+#include "private_office.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+
+#include <csignal>
+
+namespace korvex::calc {
+
+namespace {
+
+constexpr const char* OfficeBinary = "/usr/lib/libreoffice/program/soffice.bin";
+
+bool waitFor(const std::function<bool()>& ready, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (ready())
+            return true;
+        QThread::msleep(100);
+    }
+    return ready();
+}
+
+} // namespace
+
+PrivateOffice::PrivateOffice(const QString& tag)
+    : m_pipe(QStringLiteral("korvex-%1-%2").arg(tag).arg(QCoreApplication::applicationPid())),
+      m_profile(QDir::tempPath() + QStringLiteral("/korvex-office-XXXXXX")) {}
+
+PrivateOffice::~PrivateOffice() {
+    if (m_office) {
+        thaw();
+        m_office->kill();
+        m_office->waitForFinished(5000);
+    }
+    if (m_xvfb) {
+        m_xvfb->terminate();
+        if (!m_xvfb->waitForFinished(3000))
+            m_xvfb->kill();
+    }
+}
+
+bool PrivateOffice::startDisplay(QString* error) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        // No private X server: use the caller's display, or none at all.
+        m_display = qEnvironmentVariable("DISPLAY");
+        return true;
+    }
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int number = 200 + int((QCoreApplication::applicationPid() + attempt * 37) % 600);
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        auto xvfb = std::make_unique<QProcess>();
+        xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        xvfb->start(QStringLiteral("Xvfb"),
+                    {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb->waitForStarted(5000))
+            continue;
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        if (waitFor([&] { return QFileInfo::exists(socket) || xvfb->state() != QProcess::Running; },
+                    10000) &&
+            xvfb->state() == QProcess::Running) {
+            m_display = QStringLiteral(":%1").arg(number);
+            m_xvfb = std::move(xvfb);
+            return true;
+        }
+        xvfb->kill();
+        xvfb->waitForFinished(2000);
+    }
+    if (error)
+        *error = QStringLiteral("could not start a private X server");
+    return false;
+}
+
+bool PrivateOffice::start(QString* error) {
+    if (!m_profile.isValid()) {
+        if (error)
+            *error = QStringLiteral("no temporary folder for the office profile");
+        return false;
+    }
+    if (m_display.isNull() && !m_xvfb && !startDisplay(error))
+        return false;
+    auto env = QProcessEnvironment::systemEnvironment();
+    QStringList args{QStringLiteral("-env:UserInstallation=") +
+                         QUrl::fromLocalFile(m_profile.path()).toString(QUrl::FullyEncoded),
+                     QStringLiteral("--accept=") + acceptString(m_pipe),
+                     QStringLiteral("--norestore"),
+                     QStringLiteral("--nologo"),
+                     QStringLiteral("--nodefault"),
+                     QStringLiteral("--nolockcheck")};
+    if (m_display.isEmpty())
+        args << QStringLiteral("--headless");
+    else
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+    // Dialogs and message boxes of a test office must never wait for a user.
+    env.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gen"));
+    // A fresh profile makes the office end with code 81 once and expect to
+    // be started again (its launcher normally does that).
+    auto probe = connector();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_office = std::make_unique<QProcess>();
+        m_office->setProcessEnvironment(env);
+        m_office->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_office->setStandardOutputFile(QProcess::nullDevice());
+        m_office->start(QString::fromLatin1(OfficeBinary), args);
+        if (!m_office->waitForStarted(10000)) {
+            if (error)
+                *error =
+                    QStringLiteral("could not start %1").arg(QString::fromLatin1(OfficeBinary));
+            return false;
+        }
+        waitFor([&] { return !running() || probe->attach() != nullptr; }, 90000);
+        if (running())
+            break;
+        if (m_office->exitCode() != 81) {
+            if (error)
+                *error = QStringLiteral("the office ended with code %1").arg(m_office->exitCode());
+            return false;
+        }
+    }
+    if (!running() || !probe->attach()) {
+        if (error)
+            *error = QStringLiteral("the office did not answer on pipe %1").arg(m_pipe);
+        return false;
+    }
+    return true;
+}
+
+void PrivateOffice::kill() {
+    if (!m_office)
+        return;
+    thaw();
+    m_office->kill();
+    m_office->waitForFinished(10000);
+}
+
+void PrivateOffice::freeze() {
+    if (running())
+        ::kill(pid_t(m_office->processId()), SIGSTOP);
+}
+
+void PrivateOffice::thaw() {
+    if (running())
+        ::kill(pid_t(m_office->processId()), SIGCONT);
+}
+
+bool PrivateOffice::running() const {
+    if (!m_office)
+        return false;
+    // Without an event loop QProcess learns of the end only when asked.
+    if (m_office->state() == QProcess::Running)
+        m_office->waitForFinished(0);
+    return m_office->state() == QProcess::Running;
+}
+
+OfficeOptions PrivateOffice::options() const {
+    OfficeOptions o;
+    o.pipeName = m_pipe;
+    o.callTimeoutMs = 15000;
+    return o;
+}
+
+} // namespace korvex::calc

@@ -1,0 +1,48 @@
+#pragma once
+// A LibreOffice of its own for tests and benchmarks: a private X server (when
+// Xvfb is there), a private profile and a private pipe, so that nothing the
+// user runs is touched and runs do not see each other.
+
+#include "calc_connector.h"
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace korvex::calc {
+
+class PrivateOffice {
+public:
+    // `tag` goes into the pipe name, so two offices of one process differ.
+    explicit PrivateOffice(const QString& tag = QStringLiteral("test"));
+    ~PrivateOffice();
+    PrivateOffice(const PrivateOffice&) = delete;
+    PrivateOffice& operator=(const PrivateOffice&) = delete;
+
+    // Starts the office and waits until it answers on its pipe.
+    bool start(QString* error = nullptr);
+    // Ends the office the hard way (SIGKILL), as a crash would.
+    void kill();
+    // Stops and resumes the office (SIGSTOP / SIGCONT): a frozen host.
+    void freeze();
+    void thaw();
+    bool running() const;
+
+    // Options naming this office's pipe, with a short call deadline.
+    OfficeOptions options() const;
+    QString pipeName() const { return m_pipe; }
+    std::shared_ptr<host::Connector> connector() const { return makeConnector(options()); }
+
+private:
+    bool startDisplay(QString* error);
+
+    QString m_pipe;
+    QTemporaryDir m_profile;
+    QString m_display;
+    std::unique_ptr<QProcess> m_xvfb;
+    std::unique_ptr<QProcess> m_office;
+};
+
+} // namespace korvex::calc

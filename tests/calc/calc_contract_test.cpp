@@ -1,0 +1,68 @@
+// The host contract on a real LibreOffice Calc: one private office for the
+// whole run, a fresh set of documents built from fixture text for each case.
+
+#include "calc_fixtures.h"
+#include "contract_world.h"
+#include "private_office.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+using namespace korvex;
+
+namespace {
+
+class CalcWorld : public contract::ContractWorld {
+public:
+    explicit CalcWorld(calc::PrivateOffice& office) : m_connector(office.connector()) {}
+
+    host::ApplicationPtr start(const QString& fixtureText) override {
+        QString error;
+        const auto fixture = sim::parseFixture(fixtureText, &error);
+        if (!fixture)
+            qFatal("contract fixture does not parse: %s", qPrintable(error));
+        m_app = m_connector->attach();
+        if (!m_app)
+            qFatal("the office does not answer");
+        calc::closeAllDocuments(m_app);
+        calc::loadFixture(m_app, *fixture);
+        return m_app;
+    }
+
+    void shutdown() override {
+        if (m_app)
+            calc::closeAllDocuments(m_app);
+        m_app.reset();
+    }
+
+    QPair<QVariant, QVariant> fitToPages(const QString& book, const QString& sheet) override {
+        return calc::fitToPages(m_app, book, sheet);
+    }
+
+    QString writeWorkbookFile(const QString& folder, const QString& fileName,
+                              const QString& sheetsText) override {
+        QString error;
+        const auto fixture = sim::parseFixture(sheetsText, &error, QString(), fileName);
+        if (!fixture)
+            qFatal("workbook fixture does not parse: %s", qPrintable(error));
+        const QString path = QDir(folder).filePath(fileName);
+        calc::writeWorkbookFile(m_app, path, *fixture);
+        return path;
+    }
+
+private:
+    std::shared_ptr<host::Connector> m_connector;
+    host::ApplicationPtr m_app;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    calc::PrivateOffice office(QStringLiteral("contract"));
+    QString error;
+    if (!office.start(&error))
+        qFatal("cannot start LibreOffice: %s", qPrintable(error));
+    CalcWorld world(office);
+    return contract::runContract(world, argc, argv);
+}
