@@ -51,7 +51,9 @@ public:
             auto session = Session::open(m_options.pipeName,
                                          std::chrono::milliseconds(m_options.callTimeoutMs));
             m_app = std::make_shared<CalcApplication>(session);
-        } catch (const HostError&) {
+        } catch (const HostError& e) {
+            if (qEnvironmentVariableIsSet("KORVEX_UNO_DEBUG"))
+                qWarning("attach: %s", qPrintable(e.message()));
             return nullptr;
         }
         return m_app;

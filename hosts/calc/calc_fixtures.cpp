@@ -89,7 +89,7 @@ void formatToShow(const Reference<css::uno::XComponentContext>& ctx, const DocRe
                   const Reference<css::table::XCell>& cell, double value,
                   const QString& displayed) {
     Reference<css::util::XNumberFormatsSupplier> supplier(doc, UNO_QUERY_THROW);
-    auto formats = supplier->getNumberFormats();
+    auto formats = must(supplier->getNumberFormats());
     auto formatter = css::util::NumberFormatter::create(ctx);
     formatter->attachNumberFormatsSupplier(supplier);
     css::lang::Locale locale;
@@ -131,13 +131,13 @@ DocRef buildBook(const Reference<css::uno::XComponentContext>& ctx,
     // footer until one is set.
     Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
     Reference<css::container::XNameAccess> pageStyles(
-        families->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+        must(families->getStyleFamilies())->getByName("PageStyles"), UNO_QUERY_THROW);
     Reference<css::beans::XPropertySet> standard(pageStyles->getByName("Default"), UNO_QUERY_THROW);
     standard->setPropertyValue("HeaderIsOn", Any(false));
     standard->setPropertyValue("FooterIsOn", Any(false));
 
     Reference<css::sheet::XSpreadsheetDocument> sheetDoc(doc, UNO_QUERY_THROW);
-    auto sheets = sheetDoc->getSheets();
+    auto sheets = must(sheetDoc->getSheets());
     Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
     for (int i = 0; i < book.sheets.size(); ++i) {
         const auto& fs = book.sheets[i];
@@ -155,8 +155,9 @@ DocRef buildBook(const Reference<css::uno::XComponentContext>& ctx,
             css::table::CellRangeAddress source;
             source.Sheet = sal_Int16(i);
             Sequence<css::table::CellRangeAddress> sources(&source, 1);
-            charts->getCharts()->addNewByName("Chart", css::awt::Rectangle(0, 0, 16000, 9000),
-                                              sources, false, false);
+            must(charts->getCharts())
+                ->addNewByName("Chart", css::awt::Rectangle(0, 0, 16000, 9000), sources, false,
+                               false);
             continue;
         }
         Reference<css::sheet::XSheetAnnotationsSupplier> notes(sheet, UNO_QUERY_THROW);
@@ -177,7 +178,7 @@ DocRef buildBook(const Reference<css::uno::XComponentContext>& ctx,
                 at.Sheet = sal_Int16(i);
                 at.Column = fc.column - 1;
                 at.Row = fc.row - 1;
-                notes->getAnnotations()->insertNew(at, toUno(fc.note));
+                must(notes->getAnnotations())->insertNew(at, toUno(fc.note));
             }
         }
         for (const auto& [name, value] : fs.pageSetup) {
@@ -255,7 +256,7 @@ void closeAllDocuments(const host::ApplicationPtr& app) {
     auto s = sessionOf(app);
     s->run([d = s->desktop()] {
         std::vector<Reference<css::util::XCloseable>> all;
-        auto e = d->getComponents()->createEnumeration();
+        auto e = must(d->getComponents())->createEnumeration();
         while (e->hasMoreElements())
             all.emplace_back(e->nextElement(), UNO_QUERY);
         for (const auto& c : all) {
@@ -291,7 +292,7 @@ QPair<QVariant, QVariant> fitToPages(const host::ApplicationPtr& app, const QStr
     return s->run([d = s->desktop(), book, sheet] {
         auto doc = documentNamed(d, book);
         Reference<css::sheet::XSpreadsheetDocument> sd(doc, UNO_QUERY_THROW);
-        SheetRef sh(sd->getSheets()->getByName(toUno(sheet)), UNO_QUERY_THROW);
+        SheetRef sh(must(sd->getSheets())->getByName(toUno(sheet)), UNO_QUERY_THROW);
         auto style = pageStyleOf(doc, sh);
         sal_Int16 x = 0, y = 0;
         style->getPropertyValue("ScaleToPagesX") >>= x;
@@ -339,7 +340,7 @@ void fillSheet(const host::ApplicationPtr& app, const QString& book, const QStri
         [d = s->desktop(), book, sheet, data, width] {
             auto doc = documentNamed(d, book);
             Reference<css::sheet::XSpreadsheetDocument> sd(doc, UNO_QUERY_THROW);
-            SheetRef sh(sd->getSheets()->getByName(toUno(sheet)), UNO_QUERY_THROW);
+            SheetRef sh(must(sd->getSheets())->getByName(toUno(sheet)), UNO_QUERY_THROW);
             Reference<css::sheet::XCellRangeFormula> range(
                 sh->getCellRangeByPosition(0, 0, sal_Int32(width) - 1, data.getLength() - 1),
                 UNO_QUERY_THROW);
@@ -355,11 +356,11 @@ void printGroupToFile(const host::ApplicationPtr& app, const QString& book, cons
     s->run(
         [d = s->desktop(), book, url] {
             auto doc = documentNamed(d, book);
-            Reference<css::view::XSelectionSupplier> selection(controllerOf(doc), UNO_QUERY_THROW);
-            Sequence<css::beans::PropertyValue> args(3);
+            // Printing takes the sheets grouped in the view, as the print
+            // dialog does by default.
+            Sequence<css::beans::PropertyValue> args(2);
             args.getArray()[0] = property("FileName", Any(toUno(url)));
             args.getArray()[1] = property("Wait", Any(true));
-            args.getArray()[2] = property("Selection", selection->getSelection());
             Reference<css::view::XPrintable>(doc, UNO_QUERY_THROW)->print(args);
         },
         std::max(s->callTimeout(), std::chrono::milliseconds(60000)));

@@ -29,8 +29,8 @@ void writeWorkbookFile(const host::ApplicationPtr& app, const QString& path,
 // Enters rows of cell texts (as typed) from A1 in one call.
 void fillSheet(const host::ApplicationPtr& app, const QString& book, const QString& sheet,
                const std::vector<QStringList>& rows);
-// Prints what the book's first window has grouped, as one job, into a
-// PostScript file; returns the page count the office reports.
+// Prints what the book's first window has grouped, as one job, into a file
+// (the office's file printer writes PDF).
 void printGroupToFile(const host::ApplicationPtr& app, const QString& book, const QString& path);
 
 } // namespace korvex::calc

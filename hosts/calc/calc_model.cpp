@@ -62,6 +62,11 @@ using host::HostError;
 
 namespace uno_helpers {
 
+void requireOpen(const DocRef& doc) {
+    // Every call on a closed model throws DisposedException; a cheap one.
+    doc->getURL();
+}
+
 Reference<css::frame::XController> controllerOf(const DocRef& doc) {
     auto c = doc->getCurrentController();
     if (!c.is())
@@ -76,7 +81,7 @@ QString documentTitle(const DocRef& doc) {
 
 bool isChartSheet(const SheetRef& sheet) {
     Reference<css::table::XTableChartsSupplier> charts(sheet, UNO_QUERY_THROW);
-    if (charts->getCharts()->getElementNames().getLength() == 0)
+    if (must(charts->getCharts())->getElementNames().getLength() == 0)
         return false;
     Reference<css::sheet::XCellRangesQuery> query(sheet, UNO_QUERY_THROW);
     using namespace css::sheet::CellFlags;
@@ -143,8 +148,8 @@ namespace uno_helpers {
 // Spreadsheet documents in the desktop's order (the order they were opened).
 std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>& desktop) {
     std::vector<DocRef> docs;
-    auto components = desktop->getComponents();
-    auto e = components->createEnumeration();
+    auto components = must(desktop->getComponents());
+    auto e = must(components->createEnumeration());
     while (e->hasMoreElements()) {
         Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
         DocRef model(doc, UNO_QUERY);
@@ -202,7 +207,7 @@ DocRef activeDocument(const Reference<css::frame::XDesktop2>& desktop) {
 
 Reference<css::sheet::XSpreadsheet> activeSheetOf(const DocRef& doc) {
     Reference<css::sheet::XSpreadsheetView> view(controllerOf(doc), UNO_QUERY_THROW);
-    return view->getActiveSheet();
+    return must(view->getActiveSheet());
 }
 
 QString sheetName(const Reference<css::sheet::XSpreadsheet>& sheet) {
@@ -292,7 +297,7 @@ Any dispatch(const Reference<css::uno::XComponentContext>& ctx, const DocRef& do
 
 void groupSheets(const DocRef& doc, const QStringList& names) {
     Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-    auto sheets = d->getSheets();
+    auto sheets = must(d->getSheets());
     std::vector<SheetRef> chosen;
     for (const auto& n : names) {
         if (!sheets->hasByName(toUno(n)))
@@ -529,11 +534,11 @@ void CalcApplication::bringToFront() {
 // ---- Workbook --------------------------------------------------------------
 
 QString CalcWorkbook::name() const {
-    return m_s->run([doc = m_doc] { return documentTitle(doc); });
+    return m_s->run([doc = m_doc->get()] { return documentTitle(doc); });
 }
 
 void CalcWorkbook::activate() {
-    m_s->run([doc = m_doc] {
+    m_s->run([doc = m_doc->get()] {
         auto frame = frameOf(doc);
         auto window = frame->getContainerWindow();
         Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
@@ -548,10 +553,10 @@ void CalcWorkbook::close(std::optional<bool> saveChanges) {
         // Without a decision the office asks the user about unsaved changes,
         // as a close through its own menu would.
         m_s->runWhileAlive(
-            [ctx = m_s->context(), doc = m_doc] { dispatch(ctx, doc, ".uno:CloseDoc"); });
+            [ctx = m_s->context(), doc = m_doc->get()] { dispatch(ctx, doc, ".uno:CloseDoc"); });
         return;
     }
-    m_s->run([doc = m_doc, save = *saveChanges] {
+    m_s->run([doc = m_doc->get(), save = *saveChanges] {
         Reference<css::util::XModifiable> modifiable(doc, UNO_QUERY);
         if (save && modifiable.is() && modifiable->isModified()) {
             Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
@@ -567,44 +572,44 @@ void CalcWorkbook::close(std::optional<bool> saveChanges) {
 }
 
 host::SheetPtr CalcWorkbook::activeSheet() {
-    auto sheet = m_s->run([doc = m_doc] { return activeSheetOf(doc); });
-    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+    auto sheet = m_s->run([doc = m_doc->get()] { return activeSheetOf(doc); });
+    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
 }
 
 int CalcWorkbook::sheetCount() {
-    return m_s->run([doc = m_doc] {
+    return m_s->run([doc = m_doc->get()] {
         Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
         return int(sheets->getCount());
     });
 }
 
 host::SheetPtr CalcWorkbook::sheet(int index) {
-    auto sheet = m_s->run([doc = m_doc, index] {
+    auto sheet = m_s->run([doc = m_doc->get(), index] {
         Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
         if (index < 1 || index > sheets->getCount())
             throw HostError(QStringLiteral("There is no sheet number %1").arg(index));
         return SheetRef(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
     });
-    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
 }
 
 host::SheetPtr CalcWorkbook::sheet(const QString& name) {
-    auto sheet = m_s->run([doc = m_doc, name] {
+    auto sheet = m_s->run([doc = m_doc->get(), name] {
         Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        auto sheets = d->getSheets();
+        auto sheets = must(d->getSheets());
         if (!sheets->hasByName(toUno(name)))
             throw HostError(QStringLiteral("The workbook has no sheet \"%1\"").arg(name));
         return SheetRef(sheets->getByName(toUno(name)), UNO_QUERY_THROW);
     });
-    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
 }
 
 int CalcWorkbook::worksheetCount() {
-    return m_s->run([doc = m_doc] {
+    return m_s->run([doc = m_doc->get()] {
         Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
         int n = 0;
         for (sal_Int32 i = 0, count = sheets->getCount(); i < count; ++i)
             if (!isChartSheet(SheetRef(sheets->getByIndex(i), UNO_QUERY_THROW)))
@@ -614,9 +619,9 @@ int CalcWorkbook::worksheetCount() {
 }
 
 host::SheetPtr CalcWorkbook::worksheet(int index) {
-    auto sheet = m_s->run([doc = m_doc, index] {
+    auto sheet = m_s->run([doc = m_doc->get(), index] {
         Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
         int n = 0;
         for (sal_Int32 i = 0, count = sheets->getCount(); i < count; ++i) {
             SheetRef s(sheets->getByIndex(i), UNO_QUERY_THROW);
@@ -625,7 +630,7 @@ host::SheetPtr CalcWorkbook::worksheet(int index) {
         }
         throw HostError(QStringLiteral("There is no worksheet number %1").arg(index));
     });
-    return std::make_shared<CalcSheet>(m_s, m_doc, sheet);
+    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
 }
 
 host::SheetPtr CalcWorkbook::worksheet(const QString& name) {
@@ -638,12 +643,13 @@ host::SheetPtr CalcWorkbook::worksheet(const QString& name) {
 void CalcWorkbook::selectSheets(const QStringList& names) {
     if (names.isEmpty())
         throw HostError(QStringLiteral("No sheet to select"));
-    m_s->run([doc = m_doc, names] { groupSheets(doc, names); });
+    m_s->run([doc = m_doc->get(), names] { groupSheets(doc, names); });
 }
 
 int CalcWorkbook::windowCount() {
-    return m_s->run([doc = m_doc] {
-        auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
+    return m_s->run([doc = m_doc->get()] {
+        auto controllers =
+            must(Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers());
         int n = 0;
         while (controllers->hasMoreElements()) {
             controllers->nextElement();
@@ -658,9 +664,10 @@ host::WindowPtr CalcWorkbook::window(int index) {
         Reference<css::frame::XController> controller;
         QString caption;
     };
-    auto found = m_s->run([doc = m_doc, index] {
+    auto found = m_s->run([doc = m_doc->get(), index] {
         std::vector<Reference<css::frame::XController>> all;
-        auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
+        auto controllers =
+            must(Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers());
         while (controllers->hasMoreElements())
             all.emplace_back(controllers->nextElement(), UNO_QUERY);
         if (index < 1 || index > int(all.size()))
@@ -673,13 +680,13 @@ host::WindowPtr CalcWorkbook::window(int index) {
             f.caption += QStringLiteral(":%1").arg(index);
         return f;
     });
-    return std::make_shared<CalcWindow>(m_s, m_doc, found.controller, found.caption);
+    return std::make_shared<CalcWindow>(m_s, m_doc->get(), found.controller, found.caption);
 }
 
 // ---- Window ----------------------------------------------------------------
 
 bool CalcWindow::visible() const {
-    return m_s->run([c = m_controller] {
+    return m_s->run([c = m_controller->get()] {
         auto frame = c->getFrame();
         if (!frame.is())
             return false;
@@ -689,17 +696,17 @@ bool CalcWindow::visible() const {
 }
 
 QStringList CalcWindow::selectedSheets() const {
-    return m_s->run([c = m_controller, doc = m_doc] {
+    return m_s->run([c = m_controller->get(), doc = m_doc->get()] {
         Reference<css::sheet::XSpreadsheetView> view(c, UNO_QUERY_THROW);
         Reference<css::view::XSelectionSupplier> selection(c, UNO_QUERY_THROW);
         std::map<int, QString> grouped; // tab order
-        auto active = view->getActiveSheet();
+        auto active = must(view->getActiveSheet());
         grouped[addressOf(active).Sheet] = sheetName(active);
         // A selection over several sheets lists a range on each grouped sheet.
         Reference<css::sheet::XSheetCellRanges> ranges(selection->getSelection(), UNO_QUERY);
         if (ranges.is()) {
             Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-            Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+            Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
             for (const auto& a : ranges->getRangeAddresses())
                 if (!grouped.count(a.Sheet))
                     grouped[a.Sheet] =
@@ -715,33 +722,40 @@ QStringList CalcWindow::selectedSheets() const {
 // ---- Sheet -----------------------------------------------------------------
 
 QString CalcSheet::name() const {
-    return m_s->run([doc = m_doc, sheet = m_sheet] {
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
         documentTitle(doc); // a sheet of a closed book still answers with its old name
         return sheetName(sheet);
     });
 }
 
 bool CalcSheet::isWorksheet() const {
-    return m_s->run([sheet = m_sheet] { return !isChartSheet(sheet); });
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
+        return !isChartSheet(sheet);
+    });
 }
 
 void CalcSheet::activate() {
-    m_s->run([doc = m_doc, sheet = m_sheet] {
+    m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
         Reference<css::sheet::XSpreadsheetView> view(controllerOf(doc), UNO_QUERY_THROW);
         view->setActiveSheet(sheet);
     });
 }
 
 host::RangePtr CalcSheet::cells() {
-    auto addr = m_s->run([sheet = m_sheet] {
+    auto addr = m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
         requireWorksheet(sheet);
         return addressOf(sheet);
     });
-    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
+    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), addr);
 }
 
 host::RangePtr CalcSheet::cell(int row, int column) {
-    auto addr = m_s->run([sheet = m_sheet, row, column] {
+    auto addr = m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), row, column] {
+        requireOpen(doc);
         requireWorksheet(sheet);
         auto whole = addressOf(sheet);
         if (row < 1 || column < 1 || row - 1 > whole.EndRow || column - 1 > whole.EndColumn)
@@ -752,11 +766,12 @@ host::RangePtr CalcSheet::cell(int row, int column) {
         a.StartColumn = a.EndColumn = column - 1;
         return a;
     });
-    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
+    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), addr);
 }
 
 host::RangePtr CalcSheet::range(const QString& address) {
-    auto addr = m_s->run([sheet = m_sheet, address] {
+    auto addr = m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), address] {
+        requireOpen(doc);
         requireWorksheet(sheet);
         Reference<css::table::XCellRange> r(sheet, UNO_QUERY_THROW);
         try {
@@ -765,12 +780,15 @@ host::RangePtr CalcSheet::range(const QString& address) {
             throw HostError(QStringLiteral("\"%1\" is not a cell address").arg(address));
         }
     });
-    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, addr);
+    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), addr);
 }
 
 host::PageSetupPtr CalcSheet::pageSetup() {
-    m_s->run([sheet = m_sheet] { requireWorksheet(sheet); });
-    return std::make_shared<CalcPageSetup>(m_s, m_doc, m_sheet);
+    m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
+        requireWorksheet(sheet);
+    });
+    return std::make_shared<CalcPageSetup>(m_s, m_doc->get(), m_sheet->get());
 }
 
 } // namespace korvex::calc

@@ -54,8 +54,8 @@ private:
 
 class CalcWorkbook : public host::Workbook {
 public:
-    CalcWorkbook(SessionPtr s, DocRef doc) : m_s(std::move(s)), m_doc(std::move(doc)) {}
-    const DocRef& document() const { return m_doc; }
+    CalcWorkbook(SessionPtr s, DocRef doc) : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))) {}
+    DocRef document() const { return m_doc->get(); }
 
     QString name() const override;
     void activate() override;
@@ -73,30 +73,31 @@ public:
 
 private:
     SessionPtr m_s;
-    DocRef m_doc;
+    HeldPtr<css::frame::XModel> m_doc;
 };
 
 class CalcWindow : public host::Window {
 public:
     CalcWindow(SessionPtr s, DocRef doc, css::uno::Reference<css::frame::XController> controller,
                QString caption)
-        : m_s(std::move(s)), m_doc(std::move(doc)), m_controller(std::move(controller)),
-          m_caption(std::move(caption)) {}
+        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))),
+          m_controller(m_s->hold(std::move(controller))), m_caption(std::move(caption)) {}
     QString caption() const override { return m_caption; }
     bool visible() const override;
     QStringList selectedSheets() const override;
 
 private:
     SessionPtr m_s;
-    DocRef m_doc;
-    css::uno::Reference<css::frame::XController> m_controller;
+    HeldPtr<css::frame::XModel> m_doc;
+    HeldPtr<css::frame::XController> m_controller;
     QString m_caption;
 };
 
 class CalcSheet : public host::Sheet {
 public:
     CalcSheet(SessionPtr s, DocRef doc, SheetRef sheet)
-        : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)) {}
+        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))),
+          m_sheet(m_s->hold(std::move(sheet))) {}
     QString name() const override;
     bool isWorksheet() const override;
     void activate() override;
@@ -107,14 +108,15 @@ public:
 
 private:
     SessionPtr m_s;
-    DocRef m_doc;
-    SheetRef m_sheet;
+    HeldPtr<css::frame::XModel> m_doc;
+    HeldPtr<css::sheet::XSpreadsheet> m_sheet;
 };
 
 class CalcRange : public host::Range {
 public:
     CalcRange(SessionPtr s, DocRef doc, SheetRef sheet, css::table::CellRangeAddress address)
-        : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)), m_addr(address) {}
+        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))), m_sheet(m_s->hold(std::move(sheet))),
+          m_addr(address) {}
     const css::table::CellRangeAddress& rangeAddress() const { return m_addr; }
 
     QVariant value() const override;
@@ -132,26 +134,36 @@ private:
     host::RangePtr search(const matcher::FindSettings& settings, const host::RangePtr& after);
 
     SessionPtr m_s;
-    DocRef m_doc;
-    SheetRef m_sheet;
+    HeldPtr<css::frame::XModel> m_doc;
+    HeldPtr<css::sheet::XSpreadsheet> m_sheet;
     css::table::CellRangeAddress m_addr;
 };
 
 class CalcPageSetup : public host::PageSetup {
 public:
     CalcPageSetup(SessionPtr s, DocRef doc, SheetRef sheet)
-        : m_s(std::move(s)), m_doc(std::move(doc)), m_sheet(std::move(sheet)) {}
+        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))),
+          m_sheet(m_s->hold(std::move(sheet))) {}
     QVariant get(host::PageProperty p) const override;
     void set(host::PageProperty p, const QVariant& value) override;
 
 private:
     SessionPtr m_s;
-    DocRef m_doc;
-    SheetRef m_sheet;
+    HeldPtr<css::frame::XModel> m_doc;
+    HeldPtr<css::sheet::XSpreadsheet> m_sheet;
 };
 
 // Helpers shared by the model's parts; they run on the session's worker.
 namespace uno_helpers {
+// The office answers some calls on a closed or half-torn-down document with
+// an empty reference instead of an exception; using it would crash Korvex.
+template <class T> const css::uno::Reference<T>& must(const css::uno::Reference<T>& r) {
+    if (!r.is())
+        throw host::HostError(QStringLiteral("LibreOffice no longer has the object asked for"));
+    return r;
+}
+// Throws HostError when the document has been closed.
+void requireOpen(const DocRef& doc);
 css::uno::Reference<css::frame::XController> controllerOf(const DocRef& doc);
 QString documentTitle(const DocRef& doc);
 // Calc has no chart sheets. A sheet that holds charts and not a single cell

@@ -56,7 +56,7 @@ constexpr double HundredthMmPerPoint = 2540.0 / 72.0;
 Reference<css::container::XNameContainer> pageStyles(const DocRef& doc) {
     Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
     return Reference<css::container::XNameContainer>(
-        families->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+        must(families->getStyleFamilies())->getByName("PageStyles"), UNO_QUERY_THROW);
 }
 
 rtl::OUString styleNameOf(const SheetRef& sheet) {
@@ -79,7 +79,7 @@ void copyStyle(const Props& from, const Props& to) {
                 return true;
         return false;
     };
-    const auto properties = from->getPropertySetInfo()->getProperties();
+    const auto properties = must(from->getPropertySetInfo())->getProperties();
     auto copyOne = [&](const css::beans::Property& p) {
         if (p.Attributes & css::beans::PropertyAttribute::READONLY)
             return;
@@ -113,7 +113,7 @@ void copyStyle(const Props& from, const Props& to) {
 Props ownStyle(const DocRef& doc, const SheetRef& sheet) {
     const rtl::OUString current = styleNameOf(sheet);
     Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-    Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
     const rtl::OUString myName =
         Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
     bool shared = false;
@@ -146,9 +146,9 @@ rtl::OUString extraKey(const rtl::OUString& style, const char* what) {
 std::optional<sal_Int32> readExtra(const DocRef& doc, const rtl::OUString& style,
                                    const char* what) {
     Reference<css::document::XDocumentPropertiesSupplier> s(doc, UNO_QUERY_THROW);
-    Props user(s->getDocumentProperties()->getUserDefinedProperties(), UNO_QUERY_THROW);
+    Props user(must(must(s->getDocumentProperties())->getUserDefinedProperties()), UNO_QUERY_THROW);
     const auto key = extraKey(style, what);
-    if (!user->getPropertySetInfo()->hasPropertyByName(key))
+    if (!must(user->getPropertySetInfo())->hasPropertyByName(key))
         return std::nullopt;
     sal_Int32 v = 0;
     if (!(user->getPropertyValue(key) >>= v))
@@ -158,10 +158,10 @@ std::optional<sal_Int32> readExtra(const DocRef& doc, const rtl::OUString& style
 
 void writeExtra(const DocRef& doc, const rtl::OUString& style, const char* what, sal_Int32 v) {
     Reference<css::document::XDocumentPropertiesSupplier> s(doc, UNO_QUERY_THROW);
-    auto container = s->getDocumentProperties()->getUserDefinedProperties();
+    auto container = must(must(s->getDocumentProperties())->getUserDefinedProperties());
     Props user(container, UNO_QUERY_THROW);
     const auto key = extraKey(style, what);
-    if (user->getPropertySetInfo()->hasPropertyByName(key))
+    if (must(user->getPropertySetInfo())->hasPropertyByName(key))
         user->setPropertyValue(key, Any(v));
     else
         container->addProperty(key, css::beans::PropertyAttribute::REMOVABLE, Any(v));
@@ -228,7 +228,9 @@ Reference<css::sheet::XHeaderFooterContent> headerFooter(const Props& style, boo
 }
 
 Reference<css::text::XText> part(const Reference<css::sheet::XHeaderFooterContent>& c, int which) {
-    return which == 0 ? c->getLeftText() : which == 1 ? c->getCenterText() : c->getRightText();
+    return which == 0   ? must(c->getLeftText())
+           : which == 1 ? must(c->getCenterText())
+                        : must(c->getRightText());
 }
 
 bool getBool(const Props& p, const char* name) {
@@ -532,11 +534,17 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
 } // namespace uno_helpers
 
 QVariant CalcPageSetup::get(PageProperty p) const {
-    return m_s->run([doc = m_doc, sheet = m_sheet, p] { return readPageProperty(doc, sheet, p); });
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), p] {
+        requireOpen(doc);
+        return readPageProperty(doc, sheet, p);
+    });
 }
 
 void CalcPageSetup::set(PageProperty p, const QVariant& value) {
-    m_s->run([doc = m_doc, sheet = m_sheet, p, value] { writePageProperty(doc, sheet, p, value); });
+    m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), p, value] {
+        requireOpen(doc);
+        writePageProperty(doc, sheet, p, value);
+    });
 }
 
 } // namespace korvex::calc

@@ -56,7 +56,7 @@ std::optional<Address> intersect(const Address& a, const Address& b) {
 // The part of `limit` that can hold anything: its intersection with the
 // sheet's used area.
 std::optional<Address> usedPart(const SheetRef& sheet, const Address& limit) {
-    auto cursor = sheet->createCursor();
+    auto cursor = must(sheet->createCursor());
     Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
     used->gotoStartOfUsedArea(false);
     used->gotoEndOfUsedArea(true);
@@ -139,9 +139,9 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
     const sal_Int32 height = area.EndRow - area.StartRow + 1;
     std::vector<unsigned char> general(size_t(width) * size_t(height), 0);
     Reference<css::sheet::XCellFormatRangesSupplier> formats(range, UNO_QUERY_THROW);
-    auto blocks = formats->getCellFormatRanges();
+    auto blocks = must(formats->getCellFormatRanges());
     Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
-    auto numberFormats = nfs->getNumberFormats();
+    auto numberFormats = must(nfs->getNumberFormats());
     std::map<sal_Int32, bool> isGeneral;
     for (sal_Int32 i = 0, n = blocks->getCount(); i < n; ++i) {
         Reference<css::beans::XPropertySet> props(blocks->getByIndex(i), UNO_QUERY_THROW);
@@ -150,7 +150,7 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
         auto known = isGeneral.find(key);
         if (known == isGeneral.end()) {
             rtl::OUString formatString;
-            numberFormats->getByKey(key)->getPropertyValue("FormatString") >>= formatString;
+            must(numberFormats->getByKey(key))->getPropertyValue("FormatString") >>= formatString;
             known = isGeneral.emplace(key, formatString == "General" || formatString == "Standard")
                         .first;
         }
@@ -200,7 +200,8 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
 std::vector<CellText> readComments(const SheetRef& sheet, const Address& area) {
     std::vector<CellText> out;
     Reference<css::sheet::XSheetAnnotationsSupplier> supplier(sheet, UNO_QUERY_THROW);
-    Reference<css::container::XIndexAccess> notes(supplier->getAnnotations(), UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> notes(must(supplier->getAnnotations()),
+                                                  UNO_QUERY_THROW);
     for (sal_Int32 i = 0, n = notes->getCount(); i < n; ++i) {
         Reference<css::sheet::XSheetAnnotation> note(notes->getByIndex(i), UNO_QUERY_THROW);
         const auto p = note->getPosition();
@@ -246,7 +247,8 @@ Reference<css::table::XCell> firstCell(const SheetRef& sheet, const Address& a) 
 } // namespace
 
 QVariant CalcRange::value() const {
-    return m_s->run([sheet = m_sheet, a = m_addr]() -> QVariant {
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr]() -> QVariant {
+        requireOpen(doc);
         auto cell = firstCell(sheet, a);
         Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
         switch (cell->getType()) {
@@ -271,7 +273,8 @@ QVariant CalcRange::value() const {
 }
 
 void CalcRange::setValue(const QVariant& value) {
-    m_s->run([sheet = m_sheet, a = m_addr, value] {
+    m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, value] {
+        requireOpen(doc);
         auto range = rangeAt(sheet, a);
         for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
             for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
@@ -317,7 +320,8 @@ void CalcRange::activate() {
 }
 
 void CalcRange::select() {
-    m_s->run([doc = m_doc, sheet = m_sheet, a = m_addr] {
+    m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr] {
+        requireOpen(doc);
         Reference<css::view::XSelectionSupplier> selection(controllerOf(doc), UNO_QUERY_THROW);
         if (!selection->select(Any(rangeAt(sheet, a))))
             throw HostError(QStringLiteral("LibreOffice refused to select the cell"));
@@ -339,28 +343,30 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
                                  const host::RangePtr& after) {
     // Cells are read afresh on every call, so an edit made in the office
     // between two calls is always seen.
-    auto hits = m_s->run([doc = m_doc, sheet = m_sheet, a = m_addr, settings] {
+    auto hits = m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, settings] {
+        requireOpen(doc);
         return matchingCells(doc, sheet, a, settings);
     });
-    std::optional<CellPosition> from;
-    if (after)
-        from = CellPosition{after->row(), after->column()};
-    else // the range's first cell comes first, as if searching after its last
-        from = CellPosition{m_addr.EndRow + 1, m_addr.EndColumn + 1};
+    // Without After the range's first cell is the first candidate: the
+    // search starts after its last cell (as the simulated host does).
+    const CellPosition from = after ? CellPosition{after->row(), after->column()}
+                                    : CellPosition{m_addr.EndRow + 1, m_addr.EndColumn + 1};
     auto next = matcher::nextMatch(hits, from, settings.searchOrder, settings.searchDirection);
     if (!next)
         return nullptr;
     Address cell = m_addr;
     cell.StartRow = cell.EndRow = next->row - 1;
     cell.StartColumn = cell.EndColumn = next->column - 1;
-    return std::make_shared<CalcRange>(m_s, m_doc, m_sheet, cell);
+    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), cell);
 }
 
 bool CalcRange::replace(const host::ReplaceOptions& options) {
     const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     if (pattern.isEmpty())
         return false;
-    return m_s->run([sheet = m_sheet, a = m_addr, pattern, replacement = options.replacement] {
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, pattern,
+                     replacement = options.replacement] {
+        requireOpen(doc);
         auto area = usedPart(sheet, a);
         if (!area)
             return false;

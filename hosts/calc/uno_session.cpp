@@ -17,7 +17,9 @@
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <algorithm>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <thread>
 
@@ -29,9 +31,26 @@ using css::uno::UNO_QUERY_THROW;
 using korvex::host::HostError;
 
 void SessionState::markDead(const QString& why) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!dead.exchange(true))
+    std::vector<std::weak_ptr<HeldBase>> toRelease;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (dead.exchange(true))
+            return;
         deathReason = why;
+        toRelease.swap(held);
+    }
+    for (const auto& w : toRelease)
+        if (auto h = w.lock())
+            h->release();
+}
+
+void SessionState::keep(const std::shared_ptr<HeldBase>& h) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (held.size() > 256 && held.size() % 256 == 0)
+        held.erase(std::remove_if(held.begin(), held.end(),
+                                  [](const std::weak_ptr<HeldBase>& w) { return w.expired(); }),
+                   held.end());
+    held.push_back(h);
 }
 
 QString SessionState::reason() {
@@ -119,6 +138,14 @@ void disposeQuietly(const Reference<css::uno::XInterface>& bridge,
 
 } // namespace
 
+// The bridge writes to the office's pipe with plain send(): once the office
+// has died, that write raises SIGPIPE, whose default action would end Korvex.
+// Ignored, the failed write surfaces as an error of the call instead. Set at
+// every connection, since test harnesses install their own handlers.
+void ignoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 Reference<css::uno::XComponentContext> localContext() {
     static const Reference<css::uno::XComponentContext> context = [] {
         // Without this the runtime cannot find its type libraries and the
@@ -195,6 +222,7 @@ std::exception_ptr Session::translate(const std::shared_ptr<SessionState>& state
 }
 
 std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::milliseconds timeout) {
+    ignoreBrokenPipes();
     std::shared_ptr<Session> s(new Session);
     s->m_timeout = timeout;
     struct Parts {
@@ -237,15 +265,19 @@ std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::millise
             },
             timeout);
     } catch (const HostError&) {
-        s->m_bridge = holder->bridge;
-        s->m_connection = holder->connection;
-        s->drop(QStringLiteral("Connecting failed"));
+        // A handshake cut off while the office is stopped leaves the office's
+        // context registered as a dead proxy, poisoning every later
+        // connection. So it is never cut: when the office answers at last,
+        // the task itself closes the bridge it no longer needs.
+        s->m_state->markDead(QStringLiteral("Connecting failed"));
         throw;
     }
     s->m_connection = holder->connection;
     s->m_bridge = holder->bridge;
-    s->m_context = holder->context;
-    s->m_desktop = holder->desktop;
+    s->m_context = s->hold(holder->context);
+    s->m_desktop = s->hold(holder->desktop);
+    holder->context.clear();
+    holder->desktop.clear();
     return s;
 }
 
@@ -254,7 +286,13 @@ bool Session::ping(std::chrono::milliseconds timeout) {
         return false;
     auto answered = std::make_shared<std::promise<bool>>();
     auto future = answered->get_future();
-    std::thread([desktop = m_desktop, answered] {
+    Reference<css::frame::XDesktop2> desktop;
+    try {
+        desktop = m_desktop->get();
+    } catch (const HostError&) {
+        return false;
+    }
+    std::thread([desktop, answered] {
         bool ok = false;
         try {
             Reference<css::frame::XFramesSupplier> frames(desktop, UNO_QUERY_THROW);

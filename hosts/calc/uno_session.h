@@ -29,10 +29,45 @@
 #include <mutex>
 #include <optional>
 #include <type_traits>
+#include <vector>
 
 namespace korvex::calc {
 
 namespace css = com::sun::star;
+
+// A UNO reference kept by a long-lived object (a workbook or cell handle).
+// The office hands out the same object ids on every connection, and the local
+// runtime maps an id back to whatever proxy is still alive: one proxy left over
+// from a dead connection would break every later connection to the same
+// office. So when a connection dies, every kept reference is let go at once.
+class HeldBase {
+public:
+    virtual ~HeldBase() = default;
+    virtual void release() = 0;
+};
+
+template <class T> class Held : public HeldBase {
+public:
+    explicit Held(css::uno::Reference<T> r) : m_ref(std::move(r)) {}
+    // A copy for one call; HostError once the connection is gone.
+    css::uno::Reference<T> get() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_ref.is())
+            throw host::HostError(QStringLiteral("The connection to LibreOffice is gone"));
+        return m_ref;
+    }
+    void release() override {
+        css::uno::Reference<T> gone;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        gone = std::move(m_ref);
+        m_ref.clear();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    css::uno::Reference<T> m_ref;
+};
+template <class T> using HeldPtr = std::shared_ptr<Held<T>>;
 
 // Shared between the session, its worker and the bridge listener, so that a
 // late callback never touches a destroyed session.
@@ -40,8 +75,10 @@ struct SessionState {
     std::atomic<bool> dead{false};
     std::mutex mutex;
     QString deathReason;
+    std::vector<std::weak_ptr<HeldBase>> held;
     void markDead(const QString& why);
     QString reason();
+    void keep(const std::shared_ptr<HeldBase>& h);
 };
 
 class Worker;
@@ -59,8 +96,17 @@ public:
     // Drops the connection: later calls fail at once with HostError.
     void drop(const QString& why);
 
-    css::uno::Reference<css::uno::XComponentContext> context() const { return m_context; }
-    css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop; }
+    css::uno::Reference<css::uno::XComponentContext> context() const { return m_context->get(); }
+    css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop->get(); }
+
+    // Keeps `r` for a long-lived object; released when the connection dies.
+    template <class T> HeldPtr<T> hold(css::uno::Reference<T> r) {
+        auto h = std::make_shared<Held<T>>(std::move(r));
+        m_state->keep(h);
+        if (!alive())
+            h->release();
+        return h;
+    }
     std::chrono::milliseconds callTimeout() const { return m_timeout; }
     void setCallTimeout(std::chrono::milliseconds t) { m_timeout = t; }
 
@@ -92,8 +138,8 @@ private:
     std::shared_ptr<SessionState> m_state;
     std::shared_ptr<Worker> m_worker;
     std::chrono::milliseconds m_timeout{30000};
-    css::uno::Reference<css::uno::XComponentContext> m_context;
-    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    HeldPtr<css::uno::XComponentContext> m_context;
+    HeldPtr<css::frame::XDesktop2> m_desktop;
     css::uno::Reference<css::uno::XInterface> m_bridge;
     css::uno::Reference<css::uno::XInterface> m_connection;
 };

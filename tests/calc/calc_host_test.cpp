@@ -1,0 +1,376 @@
+// The Calc host where a real office behaves in ways the contract cannot
+// stage: an office that dies, freezes or loses a document between two calls,
+// page styles shared by sheets, printing a group, and bulk reads that must
+// still see every edit.
+
+#include "calc_fixtures.h"
+#include "host_helpers.h"
+#include "private_office.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+using namespace korvex;
+using host::HostError;
+using host::PageProperty;
+
+namespace {
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+host::ApplicationPtr load(host::Connector& connector, const char* fixtureText) {
+    auto app = connector.attach();
+    if (!app)
+        return nullptr;
+    QString error;
+    const auto fixture = sim::parseFixture(text(fixtureText), &error);
+    if (!fixture)
+        qFatal("fixture does not parse: %s", qPrintable(error));
+    calc::closeAllDocuments(app);
+    calc::loadFixture(app, *fixture);
+    return app;
+}
+
+QStringList walk(host::Sheet& sheet, const host::FindOptions& options) {
+    const auto cells = sheet.cells();
+    const auto first = cells->find(options);
+    if (!first)
+        return {};
+    QStringList out{first->address()};
+    for (auto hit = cells->findNext(first); hit && hit->address() != out.first();
+         hit = cells->findNext(hit))
+        out << hit->address();
+    return out;
+}
+
+const char* const ThreeSheets = R"(
+[book 共有.xlsx]
+[sheet 基本]
+A1 = 基本
+[sheet 対象]
+A1 = 対象
+[sheet 他]
+A1 = 他
+)";
+
+const char* const FiveSheets = R"(
+[book 印刷.xlsx]
+[sheet S1]
+A1 = one
+[sheet S2]
+A1 = two
+[sheet S3]
+A1 = three
+[sheet S4]
+A1 = four
+[sheet S5]
+A1 = five
+)";
+
+const char* const Numbers = R"(
+[book 数.xlsx]
+[sheet 値]
+A1 = =0.1+0.2
+A2 = 1234567 | | 1,234,567
+A3 = 0.5 | | 50%
+A4 = 2.5
+A5 = =1/3
+A6 = 45296 | | 2024/01/05
+A7 = 値
+)";
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class CalcFailureTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<calc::PrivateOffice> m_office;
+
+    std::shared_ptr<host::Connector> connector(int timeoutMs = 15000) {
+        auto options = m_office->options();
+        options.callTimeoutMs = timeoutMs;
+        return calc::makeConnector(options);
+    }
+
+private slots:
+    void init() {
+        m_office = std::make_unique<calc::PrivateOffice>(QStringLiteral("failure"));
+        QString error;
+        QVERIFY2(m_office->start(&error), qPrintable(error));
+    }
+    void cleanup() { m_office.reset(); }
+
+    void noOffice_attachFindsNothingQuickly() {
+        auto options = m_office->options();
+        options.pipeName = QStringLiteral("korvex-nobody-listens-here");
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!calc::makeConnector(options)->attach());
+        QVERIFY(clock.elapsed() < 5000);
+    }
+
+    void killedMidSearch_failsCleanlyAndReattachesAfterRestart() {
+        auto conn = connector();
+        auto app = load(*conn, "[book 大.xlsx]\n[sheet 表]\n");
+        QVERIFY(app);
+        std::vector<QStringList> rows(400, QStringList());
+        for (int r = 0; r < 400; ++r)
+            for (int c = 0; c < 50; ++c)
+                rows[size_t(r)] << QString::number(r * 50 + c + 0.5);
+        calc::fillSheet(app, text("大.xlsx"), text("表"), rows);
+        const auto sheet = app->workbook(text("大.xlsx"))->worksheet(1);
+
+        // Searching displayed texts of numbers keeps the office busy; it is
+        // killed while the search runs.
+        std::atomic<bool> started{false};
+        auto searching = std::async(std::launch::async, [&]() -> QString {
+            host::FindOptions options;
+            options.what = QStringLiteral("5");
+            options.lookIn = host::LookIn::Values;
+            try {
+                for (;;) {
+                    started = true;
+                    walk(*sheet, options);
+                }
+            } catch (const HostError& e) {
+                return e.message();
+            }
+        });
+        while (!started)
+            QThread::msleep(10);
+        QThread::msleep(300);
+        m_office->kill();
+        QVERIFY2(searching.wait_for(std::chrono::seconds(20)) == std::future_status::ready,
+                 "the search hangs after the office died");
+        QVERIFY(!searching.get().isEmpty());
+
+        QVERIFY_THROWS_EXCEPTION(HostError, app->workbookCount());
+        QVERIFY(!conn->attach());
+
+        QString error;
+        QVERIFY2(m_office->start(&error), qPrintable(error));
+        const auto again = conn->attach();
+        QVERIFY(again);
+        QVERIFY(again != app);
+        QCOMPARE(again->workbookCount(), 0);
+    }
+
+    void frozenOffice_endsInHostErrorNotAHang() {
+        auto conn = connector(2000);
+        auto app = load(*conn, ThreeSheets);
+        QVERIFY(app);
+        QCOMPARE(app->workbookCount(), 1);
+        m_office->freeze();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(HostError, app->workbookCount());
+        QVERIFY(clock.elapsed() < 10000);
+        // The connection is given up: later calls fail at once.
+        clock.restart();
+        QVERIFY_THROWS_EXCEPTION(HostError, app->activeWorkbook());
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(!conn->attach());
+
+        // Once it runs again the next attach (the next user action) finds it.
+        m_office->thaw();
+        host::ApplicationPtr again;
+        QTRY_VERIFY_WITH_TIMEOUT((again = conn->attach()) != nullptr, 20000);
+        QCOMPARE(again->workbook(1)->name(), text("共有.xlsx"));
+    }
+
+    void documentClosedBetweenCalls_raisesAndTheHostLivesOn() {
+        auto conn = connector();
+        auto app = load(*conn, ThreeSheets);
+        QVERIFY(app);
+        const auto book = app->workbook(text("共有.xlsx"));
+        const auto sheet = book->worksheet(text("基本"));
+        const auto cells = sheet->cells();
+        const auto cell = sheet->range("A1");
+        const auto setup = sheet->pageSetup();
+        calc::closeAllDocuments(app); // as if the user closed it in the office
+
+        host::FindOptions options;
+        options.what = text("基本");
+        QVERIFY_THROWS_EXCEPTION(HostError, book->name());
+        QVERIFY_THROWS_EXCEPTION(HostError, book->activeSheet());
+        QVERIFY_THROWS_EXCEPTION(HostError, sheet->name());
+        QVERIFY_THROWS_EXCEPTION(HostError, cells->find(options));
+        QVERIFY_THROWS_EXCEPTION(HostError, cell->value());
+        QVERIFY_THROWS_EXCEPTION(HostError, cell->setValue(1));
+        QVERIFY_THROWS_EXCEPTION(HostError, setup->get(PageProperty::Orientation));
+        QCOMPARE(app->workbookCount(), 0);
+        QVERIFY(conn->attach() == app);
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+class CalcBehaviourTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<calc::PrivateOffice> m_office;
+    std::shared_ptr<host::Connector> m_connector;
+
+private slots:
+    void initTestCase() {
+        m_office = std::make_unique<calc::PrivateOffice>(QStringLiteral("behaviour"));
+        QString error;
+        QVERIFY2(m_office->start(&error), qPrintable(error));
+        m_connector = m_office->connector();
+    }
+    void cleanupTestCase() {
+        m_connector.reset();
+        m_office.reset();
+    }
+
+    void pageSetupWrite_leavesSheetsThatSharedTheStyleAlone_data() {
+        QTest::addColumn<int>("property");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("orientation")
+            << int(PageProperty::Orientation) << QVariant(host::page::Landscape);
+        QTest::newRow("left margin") << int(PageProperty::LeftMargin) << QVariant(50.4);
+        QTest::newRow("header") << int(PageProperty::CenterHeader) << QVariant(text("社外秘"));
+        QTest::newRow("title rows") << int(PageProperty::PrintTitleRows) << QVariant("$1:$2");
+        QTest::newRow("zoom") << int(PageProperty::Zoom) << QVariant(60);
+        QTest::newRow("draft") << int(PageProperty::Draft) << QVariant(true);
+    }
+
+    void pageSetupWrite_leavesSheetsThatSharedTheStyleAlone() {
+        QFETCH(int, property);
+        QFETCH(QVariant, value);
+        const auto p = PageProperty(property);
+        const auto app = load(*m_connector, ThreeSheets);
+        QVERIFY(app);
+        const auto book = app->workbook(text("共有.xlsx"));
+        const QVariant before = book->worksheet(text("他"))->pageSetup()->get(p);
+        QVERIFY(before != value);
+
+        book->worksheet(text("対象"))->pageSetup()->set(p, value);
+        QCOMPARE(book->worksheet(text("対象"))->pageSetup()->get(p), value);
+        QCOMPARE(book->worksheet(text("他"))->pageSetup()->get(p), before);
+        QCOMPARE(book->worksheet(text("基本"))->pageSetup()->get(p), before);
+    }
+
+    void copyPageSetup_changesOnlyTheTarget() {
+        const auto app = load(*m_connector, ThreeSheets);
+        QVERIFY(app);
+        const auto book = app->workbook(text("共有.xlsx"));
+        const auto base = book->worksheet(text("基本"))->pageSetup();
+        base->set(PageProperty::Orientation, host::page::Landscape);
+        base->set(PageProperty::PaperSize, host::page::PaperLetter);
+        base->set(PageProperty::LeftHeader, text("左"));
+        base->set(PageProperty::PrintArea, QStringLiteral("$A$1:$C$9"));
+        base->set(PageProperty::Zoom, 80);
+        const QVariant otherPaper =
+            book->worksheet(text("他"))->pageSetup()->get(PageProperty::PaperSize);
+        QVERIFY(otherPaper.toInt() != host::page::PaperLetter);
+
+        Korvex_M02::CopyPageSetup(*book->worksheet(text("対象")), *base);
+
+        const auto target = book->worksheet(text("対象"))->pageSetup();
+        const auto other = book->worksheet(text("他"))->pageSetup();
+        QCOMPARE(target->get(PageProperty::Orientation).toInt(), host::page::Landscape);
+        QCOMPARE(target->get(PageProperty::PaperSize).toInt(), host::page::PaperLetter);
+        QCOMPARE(target->get(PageProperty::LeftHeader).toString(), text("左"));
+        QCOMPARE(target->get(PageProperty::PrintArea).toString(), QStringLiteral("$A$1:$C$9"));
+        QCOMPARE(target->get(PageProperty::Zoom).toInt(), 80);
+        QCOMPARE(other->get(PageProperty::Orientation).toInt(), host::page::Portrait);
+        QCOMPARE(other->get(PageProperty::PaperSize), otherPaper);
+        QCOMPARE(other->get(PageProperty::LeftHeader).toString(), QString());
+        QCOMPARE(other->get(PageProperty::PrintArea).toString(), QString());
+        QCOMPARE(other->get(PageProperty::Zoom).toInt(), 100);
+    }
+
+    void groupOfThreeSheets_printsAsOneJob() {
+        const auto app = load(*m_connector, FiveSheets);
+        QVERIFY(app);
+        const auto book = app->workbook(text("印刷.xlsx"));
+        book->selectSheets({"S4", "S1", "S3"});
+        QCOMPARE(book->window(1)->selectedSheets(), (QStringList{"S1", "S3", "S4"}));
+        QCOMPARE(app->activeSheet()->name(), QStringLiteral("S4"));
+
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("group.pdf"));
+        calc::printGroupToFile(app, text("印刷.xlsx"), out);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray pdf = file.readAll();
+        static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+        QCOMPARE(QString::fromLatin1(pdf).count(page), 3);
+
+        // Ending the group prints the one active sheet again.
+        book->sheet(QStringLiteral("S2"))->activate();
+        QCOMPARE(book->window(1)->selectedSheets(), QStringList{"S2"});
+        calc::printGroupToFile(app, text("印刷.xlsx"), out);
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(file.readAll()).count(page), 1);
+    }
+
+    void valuesSearch_matchesTheDisplayedTexts_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("rounded sum") << "0.3" << QStringList{"$A$1"};
+        QTest::newRow("thousands") << "1,234,567" << QStringList{"$A$2"};
+        QTest::newRow("percent") << "50%" << QStringList{"$A$3"};
+        QTest::newRow("general decimal") << "2.5" << QStringList{"$A$4"};
+        QTest::newRow("fifteen digits") << "0.333333333333333" << QStringList{"$A$5"};
+        QTest::newRow("date") << "2024/01/05" << QStringList{"$A$6"};
+        QTest::newRow("raw number is not shown") << "45296" << QStringList{};
+        QTest::newRow("text") << text("値") << QStringList{"$A$7"};
+    }
+
+    void valuesSearch_matchesTheDisplayedTexts() {
+        QFETCH(QString, what);
+        QFETCH(QStringList, expected);
+        const auto app = load(*m_connector, Numbers);
+        QVERIFY(app);
+        const auto sheet = app->workbook(text("数.xlsx"))->worksheet(1);
+        host::FindOptions options;
+        options.what = what;
+        options.lookIn = host::LookIn::Values;
+        options.lookAt = host::LookAt::Whole;
+        QCOMPARE(walk(*sheet, options), expected);
+    }
+
+    void editBetweenTwoFinds_isSeen() {
+        const auto app = load(*m_connector, FiveSheets);
+        QVERIFY(app);
+        const auto sheet = app->workbook(text("印刷.xlsx"))->worksheet(QStringLiteral("S2"));
+        host::FindOptions options;
+        options.what = QStringLiteral("two");
+        options.after = sheet->range("A1");
+        const auto hit = sheet->cells()->find(options);
+        QVERIFY(hit);
+        QCOMPARE(hit->address(), QStringLiteral("$A$1"));
+        sheet->range("C7")->setValue(QStringLiteral("two too"));
+        const auto next = sheet->cells()->findNext(hit);
+        QVERIFY(next);
+        QCOMPARE(next->address(), QStringLiteral("$C$7"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int failures = 0;
+    {
+        CalcBehaviourTest behaviour;
+        failures += QTest::qExec(&behaviour, argc, argv);
+    }
+    {
+        CalcFailureTest failure;
+        failures += QTest::qExec(&failure, argc, argv);
+    }
+    return failures;
+}
+
+#include "calc_host_test.moc"
