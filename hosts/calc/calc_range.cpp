@@ -19,11 +19,15 @@
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/XSimpleText.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/XModifyBroadcaster.hpp>
+#include <com/sun/star/util/XModifyListener.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
+#include <cppuhelper/implbase1.hxx>
 #include <rtl/math.hxx>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -339,25 +343,78 @@ host::RangePtr CalcRange::findNext(const host::RangePtr& after) {
     return search(*m_s->lastFind, after);
 }
 
+namespace {
+
+class ChangeCounter : public cppu::WeakImplHelper1<css::util::XModifyListener> {
+public:
+    explicit ChangeCounter(std::shared_ptr<std::atomic<std::uint64_t>> counter)
+        : m_counter(std::move(counter)) {}
+    void SAL_CALL modified(const css::lang::EventObject&) override { ++*m_counter; }
+    void SAL_CALL disposing(const css::lang::EventObject&) override { ++*m_counter; }
+
+private:
+    std::shared_ptr<std::atomic<std::uint64_t>> m_counter;
+};
+
+bool sameArea(const Address& a, const Address& b) {
+    return a.Sheet == b.Sheet && a.StartColumn == b.StartColumn && a.StartRow == b.StartRow &&
+           a.EndColumn == b.EndColumn && a.EndRow == b.EndRow;
+}
+
+} // namespace
+
 host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
                                  const host::RangePtr& after) {
-    // Cells are read afresh on every call, so an edit made in the office
-    // between two calls is always seen.
-    auto hits = m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, settings] {
-        requireOpen(doc);
-        return matchingCells(doc, sheet, a, settings);
-    });
+    const DocRef doc = m_doc->get();
+    const SheetRef sheet = m_sheet->get();
+    bool watched = false;
+    for (const auto& w : m_s->watched) {
+        try {
+            watched = watched || w->get() == doc;
+        } catch (const HostError&) {
+        }
+    }
+    if (!watched) {
+        m_s->run([doc, counter = m_s->changes] {
+            Reference<css::util::XModifyBroadcaster>(doc, UNO_QUERY_THROW)
+                ->addModifyListener(new ChangeCounter(counter));
+        });
+        m_s->watched.push_back(m_s->hold(doc));
+    }
+    // The office reports a change to its listeners before the change is
+    // done, so once this round trip is back every earlier change is counted.
+    m_s->run([doc] { requireOpen(doc); });
+    const std::uint64_t generation = m_s->changes->load();
+
+    auto& cache = m_s->matchCache;
+    bool fresh = cache && cache->generation == generation && cache->settings == settings &&
+                 sameArea(cache->area, m_addr);
+    if (fresh) {
+        try {
+            fresh = cache->sheet->get() == sheet;
+        } catch (const HostError&) {
+            fresh = false;
+        }
+    }
+    if (!fresh) {
+        auto hits = m_s->run(
+            [doc, sheet, a = m_addr, settings] { return matchingCells(doc, sheet, a, settings); });
+        std::sort(hits.begin(), hits.end(), matcher::OrderLess{settings.searchOrder});
+        cache =
+            Session::MatchCache{m_s->hold(sheet), m_addr, settings, generation, std::move(hits)};
+    }
     // Without After the range's first cell is the first candidate: the
     // search starts after its last cell (as the simulated host does).
     const CellPosition from = after ? CellPosition{after->row(), after->column()}
                                     : CellPosition{m_addr.EndRow + 1, m_addr.EndColumn + 1};
-    auto next = matcher::nextMatch(hits, from, settings.searchOrder, settings.searchDirection);
+    auto next = matcher::nextMatchSorted(cache->sorted, from, settings.searchOrder,
+                                         settings.searchDirection);
     if (!next)
         return nullptr;
     Address cell = m_addr;
     cell.StartRow = cell.EndRow = next->row - 1;
     cell.StartColumn = cell.EndColumn = next->column - 1;
-    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), cell);
+    return std::make_shared<CalcRange>(m_s, doc, sheet, cell);
 }
 
 bool CalcRange::replace(const host::ReplaceOptions& options) {

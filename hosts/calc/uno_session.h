@@ -15,6 +15,9 @@
 #include "core/matcher.h"
 
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
@@ -22,6 +25,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <future>
@@ -127,6 +131,22 @@ public:
     // The settings of the last find, which findNext reuses (the spreadsheet
     // keeps them per application, across sheets and books).
     std::optional<matcher::FindSettings> lastFind;
+
+    // The matches of the last search, kept while no watched document has
+    // changed, so that walking ten thousand hits with findNext does not read
+    // the sheet ten thousand times. Documents are watched by a modify
+    // listener that counts every change the office reports.
+    struct MatchCache {
+        HeldPtr<css::sheet::XSpreadsheet> sheet;
+        css::table::CellRangeAddress area;
+        matcher::FindSettings settings;
+        std::uint64_t generation = 0;
+        std::vector<matcher::CellPosition> sorted; // in settings.searchOrder
+    };
+    std::optional<MatchCache> matchCache;
+    std::shared_ptr<std::atomic<std::uint64_t>> changes =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
+    std::vector<HeldPtr<css::frame::XModel>> watched;
 
 private:
     Session();

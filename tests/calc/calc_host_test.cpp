@@ -356,6 +356,11 @@ private slots:
         const auto next = sheet->cells()->findNext(hit);
         QVERIFY(next);
         QCOMPARE(next->address(), QStringLiteral("$C$7"));
+        // Again once the book is already modified, and for a removal.
+        sheet->range("B9")->setValue(QStringLiteral("two three"));
+        QCOMPARE(sheet->cells()->findNext(next)->address(), QStringLiteral("$B$9"));
+        sheet->range("A1")->setValue(QString());
+        QCOMPARE(walk(*sheet, options), (QStringList{"$C$7", "$B$9"}));
     }
 };
 
