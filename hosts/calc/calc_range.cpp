@@ -251,28 +251,28 @@ Reference<css::table::XCell> firstCell(const SheetRef& sheet, const Address& a) 
 } // namespace
 
 QVariant CalcRange::value() const {
-    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr]() -> QVariant {
-        requireOpen(doc);
-        auto cell = firstCell(sheet, a);
-        Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
-        switch (cell->getType()) {
-        case css::table::CellContentType_EMPTY:
+    // One bulk read of a one-cell range: number or text in a single call.
+    return m_s->run([sheet = m_sheet->get(), a = m_addr]() -> QVariant {
+        Reference<css::sheet::XCellRangeData> data(
+            must(sheet->getCellRangeByPosition(a.StartColumn, a.StartRow, a.StartColumn,
+                                               a.StartRow)),
+            UNO_QUERY_THROW);
+        const auto rows = data->getDataArray();
+        if (rows.getLength() == 1 && rows[0].getLength() == 1) {
+            const Any& v = rows[0][0];
+            double d;
+            rtl::OUString s;
+            if (v >>= d)
+                return d;
+            if ((v >>= s) && !s.isEmpty())
+                return toQt(s);
+        }
+        // Empty, or something the bulk read does not carry (an error).
+        auto cell = must(firstCell(sheet, a));
+        if (cell->getType() == css::table::CellContentType_EMPTY)
             return {};
-        case css::table::CellContentType_VALUE:
-            return cell->getValue();
-        case css::table::CellContentType_TEXT:
-            return toQt(text->getString());
-        default: {
-            if (cell->getError() != 0)
-                return toQt(text->getString());
-            Reference<css::beans::XPropertySet> props(cell, UNO_QUERY_THROW);
-            sal_Int32 type = 0;
-            props->getPropertyValue("FormulaResultType2") >>= type;
-            if (type == css::sheet::FormulaResult::VALUE)
-                return cell->getValue();
-            return toQt(text->getString());
-        }
-        }
+        Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
+        return toQt(text->getString());
     });
 }
 
