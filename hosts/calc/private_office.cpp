@@ -10,11 +10,19 @@
 
 #include <csignal>
 
+#include <sys/prctl.h>
+
 namespace korvex::calc {
 
 namespace {
 
 constexpr const char* OfficeBinary = "/usr/lib/libreoffice/program/soffice.bin";
+
+// A test that crashes never runs its destructors: the office and the X server
+// it started end with it all the same.
+void dieWithParent(QProcess& process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 
 bool waitFor(const std::function<bool()>& ready, int timeoutMs) {
     QElapsedTimer clock;
@@ -59,6 +67,7 @@ bool PrivateOffice::startDisplay(QString* error) {
             continue;
         auto xvfb = std::make_unique<QProcess>();
         xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        dieWithParent(*xvfb);
         xvfb->start(QStringLiteral("Xvfb"),
                     {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
                      QStringLiteral("0"), QStringLiteral("1280x1024x24"),
@@ -109,6 +118,7 @@ bool PrivateOffice::start(QString* error) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         m_office = std::make_unique<QProcess>();
         m_office->setProcessEnvironment(env);
+        dieWithParent(*m_office);
         m_office->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_office->setStandardOutputFile(QProcess::nullDevice());
         m_office->start(QString::fromLatin1(OfficeBinary), args);
