@@ -403,10 +403,10 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
         cache =
             Session::MatchCache{m_s->hold(sheet), m_addr, settings, generation, std::move(hits)};
     }
-    // Without After the range's first cell is the first candidate: the
-    // search starts after its last cell (as the simulated host does).
+    // Without After the search starts after the range's first cell, which is
+    // then searched last.
     const CellPosition from = after ? CellPosition{after->row(), after->column()}
-                                    : CellPosition{m_addr.EndRow + 1, m_addr.EndColumn + 1};
+                                    : CellPosition{m_addr.StartRow + 1, m_addr.StartColumn + 1};
     auto next = matcher::nextMatchSorted(cache->sorted, from, settings.searchOrder,
                                          settings.searchDirection);
     if (!next)

@@ -306,8 +306,8 @@ private:
     // Where a search starts: after the given cell, or (none given) after the
     // range's last cell so that its first cell is looked at first.
     matcher::CellPosition afterPosition(const host::RangePtr& after) const {
-        if (!after)
-            return {m_rect.bottom, m_rect.right};
+        if (!after) // the range's first cell, so that it is searched last
+            return {m_rect.top, m_rect.left};
         auto* sim = dynamic_cast<SimRange*>(after.get());
         if (!sim)
             throw HostError(QStringLiteral("After is not a cell of this host"));

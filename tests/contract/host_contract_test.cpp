@@ -233,8 +233,9 @@ private slots:
         QTest::newRow("after the last match wraps")
             << fruit << ringo << F << P << R << false << false << "A3"
             << QStringList{"$A$1", "$C$1", "$A$3"};
-        QTest::newRow("no after starts at A1") << fruit << ringo << F << P << R << false << false
-                                               << "" << QStringList{"$A$1", "$C$1", "$A$3"};
+        // As the spreadsheet does without After: after the first cell, which comes last.
+        QTest::newRow("no after starts after A1") << fruit << ringo << F << P << R << false << false
+                                                  << "" << QStringList{"$C$1", "$A$3", "$A$1"};
         QTest::newRow("whole cell only") << fruit << ringo << F << W << R << false << false << "A1"
                                          << QStringList{"$A$3", "$A$1"};
         QTest::newRow("hiragana is not katakana") << fruit << text("リンゴ") << F << P << R << false
