@@ -151,6 +151,9 @@ public:
 private:
     Session();
     void post(std::function<void()> task);
+    // Queues f for the UNO thread; its result or translated failure arrives
+    // through the future.
+    template <class F> auto submit(F f) -> std::future<std::invoke_result_t<F&>>;
     [[noreturn]] void throwDead() const;
     // Translates an exception caught on the worker into HostError.
     static std::exception_ptr translate(const std::shared_ptr<SessionState>& state);
@@ -164,8 +167,7 @@ private:
     css::uno::Reference<css::uno::XInterface> m_connection;
 };
 
-template <class F>
-auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_t<F&> {
+template <class F> auto Session::submit(F f) -> std::future<std::invoke_result_t<F&>> {
     using R = std::invoke_result_t<F&>;
     if (!alive())
         throwDead();
@@ -183,6 +185,12 @@ auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_
             promise->set_exception(translate(state));
         }
     });
+    return future;
+}
+
+template <class F>
+auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_t<F&> {
+    auto future = submit(std::move(f));
     if (future.wait_for(timeout) != std::future_status::ready) {
         drop(QStringLiteral("LibreOffice did not answer within %1 s; the connection was dropped")
                  .arg(timeout.count() / 1000.0));
@@ -192,23 +200,7 @@ auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_
 }
 
 template <class F> auto Session::runWhileAlive(F f) -> std::invoke_result_t<F&> {
-    using R = std::invoke_result_t<F&>;
-    if (!alive())
-        throwDead();
-    auto promise = std::make_shared<std::promise<R>>();
-    std::future<R> future = promise->get_future();
-    post([f = std::move(f), promise, state = m_state]() mutable {
-        try {
-            if constexpr (std::is_void_v<R>) {
-                f();
-                promise->set_value();
-            } else {
-                promise->set_value(f());
-            }
-        } catch (...) {
-            promise->set_exception(translate(state));
-        }
-    });
+    auto future = submit(std::move(f));
     const auto slice = std::chrono::seconds(3);
     while (future.wait_for(slice) != std::future_status::ready) {
         if (!alive() || !ping(std::min(m_timeout, std::chrono::milliseconds(10000)))) {
