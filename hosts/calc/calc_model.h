@@ -132,6 +132,9 @@ public:
 
 private:
     host::RangePtr search(const matcher::FindSettings& settings, const host::RangePtr& after);
+    // This cell's value as the last search read it, with the change count it
+    // is good for; nullopt when that search did not read it.
+    std::optional<QVariant> cachedValue(std::uint64_t* generation) const;
 
     SessionPtr m_s;
     HeldPtr<css::frame::XModel> m_doc;

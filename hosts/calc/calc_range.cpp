@@ -75,7 +75,20 @@ Reference<css::table::XCellRange> rangeAt(const SheetRef& sheet, const Address& 
 struct CellText {
     CellPosition pos;
     QString text;
+    QVariant value; // as value() gives it; invalid when not read
 };
+
+// A cell's value from a bulk read: its number, or its text when it has one.
+// Invalid for what the bulk read does not carry (empty cells, errors).
+QVariant bulkValue(const Any& a) {
+    double d;
+    rtl::OUString s;
+    if (a >>= d)
+        return d;
+    if ((a >>= s) && !s.isEmpty())
+        return toQt(s);
+    return {};
+}
 
 std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
     std::vector<CellText> out;
@@ -86,7 +99,8 @@ std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
         for (sal_Int32 c = 0; c < row.getLength(); ++c)
             if (!row[c].isEmpty())
                 out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1},
-                               formulaFromApi(toQt(row[c]))});
+                               formulaFromApi(toQt(row[c])),
+                               {}});
     }
     return out;
 }
@@ -129,8 +143,10 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
             double v;
             rtl::OUString s;
             if (a >>= s) {
-                if (!s.isEmpty())
-                    out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1}, toQt(s)});
+                if (!s.isEmpty()) {
+                    const QString text = toQt(s);
+                    out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1}, text, text});
+                }
             } else if (a >>= v) {
                 numbers.push_back({r, c, v});
             }
@@ -196,7 +212,7 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
         if (!text)
             text = remoteString(range, n.c, n.r);
         if (!text->isEmpty())
-            out.push_back({pos, *text});
+            out.push_back({pos, *text, n.v});
     }
     return out;
 }
@@ -215,15 +231,47 @@ std::vector<CellText> readComments(const SheetRef& sheet, const Address& area) {
         Reference<css::text::XSimpleText> text(note, UNO_QUERY_THROW);
         QString s = toQt(text->getString());
         if (!s.isEmpty())
-            out.push_back({{p.Row + 1, p.Column + 1}, s});
+            out.push_back({{p.Row + 1, p.Column + 1}, s, {}});
     }
     return out;
 }
 
-std::vector<CellPosition> matchingCells(const DocRef& doc, const SheetRef& sheet,
-                                        const Address& limit,
-                                        const matcher::FindSettings& settings) {
-    std::vector<CellPosition> hits;
+struct Match {
+    CellPosition pos;
+    QVariant value;
+};
+
+// Values of matches found by their formula or note text, in one bulk read of
+// the box around them unless that box is too large to be worth reading.
+void readValues(const SheetRef& sheet, sal_Int16 sheetIndex, std::vector<Match>& hits) {
+    constexpr long long MaxCells = 1000000;
+    Address box;
+    box.Sheet = sheetIndex;
+    box.StartRow = box.StartColumn = SAL_MAX_INT32;
+    box.EndRow = box.EndColumn = 0;
+    for (const auto& h : hits) {
+        box.StartRow = std::min(box.StartRow, h.pos.row - 1);
+        box.StartColumn = std::min(box.StartColumn, h.pos.column - 1);
+        box.EndRow = std::max(box.EndRow, h.pos.row - 1);
+        box.EndColumn = std::max(box.EndColumn, h.pos.column - 1);
+    }
+    if (hits.empty() ||
+        (long long)(box.EndRow - box.StartRow + 1) * (box.EndColumn - box.StartColumn + 1) >
+            MaxCells)
+        return;
+    Reference<css::sheet::XCellRangeData> data(rangeAt(sheet, box), UNO_QUERY_THROW);
+    const auto rows = data->getDataArray();
+    for (auto& h : hits) {
+        const sal_Int32 r = h.pos.row - 1 - box.StartRow;
+        const sal_Int32 c = h.pos.column - 1 - box.StartColumn;
+        if (r < rows.getLength() && c < rows[r].getLength())
+            h.value = bulkValue(rows[r][c]);
+    }
+}
+
+std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const Address& limit,
+                                 const matcher::FindSettings& settings) {
+    std::vector<Match> hits;
     const matcher::Pattern pattern = settings.pattern();
     if (pattern.isEmpty())
         return hits;
@@ -238,9 +286,11 @@ std::vector<CellPosition> matchingCells(const DocRef& doc, const SheetRef& sheet
         cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
                                                         : readFormulas(sheet, *area);
     }
-    for (const auto& c : cells)
+    for (auto& c : cells)
         if (pattern.matches(c.text))
-            hits.push_back(c.pos);
+            hits.push_back({c.pos, std::move(c.value)});
+    if (settings.lookIn != host::LookIn::Values)
+        readValues(sheet, limit.Sheet, hits);
     return hits;
 }
 
@@ -250,22 +300,51 @@ Reference<css::table::XCell> firstCell(const SheetRef& sheet, const Address& a) 
 
 } // namespace
 
+std::optional<QVariant> CalcRange::cachedValue(std::uint64_t* generation) const {
+    const auto& cache = m_s->matchCache;
+    if (!cache)
+        return std::nullopt;
+    try {
+        if (cache->sheet->get() != m_sheet->get())
+            return std::nullopt;
+    } catch (const HostError&) {
+        return std::nullopt;
+    }
+    const CellPosition p{m_addr.StartRow + 1, m_addr.StartColumn + 1};
+    const auto it = std::lower_bound(cache->sorted.begin(), cache->sorted.end(), p,
+                                     matcher::OrderLess{cache->settings.searchOrder});
+    if (it == cache->sorted.end() || *it != p)
+        return std::nullopt;
+    const QVariant& v = cache->values[size_t(it - cache->sorted.begin())];
+    if (!v.isValid())
+        return std::nullopt;
+    *generation = cache->generation;
+    return v;
+}
+
 QVariant CalcRange::value() const {
-    // One bulk read of a one-cell range: number or text in a single call.
-    return m_s->run([sheet = m_sheet->get(), a = m_addr]() -> QVariant {
+    // A match of the last search answers from the sheet read that found it
+    // while no watched document has changed since; the round trip before the
+    // check makes every earlier change counted (see search()).
+    std::uint64_t generation = 0;
+    const std::optional<QVariant> known = cachedValue(&generation);
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, known, generation,
+                     changes = m_s->changes]() -> QVariant {
+        if (known) {
+            requireOpen(doc);
+            if (changes->load() == generation)
+                return *known;
+        }
+        // One bulk read of a one-cell range: number or text in a single call.
         Reference<css::sheet::XCellRangeData> data(
             must(sheet->getCellRangeByPosition(a.StartColumn, a.StartRow, a.StartColumn,
                                                a.StartRow)),
             UNO_QUERY_THROW);
         const auto rows = data->getDataArray();
         if (rows.getLength() == 1 && rows[0].getLength() == 1) {
-            const Any& v = rows[0][0];
-            double d;
-            rtl::OUString s;
-            if (v >>= d)
-                return d;
-            if ((v >>= s) && !s.isEmpty())
-                return toQt(s);
+            QVariant v = bulkValue(rows[0][0]);
+            if (v.isValid())
+                return v;
         }
         // Empty, or something the bulk read does not carry (an error).
         auto cell = must(firstCell(sheet, a));
@@ -399,9 +478,19 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
     if (!fresh) {
         auto hits = m_s->run(
             [doc, sheet, a = m_addr, settings] { return matchingCells(doc, sheet, a, settings); });
-        std::sort(hits.begin(), hits.end(), matcher::OrderLess{settings.searchOrder});
-        cache =
-            Session::MatchCache{m_s->hold(sheet), m_addr, settings, generation, std::move(hits)};
+        const matcher::OrderLess less{settings.searchOrder};
+        std::sort(hits.begin(), hits.end(),
+                  [less](const Match& x, const Match& y) { return less(x.pos, y.pos); });
+        std::vector<CellPosition> sorted;
+        std::vector<QVariant> values;
+        sorted.reserve(hits.size());
+        values.reserve(hits.size());
+        for (auto& h : hits) {
+            sorted.push_back(h.pos);
+            values.push_back(std::move(h.value));
+        }
+        cache = Session::MatchCache{m_s->hold(sheet),  m_addr,           settings, generation,
+                                    std::move(sorted), std::move(values)};
     }
     // Without After the search starts after the range's first cell, which is
     // then searched last.

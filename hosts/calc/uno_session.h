@@ -22,6 +22,7 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <QString>
+#include <QVariant>
 
 #include <atomic>
 #include <chrono>
@@ -142,6 +143,11 @@ public:
         matcher::FindSettings settings;
         std::uint64_t generation = 0;
         std::vector<matcher::CellPosition> sorted; // in settings.searchOrder
+        // The value each match held when the sheet was read, parallel to
+        // `sorted` (invalid where the read did not give it). Walking the
+        // matches reads every one's value; while `generation` is current
+        // these answer without another read of the cell.
+        std::vector<QVariant> values;
     };
     std::optional<MatchCache> matchCache;
     std::shared_ptr<std::atomic<std::uint64_t>> changes =

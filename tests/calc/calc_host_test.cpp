@@ -362,6 +362,48 @@ private slots:
         sheet->range("A1")->setValue(QString());
         QCOMPARE(walk(*sheet, options), (QStringList{"$C$7", "$B$9"}));
     }
+
+    // A hit's value comes from the read that found it until the book changes.
+    void hitValue_followsAnEditAfterTheFind_data() {
+        QTest::addColumn<host::LookIn>("lookIn");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QVariant>("before");
+        QTest::addColumn<QVariant>("edit");
+        QTest::addColumn<QVariant>("after");
+        QTest::newRow("number by its text")
+            << host::LookIn::Values << "2.5"
+            << "$A$4" << QVariant(2.5) << QVariant("x") << QVariant("x");
+        QTest::newRow("text becomes a number")
+            << host::LookIn::Values << text("値") << "$A$7" << QVariant(text("値")) << QVariant(12)
+            << QVariant(12.0);
+        QTest::newRow("formula gives its result")
+            << host::LookIn::Formulas << "=1/3"
+            << "$A$5" << QVariant(1.0 / 3) << QVariant(7) << QVariant(7.0);
+    }
+
+    void hitValue_followsAnEditAfterTheFind() {
+        QFETCH(host::LookIn, lookIn);
+        QFETCH(QString, what);
+        QFETCH(QString, address);
+        QFETCH(QVariant, before);
+        QFETCH(QVariant, edit);
+        QFETCH(QVariant, after);
+        const auto app = load(*m_connector, Numbers);
+        QVERIFY(app);
+        const auto sheet = app->workbook(text("数.xlsx"))->worksheet(1);
+        host::FindOptions options;
+        options.what = what;
+        options.lookIn = lookIn;
+        options.lookAt = host::LookAt::Whole;
+        const auto hit = sheet->cells()->find(options);
+        QVERIFY(hit);
+        QCOMPARE(hit->address(), address);
+        QCOMPARE(hit->value(), before);
+        QCOMPARE(hit->value(), before);
+        sheet->range(address)->setValue(edit);
+        QCOMPARE(hit->value(), after);
+    }
 };
 
 int main(int argc, char** argv) {
