@@ -324,17 +324,15 @@ std::optional<QVariant> CalcRange::cachedValue(std::uint64_t* generation) const 
 
 QVariant CalcRange::value() const {
     // A match of the last search answers from the sheet read that found it
-    // while no watched document has changed since; the round trip before the
-    // check makes every earlier change counted (see search()).
+    // while no watched document has changed since. The office calls its
+    // modify listeners from inside every change and waits for them, so a
+    // change that is done has been counted by then: no round trip is needed
+    // to trust an unmoved count. A closed book counts as a change too.
     std::uint64_t generation = 0;
     const std::optional<QVariant> known = cachedValue(&generation);
-    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, known, generation,
-                     changes = m_s->changes]() -> QVariant {
-        if (known) {
-            requireOpen(doc);
-            if (changes->load() == generation)
-                return *known;
-        }
+    if (known && m_s->alive() && m_s->changes->load() == generation)
+        return *known;
+    return m_s->run([sheet = m_sheet->get(), a = m_addr]() -> QVariant {
         // One bulk read of a one-cell range: number or text in a single call.
         Reference<css::sheet::XCellRangeData> data(
             must(sheet->getCellRangeByPosition(a.StartColumn, a.StartRow, a.StartColumn,

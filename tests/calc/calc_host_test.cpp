@@ -4,8 +4,18 @@
 // still see every edit.
 
 #include "calc_fixtures.h"
+#include "calc_model.h"
 #include "host_helpers.h"
 #include "private_office.h"
+#include "uno_text.h"
+
+#include <com/sun/star/awt/AsyncCallback.hpp>
+#include <com/sun/star/awt/XCallback.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <cppuhelper/implbase1.hxx>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -87,6 +97,50 @@ A5 = =1/3
 A6 = 45296 | | 2024/01/05
 A7 = 値
 )";
+
+// Enters a cell's text from the office's main thread, where the user's own
+// edits happen, and waits until it is done.
+class OfficeThreadEdit : public cppu::WeakImplHelper1<css::awt::XCallback> {
+public:
+    OfficeThreadEdit(css::uno::Reference<css::table::XCell> cell, rtl::OUString text,
+                     std::shared_ptr<std::promise<void>> done)
+        : m_cell(std::move(cell)), m_text(std::move(text)), m_done(std::move(done)) {}
+    void SAL_CALL notify(const css::uno::Any&) override {
+        try {
+            m_cell->setFormula(m_text);
+            m_done->set_value();
+        } catch (...) {
+            m_done->set_exception(std::current_exception());
+        }
+    }
+
+private:
+    css::uno::Reference<css::table::XCell> m_cell;
+    rtl::OUString m_text;
+    std::shared_ptr<std::promise<void>> m_done;
+};
+
+bool typeInOffice(const host::ApplicationPtr& app, const QString& book, const QString& sheetName,
+                  int column0, int row0, const QString& typed) {
+    using css::uno::Reference;
+    using css::uno::UNO_QUERY_THROW;
+    const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+    const auto doc = std::static_pointer_cast<calc::CalcWorkbook>(app->workbook(book))->document();
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    session->run([ctx = session->context(), doc, sheetName, column0, row0, typed, done] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::table::XCellRange> sheet(d->getSheets()->getByName(calc::toUno(sheetName)),
+                                                UNO_QUERY_THROW);
+        css::awt::AsyncCallback::create(ctx)->addCallback(
+            new OfficeThreadEdit(sheet->getCellByPosition(column0, row0), calc::toUno(typed), done),
+            css::uno::Any());
+    });
+    if (finished.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+        return false;
+    finished.get();
+    return true;
+}
 
 } // namespace
 
@@ -403,6 +457,34 @@ private slots:
         QCOMPARE(hit->value(), before);
         sheet->range(address)->setValue(edit);
         QCOMPARE(hit->value(), after);
+    }
+
+    // An edit made on the office's own thread (as the user typing in Calc)
+    // is seen by the very next call.
+    void editInTheOffice_isSeenByTheNextCall() {
+        const auto app = load(*m_connector, FiveSheets);
+        QVERIFY(app);
+        const QString book = text("印刷.xlsx");
+        const auto sheet = app->workbook(book)->worksheet(QStringLiteral("S2"));
+        host::FindOptions options;
+        options.what = QStringLiteral("two");
+        options.lookIn = host::LookIn::Values;
+        const auto cells = sheet->cells();
+        const auto hit = cells->find(options);
+        QVERIFY(hit);
+        QCOMPARE(hit->value(), QVariant(QStringLiteral("two")));
+        for (int round = 0; round < 10; ++round) {
+            const QString typed = QStringLiteral("two %1").arg(round);
+            QVERIFY(typeInOffice(app, book, QStringLiteral("S2"), 0, 0, typed));
+            QCOMPARE(hit->value(), QVariant(typed));
+            // The match moves one row down each time.
+            QVERIFY(typeInOffice(app, book, QStringLiteral("S2"), 3, round, QString()));
+            QVERIFY(typeInOffice(app, book, QStringLiteral("S2"), 3, round + 1, typed));
+            const auto next = cells->findNext(hit);
+            QVERIFY(next);
+            QCOMPARE(next->address(), QStringLiteral("$D$%1").arg(round + 2));
+            QCOMPARE(next->value(), QVariant(typed));
+        }
     }
 };
 
