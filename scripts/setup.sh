@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     # the LibreOffice Calc host: the office itself and its UNO SDK
-    libreoffice-calc libreoffice-dev
+    libreoffice-calc libreoffice-dev fonts-liberation2
     # Japanese text, and a display server for tests and screenshots
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
 )
