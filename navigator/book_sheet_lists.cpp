@@ -12,6 +12,8 @@
 #include "nav_list.h"
 #include "ui_seam.h"
 
+#include <QScopedValueRollback>
+
 #include <exception>
 
 using namespace korvex::navigator;
@@ -29,18 +31,6 @@ template <typename P> P need(P p, const char* what) {
 QString activeBookName() {
     return need(need(ExcelApp, "no host")->activeWorkbook(), "no active book")->name();
 }
-
-// Holds a recovery flag up for the length of a scope, whatever ends it.
-class FlagGuard {
-public:
-    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagGuard() { m_flag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 } // namespace
 
@@ -102,7 +92,7 @@ void Korvex_F01::RefreshSheetList(bool CheckActive) {
         if (m_bookRecovery)
             return; // failing again while recovering: reported once already
         Korvex_M01::ShowMsg(QStringLiteral("E_F01_001"), this);
-        FlagGuard recovering(m_bookRecovery);
+        const QScopedValueRollback recovering(m_bookRecovery, true);
         RefreshBookList();
     }
 }
@@ -129,7 +119,7 @@ void Korvex_F01::ActivateSelectedSheet() {
         if (m_sheetRecovery)
             return; // the refresh below chose the same failing sheet again
         Korvex_M01::ShowMsg(QStringLiteral("E_F01_002"), this);
-        FlagGuard recovering(m_sheetRecovery);
+        const QScopedValueRollback recovering(m_sheetRecovery, true);
         RefreshSheetList(false);
     }
 }
