@@ -1,0 +1,93 @@
+#pragma once
+// What the search and replace engines need from the window they run in. The
+// window owns the controls, the result list and the busy look; the engine owns
+// the pass and the run. Keeping the two apart lets the engines run headless
+// against a stand-in window and the real host or the simulated one.
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+namespace korvex::findreplace {
+
+enum class EngineMode { Search, Replace };
+
+// The options as the controls hold them when a command starts. The controls
+// are disabled while an engine works, so one reading serves the whole click.
+struct EngineOptions {
+    QString what;           // the search text as typed, never trimmed
+    QString replacement;    // replace window only; may be empty
+    int directionIndex = 0; // 0 "行" (by rows), otherwise by columns
+    int lookInIndex = 0;    // search window only: 0 "数式", 1 "値", other "ｺﾒﾝﾄ"
+    bool matchCase = false;
+    bool matchByte = true;
+    bool wholeCell = false;
+};
+
+// One entry of the sheet list, in list order.
+struct SheetEntry {
+    QString name;
+    bool selected = false;
+};
+
+// One occurrence as it becomes a result row. `range` is the relative address
+// without "$" (B12); `result` the cell's value as text, read before any
+// replacement; `execute` the row's time stamp.
+struct HitRow {
+    QString sheet;
+    QString range;
+    QString result;
+    QString execute;
+    qint32 seqNo = 0;
+};
+
+// What a replacement put into a cell, kept beside its result row so that the
+// row can be undone later while the cell still holds exactly that.
+struct ReplacedCell {
+    QString sheet;
+    QString range;
+    QString execute;
+    qint32 seqNo = 0;
+    QVariant before; // the cell's value before (a number stays a number)
+    QString written; // the cell's value as text right after the replacement
+};
+
+// Where an all-at-once run stands; `finished` marks the final report.
+struct EngineProgress {
+    QString sheet; // the sheet being worked (empty before the first)
+    qint64 rows = 0;
+    bool finished = false;
+    qint64 elapsedMs = 0;
+};
+
+class EngineWindow {
+public:
+    virtual ~EngineWindow() = default;
+
+    virtual EngineOptions options() const = 0;
+    virtual QString targetBook() const = 0; // the text of Book_Combo
+    virtual QList<SheetEntry> sheetEntries() const = 0;
+
+    virtual void SetBusy(bool busy) = 0;
+    virtual void AddSearchHistory() = 0;
+    virtual void setGridActive(bool active) = 0;
+    virtual void setMainWindowEnabled(bool enabled) = 0;
+    virtual void setBusyPointer(bool on) = 0;
+
+    // The row writer: appends the rows, in order, to the window's result list
+    // and shows them. The book, search and replacement texts are the window's.
+    // Throws when the rows cannot be stored (none of them is then stored).
+    virtual void AddResultRows(const QString& book, const QList<HitRow>& rows) = 0;
+    // Replace window: what each replacement put into its cell.
+    virtual void keepReplaced(const QString& book, const QList<ReplacedCell>& cells) = 0;
+    virtual void commit() = 0;
+
+    virtual void showMessage(const QString& messageId) = 0;
+    virtual void beep() = 0;
+    virtual void showProgress(const EngineProgress& progress) = 0;
+    // Lets pending user-interface events through: the stop button, the grid,
+    // resizing. A stop arrives here as a call of the engine's ResetFind.
+    virtual void letEventsThrough() = 0;
+};
+
+} // namespace korvex::findreplace

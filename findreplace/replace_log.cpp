@@ -1,0 +1,186 @@
+#include "replace_log.h"
+
+#include "app_state.h"
+#include "host_helpers.h"
+#include "work_database.h"
+
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace korvex::findreplace {
+
+namespace {
+
+// How the old value was typed, so that a number goes back as a number and a
+// text that merely looks like one stays text.
+enum class Kind { Empty = 0, Text = 1, Number = 2, Flag = 3 };
+
+Kind kindOf(const QVariant& v) {
+    if (!v.isValid() || v.isNull())
+        return Kind::Empty;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return Kind::Flag;
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return Kind::Number;
+    default:
+        return Kind::Text;
+    }
+}
+
+QVariant typedValue(int kind, const QString& text) {
+    switch (Kind(kind)) {
+    case Kind::Empty:
+        return QVariant();
+    case Kind::Number:
+        return text.toDouble();
+    case Kind::Flag:
+        return text == QLatin1String("True");
+    case Kind::Text:
+        break;
+    }
+    return text;
+}
+
+[[noreturn]] void fail(const QSqlQuery& q) {
+    throw std::runtime_error(q.lastError().text().toStdString());
+}
+
+const QString kTable = QString::fromLatin1(kReplaceLogTable);
+
+} // namespace
+
+void createReplaceLog(Korvex_C01& db) {
+    db.Execute(QStringLiteral("create table if not exists %1 ( book text, sheet text, range text, "
+                              "execute text, seq_no integer, before_kind integer, before_value "
+                              "text, written text, primary key (book, sheet, range, execute, "
+                              "seq_no) );")
+                   .arg(kTable),
+               true);
+}
+
+void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<ReplacedCell>& cells) {
+    if (cells.isEmpty())
+        return;
+    QSqlDatabase base = db.DBase();
+    if (!base.transaction())
+        throw std::runtime_error(base.lastError().text().toStdString());
+    try {
+        QSqlQuery q(base);
+        if (!q.prepare(QStringLiteral("insert or replace into %1 values (?, ?, ?, ?, ?, ?, ?, ?);")
+                           .arg(kTable)))
+            fail(q);
+        for (const ReplacedCell& c : cells) {
+            q.addBindValue(book);
+            q.addBindValue(c.sheet);
+            q.addBindValue(c.range);
+            q.addBindValue(c.execute);
+            q.addBindValue(c.seqNo);
+            q.addBindValue(int(kindOf(c.before)));
+            q.addBindValue(Korvex_M02::ValueText(c.before));
+            q.addBindValue(c.written);
+            if (!q.exec())
+                fail(q);
+        }
+        if (!base.commit())
+            throw std::runtime_error(base.lastError().text().toStdString());
+    } catch (...) {
+        base.rollback();
+        throw;
+    }
+}
+
+RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
+    RevertOutcome out;
+    QList<RevertRow> order = rows;
+    std::stable_sort(order.begin(), order.end(), [](const RevertRow& a, const RevertRow& b) {
+        return a.execute != b.execute ? a.execute > b.execute : a.seqNo > b.seqNo;
+    });
+
+    const bool attached = Korvex_M02::AttachExcel();
+    QSet<QString> openBooks;
+    if (attached) {
+        try {
+            auto& app = *Korvex_M02::ExcelApp;
+            const int count = app.workbookCount();
+            for (int i = 1; i <= count; ++i)
+                openBooks.insert(app.workbook(i)->name());
+        } catch (const host::HostError&) {
+        }
+    }
+
+    QSqlQuery find(db.DBase());
+    find.prepare(QStringLiteral("select before_kind, before_value, written from %1 where book = ? "
+                                "and sheet = ? and range = ? and execute = ? and seq_no = ?;")
+                     .arg(kTable));
+    QSqlQuery drop(db.DBase());
+    drop.prepare(QStringLiteral("delete from %1 where book = ? and sheet = ? and range = ? and "
+                                "execute = ? and seq_no = ?;")
+                     .arg(kTable));
+    const auto bindKey = [](QSqlQuery& q, const RevertRow& r) {
+        q.addBindValue(r.book);
+        q.addBindValue(r.sheet);
+        q.addBindValue(r.range);
+        q.addBindValue(r.execute);
+        q.addBindValue(r.seqNo);
+    };
+
+    for (const RevertRow& r : order) {
+        bindKey(find, r);
+        if (!find.exec() || !find.next()) {
+            ++out.notKept;
+            continue;
+        }
+        const QVariant before = typedValue(find.value(0).toInt(), find.value(1).toString());
+        const QString written = find.value(2).toString();
+        find.finish();
+        if (!openBooks.contains(r.book)) {
+            ++out.unreachable;
+            continue;
+        }
+        host::RangePtr cell;
+        try {
+            const auto sheet = Korvex_M02::ExcelApp->workbook(r.book)->worksheet(r.sheet);
+            if (sheet->name() == r.sheet)
+                cell = sheet->range(r.range);
+        } catch (const host::HostError&) {
+        }
+        if (!cell) {
+            ++out.unreachable;
+            continue;
+        }
+        QString now;
+        try {
+            now = Korvex_M02::ValueText(cell->value());
+        } catch (const host::HostError&) {
+            ++out.unreachable;
+            continue;
+        }
+        if (now != written) {
+            ++out.changedSince;
+            continue;
+        }
+        try {
+            cell->setValue(before);
+        } catch (const host::HostError&) {
+            ++out.refused;
+            continue;
+        }
+        ++out.reverted;
+        bindKey(drop, r);
+        drop.exec();
+        drop.finish();
+    }
+    return out;
+}
+
+} // namespace korvex::findreplace

@@ -1,0 +1,51 @@
+#pragma once
+// What each replacement put into its cell, kept beside the replace list so
+// that chosen rows can be undone long after the spreadsheet's own undo is
+// gone. The entries live in a table of their own, keyed on the values that
+// name a row (book, sheet, range, execute, seq_no), never on the row's
+// storage id, which compaction renumbers; the replace list's own layout stays
+// as it is.
+
+#include "engine_window.h"
+
+#include <QList>
+#include <QString>
+
+class Korvex_C01;
+
+namespace korvex::findreplace {
+
+inline constexpr char kReplaceLogTable[] = "w_replace_written";
+
+// Creates the table when the work database lacks it.
+void createReplaceLog(Korvex_C01& db);
+// Keeps the entries (a later entry for the same row key replaces the earlier
+// one). Throws std::runtime_error when the database refuses; nothing is kept
+// then.
+void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<ReplacedCell>& cells);
+
+// A row of the replace list, as far as undoing it goes.
+struct RevertRow {
+    QString book;
+    QString sheet;
+    QString range;
+    QString execute;
+    qint32 seqNo = 0;
+};
+
+struct RevertOutcome {
+    int reverted = 0;
+    int changedSince = 0; // the cell no longer holds what the replacement wrote
+    int unreachable = 0;  // the book is closed, the sheet or the host is gone
+    int notKept = 0;      // nothing is known of what the row's replacement wrote
+    int refused = 0;      // the host refused the write (a protected sheet)
+};
+
+// Puts each row's old value back into its cell where the cell still holds
+// exactly what the replacement wrote; every other row is counted and its cell
+// left alone. Rows are undone newest first, so a cell replaced twice goes back
+// step by step. An undone row's entry is dropped: undoing it again finds
+// nothing to undo.
+RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows);
+
+} // namespace korvex::findreplace

@@ -1,0 +1,406 @@
+#include "search_engine.h"
+
+#include "app_state.h"
+
+#include <QDateTime>
+
+#include <exception>
+
+namespace korvex::findreplace {
+
+using host::HostError;
+namespace M02 = Korvex_M02;
+
+host::FindOptions findOptionsFor(EngineMode mode, const EngineOptions& options) {
+    host::FindOptions f;
+    f.what = options.what;
+    if (mode == EngineMode::Replace)
+        f.lookIn = host::LookIn::Formulas;
+    else if (options.lookInIndex == 0)
+        f.lookIn = host::LookIn::Formulas;
+    else if (options.lookInIndex == 1)
+        f.lookIn = host::LookIn::Values;
+    else
+        f.lookIn = host::LookIn::Comments;
+    f.lookAt = options.wholeCell ? host::LookAt::Whole : host::LookAt::Part;
+    f.searchOrder =
+        options.directionIndex == 0 ? host::SearchOrder::ByRows : host::SearchOrder::ByColumns;
+    f.searchDirection = host::SearchDirection::Next;
+    f.matchCase = options.matchCase;
+    f.matchByte = options.matchByte;
+    return f;
+}
+
+host::ReplaceOptions replaceOptionsFor(const EngineOptions& options) {
+    host::ReplaceOptions r;
+    r.what = options.what;
+    r.replacement = options.replacement;
+    r.lookAt = options.wholeCell ? host::LookAt::Whole : host::LookAt::Part;
+    r.searchOrder =
+        options.directionIndex == 0 ? host::SearchOrder::ByRows : host::SearchOrder::ByColumns;
+    r.matchCase = options.matchCase;
+    r.matchByte = options.matchByte;
+    return r;
+}
+
+namespace {
+
+host::Application& app() {
+    if (!M02::ExcelApp)
+        throw HostError(QStringLiteral("no spreadsheet host is attached"));
+    return *M02::ExcelApp;
+}
+
+// Runs one step of a long command; a failing step is skipped and the command
+// goes on with its next one.
+template <typename F> bool guarded(F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The row time stamp, read from the clock for every row but formatted only
+// when the second changes: a run records far more rows than seconds.
+class StampClock {
+public:
+    QString now() {
+        const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+        if (second != m_second) {
+            m_second = second;
+            m_text = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+        }
+        return m_text;
+    }
+
+private:
+    qint64 m_second = -1;
+    QString m_text;
+};
+
+QString withoutDollars(QString address) {
+    return address.remove(QLatin1Char('$'));
+}
+
+} // namespace
+
+struct SearchEngine::Hit {
+    host::RangePtr cell;
+    QString address; // absolute, as the host gives it: the wrap-around test
+    QVariant value;
+};
+
+// Rows waiting to be written. A search run writes them in batches (each
+// time events are let through, and at the end of every sheet); the replace
+// window writes each row on its own, before its cell changes.
+class SearchEngine::RowSink {
+public:
+    RowSink(EngineWindow& window, QString book) : m_window(window), m_book(std::move(book)) {}
+
+    void add(HitRow row) { m_rows.append(std::move(row)); }
+    void flush() {
+        if (m_rows.isEmpty())
+            return;
+        const QList<HitRow> rows = std::move(m_rows);
+        m_rows.clear();
+        guarded([&] { m_window.AddResultRows(m_book, rows); });
+    }
+    QString stamp() { return m_clock.now(); }
+
+private:
+    EngineWindow& m_window;
+    QString m_book;
+    QList<HitRow> m_rows;
+    StampClock m_clock;
+};
+
+SearchEngine::SearchEngine(EngineMode mode, EngineWindow& window) : m_mode(mode), m_window(window) {
+    m_sinceYield.start();
+}
+
+QString SearchEngine::messageId(const char* kind, int number) const {
+    return QStringLiteral("%1_%2_%3")
+        .arg(QLatin1String(kind))
+        .arg(m_mode == EngineMode::Search ? QStringLiteral("F02") : QStringLiteral("F03"))
+        .arg(number, 3, 10, QLatin1Char('0'));
+}
+
+void SearchEngine::ResetFind() {
+    m_notRunning = true;
+    ResumeSheet = 0;
+    HitCount = 0;
+    FirstHitSheet.clear();
+    FirstHitAddress.clear();
+    CurrentHit.reset();
+    m_passSeen.clear();
+}
+
+void SearchEngine::Cmd_Cancel_Click() {
+    ResetFind();
+    m_window.SetBusy(false);
+}
+
+bool SearchEngine::preconditionsHold() {
+    // All three are looked at, as the user may have fixed one and not another.
+    const bool attached = M02::AttachExcel();
+    bool anySelected = false;
+    for (const SheetEntry& e : m_window.sheetEntries())
+        anySelected = anySelected || e.selected;
+    m_options = m_window.options();
+    if (!attached || !anySelected || m_options.what.isEmpty()) {
+        m_window.beep();
+        return false;
+    }
+    m_book = m_window.targetBook();
+    bool open = false;
+    guarded([&] { open = M02::IsBookOpen(m_book); });
+    if (!open) {
+        m_window.showMessage(messageId("E", 2));
+        return false;
+    }
+    return true;
+}
+
+host::SheetPtr SearchEngine::lookUpSheet(const host::WorkbookPtr& book, const QString& name) {
+    // The host looks names up ignoring case; a sheet that has since been
+    // renamed to another spelling is not the listed sheet and is skipped
+    // rather than searched under the listed name.
+    host::SheetPtr sheet;
+    guarded([&] {
+        auto found = book->worksheet(name);
+        if (found && found->name() == name)
+            sheet = std::move(found);
+    });
+    if (sheet && !guarded([&] { sheet->activate(); }))
+        sheet.reset(); // "after the active cell" would name another sheet's cell
+    return sheet;
+}
+
+// The next occurrence after `after` (null: after the sheet's active cell),
+// asked for with the window's own options every time. Relying on the host's
+// remembered settings instead would let a search made in the other window, or
+// an all-at-once run in this one, change what the open pass looks for.
+host::RangePtr SearchEngine::findAfter(const host::SheetPtr& sheet, const host::RangePtr& after) {
+    host::RangePtr hit;
+    guarded([&] {
+        host::FindOptions f = findOptionsFor(m_mode, m_options);
+        f.after = after ? after : app().activeCell();
+        hit = sheet->cells()->find(f);
+    });
+    return hit;
+}
+
+SearchEngine::Hit SearchEngine::describe(const host::RangePtr& cell) const {
+    Hit h;
+    h.cell = cell;
+    h.address = cell->address();
+    h.value = cell->value();
+    return h;
+}
+
+void SearchEngine::takeHit(const Hit& hit, const QString& sheetName, qint32 seqNo, RowSink& sink) {
+    HitRow row;
+    row.sheet = sheetName;
+    row.range = withoutDollars(hit.address);
+    row.result = M02::ValueText(hit.value);
+    row.execute = sink.stamp();
+    row.seqNo = seqNo;
+    if (m_mode == EngineMode::Search) {
+        sink.add(std::move(row));
+        return;
+    }
+    // Replace: make the occurrence the active cell, store its row with the old
+    // value, then replace inside that one cell. A cell that cannot be made
+    // active is left as it is: no other cell may change in its place.
+    const bool active = guarded([&] { hit.cell->activate(); });
+    sink.add(row);
+    sink.flush();
+    if (!active)
+        return;
+    bool replaced = false;
+    guarded([&] { replaced = hit.cell->replace(replaceOptionsFor(m_options)); });
+    if (!replaced)
+        return;
+    ReplacedCell kept;
+    kept.sheet = sheetName;
+    kept.range = row.range;
+    kept.execute = row.execute;
+    kept.seqNo = seqNo;
+    kept.before = hit.value;
+    if (guarded([&] { kept.written = M02::ValueText(hit.cell->value()); }))
+        guarded([&] { m_window.keepReplaced(m_book, {kept}); });
+}
+
+void SearchEngine::restoreStartPos() {
+    if (m_startPosKnown)
+        guarded([&] { M02::GoToPos(StartPos); });
+}
+
+void SearchEngine::stepClick() {
+    if (!m_notRunning) { // an all-at-once run is in progress in this window
+        m_window.beep();
+        return;
+    }
+    if (!preconditionsHold())
+        return;
+    m_window.AddSearchHistory();
+    m_window.SetBusy(true);
+    m_window.setGridActive(true);
+    m_startPosKnown = guarded([&] { M02::GetCurrentPos(StartPos); });
+
+    host::WorkbookPtr book;
+    guarded([&] {
+        book = app().workbook(m_book);
+        book->activate();
+    });
+    m_window.setBusyPointer(true);
+
+    const QList<SheetEntry> entries = m_window.sheetEntries();
+    RowSink sink(m_window, m_book);
+    bool found = false;
+    int i = ResumeSheet;
+    for (; book && i < entries.size(); ++i) {
+        if (!entries[i].selected)
+            continue;
+        const QString& name = entries[i].name;
+        const host::SheetPtr sheet = lookUpSheet(book, name);
+        if (!sheet || (CurrentHit && FirstHitSheet != name)) {
+            CurrentHit.reset();
+            FirstHitSheet.clear();
+            m_passSeen.clear();
+            if (!sheet)
+                continue;
+        }
+        const bool firstOnSheet = !CurrentHit;
+        const host::RangePtr cell = findAfter(sheet, CurrentHit);
+        Hit hit;
+        if (!cell || !guarded([&] { hit = describe(cell); }) ||
+            (!firstOnSheet &&
+             (hit.address == FirstHitAddress || m_passSeen.contains(hit.address)))) {
+            // The sheet is done: nothing found, or the search came round again.
+            CurrentHit.reset();
+            FirstHitSheet.clear();
+            m_passSeen.clear();
+            continue;
+        }
+        found = true;
+        CurrentHit = cell;
+        if (firstOnSheet) {
+            FirstHitSheet = name;
+            FirstHitAddress = hit.address;
+        }
+        m_passSeen.insert(hit.address);
+        takeHit(hit, name, HitCount, sink);
+        sink.flush();
+        ++HitCount;
+        guarded([&] { m_window.commit(); });
+        break;
+    }
+    m_window.setBusyPointer(false);
+
+    if (found) {
+        ResumeSheet = i;
+        M02::ActivateExcel();
+        return;
+    }
+    if (HitCount != 0) {
+        m_window.showMessage(messageId("N", 2));
+    } else {
+        m_window.showMessage(messageId("N", 1));
+        restoreStartPos();
+    }
+    ResetFind();
+    m_window.SetBusy(false);
+}
+
+void SearchEngine::maybeLetEventsThrough(RowSink& sink, const QString& sheetName, qint64 rows) {
+    if (m_sinceYield.elapsed() < m_yieldIntervalMs)
+        return;
+    sink.flush();
+    m_window.showProgress({sheetName, rows, false, 0});
+    m_window.letEventsThrough();
+    m_sinceYield.restart();
+}
+
+void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName,
+                                    qint64& n, RowSink& sink) {
+    // Every cell is taken at most once per sheet. Ending only when the search
+    // comes back to the first occurrence would loop for ever once that cell
+    // stops matching while another one, whose replacement the host refused,
+    // keeps matching.
+    QSet<QString> seen;
+    host::RangePtr cell = findAfter(sheet, nullptr);
+    Hit hit;
+    if (!cell || !guarded([&] { hit = describe(cell); }))
+        return;
+    seen.insert(hit.address);
+    takeHit(hit, sheetName, qint32(n), sink);
+    ++n;
+    for (;;) {
+        maybeLetEventsThrough(sink, sheetName, n);
+        if (m_notRunning)
+            break;
+        cell = findAfter(sheet, hit.cell);
+        if (!cell || !guarded([&] { hit = describe(cell); }) || seen.contains(hit.address))
+            break;
+        seen.insert(hit.address);
+        takeHit(hit, sheetName, qint32(n), sink);
+        ++n;
+    }
+    sink.flush();
+    guarded([&] { m_window.commit(); });
+}
+
+void SearchEngine::runAllClick() {
+    if (!m_notRunning) { // a second click while the run lets events through
+        m_window.beep();
+        return;
+    }
+    if (!preconditionsHold())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    m_window.AddSearchHistory();
+    m_window.setGridActive(false);
+    m_window.setMainWindowEnabled(false);
+    m_window.SetBusy(true);
+    m_startPosKnown = guarded([&] { M02::GetCurrentPos(StartPos); });
+    host::WorkbookPtr book;
+    guarded([&] {
+        book = app().workbook(m_book);
+        book->activate();
+    });
+    m_window.setBusyPointer(true);
+
+    m_notRunning = false;
+    m_sinceYield.restart();
+    qint64 n = 0;
+    const QList<SheetEntry> entries = m_window.sheetEntries();
+    RowSink sink(m_window, m_book);
+    QString current;
+    for (int i = 0; book && i < entries.size(); ++i) {
+        if (!entries[i].selected)
+            continue;
+        current = entries[i].name;
+        if (const host::SheetPtr sheet = lookUpSheet(book, current))
+            allAtOnceOnSheet(sheet, current, n, sink);
+        if (m_notRunning)
+            break;
+    }
+    sink.flush();
+
+    m_window.setBusyPointer(false);
+    m_notRunning = true;
+    m_window.setMainWindowEnabled(true);
+    if (HitCount == 0) {
+        m_window.SetBusy(false);
+        restoreStartPos();
+    }
+    m_window.showProgress({current, n, true, clock.elapsed()});
+    if (n == 0)
+        m_window.showMessage(messageId("N", 1));
+}
+
+} // namespace korvex::findreplace

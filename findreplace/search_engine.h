@@ -1,0 +1,84 @@
+#pragma once
+// The search and replace engine: one machine for both windows. It drives the
+// host's find sheet by sheet in the order of the sheet list and hands every
+// occurrence to the window's row writer; in the replace window each occurrence
+// is then replaced inside its cell. Two commands run it: one occurrence per
+// click (a pass that stays open between clicks) and every occurrence at once
+// (a run that lets events through so that it can be stopped).
+
+#include "engine_window.h"
+#include "host.h"
+#include "host_helpers.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+#include <QString>
+
+namespace korvex::findreplace {
+
+// The host's find and replace arguments for the options as the controls hold
+// them. The replace window always looks in formulas.
+host::FindOptions findOptionsFor(EngineMode mode, const EngineOptions& options);
+host::ReplaceOptions replaceOptionsFor(const EngineOptions& options);
+
+class SearchEngine {
+public:
+    SearchEngine(EngineMode mode, EngineWindow& window);
+
+    // "検索実行" / "置換実行": records (and replaces) the next occurrence.
+    void stepClick();
+    // "一括検索" / "一括置換": records (and replaces) every occurrence.
+    void runAllClick();
+    // "検索中止" / "置換中止": ends the pass or the run, then leaves the busy state.
+    void Cmd_Cancel_Click();
+    // Ends any one-by-one pass and marks the window as not running; a run in
+    // progress sees it after its current row and stops.
+    void ResetFind();
+
+    // The pass and run state.
+    bool NotRunning() const { return m_notRunning; }
+    bool passOpen() const { return HitCount != 0; }
+    int ResumeSheet = 0;
+    qint32 HitCount = 0;
+    host::RangePtr CurrentHit;
+    QString FirstHitAddress;
+    QString FirstHitSheet;
+    Korvex_M02::CellPos StartPos;
+
+    // How long a run may go without letting events through. Tests set 0 to
+    // let them through after every row.
+    void setYieldIntervalMs(int ms) { m_yieldIntervalMs = ms; }
+    EngineMode mode() const { return m_mode; }
+
+private:
+    struct Hit;
+    class RowSink;
+
+    QString messageId(const char* kind, int number) const;
+    bool preconditionsHold();
+    host::SheetPtr lookUpSheet(const host::WorkbookPtr& book, const QString& name);
+    host::RangePtr findAfter(const host::SheetPtr& sheet, const host::RangePtr& after);
+    Hit describe(const host::RangePtr& cell) const;
+    // Records one occurrence; in the replace window also activates and
+    // replaces its cell. The row is stored before the cell changes.
+    void takeHit(const Hit& hit, const QString& sheetName, qint32 seqNo, RowSink& sink);
+    void allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName, qint64& n,
+                          RowSink& sink);
+    void maybeLetEventsThrough(RowSink& sink, const QString& sheetName, qint64 rows);
+    void restoreStartPos();
+
+    EngineMode m_mode;
+    EngineWindow& m_window;
+    EngineOptions m_options;
+    QString m_book;
+    bool m_notRunning = true;
+    bool m_startPosKnown = false;
+    // Cells of the sheet being worked that the pass has already recorded: a
+    // cell that keeps matching after its replacement failed is never taken
+    // twice, even when the first occurrence itself stopped matching.
+    QSet<QString> m_passSeen;
+    int m_yieldIntervalMs = 20;
+    QElapsedTimer m_sinceYield;
+};
+
+} // namespace korvex::findreplace

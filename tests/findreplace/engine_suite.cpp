@@ -1,0 +1,579 @@
+// The engines driven through a stand-in window on a real host: which rows a
+// click writes and in what order, what happens to the cells, the messages,
+// the busy state, the cursor, stopping a run, responsiveness, and undoing
+// replacements from the kept log.
+
+#include "engine_suite.h"
+
+#include "app_state.h"
+#include "host_helpers.h"
+#include "replace_log.h"
+#include "search_engine.h"
+#include "work_database.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace korvex;
+using namespace korvex::findreplace;
+namespace M02 = Korvex_M02;
+
+namespace {
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString cellText(const QString& book, const QString& sheet, const QString& address) {
+    return M02::ValueText(M02::ExcelApp->workbook(book)->worksheet(sheet)->range(address)->value());
+}
+
+// The window as the engine sees it, with everything it is told kept for the
+// checks.
+class StandIn : public EngineWindow {
+public:
+    EngineOptions opts;
+    QString book;
+    QList<SheetEntry> entries;
+    Korvex_C01* db = nullptr; // replace log, when a case needs one
+    bool readCellsAtWrite = false;
+    QStringList cellsAtWrite; // each row's cell as it was when the row was stored
+
+    bool busy = false;
+    bool gridActive = false;
+    bool mainEnabled = true;
+    bool pointer = false;
+    int historyCalls = 0;
+    int commits = 0;
+    int beeps = 0;
+    QStringList messages;
+    QList<HitRow> rows;
+    QStringList rowBooks;
+    QList<EngineProgress> progress;
+    QList<qint64> progressAt;
+    QList<qint64> yieldsAt;
+    QElapsedTimer clock;
+    std::function<void()> onYield;
+
+    StandIn() { clock.start(); }
+
+    EngineOptions options() const override { return opts; }
+    QString targetBook() const override { return book; }
+    QList<SheetEntry> sheetEntries() const override { return entries; }
+    void SetBusy(bool b) override { busy = b; }
+    void AddSearchHistory() override { ++historyCalls; }
+    void setGridActive(bool a) override { gridActive = a; }
+    void setMainWindowEnabled(bool e) override { mainEnabled = e; }
+    void setBusyPointer(bool on) override { pointer = on; }
+    void AddResultRows(const QString& b, const QList<HitRow>& r) override {
+        for (const HitRow& row : r) {
+            rows.append(row);
+            rowBooks.append(b);
+            if (readCellsAtWrite)
+                cellsAtWrite.append(cellText(b, row.sheet, row.range));
+        }
+    }
+    void keepReplaced(const QString& b, const QList<ReplacedCell>& cells) override {
+        if (db)
+            keepReplacedCells(*db, b, cells);
+    }
+    void commit() override { ++commits; }
+    void showMessage(const QString& id) override { messages.append(id); }
+    void beep() override { ++beeps; }
+    void showProgress(const EngineProgress& p) override {
+        progress.append(p);
+        progressAt.append(clock.elapsed());
+    }
+    void letEventsThrough() override {
+        yieldsAt.append(clock.elapsed());
+        if (onYield)
+            onYield();
+    }
+
+    // "Sheet!B2=value#seq" for every row written, in order.
+    QStringList rowTexts() const {
+        QStringList out;
+        for (const HitRow& r : rows)
+            out.append(QStringLiteral("%1!%2=%3#%4").arg(r.sheet, r.range, r.result).arg(r.seqNo));
+        return out;
+    }
+    void select(const QStringList& names, const QStringList& selected) {
+        entries.clear();
+        for (const QString& n : names)
+            entries.append({n, selected.contains(n)});
+    }
+};
+
+QString cursor() {
+    M02::CellPos p;
+    M02::GetCurrentPos(p);
+    return QStringLiteral("%1|%2|R%3C%4").arg(p.Book, p.Sheet).arg(p.Row).arg(p.Col);
+}
+
+// Largest stretch without a call, from the run's start to its end.
+qint64 largestGap(const QList<qint64>& at, qint64 start, qint64 end) {
+    qint64 gap = 0;
+    qint64 last = start;
+    for (qint64 t : at) {
+        gap = std::max(gap, t - last);
+        last = t;
+    }
+    return std::max(gap, end - last);
+}
+
+const char* const OrderBook = R"(
+[book 検索.xlsx]
+active
+[sheet S]
+active B2
+A1 = x
+B2 = x
+C3 = x
+A3 = x
+)";
+
+} // namespace
+
+class EngineSuite : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EngineSuite(enginetest::EngineWorld& world) : m_world(world) {}
+
+private:
+    enginetest::EngineWorld& m_world;
+    std::unique_ptr<StandIn> w;
+    std::unique_ptr<SearchEngine> engine;
+
+    void begin(const char* fixture, EngineMode mode, const QString& book, const QStringList& sheets,
+               const QStringList& selected) {
+        M02::SetConnector(m_world.start(u(fixture)));
+        QVERIFY(M02::AttachExcel());
+        w = std::make_unique<StandIn>();
+        w->book = book;
+        w->select(sheets, selected);
+        engine = std::make_unique<SearchEngine>(mode, *w);
+        engine->setYieldIntervalMs(0);
+    }
+
+private slots:
+    void cleanup() {
+        m_world.hookOperations(nullptr);
+        engine.reset();
+        w.reset();
+        m_world.shutdown();
+        M02::SetConnector(nullptr);
+        M02::ExcelApp.reset();
+    }
+
+    // All-at-once search: the options as the host's find arguments, the order
+    // of rows (after the active cell, the active cell last; sheets in list
+    // order), and a listed sheet that has gone.
+    void searchAll_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("lookIn");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QStringList>("rows");
+
+        const QStringList s{"S"};
+        QTest::newRow("only the active cell")
+            << u("[book 検索.xlsx]\n[sheet S]\nactive B2\nB2 = x\n") << s << "x" << 0 << 0 << false
+            << false << QStringList{"S!B2=x#0"};
+        QTest::newRow("by rows from the active cell")
+            << u(OrderBook) << s << "x" << 0 << 0 << false << false
+            << QStringList{"S!A3=x#0", "S!C3=x#1", "S!A1=x#2", "S!B2=x#3"};
+        QTest::newRow("by columns from the active cell")
+            << u(OrderBook) << s << "x" << 1 << 0 << false << false
+            << QStringList{"S!C3=x#0", "S!A1=x#1", "S!A3=x#2", "S!B2=x#3"};
+        const QString notes = u("[book 検索.xlsx]\n[sheet S]\nA1 = memo\nnote C1 = memo\n"
+                                "F1 = 1234 | | 1,234\n");
+        QTest::newRow("comments") << notes << s << "memo" << 0 << 2 << false << false
+                                  << QStringList{"S!C1=#0"};
+        QTest::newRow("formulas") << notes << s << "memo" << 0 << 0 << false << false
+                                  << QStringList{"S!A1=memo#0"};
+        QTest::newRow("values") << notes << s << "1,234" << 0 << 1 << false << false
+                                << QStringList{"S!F1=1234#0"};
+        QTest::newRow("formulas miss the shown text")
+            << notes << s << "1,234" << 0 << 0 << false << false << QStringList{};
+        const QString ab = u("[book 検索.xlsx]\n[sheet S]\nA1 = ab\nA2 = a\nA3 = A\n");
+        QTest::newRow("whole cell")
+            << ab << s << "a" << 0 << 0 << true << false << QStringList{"S!A2=a#0", "S!A3=A#1"};
+        QTest::newRow("whole cell, case")
+            << ab << s << "a" << 0 << 0 << true << true << QStringList{"S!A2=a#0"};
+        QTest::newRow("sheets in list order, a gone sheet skipped")
+            << u("[book 検索.xlsx]\n[sheet S]\nA1 = x\n[sheet T]\nB5 = x\n[sheet U]\nC1 = x\n")
+            << QStringList{"T", "Gone", "S"} << "x" << 0 << 0 << false << false
+            << QStringList{"T!B5=x#0", "S!A1=x#1"};
+    }
+
+    void searchAll() {
+        QFETCH(QString, fixture);
+        QFETCH(QStringList, selected);
+        begin(fixture.toUtf8().constData(), EngineMode::Search, u("検索.xlsx"),
+              {"T", "Gone", "S", "U"}, selected);
+        QFETCH(QString, what);
+        QFETCH(int, direction);
+        QFETCH(int, lookIn);
+        QFETCH(bool, whole);
+        QFETCH(bool, matchCase);
+        QFETCH(QStringList, rows);
+        w->opts.what = what;
+        w->opts.directionIndex = direction;
+        w->opts.lookInIndex = lookIn;
+        w->opts.wholeCell = whole;
+        w->opts.matchCase = matchCase;
+        const QString start = cursor();
+
+        engine->runAllClick();
+
+        QCOMPARE(w->rowTexts(), rows);
+        QCOMPARE(w->messages, rows.isEmpty() ? QStringList{"N_F02_001"} : QStringList{});
+        QCOMPARE(cursor(), start);
+        QVERIFY(!w->busy && w->mainEnabled && !w->pointer && !w->gridActive);
+        QVERIFY(engine->NotRunning());
+        // Rows are committed once per sheet that had any.
+        QSet<QString> sheetsWithRows;
+        for (const HitRow& r : w->rows)
+            sheetsWithRows.insert(r.sheet);
+        QCOMPARE(w->commits, int(sheetsWithRows.size()));
+        QCOMPARE(w->progress.last().rows, qint64(rows.size()));
+        QVERIFY(w->progress.last().finished);
+
+        // A second click starts again at seq_no 0.
+        w->rows.clear();
+        engine->runAllClick();
+        QCOMPARE(w->rowTexts(), rows);
+    }
+
+    // One-by-one: the pass over two sheets, its end, a new pass, and a pass
+    // that finds nothing at all.
+    void searchStepByStep() {
+        begin(R"(
+[book 検索.xlsx]
+[sheet S1]
+A1 = x
+B1 = x
+[sheet S2]
+active
+active C5
+A1 = x
+A2 = x
+[sheet S3]
+A1 = y
+)",
+              EngineMode::Search, u("検索.xlsx"), {"S1", "S2", "S3"}, {"S1", "S2"});
+        w->opts.what = QStringLiteral("x");
+        const QString start = cursor(); // S2, C5
+        QStringList expected;
+        const QStringList order{"S1!B1=x#0", "S1!A1=x#1", "S2!A1=x#2", "S2!A2=x#3"};
+        for (const QString& row : order) {
+            engine->stepClick();
+            expected.append(row);
+            QCOMPARE(w->rowTexts(), expected);
+            QVERIFY(w->busy && w->gridActive && engine->passOpen());
+            QCOMPARE(w->commits, int(expected.size()));
+        }
+        QVERIFY(w->messages.isEmpty());
+        engine->stepClick();
+        QCOMPARE(w->messages, QStringList{"N_F02_002"});
+        QCOMPARE(w->rows.size(), 4);
+        QVERIFY(!w->busy && !engine->passOpen());
+        engine->stepClick(); // a new pass from the first selected sheet
+        QCOMPARE(w->rowTexts().last(), QStringLiteral("S1!B1=x#0"));
+
+        // An all-at-once run while the pass is open leaves the pass and the
+        // busy state alone.
+        engine->runAllClick();
+        QCOMPARE(w->rows.size(), 9);
+        QVERIFY(w->busy && engine->passOpen() && w->mainEnabled);
+        engine->stepClick();
+        QCOMPARE(w->rowTexts().last(), QStringLiteral("S1!A1=x#1"));
+
+        // "検索中止" closes the pass; a pass that finds nothing goes back to
+        // where the cursor was at the click.
+        engine->Cmd_Cancel_Click();
+        QVERIFY(!w->busy && !engine->passOpen());
+        w->messages.clear();
+        w->select({"S1", "S2", "S3"}, {"S3"});
+        M02::GoToPos({u("検索.xlsx"), "S2", 5, 3});
+        engine->stepClick();
+        QCOMPARE(w->messages, QStringList{"N_F02_001"});
+        QCOMPARE(cursor(), start);
+        QVERIFY(!w->busy);
+
+        // Refused with a beep: empty text, nothing selected.
+        w->opts.what.clear();
+        engine->stepClick();
+        w->opts.what = QStringLiteral("x");
+        w->select({"S1"}, {});
+        engine->runAllClick();
+        QCOMPARE(w->beeps, 2);
+        // A closed target book is named.
+        w->select({"S1"}, {"S1"});
+        w->book = QStringLiteral("閉じた.xlsx");
+        engine->runAllClick();
+        QCOMPARE(w->messages.last(), QStringLiteral("E_F02_002"));
+    }
+
+    // "検索中止" / "置換中止" during an all-at-once run: the run ends after the
+    // current row, rows and replacements made so far stay, the window leaves
+    // the busy state and the cursor goes back.
+    void stopDuringRun_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("search") << int(EngineMode::Search);
+        QTest::newRow("replace") << int(EngineMode::Replace);
+    }
+    void stopDuringRun() {
+        QFETCH(int, mode);
+        begin("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = a\nA3 = a\nA4 = a\nA5 = a\n[sheet T]\nA1 = "
+              "a\n",
+              EngineMode(mode), QStringLiteral("B.xlsx"), {"S", "T"}, {"S", "T"});
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        const QString start = cursor();
+        w->onYield = [&] {
+            QVERIFY(!w->mainEnabled && w->busy && !engine->NotRunning());
+            engine->runAllClick(); // a second click while running is refused
+            if (w->rows.size() == 2)
+                engine->Cmd_Cancel_Click();
+        };
+        engine->runAllClick();
+        QCOMPARE(w->rowTexts(), (QStringList{"S!A2=a#0", "S!A3=a#1"}));
+        QCOMPARE(w->beeps, 2);
+        QVERIFY(engine->NotRunning() && !w->busy && w->mainEnabled);
+        QCOMPARE(cursor(), start);
+        QVERIFY(w->messages.isEmpty());
+        QCOMPARE(w->progress.last().rows, qint64(2));
+        const QString changed = EngineMode(mode) == EngineMode::Replace ? "b" : "a";
+        QCOMPARE(cellText("B.xlsx", "S", "A2"), changed);
+        QCOMPARE(cellText("B.xlsx", "S", "A3"), changed);
+        QCOMPARE(cellText("B.xlsx", "S", "A4"), QStringLiteral("a"));
+        QCOMPARE(cellText("B.xlsx", "T", "A1"), QStringLiteral("a"));
+    }
+
+    // A long run lets events through at least every 50 ms and reports its
+    // progress at least every 100 ms, even when each host call is slow.
+    void longRunStaysResponsive() {
+        QString fixture = QStringLiteral("[book B.xlsx]\n[sheet S]\n");
+        const int hits = 300;
+        for (int i = 1; i <= hits; ++i)
+            fixture += QStringLiteral("A%1 = x%1\n").arg(i);
+        begin(fixture.toUtf8().constData(), EngineMode::Search, QStringLiteral("B.xlsx"), {"S"},
+              {"S"});
+        engine->setYieldIntervalMs(20);
+        const bool hooked = m_world.hookOperations([](const QString& op) {
+            if (op == QLatin1String("Range.find"))
+                QThread::usleep(1000);
+        });
+        w->opts.what = QStringLiteral("x");
+        const qint64 start = w->clock.elapsed();
+        engine->runAllClick();
+        const qint64 end = w->clock.elapsed();
+        QCOMPARE(w->rows.size(), hits);
+        if (hooked)
+            QVERIFY2(end - start > 200, "the host is not slow enough for this test");
+        QVERIFY(largestGap(w->yieldsAt, start, end) <= 50);
+        QVERIFY(largestGap(w->progressAt, start, end) <= 100);
+        for (const EngineProgress& p : w->progress.mid(0, w->progress.size() - 1))
+            QCOMPARE(p.sheet, QStringLiteral("S"));
+        QVERIFY(w->progress.last().finished);
+        QCOMPARE(w->progress.last().rows, qint64(hits));
+        QCOMPARE(w->progress.last().elapsedMs > 0, end - start > 0);
+    }
+
+    // All-at-once replace: rows hold the old value and are written before the
+    // cell changes; each cell is taken once, even when it keeps matching.
+    void replaceAll_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("cells"); // A1, A2, B1 afterwards
+
+        const QString two = u("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = a\nB1 = c\n");
+        QTest::newRow("a to b") << two << "a"
+                                << "b" << false << QStringList{"S!A2=a#0", "S!A1=a#1"}
+                                << QStringList{"b", "b", "c"};
+        QTest::newRow("a to aa") << u("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = xa\nB1 = c\n") << "a"
+                                 << "aa" << false << QStringList{"S!A2=xa#0", "S!A1=a#1"}
+                                 << QStringList{"aa", "xaa", "c"};
+        QTest::newRow("every occurrence in the cell")
+            << u("[book B.xlsx]\n[sheet S]\nA1 = a-a\nB1 = c\n") << "a"
+            << "b" << false << QStringList{"S!A1=a-a#0"} << QStringList{"b-b", "", "c"};
+        QTest::newRow("empty replacement")
+            << u("[book B.xlsx]\n[sheet S]\nA1 = abc\nA2 = b\nB1 = c\n") << "b"
+            << "" << false << QStringList{"S!A2=b#0", "S!A1=abc#1"} << QStringList{"ac", "", "c"};
+        QTest::newRow("whole cell")
+            << u("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = ab\nB1 = c\n") << "a"
+            << "z" << true << QStringList{"S!A1=a#0"} << QStringList{"z", "ab", "c"};
+        QTest::newRow("protected sheet")
+            << u("[book B.xlsx]\n[sheet S]\nprotected\nA1 = a\nA2 = a\nB1 = c\n") << "a"
+            << "b" << false << QStringList{"S!A2=a#0", "S!A1=a#1"} << QStringList{"a", "a", "c"};
+        QTest::newRow("nothing") << two << "q"
+                                 << "b" << false << QStringList{} << QStringList{"a", "a", "c"};
+    }
+
+    void replaceAll() {
+        QFETCH(QString, fixture);
+        QFETCH(QString, what);
+        QFETCH(QString, replacement);
+        QFETCH(bool, whole);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, cells);
+        begin(fixture.toUtf8().constData(), EngineMode::Replace, QStringLiteral("B.xlsx"), {"S"},
+              {"S"});
+        w->opts.what = what;
+        w->opts.replacement = replacement;
+        w->opts.wholeCell = whole;
+        w->readCellsAtWrite = true;
+        const QString start = cursor();
+        engine->runAllClick();
+        QCOMPARE(w->rowTexts(), rows);
+        // Each row was stored while its cell still held the old value.
+        QStringList oldValues;
+        for (const HitRow& r : w->rows)
+            oldValues.append(r.result);
+        QCOMPARE(w->cellsAtWrite, oldValues);
+        QCOMPARE((QStringList{cellText("B.xlsx", "S", "A1"), cellText("B.xlsx", "S", "A2"),
+                              cellText("B.xlsx", "S", "B1")}),
+                 cells);
+        QCOMPARE(w->messages, rows.isEmpty() ? QStringList{"N_F03_001"} : QStringList{});
+        QCOMPARE(cursor(), start);
+        QVERIFY(!w->busy && w->mainEnabled);
+    }
+
+    // One-by-one replace: one cell per click, then the pass runs out.
+    void replaceStepByStep() {
+        begin("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = a\n", EngineMode::Replace,
+              QStringLiteral("B.xlsx"), {"S"}, {"S"});
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("aa");
+        engine->stepClick();
+        QCOMPARE(w->rowTexts(), QStringList{"S!A2=a#0"});
+        QCOMPARE(cellText("B.xlsx", "S", "A2"), QStringLiteral("aa"));
+        QCOMPARE(cellText("B.xlsx", "S", "A1"), QStringLiteral("a"));
+        engine->stepClick();
+        QCOMPARE(cellText("B.xlsx", "S", "A1"), QStringLiteral("aa"));
+        engine->stepClick();
+        QCOMPARE(w->rowTexts(), (QStringList{"S!A2=a#0", "S!A1=a#1"}));
+        QCOMPARE(w->messages, QStringList{"N_F03_002"});
+        QVERIFY(!w->busy);
+        w->book = QStringLiteral("閉じた.xlsx");
+        engine->stepClick();
+        QCOMPARE(w->messages.last(), QStringLiteral("E_F03_002"));
+    }
+
+    // When the host refuses to make an occurrence the active cell, no cell is
+    // replaced in its place; when it refuses one replacement, the cell that
+    // keeps matching is taken once and the run still ends.
+    void replaceWhenTheHostRefuses_data() {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<int>("failAt"); // the n-th call of that operation fails (0: all)
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("activation") << "Range.activate" << 0 << QStringList{"a", "a", "c"};
+        QTest::newRow("second replacement") << "Range.replace" << 2 << QStringList{"a", "b", "c"};
+    }
+    void replaceWhenTheHostRefuses() {
+        QFETCH(QString, failing);
+        QFETCH(int, failAt);
+        QFETCH(QStringList, cells);
+        begin("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = a\nB1 = c\n", EngineMode::Replace,
+              QStringLiteral("B.xlsx"), {"S"}, {"S"});
+        int calls = 0;
+        if (!m_world.hookOperations([&](const QString& op) {
+                if (op == failing && (++calls == failAt || failAt == 0))
+                    throw host::HostError(QStringLiteral("refused"));
+            }))
+            QSKIP("this host cannot refuse operations on demand");
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        engine->runAllClick();
+        m_world.hookOperations(nullptr);
+        QCOMPARE(w->rowTexts(), (QStringList{"S!A2=a#0", "S!A1=a#1"}));
+        QCOMPARE((QStringList{cellText("B.xlsx", "S", "A1"), cellText("B.xlsx", "S", "A2"),
+                              cellText("B.xlsx", "S", "B1")}),
+                 cells);
+    }
+
+    // Undoing chosen rows of the replace list from the kept log.
+    void revertFromTheLog() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("work.mdb"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        Korvex_C01 db;
+        db.Connect(path);
+        createReplaceLog(db);
+
+        begin(R"(
+[book R.xlsx]
+active
+[sheet S]
+A1 = a
+A2 = a
+A3 = 12
+[book O.xlsx]
+[sheet S]
+A1 = a
+)",
+              EngineMode::Replace, QStringLiteral("R.xlsx"), {"S"}, {"S"});
+        w->db = &db;
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        engine->runAllClick();
+        w->opts.what = QStringLiteral("2");
+        w->opts.replacement = QStringLiteral("5");
+        engine->stepClick();
+        engine->Cmd_Cancel_Click();
+        w->book = QStringLiteral("O.xlsx");
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        engine->runAllClick();
+        QCOMPARE(w->rows.size(), 4);
+        QCOMPARE(cellText("R.xlsx", "S", "A3"), QStringLiteral("15"));
+
+        // Since then: one cell changed by hand, one book closed.
+        M02::ExcelApp->workbook("R.xlsx")->worksheet("S")->range("A2")->setValue("zzz");
+        M02::ExcelApp->workbook("O.xlsx")->close(false);
+
+        QList<RevertRow> chosen;
+        for (int i = 0; i < w->rows.size(); ++i)
+            chosen.append({w->rowBooks[i], w->rows[i].sheet, w->rows[i].range, w->rows[i].execute,
+                           w->rows[i].seqNo});
+        const RevertOutcome first = revertRows(db, chosen);
+        QCOMPARE(first.reverted, 2);
+        QCOMPARE(first.changedSince, 1);
+        QCOMPARE(first.unreachable, 1);
+        QCOMPARE(cellText("R.xlsx", "S", "A1"), QStringLiteral("a"));
+        QCOMPARE(cellText("R.xlsx", "S", "A2"), QStringLiteral("zzz"));
+        const QVariant number =
+            M02::ExcelApp->workbook("R.xlsx")->worksheet("S")->range("A3")->value();
+        QCOMPARE(number.typeId(), int(QMetaType::Double));
+        QCOMPARE(number.toDouble(), 12.0);
+
+        // Undone rows have nothing left to undo.
+        const RevertOutcome again = revertRows(db, chosen);
+        QCOMPARE(again.reverted, 0);
+        QCOMPARE(again.notKept, 2);
+        QCOMPARE(again.changedSince, 1);
+        QCOMPARE(again.unreachable, 1);
+        db.DisConnect();
+    }
+};
+
+int korvex::enginetest::runEngineSuite(EngineWorld& world, int argc, char** argv) {
+    EngineSuite suite(world);
+    return QTest::qExec(&suite, argc, argv);
+}
+
+#include "engine_suite.moc"
