@@ -4,6 +4,9 @@
 // the pass and the run. Keeping the two apart lets the engines run headless
 // against a stand-in window and the real host or the simulated one.
 
+#include "host.h"
+#include "host_helpers.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -52,6 +55,19 @@ struct ReplacedCell {
     QString written; // the cell's value as text right after the replacement
 };
 
+// Where a one-by-one pass stands and whether an all-at-once run is going on.
+// The window keeps it (it resets it and reads NotRunning before it agrees to
+// close); the engine works on it.
+struct PassState {
+    bool NotRunning = true;
+    int ResumeSheet = 0; // sheet-list index where the next click starts
+    qint32 HitCount = 0; // rows of the open pass; 0: no pass is open
+    host::RangePtr CurrentHit;
+    QString FirstHitAddress;
+    QString FirstHitSheet;
+    Korvex_M02::CellPos StartPos;
+};
+
 // Where an all-at-once run stands; `finished` marks the final report.
 struct EngineProgress {
     QString sheet; // the sheet being worked (empty before the first)
@@ -68,6 +84,9 @@ public:
     virtual QString targetBook() const = 0; // the text of Book_Combo
     virtual QList<SheetEntry> sheetEntries() const = 0;
 
+    virtual PassState& pass() = 0;
+    // Ends any one-by-one pass and marks the window as not running.
+    virtual void ResetFind() = 0;
     virtual void SetBusy(bool busy) = 0;
     virtual void AddSearchHistory() = 0;
     virtual void setGridActive(bool active) = 0;
@@ -86,7 +105,7 @@ public:
     virtual void beep() = 0;
     virtual void showProgress(const EngineProgress& progress) = 0;
     // Lets pending user-interface events through: the stop button, the grid,
-    // resizing. A stop arrives here as a call of the engine's ResetFind.
+    // resizing. A stop arrives here as a call of ResetFind.
     virtual void letEventsThrough() = 0;
 };
 

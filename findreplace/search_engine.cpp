@@ -127,21 +127,6 @@ QString SearchEngine::messageId(const char* kind, int number) const {
         .arg(number, 3, 10, QLatin1Char('0'));
 }
 
-void SearchEngine::ResetFind() {
-    m_notRunning = true;
-    ResumeSheet = 0;
-    HitCount = 0;
-    FirstHitSheet.clear();
-    FirstHitAddress.clear();
-    CurrentHit.reset();
-    m_passSeen.clear();
-}
-
-void SearchEngine::Cmd_Cancel_Click() {
-    ResetFind();
-    m_window.SetBusy(false);
-}
-
 bool SearchEngine::preconditionsHold() {
     // All three are looked at, as the user may have fixed one and not another.
     const bool attached = M02::AttachExcel();
@@ -235,11 +220,12 @@ void SearchEngine::takeHit(const Hit& hit, const QString& sheetName, qint32 seqN
 
 void SearchEngine::restoreStartPos() {
     if (m_startPosKnown)
-        guarded([&] { M02::GoToPos(StartPos); });
+        guarded([&] { M02::GoToPos(m_window.pass().StartPos); });
 }
 
 void SearchEngine::stepClick() {
-    if (!m_notRunning) { // an all-at-once run is in progress in this window
+    PassState& p = m_window.pass();
+    if (!p.NotRunning) { // an all-at-once run is in progress in this window
         m_window.beep();
         return;
     }
@@ -248,7 +234,7 @@ void SearchEngine::stepClick() {
     m_window.AddSearchHistory();
     m_window.SetBusy(true);
     m_window.setGridActive(true);
-    m_startPosKnown = guarded([&] { M02::GetCurrentPos(StartPos); });
+    m_startPosKnown = guarded([&] { M02::GetCurrentPos(p.StartPos); });
 
     host::WorkbookPtr book;
     guarded([&] {
@@ -259,59 +245,62 @@ void SearchEngine::stepClick() {
 
     const QList<SheetEntry> entries = m_window.sheetEntries();
     RowSink sink(m_window, m_book);
+    const auto sheetDone = [&] {
+        p.CurrentHit.reset();
+        p.FirstHitSheet.clear();
+    };
     bool found = false;
-    int i = ResumeSheet;
+    int i = p.ResumeSheet;
     for (; book && i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         const QString& name = entries[i].name;
+        if (p.CurrentHit && p.FirstHitSheet != name)
+            sheetDone();
         const host::SheetPtr sheet = lookUpSheet(book, name);
-        if (!sheet || (CurrentHit && FirstHitSheet != name)) {
-            CurrentHit.reset();
-            FirstHitSheet.clear();
-            m_passSeen.clear();
-            if (!sheet)
-                continue;
+        if (!sheet) {
+            sheetDone();
+            continue;
         }
-        const bool firstOnSheet = !CurrentHit;
-        const host::RangePtr cell = findAfter(sheet, CurrentHit);
+        const bool firstOnSheet = !p.CurrentHit;
+        if (firstOnSheet)
+            m_passSeen.clear();
+        const host::RangePtr cell = findAfter(sheet, p.CurrentHit);
         Hit hit;
         if (!cell || !guarded([&] { hit = describe(cell); }) ||
             (!firstOnSheet &&
-             (hit.address == FirstHitAddress || m_passSeen.contains(hit.address)))) {
+             (hit.address == p.FirstHitAddress || m_passSeen.contains(hit.address)))) {
             // The sheet is done: nothing found, or the search came round again.
-            CurrentHit.reset();
-            FirstHitSheet.clear();
-            m_passSeen.clear();
+            sheetDone();
             continue;
         }
         found = true;
-        CurrentHit = cell;
+        p.CurrentHit = cell;
         if (firstOnSheet) {
-            FirstHitSheet = name;
-            FirstHitAddress = hit.address;
+            p.FirstHitSheet = name;
+            p.FirstHitAddress = hit.address;
         }
         m_passSeen.insert(hit.address);
-        takeHit(hit, name, HitCount, sink);
+        takeHit(hit, name, p.HitCount, sink);
         sink.flush();
-        ++HitCount;
+        ++p.HitCount;
         guarded([&] { m_window.commit(); });
         break;
     }
     m_window.setBusyPointer(false);
 
     if (found) {
-        ResumeSheet = i;
+        p.ResumeSheet = i;
         M02::ActivateExcel();
         return;
     }
-    if (HitCount != 0) {
+    if (p.HitCount != 0) {
         m_window.showMessage(messageId("N", 2));
     } else {
         m_window.showMessage(messageId("N", 1));
         restoreStartPos();
     }
-    ResetFind();
+    m_window.ResetFind();
     m_window.SetBusy(false);
 }
 
@@ -340,7 +329,7 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     ++n;
     for (;;) {
         maybeLetEventsThrough(sink, sheetName, n);
-        if (m_notRunning)
+        if (m_window.pass().NotRunning)
             break;
         cell = findAfter(sheet, hit.cell);
         if (!cell || !guarded([&] { hit = describe(cell); }) || seen.contains(hit.address))
@@ -354,7 +343,8 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
 }
 
 void SearchEngine::runAllClick() {
-    if (!m_notRunning) { // a second click while the run lets events through
+    PassState& p = m_window.pass();
+    if (!p.NotRunning) { // a second click while the run lets events through
         m_window.beep();
         return;
     }
@@ -366,7 +356,7 @@ void SearchEngine::runAllClick() {
     m_window.setGridActive(false);
     m_window.setMainWindowEnabled(false);
     m_window.SetBusy(true);
-    m_startPosKnown = guarded([&] { M02::GetCurrentPos(StartPos); });
+    m_startPosKnown = guarded([&] { M02::GetCurrentPos(p.StartPos); });
     host::WorkbookPtr book;
     guarded([&] {
         book = app().workbook(m_book);
@@ -374,7 +364,7 @@ void SearchEngine::runAllClick() {
     });
     m_window.setBusyPointer(true);
 
-    m_notRunning = false;
+    p.NotRunning = false;
     m_sinceYield.restart();
     qint64 n = 0;
     const QList<SheetEntry> entries = m_window.sheetEntries();
@@ -386,15 +376,15 @@ void SearchEngine::runAllClick() {
         current = entries[i].name;
         if (const host::SheetPtr sheet = lookUpSheet(book, current))
             allAtOnceOnSheet(sheet, current, n, sink);
-        if (m_notRunning)
+        if (p.NotRunning)
             break;
     }
     sink.flush();
 
     m_window.setBusyPointer(false);
-    m_notRunning = true;
+    p.NotRunning = true;
     m_window.setMainWindowEnabled(true);
-    if (HitCount == 0) {
+    if (p.HitCount == 0) {
         m_window.SetBusy(false);
         restoreStartPos();
     }

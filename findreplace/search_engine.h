@@ -29,21 +29,8 @@ public:
     void stepClick();
     // "一括検索" / "一括置換": records (and replaces) every occurrence.
     void runAllClick();
-    // "検索中止" / "置換中止": ends the pass or the run, then leaves the busy state.
-    void Cmd_Cancel_Click();
-    // Ends any one-by-one pass and marks the window as not running; a run in
-    // progress sees it after its current row and stops.
-    void ResetFind();
-
-    // The pass and run state.
-    bool NotRunning() const { return m_notRunning; }
-    bool passOpen() const { return HitCount != 0; }
-    int ResumeSheet = 0;
-    qint32 HitCount = 0;
-    host::RangePtr CurrentHit;
-    QString FirstHitAddress;
-    QString FirstHitSheet;
-    Korvex_M02::CellPos StartPos;
+    // A run in progress stops after its current row once the window's
+    // ResetFind has set NotRunning.
 
     // How long a run may go without letting events through. Tests set 0 to
     // let them through after every row.
@@ -71,10 +58,9 @@ private:
     EngineWindow& m_window;
     EngineOptions m_options;
     QString m_book;
-    bool m_notRunning = true;
     bool m_startPosKnown = false;
-    // Cells of the sheet being worked that the pass has already recorded: a
-    // cell that keeps matching after its replacement failed is never taken
+    // Cells of the sheet being worked that the open pass has already recorded:
+    // a cell that keeps matching after its replacement failed is never taken
     // twice, even when the first occurrence itself stopped matching.
     QSet<QString> m_passSeen;
     int m_yieldIntervalMs = 20;

@@ -60,6 +60,22 @@ public:
 
     StandIn() { clock.start(); }
 
+    PassState state;
+    PassState& pass() override { return state; }
+    void ResetFind() override {
+        state.NotRunning = true;
+        state.ResumeSheet = 0;
+        state.HitCount = 0;
+        state.FirstHitSheet.clear();
+        state.CurrentHit.reset();
+    }
+    // "検索中止" / "置換中止".
+    void cancel() {
+        ResetFind();
+        SetBusy(false);
+    }
+    bool passOpen() const { return state.HitCount != 0; }
+
     EngineOptions options() const override { return opts; }
     QString targetBook() const override { return book; }
     QList<SheetEntry> sheetEntries() const override { return entries; }
@@ -237,7 +253,7 @@ private slots:
         QCOMPARE(w->messages, rows.isEmpty() ? QStringList{"N_F02_001"} : QStringList{});
         QCOMPARE(cursor(), start);
         QVERIFY(!w->busy && w->mainEnabled && !w->pointer && !w->gridActive);
-        QVERIFY(engine->NotRunning());
+        QVERIFY(w->state.NotRunning);
         // Rows are committed once per sheet that had any.
         QSet<QString> sheetsWithRows;
         for (const HitRow& r : w->rows)
@@ -277,14 +293,14 @@ A1 = y
             engine->stepClick();
             expected.append(row);
             QCOMPARE(w->rowTexts(), expected);
-            QVERIFY(w->busy && w->gridActive && engine->passOpen());
+            QVERIFY(w->busy && w->gridActive && w->passOpen());
             QCOMPARE(w->commits, int(expected.size()));
         }
         QVERIFY(w->messages.isEmpty());
         engine->stepClick();
         QCOMPARE(w->messages, QStringList{"N_F02_002"});
         QCOMPARE(w->rows.size(), 4);
-        QVERIFY(!w->busy && !engine->passOpen());
+        QVERIFY(!w->busy && !w->passOpen());
         engine->stepClick(); // a new pass from the first selected sheet
         QCOMPARE(w->rowTexts().last(), QStringLiteral("S1!B1=x#0"));
 
@@ -292,14 +308,14 @@ A1 = y
         // busy state alone.
         engine->runAllClick();
         QCOMPARE(w->rows.size(), 9);
-        QVERIFY(w->busy && engine->passOpen() && w->mainEnabled);
+        QVERIFY(w->busy && w->passOpen() && w->mainEnabled);
         engine->stepClick();
         QCOMPARE(w->rowTexts().last(), QStringLiteral("S1!A1=x#1"));
 
         // "検索中止" closes the pass; a pass that finds nothing goes back to
         // where the cursor was at the click.
-        engine->Cmd_Cancel_Click();
-        QVERIFY(!w->busy && !engine->passOpen());
+        w->cancel();
+        QVERIFY(!w->busy && !w->passOpen());
         w->messages.clear();
         w->select({"S1", "S2", "S3"}, {"S3"});
         M02::GoToPos({u("検索.xlsx"), "S2", 5, 3});
@@ -339,15 +355,15 @@ A1 = y
         w->opts.replacement = QStringLiteral("b");
         const QString start = cursor();
         w->onYield = [&] {
-            QVERIFY(!w->mainEnabled && w->busy && !engine->NotRunning());
+            QVERIFY(!w->mainEnabled && w->busy && !w->state.NotRunning);
             engine->runAllClick(); // a second click while running is refused
             if (w->rows.size() == 2)
-                engine->Cmd_Cancel_Click();
+                w->cancel();
         };
         engine->runAllClick();
         QCOMPARE(w->rowTexts(), (QStringList{"S!A2=a#0", "S!A3=a#1"}));
         QCOMPARE(w->beeps, 2);
-        QVERIFY(engine->NotRunning() && !w->busy && w->mainEnabled);
+        QVERIFY(w->state.NotRunning && !w->busy && w->mainEnabled);
         QCOMPARE(cursor(), start);
         QVERIFY(w->messages.isEmpty());
         QCOMPARE(w->progress.last().rows, qint64(2));
@@ -534,7 +550,7 @@ A1 = a
         w->opts.what = QStringLiteral("2");
         w->opts.replacement = QStringLiteral("5");
         engine->stepClick();
-        engine->Cmd_Cancel_Click();
+        w->cancel();
         w->book = QStringLiteral("O.xlsx");
         w->opts.what = QStringLiteral("a");
         w->opts.replacement = QStringLiteral("b");
