@@ -252,7 +252,10 @@ void Korvex_F01::resizeEvent(QResizeEvent* event) {
 }
 
 void Korvex_F01::Form_Resize() {
-    SizeControls(toTwips(ImgSplitter->x()));
+    // The splitter position comes from the settings file or from a wider
+    // window; like a dragged one it stays within reach, or the sheet list would
+    // lie outside the window with no way to drag it back.
+    SizeControls(clampSplitter(toTwips(ImgSplitter->x()), toTwips(m_client->width())));
 }
 
 void Korvex_F01::ImgSplitter_MouseDown() {

@@ -101,6 +101,8 @@ private slots:
     void modalDialogKeepsMainInFront();
     void splitterDragIsClamped_data();
     void splitterDragIsClamped();
+    void restoredSplitterStaysInWindow_data();
+    void restoredSplitterStaysInWindow();
     void windowCannotShrinkBelowMinimum();
     void settingsSurviveRestart();
     void fontChoiceReachesBothLists();
@@ -650,6 +652,35 @@ void MainWindowTest::splitterDragIsClamped() {
     QCOMPARE(lists[0]->height(), lists[1]->height());
     QCOMPARE(child(f, "Book_Label")->width(), lists[0]->width());
     QCOMPARE(child(f, "Sheet_Label")->x(), lists[1]->x());
+}
+
+void MainWindowTest::restoredSplitterStaysInWindow_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("expectedTwips"); // -1: client width - 500
+    QTest::newRow("far beyond the window") << QByteArray("99999") << -1;
+    QTest::newRow("negative") << QByteArray("-4000") << 500;
+    QTest::newRow("within the window") << QByteArray("2400") << 2400;
+}
+
+void MainWindowTest::restoredSplitterStaysInWindow() {
+    QFETCH(QByteArray, stored);
+    QFETCH(int, expectedTwips);
+    Env env;
+    env.noHost();
+    env.writeFile(QStringLiteral("korvex.ini"),
+                  "[Korvex_F01]\nWidth=7500\nHeight=4500\nImgSplitter_Left=" + stored + "\n");
+    Korvex_F01 f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    const int client = f.clientArea()->width();
+    if (expectedTwips < 0)
+        expectedTwips = client * 15 - 500;
+    QWidget* strip = child(f, "ImgSplitter");
+    QWidget* sheetList = child(f, "Sheet_List");
+    QTRY_VERIFY(qAbs(strip->x() * 15 - expectedTwips) <= 15);
+    // Both lists are on the window with room to show names.
+    QVERIFY(sheetList->x() + sheetList->width() <= client);
+    QVERIFY(sheetList->width() > 0 && child(f, "Book_List")->width() > 0);
 }
 
 void MainWindowTest::windowCannotShrinkBelowMinimum() {
