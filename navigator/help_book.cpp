@@ -1,6 +1,7 @@
 #include "help_book.h"
 
 #include "list_logic.h"
+#include "matcher.h"
 
 #include <QCollator>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <vector>
 
 namespace korvex::navigator {
 
@@ -46,6 +48,11 @@ QStringList htmlKeywords(const QString& html) {
             words << w;
     }
     return words;
+}
+
+// The text as the help's look-ups compare it.
+std::u32string folded(const QString& text) {
+    return matcher::fold(text, /*matchCase=*/false, /*matchByte=*/false).chars;
 }
 
 QString plainText(const QString& html) {
@@ -106,9 +113,10 @@ bool HelpBook::load(const QString& helpPath) {
         const QString html = readUtf8(m_folder + QLatin1Char('/') + file);
         if (html.isEmpty())
             continue;
-        Page page{file, htmlTitle(html), plainText(html)};
+        Page page{file, htmlTitle(html), plainText(html), {}};
         if (page.title.isEmpty())
             page.title = file;
+        page.folded = folded(page.title + QLatin1Char('\n') + page.text);
         m_pages << page;
         for (const QString& k : htmlKeywords(html))
             m_keywords << HelpKeyword{k, file};
@@ -135,13 +143,25 @@ QStringList HelpBook::search(const QString& query) const {
     QStringList found;
     if (words.isEmpty())
         return found;
+    std::vector<std::u32string> wanted;
+    for (const QString& w : words)
+        wanted.push_back(folded(w));
     for (const Page& page : m_pages) {
-        const QString haystack = page.title + QLatin1Char('\n') + page.text;
-        const bool all = std::all_of(words.begin(), words.end(), [&](const QString& w) {
-            return haystack.contains(w, Qt::CaseInsensitive);
+        const bool all = std::all_of(wanted.begin(), wanted.end(), [&](const std::u32string& w) {
+            return page.folded.find(w) != std::u32string::npos;
         });
         if (all)
             found << page.file;
+    }
+    return found;
+}
+
+QList<HelpKeyword> HelpBook::keywordsMatching(const QString& filter) const {
+    const std::u32string wanted = folded(filter);
+    QList<HelpKeyword> found;
+    for (const HelpKeyword& k : m_keywords) {
+        if (wanted.empty() || folded(k.keyword).find(wanted) != std::u32string::npos)
+            found << k;
     }
     return found;
 }

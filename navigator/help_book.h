@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <string>
+
 namespace korvex::navigator {
 
 struct HelpTopic {
@@ -35,9 +37,13 @@ public:
     const QList<HelpTopic>& contents() const { return m_contents; }
     // Every keyword of every page, sorted by the Japanese collation.
     const QList<HelpKeyword>& keywords() const { return m_keywords; }
-    // Pages whose text holds every word of the query (case-insensitive), in
-    // contents order.
+    // Pages whose text holds every word of the query, in contents order.
     QStringList search(const QString& query) const;
+    // The keywords that hold the filter (all of them for an empty filter), in
+    // index order.
+    QList<HelpKeyword> keywordsMatching(const QString& filter) const;
+    // Both look-ups compare text as the find window does with neither case nor
+    // width mattering: "ソート" finds "ｿｰﾄ", "ＣＴＲＬ" finds "Ctrl".
 
     QUrl urlOf(const QString& page) const;
     QString titleOf(const QString& page) const;
@@ -50,6 +56,7 @@ private:
         QString file;
         QString title;
         QString text;
+        std::u32string folded; // title and text, folded once at load
     };
     QString m_folder;
     QString m_error;

@@ -120,10 +120,8 @@ void HelpWindow::fillContents() {
 
 void HelpWindow::fillKeywords(const QString& filter) {
     m_keywords->clear();
-    for (const HelpKeyword& k : m_book.keywords()) {
-        if (!filter.isEmpty() && !k.keyword.startsWith(filter, Qt::CaseInsensitive) &&
-            !k.keyword.contains(filter, Qt::CaseInsensitive))
-            continue;
+    const QList<HelpKeyword> keywords = m_book.keywordsMatching(filter);
+    for (const HelpKeyword& k : keywords) {
         auto* item = new QListWidgetItem(k.keyword, m_keywords);
         item->setData(PageRole, k.page);
         item->setToolTip(m_book.titleOf(k.page));

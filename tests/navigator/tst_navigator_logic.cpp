@@ -11,6 +11,7 @@
 #include "version_dialog.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -188,6 +189,36 @@ void NavigatorLogicTest::helpSearchNeedsEveryWord() {
     QVERIFY(book.search(QStringLiteral("   ")).isEmpty());
     // Case does not matter.
     QCOMPARE(book.search(QStringLiteral("CTRL+O")), book.search(QStringLiteral("ctrl+o")));
+
+    // Nor does width, in the full text and in the keyword index alike: help
+    // pages spell menu captions with half-width kana, users type full-width.
+    QTemporaryDir dir;
+    const auto page = [&](const char* name, const char* keywords, const char* body) {
+        QFile f(dir.path() + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("<html><head><title>") + name +
+                "</title><meta name=\"keywords\" content=\"" + keywords + "\"></head><body>" +
+                body + "</body></html>");
+    };
+    page("sort.html", "ｼｰﾄ名ｿｰﾄ,並べ替え", "<p>ﾌﾞｯｸ名ｿｰﾄ(&amp;B)</p>");
+    page("keys.html", "ｷｰ", "<p>ＣＴＲＬ＋Ｏ で開く</p>");
+    QVERIFY(book.load(dir.path()));
+    const QList<std::pair<const char*, QStringList>> searches = {
+        {"ソート", {"sort.html"}},    {"ブック名ソート", {"sort.html"}},
+        {"ﾌﾞｯｸ名ｿｰﾄ", {"sort.html"}}, {"ctrl+o 開く", {"keys.html"}},
+        {"ソート ctrl", {}},
+    };
+    for (const auto& [query, pages] : searches)
+        QCOMPARE(book.search(QString::fromUtf8(query)), pages);
+    const auto keywordsFor = [&](const char* filter) {
+        QStringList words;
+        for (const HelpKeyword& k : book.keywordsMatching(QString::fromUtf8(filter)))
+            words << k.keyword;
+        return words;
+    };
+    QCOMPARE(keywordsFor("シート"), QStringList{"ｼｰﾄ名ｿｰﾄ"});
+    QCOMPARE(keywordsFor("キー"), QStringList{"ｷｰ"});
+    QCOMPARE(keywordsFor("").size(), 3);
 }
 
 void NavigatorLogicTest::helpBookReportsMissingFile() {
