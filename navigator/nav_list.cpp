@@ -9,6 +9,7 @@ NavList::NavList(QWidget* parent) : QListWidget(parent) {
     setSortingEnabled(false);
     connect(this, &QListWidget::currentRowChanged, this, &NavList::onCurrentRowChanged);
     connect(this, &QListWidget::itemClicked, this, &NavList::onItemClicked);
+    connect(this, &QListWidget::itemSelectionChanged, this, &NavList::keepCurrentSelected);
 }
 
 QString NavList::currentText() const {
@@ -66,6 +67,28 @@ void NavList::onItemClicked(QListWidgetItem*) {
     // A click that changed the entry has already been reported.
     if (!m_changedSincePress)
         emit listClicked();
+}
+
+QItemSelectionModel::SelectionFlags NavList::selectionCommand(const QModelIndex& index,
+                                                              const QEvent* event) const {
+    // Nothing under the pointer: the selection stays as it is.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    // Ctrl+click and Ctrl+Space would take the highlight off the current entry.
+    if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+        command = QItemSelectionModel::ClearAndSelect;
+    return command;
+}
+
+void NavList::keepCurrentSelected() {
+    // Whatever route took the highlight away, the current entry gets it back.
+    QListWidgetItem* current = currentItem();
+    if (current && !current->isSelected()) {
+        const QSignalBlocker quiet(this);
+        current->setSelected(true);
+        viewport()->update();
+    }
 }
 
 void NavList::focusInEvent(QFocusEvent* event) {

@@ -5,6 +5,11 @@
 // Filling or clearing the list raises nothing, and taking the focus never picks
 // an entry by itself (an entry picked that way would bring a book forward in the
 // host without the user asking).
+//
+// The current entry is what the commands act on (closing a book takes the
+// current one), so it is always shown selected: a click on the empty area
+// below the entries or a Ctrl+click on the current entry does not clear the
+// highlight.
 
 #include <QListWidget>
 
@@ -31,10 +36,13 @@ signals:
 protected:
     void focusInEvent(QFocusEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
     void onCurrentRowChanged(int row);
     void onItemClicked(QListWidgetItem* item);
+    void keepCurrentSelected();
 
     bool m_quiet = false;
     bool m_changedSincePress = false;

@@ -83,6 +83,7 @@ private slots:
     void bookSortPairsStayInStep();
     void sheetSortUsesActiveBookCheck();
     void clickingBringsBookAndSheetForward();
+    void listsAlwaysShowTheirCurrentEntry();
     void moveToCellAfterSheetClick();
     void switchedBookInHostGivesE003();
     void closedBookGivesE001AndRefreshes();
@@ -271,6 +272,42 @@ void MainWindowTest::clickingBringsBookAndSheetForward() {
     sheets(f)->setFocus();
     books(f)->setFocus();
     QCOMPARE(books(f)->currentRow(), -1);
+    QVERIFY(env.ui.messages.isEmpty());
+}
+
+void MainWindowTest::listsAlwaysShowTheirCurrentEntry() {
+    Env env;
+    auto host = env.host(QString::fromUtf8(kThreeBooks));
+    Korvex_F01 f;
+    f.resize(500, 400);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    const auto shownSelected = [](NavList* list) {
+        const QList<QListWidgetItem*> selected = list->selectedItems();
+        return selected.size() == 1 && selected.first() == list->currentItem();
+    };
+    for (NavList* list : {books(f), sheets(f)}) {
+        const QString current = list->currentText();
+        QVERIFY(!current.isEmpty());
+        QVERIFY(shownSelected(list));
+        // Below the last entry, a Ctrl+click on the current entry, Ctrl+Space.
+        const QPoint empty(10, list->viewport()->height() - 5);
+        QVERIFY(!list->itemAt(empty));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, empty);
+        QVERIFY2(shownSelected(list), qPrintable(list->objectName()));
+        const QRect entry = list->visualItemRect(list->currentItem());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
+        QVERIFY2(shownSelected(list), qPrintable(list->objectName()));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY2(shownSelected(list), qPrintable(list->objectName()));
+        QCOMPARE(list->currentText(), current);
+    }
+    // The book that Ctrl+E closes is the one shown selected.
+    const QString shown = books(f)->selectedItems().first()->text();
+    QTest::keyClick(&f, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(host->closed.size(), 1);
+    QCOMPARE(host->closed.first().book, shown);
     QVERIFY(env.ui.messages.isEmpty());
 }
 
