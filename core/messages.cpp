@@ -10,9 +10,38 @@
 
 #include <stdexcept>
 
+namespace {
+
+// One pass over the text: %n (n = 1 .. the number of arguments) becomes that
+// argument, whose own text is never looked at again; anything else stays.
+QString withArguments(const QString& text, const QStringList& args) {
+    QString out;
+    const int n = int(text.size());
+    for (int i = 0; i < n; ++i) {
+        int end = i + 1;
+        int number = 0;
+        while (text.at(i) == QLatin1Char('%') && end < n && text.at(end).isDigit() &&
+               number * 10 + text.at(end).digitValue() <= args.size())
+            number = number * 10 + text.at(end++).digitValue();
+        if (number >= 1) {
+            out += args.at(number - 1);
+            i = end - 1;
+        } else {
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 namespace Korvex_M01 {
 
 int ShowMsg(const QString& messageId, QWidget* parent) {
+    return ShowMsg(messageId, QStringList(), parent);
+}
+
+int ShowMsg(const QString& messageId, const QStringList& args, QWidget* parent) {
     // The identifier is bound, never pasted into the statement: a quote in it
     // must not change what the statement does.
     QSqlQuery rs = WorkDb().OpenRecordset(
@@ -24,6 +53,8 @@ int ShowMsg(const QString& messageId, QWidget* parent) {
     QString prompt = rs.value(QStringLiteral("prompt")).toString();
     // A catalogue edited on Windows may carry CR LF; boxes here break lines on LF.
     prompt.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!args.isEmpty())
+        prompt = withArguments(prompt, args);
     const QString text = messageId + QLatin1Char('\n') + prompt;
     const int buttons = rs.value(QStringLiteral("buttons")).toInt();
     const QVariant helpFile = rs.value(QStringLiteral("helpfile"));

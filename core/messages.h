@@ -14,6 +14,9 @@ namespace Korvex_M01 {
 // identifier with OK and Cancel. Returns the button pressed (callers ignore it).
 // Throws std::runtime_error when the catalogue cannot be read.
 int ShowMsg(const QString& messageId, QWidget* parent = nullptr);
+// The same for a message whose text holds %1, %2, ...: each is replaced by the
+// argument of that number (counts and names that only the moment knows).
+int ShowMsg(const QString& messageId, const QStringList& args, QWidget* parent = nullptr);
 // A message box titled "Korvex"; the help file is used only with a context.
 int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile = QString(),
              const int* helpContext = nullptr, QWidget* parent = nullptr);

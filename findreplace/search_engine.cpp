@@ -3,6 +3,7 @@
 #include "app_state.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 #include <exception>
 
@@ -41,6 +42,18 @@ host::ReplaceOptions replaceOptionsFor(const EngineOptions& options) {
     r.matchCase = options.matchCase;
     r.matchByte = options.matchByte;
     return r;
+}
+
+QString progressText(EngineMode mode, const EngineProgress& p) {
+    const QString rows = QLocale(QLocale::Japanese).toString(p.rows);
+    const bool search = mode == EngineMode::Search;
+    if (p.finished)
+        return (search ? QStringLiteral("検索完了: %1 件（%2 秒）")
+                       : QStringLiteral("置換完了: %1 件（%2 秒）"))
+            .arg(rows, QString::number(double(p.elapsedMs) / 1000.0, 'f', 1));
+    return (search ? QStringLiteral("検索中: シート「%1」 %2 件")
+                   : QStringLiteral("置換中: シート「%1」 %2 件"))
+        .arg(p.sheet, rows);
 }
 
 namespace {

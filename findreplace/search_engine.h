@@ -21,6 +21,10 @@ namespace korvex::findreplace {
 host::FindOptions findOptionsFor(EngineMode mode, const EngineOptions& options);
 host::ReplaceOptions replaceOptionsFor(const EngineOptions& options);
 
+// The line a window shows while a run works and after it: the sheet being
+// worked and the rows recorded so far, then the total and the time taken.
+QString progressText(EngineMode mode, const EngineProgress& progress);
+
 class SearchEngine {
 public:
     SearchEngine(EngineMode mode, EngineWindow& window);

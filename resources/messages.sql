@@ -103,6 +103,15 @@ INSERT INTO T_Message VALUES ('N_F03_002',
     '次回は最初のシートから置換します。',
     64, NULL, NULL);
 
+-- Chosen rows of the replace list were undone; %1 cells went back, the others
+-- are counted by why they were left alone.
+INSERT INTO T_Message VALUES ('N_F03_003',
+    '%1 件のセルを置換前の値に戻しました。' || char(10) ||
+    '戻さなかった行: 置換後に変更されたセル %2 件、' ||
+    '閉じたブック・見つからないシート %3 件、' ||
+    '置換の記録がない行 %4 件、書き込めなかったセル %5 件。',
+    64, NULL, NULL);
+
 -- Batch print window -----------------------------------------------------------
 
 -- Filling or selecting in a book's sheet list failed; the book lists are reloaded.

@@ -46,6 +46,15 @@ QString seedScript() {
         readAll(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql")));
 }
 
+// Messages the seed script holds.
+int seededMessages() {
+    int n = 0;
+    for (const QString& statement : korvex::SplitSqlScript(seedScript()))
+        n += statement.trimmed().startsWith(QLatin1String("INSERT INTO T_Message"),
+                                            Qt::CaseInsensitive);
+    return n;
+}
+
 const QByteArray kNotADatabase = "This is a spreadsheet export, not a database.\n"
                                  "It only happens to carry the work database's name.\n";
 
@@ -388,14 +397,14 @@ private slots:
         QCOMPARE(q.value(0).toInt(), 0);
         q.finish();
         QCOMPARE(countRows(p, QStringLiteral("w_sort")), 4);
-        QCOMPARE(countRows(p, QStringLiteral("T_Message")), 15);
+        QCOMPARE(countRows(p, QStringLiteral("T_Message")), seededMessages());
 
         // A script that fails half-way changes nothing.
         QVERIFY_THROWS_EXCEPTION(
             std::runtime_error,
             korvex::SeedCatalogue(conn, QStringLiteral("DELETE FROM T_Message; INSERT INTO "
                                                        "T_Message VALUES ('x');")));
-        QCOMPARE(countRows(p, QStringLiteral("T_Message")), 15);
+        QCOMPARE(countRows(p, QStringLiteral("T_Message")), seededMessages());
         conn = QSqlDatabase();
     }
 
@@ -421,14 +430,14 @@ private slots:
         const QString fresh = path(QStringLiteral("fresh/korvex.mdb"));
         QDir().mkpath(QFileInfo(fresh).absolutePath());
         QCOMPARE(run(fresh), 0);
-        QCOMPARE(countRows(fresh, QStringLiteral("T_Message")), 15);
+        QCOMPARE(countRows(fresh, QStringLiteral("T_Message")), seededMessages());
         QVERIFY(!QFileInfo::exists(fresh + QStringLiteral(".building")));
 
         const QString used = makeDatabase(QStringLiteral("used.mdb"), 6);
         QCOMPARE(run(used), 0);
         QCOMPARE(run(used), 0);
         QCOMPARE(countRows(used, QStringLiteral("w_sort")), 6);
-        QCOMPARE(countRows(used, QStringLiteral("T_Message")), 15);
+        QCOMPARE(countRows(used, QStringLiteral("T_Message")), seededMessages());
 
         const QString damaged = path(QStringLiteral("damaged_build.mdb"));
         writeFile(damaged, kNotADatabase);

@@ -401,6 +401,10 @@ A1 = y
             QCOMPARE(p.sheet, QStringLiteral("S"));
         QVERIFY(w->progress.last().finished);
         QCOMPARE(w->progress.last().rows, qint64(hits));
+        QCOMPARE(progressText(EngineMode::Search, {"S", 1234, false, 0}),
+                 u("検索中: シート「S」 1,234 件"));
+        QCOMPARE(progressText(EngineMode::Replace, {"S", 300, true, 2345}),
+                 u("置換完了: 300 件（2.3 秒）"));
         QCOMPARE(w->progress.last().elapsedMs > 0, end - start > 0);
     }
 
