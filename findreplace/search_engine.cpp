@@ -113,12 +113,13 @@ public:
     RowSink(EngineWindow& window, QString book) : m_window(window), m_book(std::move(book)) {}
 
     void add(HitRow row) { m_rows.append(std::move(row)); }
-    void flush() {
+    // False when the window could not store the rows (they are dropped).
+    bool flush() {
         if (m_rows.isEmpty())
-            return;
+            return true;
         const QList<HitRow> rows = std::move(m_rows);
         m_rows.clear();
-        guarded([&] { m_window.AddResultRows(m_book, rows); });
+        return guarded([&] { m_window.AddResultRows(m_book, rows); });
     }
     QString stamp() { return m_clock.now(); }
 
@@ -211,11 +212,13 @@ void SearchEngine::takeHit(const Hit& hit, const QString& sheetName, qint32 seqN
     }
     // Replace: make the occurrence the active cell, store its row with the old
     // value, then replace inside that one cell. A cell that cannot be made
-    // active is left as it is: no other cell may change in its place.
+    // active is left as it is: no other cell may change in its place. Nor is
+    // a cell changed whose row could not be stored, as its old value would
+    // then be known nowhere.
     const bool active = guarded([&] { hit.cell->activate(); });
     sink.add(row);
-    sink.flush();
-    if (!active)
+    const bool stored = sink.flush();
+    if (!active || !stored)
         return;
     bool replaced = false;
     guarded([&] { replaced = hit.cell->replace(replaceOptionsFor(m_options)); });

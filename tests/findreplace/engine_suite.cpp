@@ -40,6 +40,7 @@ public:
     QList<SheetEntry> entries;
     Korvex_C01* db = nullptr; // replace log, when a case needs one
     bool readCellsAtWrite = false;
+    bool refuseRows = false;  // the work database refuses every row
     QStringList cellsAtWrite; // each row's cell as it was when the row was stored
 
     bool busy = false;
@@ -85,6 +86,8 @@ public:
     void setMainWindowEnabled(bool e) override { mainEnabled = e; }
     void setBusyPointer(bool on) override { pointer = on; }
     void AddResultRows(const QString& b, const QList<HitRow>& r) override {
+        if (refuseRows)
+            throw std::runtime_error("database is locked");
         for (const HitRow& row : r) {
             rows.append(row);
             rowBooks.append(b);
@@ -521,6 +524,21 @@ A1 = y
         QCOMPARE((QStringList{cellText("B.xlsx", "S", "A1"), cellText("B.xlsx", "S", "A2"),
                               cellText("B.xlsx", "S", "B1")}),
                  cells);
+    }
+
+    // A cell whose row cannot be stored keeps its text: its old value would
+    // otherwise be lost.
+    void replaceNeedsItsRowStored() {
+        begin("[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = a\n", EngineMode::Replace,
+              QStringLiteral("B.xlsx"), {"S"}, {"S"});
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        w->refuseRows = true;
+        engine->runAllClick();
+        engine->stepClick();
+        QCOMPARE(cellText("B.xlsx", "S", "A1"), QStringLiteral("a"));
+        QCOMPARE(cellText("B.xlsx", "S", "A2"), QStringLiteral("a"));
+        QVERIFY(w->rows.isEmpty());
     }
 
     // Undoing chosen rows of the replace list from the kept log.
