@@ -2,11 +2,11 @@
 // the environment (KORVEX_HOST), then the start-up sequence loads the main
 // window and runs until it closes.
 
+#include "desktop_ui.h"
 #include "host_helpers.h"
 #include "host_selection.h"
 #include "main_window.h"
 #include "startup.h"
-#include "ui_seam.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -14,6 +14,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    korvex::installDesktopUi();
     QApplication::setApplicationName(QStringLiteral("Korvex"));
     // Qt's own dialogs (file, colour) speak the same language as the rest of
     // the program; without the translation files they stay in English.

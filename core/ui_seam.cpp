@@ -1,250 +1,48 @@
 #include "ui_seam.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QColorDialog>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFontDialog>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QUrl>
-#include <QVBoxLayout>
+#include <QtGlobal>
 
 namespace korvex {
 namespace {
 
-struct ButtonSpec {
-    QMessageBox::StandardButton button;
-    int answer;
-    const char* text; // the Japanese label, whatever translations are installed
-};
-
-// The buttons of a classic style, in the order they are shown.
-QList<ButtonSpec> buttonsFor(int style) {
-    switch (style & 0x0F) {
-    case mb::OkCancel:
-        return {{QMessageBox::Ok, answer::Ok, "OK"},
-                {QMessageBox::Cancel, answer::Cancel, "キャンセル"}};
-    case mb::AbortRetryIgnore:
-        return {{QMessageBox::Abort, answer::Abort, "中止(&A)"},
-                {QMessageBox::Retry, answer::Retry, "再試行(&R)"},
-                {QMessageBox::Ignore, answer::Ignore, "無視(&I)"}};
-    case mb::YesNoCancel:
-        return {{QMessageBox::Yes, answer::Yes, "はい(&Y)"},
-                {QMessageBox::No, answer::No, "いいえ(&N)"},
-                {QMessageBox::Cancel, answer::Cancel, "キャンセル"}};
-    case mb::YesNo:
-        return {{QMessageBox::Yes, answer::Yes, "はい(&Y)"},
-                {QMessageBox::No, answer::No, "いいえ(&N)"}};
-    case mb::RetryCancel:
-        return {{QMessageBox::Retry, answer::Retry, "再試行(&R)"},
-                {QMessageBox::Cancel, answer::Cancel, "キャンセル"}};
-    default:
-        return {{QMessageBox::Ok, answer::Ok, "OK"}};
-    }
-}
-
-QMessageBox::Icon iconFor(int style) {
-    switch (style & 0x70) {
-    case mb::Critical:
-        return QMessageBox::Critical;
-    case mb::Question:
-        return QMessageBox::Question;
-    case mb::Exclamation:
-        return QMessageBox::Warning;
-    case mb::Information:
-        return QMessageBox::Information;
-    default:
-        return QMessageBox::NoIcon;
-    }
-}
-
-// Qt's font dialog has no colour, while the list fonts carry one; this wraps
-// the (non-native) font dialog and adds a colour button below it, the way the
-// platform font dialogs of office programs offer colour next to the effects.
-class FontAndColorDialog : public QDialog {
+// What a process without windows answers: the safe way out of every question,
+// with the question logged so that it is not lost.
+class HeadlessUi : public UiSeam {
 public:
-    FontAndColorDialog(QWidget* parent, const FontChoice& initial)
-        : QDialog(parent), m_color(initial.color.isValid() ? initial.color : QColor(Qt::black)),
-          m_initialSize(initial.font.pointSizeF()) {
-        setWindowTitle(QStringLiteral("フォント"));
-        m_fonts = new QFontDialog(initial.font, this);
-        m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-        m_fonts->setWindowFlags(Qt::Widget);
-        translate(m_fonts);
-
-        auto* colorLabel = new QLabel(QStringLiteral("色(&C):"), this);
-        m_colorButton = new QPushButton(this);
-        m_colorButton->setMinimumWidth(80);
-        colorLabel->setBuddy(m_colorButton);
-        connect(m_colorButton, &QPushButton::clicked, this, [this] {
-            const QColor c = QColorDialog::getColor(m_color, this, QStringLiteral("色の設定"));
-            if (c.isValid()) {
-                m_color = c;
-                updateColorButton();
-            }
-        });
-        updateColorButton();
-
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-        buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-        auto* colorRow = new QHBoxLayout;
-        colorRow->addWidget(colorLabel);
-        colorRow->addWidget(m_colorButton);
-        colorRow->addStretch();
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(m_fonts);
-        layout->addLayout(colorRow);
-        layout->addWidget(buttons);
+    int message(QWidget*, const MessageRequest& request) override {
+        qWarning("%s: %s", qUtf8Printable(request.title), qUtf8Printable(request.text));
+        switch (request.style & 0x0F) {
+        case mb::OkCancel:
+        case mb::YesNoCancel:
+        case mb::RetryCancel:
+            return answer::Cancel;
+        case mb::YesNo:
+            return answer::No;
+        case mb::AbortRetryIgnore:
+            return answer::Abort;
+        default:
+            return answer::Ok;
+        }
     }
-
-    FontChoice choice() const {
-        QFont font = m_fonts->currentFont();
-        // The dialog knows whole point sizes only and shows 10.5 as 11; a size
-        // the user left alone keeps its fraction.
-        if (m_initialSize > 0 && font.pointSize() == qRound(m_initialSize))
-            font.setPointSizeF(m_initialSize);
-        return {font, m_color};
-    }
-
-private:
-    // Qt's own translations may be missing; the dialog's labels are put in
-    // Japanese here so the dialog reads like the rest of the program. Labels
-    // that are not recognised are left as they are.
-    static void translate(QWidget* dialog) {
-        static const QList<QPair<QString, QString>> texts = {
-            {QStringLiteral("&Font"), QStringLiteral("フォント名(&F):")},
-            {QStringLiteral("Font st&yle"), QStringLiteral("スタイル(&Y):")},
-            {QStringLiteral("&Size"), QStringLiteral("サイズ(&S):")},
-            {QStringLiteral("Effects"), QStringLiteral("文字飾り")},
-            {QStringLiteral("Stri&keout"), QStringLiteral("取り消し線(&K)")},
-            {QStringLiteral("&Underline"), QStringLiteral("下線(&U)")},
-            {QStringLiteral("Sample"), QStringLiteral("サンプル")},
-            {QStringLiteral("Wr&iting System"), QStringLiteral("文字セット(&R):")},
-        };
-        const auto japanese = [](const QString& text) {
-            for (const auto& t : texts) {
-                if (t.first == text)
-                    return t.second;
-            }
-            return text;
-        };
-        for (QLabel* l : dialog->findChildren<QLabel*>())
-            l->setText(japanese(l->text()));
-        for (QCheckBox* c : dialog->findChildren<QCheckBox*>())
-            c->setText(japanese(c->text()));
-        for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
-            g->setTitle(japanese(g->title()));
-    }
-
-    void updateColorButton() {
-        QPixmap swatch(32, 14);
-        swatch.fill(m_color);
-        m_colorButton->setIcon(QIcon(swatch));
-        m_colorButton->setIconSize(swatch.size());
-        m_colorButton->setText(m_color.name(QColor::HexRgb));
-    }
-
-    QFontDialog* m_fonts = nullptr;
-    QPushButton* m_colorButton = nullptr;
-    QColor m_color;
-    double m_initialSize = -1;
+    QStringList openFiles(QWidget*, const OpenFilesRequest&) override { return {}; }
+    bool chooseFont(QWidget*, QFont&, QColor&) override { return false; }
+    int runDialog(QDialog&) override { return 0; }
+    void beep() override {}
 };
 
-class DesktopUi : public UiSeam {
-public:
-    int message(QWidget* parent, const MessageRequest& request) override {
-        QMessageBox box(parent);
-        box.setWindowTitle(request.title);
-        box.setText(request.text);
-        box.setIcon(iconFor(request.style));
-        const QList<ButtonSpec> specs = buttonsFor(request.style);
-        QList<QAbstractButton*> shown;
-        for (const ButtonSpec& s : specs) {
-            QPushButton* b = box.addButton(s.button);
-            b->setText(QString::fromUtf8(s.text));
-            shown.append(b);
-        }
-        const int defaultIndex = (request.style & mb::DefaultButton3)   ? 2
-                                 : (request.style & mb::DefaultButton2) ? 1
-                                                                        : 0;
-        box.setDefaultButton(qobject_cast<QPushButton*>(
-            shown.value(defaultIndex < shown.size() ? defaultIndex : 0)));
-
-        if (!request.helpFile.isEmpty()) {
-            QPushButton* help = box.addButton(QStringLiteral("ヘルプ(&H)"), QMessageBox::HelpRole);
-            // Every button of a message box closes it; the help button must not,
-            // so it is taken off the box's own handling and only opens the help.
-            QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
-            const QString file = request.helpFile;
-            QObject::connect(help, &QAbstractButton::clicked, &box, [file] {
-                if (!QFileInfo::exists(file) || !QDesktopServices::openUrl(QUrl::fromLocalFile(
-                                                    QFileInfo(file).absoluteFilePath())))
-                    QApplication::beep();
-            });
-        }
-
-        box.exec();
-        const auto pressed = box.standardButton(box.clickedButton());
-        for (const ButtonSpec& s : specs) {
-            if (s.button == pressed)
-                return s.answer;
-        }
-        // Closed without a button (window manager): the box's way out.
-        for (const ButtonSpec& s : specs) {
-            if (s.answer == answer::Cancel || s.answer == answer::No)
-                return s.answer;
-        }
-        return specs.front().answer;
-    }
-
-    QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override {
-        const QString filter = request.filters.join(QStringLiteral(";;"));
-        QString selected = request.filters.value(request.selectedFilter);
-        if (request.multiple)
-            return QFileDialog::getOpenFileNames(parent, request.title, request.folder, filter,
-                                                 &selected);
-        const QString file =
-            QFileDialog::getOpenFileName(parent, request.title, request.folder, filter, &selected);
-        return file.isEmpty() ? QStringList() : QStringList{file};
-    }
-
-    std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& initial) override {
-        FontAndColorDialog dialog(parent, initial);
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        return dialog.choice();
-    }
-
-    void beep() override { QApplication::beep(); }
-};
-
-DesktopUi& desktop() {
-    static DesktopUi instance;
-    return instance;
-}
-
+HeadlessUi g_headless;
 UiSeam* g_current = nullptr;
 
 } // namespace
 
 UiSeam& ui() {
-    return g_current ? *g_current : desktop();
+    return g_current ? *g_current : g_headless;
 }
 
-void setUi(UiSeam* seam) {
+UiSeam* setUi(UiSeam* seam) {
+    UiSeam* previous = g_current;
     g_current = seam;
+    return previous;
 }
 
 } // namespace korvex

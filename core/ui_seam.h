@@ -1,21 +1,22 @@
 #pragma once
 // Every modal question the program asks (message boxes, file and font dialogs,
-// the beep) goes through one object. The desktop build shows real dialogs; tests
-// install a scripted answerer so that no test ever blocks on a dialog.
+// the program's own modal dialogs, the beep) goes through one object. Only the
+// interface lives here, so that code without windows can still ask: the
+// desktop library installs the real dialogs, tests install a scripted answerer
+// so that no test ever blocks on a dialog.
 
-#include <QColor>
-#include <QFont>
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
+class QColor;
+class QDialog;
+class QFont;
 class QWidget;
 
 namespace korvex {
 
-// Message-box styles use the classic numeric values (buttons + icon + default
-// button), because the message catalogue stores them that way.
+// Message-box styles are numbers (buttons + icon + default button), because the
+// message catalogue stores them that way.
 namespace mb {
 constexpr int OkOnly = 0;
 constexpr int OkCancel = 1;
@@ -31,7 +32,7 @@ constexpr int DefaultButton2 = 256;
 constexpr int DefaultButton3 = 512;
 } // namespace mb
 
-// Answers, with the classic values.
+// Answers, as numbers that the catalogue's styles pair with.
 namespace answer {
 constexpr int Ok = 1;
 constexpr int Cancel = 2;
@@ -58,23 +59,25 @@ struct OpenFilesRequest {
     bool multiple = true;
 };
 
-struct FontChoice {
-    QFont font;
-    QColor color;
-};
-
 class UiSeam {
 public:
     virtual ~UiSeam() = default;
     virtual int message(QWidget* parent, const MessageRequest& request) = 0;
     virtual QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) = 0;
-    virtual std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& initial) = 0;
+    // Offers `font` and `color` for change; true when the user confirmed, and
+    // then they hold the choice.
+    virtual bool chooseFont(QWidget* parent, QFont& font, QColor& color) = 0;
+    // Runs one of the program's modal dialogs; returns its result code.
+    virtual int runDialog(QDialog& dialog) = 0;
     virtual void beep() = 0;
 };
 
-// The seam in force; the desktop one unless a test has installed its own.
+// The seam in force. Until one is installed, a headless seam answers: every
+// box takes its way out (Cancel or No, else its only button) after its text
+// is logged, file and font dialogs are cancelled, dialogs are not run.
 UiSeam& ui();
-// Installs a seam for the rest of the process (tests); null restores the desktop one.
-void setUi(UiSeam* seam);
+// Installs a seam for the rest of the process (null: the headless one again)
+// and returns the one it replaces, so that a test can put it back.
+UiSeam* setUi(UiSeam* seam);
 
 } // namespace korvex

@@ -3,7 +3,7 @@
 #include "sim_host.h"
 
 #if KORVEX_HAVE_CALC
-#include "calc/calc_connector.h"
+#include "calc_connector.h"
 #endif
 
 namespace korvex::hosts {

@@ -31,11 +31,6 @@ bool Korvex_F01::BooksClosed = false;
 
 namespace {
 
-Korvex_F01::DialogRunner& dialogRunner() {
-    static Korvex_F01::DialogRunner runner;
-    return runner;
-}
-
 // Design layout of the client area, in twips.
 constexpr int DesignClientWidth = 4575;
 constexpr int DesignClientHeight = 2055;
@@ -52,16 +47,6 @@ void place(QWidget* w, const Box& b) {
 }
 
 } // namespace
-
-void Korvex_F01::setDialogRunner(DialogRunner runner) {
-    dialogRunner() = std::move(runner);
-}
-
-int Korvex_F01::runDialog(QDialog& dialog) {
-    if (dialogRunner())
-        return dialogRunner()(dialog);
-    return dialog.exec();
-}
 
 Korvex_F01::Korvex_F01(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QString::fromLatin1(ObjectName));

@@ -34,13 +34,6 @@ public:
     // Set by the close-several-books dialog when it has closed a book.
     static bool BooksClosed;
 
-    // Every modal dialog of the navigator is run through this, so a test can
-    // act on the dialog instead of waiting for a user. Returns the dialog's
-    // result; the default runs exec().
-    using DialogRunner = std::function<int(QDialog&)>;
-    static void setDialogRunner(DialogRunner runner);
-    static int runDialog(QDialog& dialog);
-
     explicit Korvex_F01(QWidget* parent = nullptr);
     ~Korvex_F01() override;
 

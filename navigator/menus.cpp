@@ -131,7 +131,9 @@ int Korvex_F01::RunModal(QDialog& dialog) {
         leaveTopBand(Korvex_M01::F02_hWnd);
     if (Korvex_M01::F03_Loaded)
         leaveTopBand(Korvex_M01::F03_hWnd);
-    const int result = runDialog(dialog);
+    // Through the dialog seam, so that a test can act on the dialog instead of
+    // waiting for a user.
+    const int result = korvex::ui().runDialog(dialog);
     Korvex_M01::SetTopMost(Korvex_M01::F01_hWnd, Korvex_M01::F01_TopMost);
     return result;
 }

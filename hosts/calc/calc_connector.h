@@ -2,7 +2,7 @@
 // The LibreOffice Calc host. Free of UNO headers on purpose: the program's
 // host selection and the tests include it without the generated UNO types.
 
-#include "core/host.h"
+#include "host.h"
 
 #include <QString>
 #include <QStringList>

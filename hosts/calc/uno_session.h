@@ -11,8 +11,8 @@
 // Tasks handed to run() must capture what they use BY VALUE: after a timeout
 // the caller's frame is gone while the worker may still be inside the task.
 
-#include "core/host.h"
-#include "core/matcher.h"
+#include "host.h"
+#include "matcher.h"
 
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>

@@ -39,10 +39,8 @@ public:
         QSqlDatabase db = Korvex_M01::WorkDb().DBase();
         korvex::SeedCatalogue(db, QString::fromUtf8(sql.readAll()));
         Korvex_M02::ExcelApp.reset();
-        Korvex_F01::setDialogRunner({});
     }
     ~Env() {
-        Korvex_F01::setDialogRunner({});
         Korvex_M02::SetConnector(nullptr);
         Korvex_M02::ExcelApp.reset();
         if (Korvex_M01::WorkDb().ConnectFlag())

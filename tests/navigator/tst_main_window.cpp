@@ -488,7 +488,7 @@ void MainWindowTest::closeSeveralBooks() {
         env.writeFile(QStringLiteral("korvex.ini"), "[F01_Info]\nB_Sort=1\n");
     Korvex_F01 f;
     QStringList offered;
-    Korvex_F01::setDialogRunner([&](QDialog& d) {
+    env.ui.onDialog = [&](QDialog& d) {
         auto* dlg = qobject_cast<Korvex_F0102*>(&d);
         if (!dlg)
             return 0;
@@ -503,7 +503,7 @@ void MainWindowTest::closeSeveralBooks() {
         host->closeBook(host->findBook(QStringLiteral("b.xls")));
         dlg->button(button)->click();
         return dlg->result();
-    });
+    };
     f.FM_SelClose_Click();
     const QStringList expected =
         sorted ? QStringList{"A.xls", "b.xls", "c.xls"} : QStringList{"b.xls", "A.xls", "c.xls"};
@@ -602,7 +602,7 @@ void MainWindowTest::toolCommandsBeepWithoutHost() {
     env.noHost();
     Korvex_F01 f;
     int dialogs = 0;
-    Korvex_F01::setDialogRunner([&](QDialog&) { return ++dialogs, 0; });
+    env.ui.onDialog = [&](QDialog&) { return ++dialogs, 0; };
     for (const char* name : {"TM_Search", "TM_Replace", "TM_PrinterSet", "FM_SelClose"})
         action(f, name)->trigger();
     QCOMPARE(env.ui.beeps, 4);
@@ -627,12 +627,12 @@ void MainWindowTest::modalDialogKeepsMainInFront() {
     bool onTopDuring = true;
     bool owned = false;
     QString caption;
-    Korvex_F01::setDialogRunner([&](QDialog& d) {
+    env.ui.onDialog = [&](QDialog& d) {
         onTopDuring = f.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         caption = d.windowTitle();
         owned = d.parentWidget() == &f;
         return 0;
-    });
+    };
     action(f, "OM_Version")->trigger();
     QVERIFY(!onTopDuring);
     QVERIFY(owned);

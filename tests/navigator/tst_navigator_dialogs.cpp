@@ -138,13 +138,13 @@ void NavigatorDialogsTest::okTakesEffectOnNextSheetClick() {
     Env env;
     auto host = env.host(QString::fromUtf8(kBooks));
     Korvex_F01 f;
-    Korvex_F01::setDialogRunner([](QDialog& d) {
+    env.ui.onDialog = [](QDialog& d) {
         auto* dlg = qobject_cast<Korvex_F0101*>(&d);
         dlg->moveBox()->setChecked(true);
         dlg->cellField()->setText(QStringLiteral("B2"));
         dlg->button(0)->click();
         return dlg->result();
-    });
+    };
     f.OM_Set_Click();
     f.findChild<NavList*>(QStringLiteral("Sheet_List"))->setCurrentByProgram(1);
     auto app = host->application();

@@ -2,11 +2,9 @@
 
 namespace korvex::test {
 
-ScriptedUi::ScriptedUi() {
-    setUi(this);
-}
+ScriptedUi::ScriptedUi() : m_previous(setUi(this)) {}
 ScriptedUi::~ScriptedUi() {
-    setUi(nullptr);
+    setUi(m_previous);
 }
 
 static int firstButton(int style) {
@@ -43,13 +41,17 @@ QStringList ScriptedUi::openFiles(QWidget*, const OpenFilesRequest& request) {
     return files;
 }
 
-std::optional<FontChoice> ScriptedUi::chooseFont(QWidget*, const FontChoice&) {
+bool ScriptedUi::chooseFont(QWidget*, QFont& font, QColor& color) {
     ++fontRequests;
     if (m_fonts.empty())
-        return std::nullopt;
-    auto f = m_fonts.front();
+        return false;
+    const auto f = m_fonts.front();
     m_fonts.pop_front();
-    return f;
+    if (!f)
+        return false;
+    font = f->font;
+    color = f->color;
+    return true;
 }
 
 QStringList ScriptedUi::messageIds() const {

@@ -4,17 +4,30 @@
 
 #include "ui_seam.h"
 
+#include <QColor>
+#include <QFont>
 #include <QList>
 
 #include <deque>
 #include <functional>
+#include <optional>
+
+namespace korvex {
+
+// A font dialog's answer.
+struct FontChoice {
+    QFont font;
+    QColor color;
+};
+
+} // namespace korvex
 
 namespace korvex::test {
 
 class ScriptedUi : public UiSeam {
 public:
     ScriptedUi();  // installs itself
-    ~ScriptedUi(); // restores the desktop seam
+    ~ScriptedUi(); // puts back the seam it replaced
 
     // Answers to hand out, oldest first. When a queue is empty: message boxes
     // answer with their first button, file dialogs are cancelled (empty list),
@@ -24,6 +37,9 @@ public:
     void queueFont(const std::optional<FontChoice>& font) { m_fonts.push_back(font); }
     // Runs instead of the queued answer (e.g. to act while a box is "open").
     std::function<int(const MessageRequest&)> onMessage;
+    // Runs each modal dialog instead of exec(); unset, dialogs are not run
+    // and count as rejected.
+    std::function<int(QDialog&)> onDialog;
 
     QList<MessageRequest> messages;
     QList<OpenFilesRequest> fileRequests;
@@ -32,7 +48,8 @@ public:
 
     int message(QWidget* parent, const MessageRequest& request) override;
     QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override;
-    std::optional<FontChoice> chooseFont(QWidget* parent, const FontChoice& initial) override;
+    bool chooseFont(QWidget* parent, QFont& font, QColor& color) override;
+    int runDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : 0; }
     void beep() override { ++beeps; }
 
     // The identifiers (first line of the text) of the boxes shown so far.
@@ -43,6 +60,7 @@ private:
     std::deque<int> m_messageAnswers;
     std::deque<QStringList> m_files;
     std::deque<std::optional<FontChoice>> m_fonts;
+    UiSeam* m_previous = nullptr;
 };
 
 } // namespace korvex::test

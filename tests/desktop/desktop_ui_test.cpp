@@ -1,6 +1,6 @@
-// The desktop dialog seam: message boxes built from the classic style values.
+// The desktop dialog seam: message boxes built from the catalogue's style values.
 
-#include "ui_seam.h"
+#include "desktop_ui.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -93,8 +93,8 @@ private slots:
             box->button(QMessageBox::StandardButton(press))->click();
         });
         const int got =
-            ui().message(nullptr, {QStringLiteral("Korvex"), QStringLiteral("E_F01_001\n本文"),
-                                   style, QString(), 0});
+            desktopUi().message(nullptr, {QStringLiteral("Korvex"),
+                                          QStringLiteral("E_F01_001\n本文"), style, QString(), 0});
         QCOMPARE(shownButtons, buttons);
         QCOMPARE(shownIcon, icon);
         QCOMPARE(shownDefault, defaultStd);
@@ -118,8 +118,8 @@ private slots:
             box->button(QMessageBox::Cancel)->click();
         });
         const int got =
-            ui().message(nullptr, {QStringLiteral("Korvex"), QStringLiteral("N_F01_001"),
-                                   mb::OkCancel, QStringLiteral("/nonexistent/k.hlp"), 10});
+            desktopUi().message(nullptr, {QStringLiteral("Korvex"), QStringLiteral("N_F01_001"),
+                                          mb::OkCancel, QStringLiteral("/nonexistent/k.hlp"), 10});
         QVERIFY(stillOpen);
         QCOMPARE(got, answer::Cancel);
     }
@@ -128,14 +128,15 @@ private slots:
         QFont initial(QStringLiteral("DejaVu Sans"));
         initial.setPointSizeF(10.5);
         const QColor color(0x20, 0x40, 0xA0);
+        QFont font = initial;
+        QColor chosenColor = color;
         whenShown<QDialog>([](QDialog* d) { d->accept(); });
-        const auto kept = ui().chooseFont(nullptr, {initial, color});
-        QVERIFY(kept);
-        QCOMPARE(kept->font.pointSizeF(), 10.5);
-        QCOMPARE(kept->color, color);
+        QVERIFY(desktopUi().chooseFont(nullptr, font, chosenColor));
+        QCOMPARE(font.pointSizeF(), 10.5);
+        QCOMPARE(chosenColor, color);
 
         whenShown<QDialog>([](QDialog* d) { d->reject(); });
-        QVERIFY(!ui().chooseFont(nullptr, {initial, color}));
+        QVERIFY(!desktopUi().chooseFont(nullptr, font, chosenColor));
     }
 };
 

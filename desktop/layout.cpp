@@ -232,21 +232,21 @@ void LoadFont(QWidget* window, QWidget* control) {
 
 bool SelectFont(QWidget* control) {
     try {
-        const korvex::FontChoice initial{control->font(), textColor(control)};
-        const auto chosen = korvex::ui().chooseFont(control->window(), initial);
-        if (!chosen)
+        QFont chosen = control->font();
+        QColor chosenColor = textColor(control);
+        if (!korvex::ui().chooseFont(control->window(), chosen, chosenColor))
             return false;
         QFont f = control->font();
-        f.setFamily(chosen->font.family());
-        if (chosen->font.pointSizeF() > 0)
-            f.setPointSizeF(chosen->font.pointSizeF());
-        f.setBold(chosen->font.bold());
-        f.setItalic(chosen->font.italic());
-        f.setUnderline(chosen->font.underline());
-        f.setStrikeOut(chosen->font.strikeOut());
+        f.setFamily(chosen.family());
+        if (chosen.pointSizeF() > 0)
+            f.setPointSizeF(chosen.pointSizeF());
+        f.setBold(chosen.bold());
+        f.setItalic(chosen.italic());
+        f.setUnderline(chosen.underline());
+        f.setStrikeOut(chosen.strikeOut());
         control->setFont(f);
-        if (chosen->color.isValid())
-            setTextColor(control, chosen->color);
+        if (chosenColor.isValid())
+            setTextColor(control, chosenColor);
         return true;
     } catch (...) {
         return false;
@@ -278,7 +278,7 @@ void applyOnTop(QWidget* w, bool on) {
 } // namespace
 
 void SetTopMost(QWidget* window, bool onTop) {
-    // The steps of the classic re-ordering are recorded first and then applied
+    // The steps of the re-ordering are recorded first and then applied
     // with as few native-window changes as possible: each window gets its final
     // always-in-front state once (every change re-creates the native window, and
     // flipping it off and on again would make the windows flicker), then the

@@ -1,9 +1,9 @@
 #pragma once
-// Real Calc documents built from fixture text (hosts/sim/fixture.h), for the
+// Real Calc documents built from fixture text (hosts/fixture/fixture.h), for the
 // contract suite, the Calc tests and the benchmarks. Not used by the program.
 
-#include "core/host.h"
 #include "fixture.h"
+#include "host.h"
 
 #include <QPair>
 #include <QString>
