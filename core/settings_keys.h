@@ -1,7 +1,6 @@
 #pragma once
-// Settings that more than one window reads or writes, each named once with its
-// section, key and default, so that no two windows can disagree about them.
-// Keys that belong to a single window stay in that window.
+// Settings the windows read or write, each named once with its section, key
+// and default, so that no two places can disagree about them.
 
 #include "settings.h"
 
@@ -37,6 +36,11 @@ inline constexpr IntSetting F01_B_Sort{section::F01_Info, "B_Sort", 0};
 inline constexpr IntSetting F01_S_Sort{section::F01_Info, "S_Sort", 0};
 inline constexpr IntSetting F01_S_Move{section::F01_Info, "S_Move", 0};
 inline constexpr StringSetting F01_CValue{section::F01_Info, "CValue", "A1", 256};
+
+// Print window options ("1"/"0"; any non-zero value read means on).
+inline constexpr IntSetting F04_B_Sort{section::F04_Info, "B_Sort", 0};
+inline constexpr IntSetting F04_S_Sort{section::F04_Info, "S_Sort", 0};
+inline constexpr IntSetting F04_List_Free{section::F04_Info, "List_Free", 0};
 
 // Last folder of the open-file dialog, stored with its trailing separator. Its
 // default is the executable's folder, known only at run time (see readString).

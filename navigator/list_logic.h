@@ -2,39 +2,22 @@
 // The main window's list and layout rules, kept free of widgets so they can be
 // checked without a display. Every length here is in twips.
 
+#include "name_order.h"
+#include "twips.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 namespace korvex::navigator {
 
-constexpr int Twips = 15; // twips per pixel
-
-inline int toPixels(int twips) {
-    return (twips >= 0 ? twips + Twips / 2 : twips - Twips / 2) / Twips;
-}
-inline int toTwips(int pixels) {
-    return pixels * Twips;
-}
-// Pixels needed so that the size is at least the given twips.
-inline int toPixelsAtLeast(int twips) {
-    return (twips + Twips - 1) / Twips;
-}
-
-// The names in ascending order, case-insensitive and by the Japanese
-// collation (the program's interface language); names that compare equal keep
-// their original order.
-QStringList sortedNames(const QStringList& names);
-
-// The names a list shows: sorted when the list's sort value is on, else as the
-// host gives them.
-inline QStringList namesForList(const QStringList& names, int sortValue) {
-    return sortValue != 0 ? sortedNames(names) : names;
-}
-
-// Index of the entry equal to the name (exact), or -1: a name that is not in
-// the list leaves it without a current entry.
-int indexOfName(const QStringList& entries, const QString& name);
+using korvex::indexOfName;
+using korvex::namesForList;
+using korvex::sortedNames;
+using korvex::toPixels;
+using korvex::toPixelsAtLeast;
+using korvex::toTwips;
+using korvex::Twips;
 
 struct Box {
     int left = 0;

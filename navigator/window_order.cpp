@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QPixmap>
 #include <QStyle>
 #include <QWidget>
 
@@ -26,24 +25,6 @@ void leaveTopBand(QWidget* window) {
         if (onTop)
             window->setGeometry(geometry);
     }
-}
-
-BusyPointer::BusyPointer(const QCursor& cursor) {
-    QApplication::setOverrideCursor(cursor);
-}
-
-BusyPointer::~BusyPointer() {
-    QApplication::restoreOverrideCursor();
-}
-
-QCursor busyCursorFromFile(const QString& fileName) {
-    const QString path = Korvex_M01::ExeFolder() + QLatin1Char('/') + fileName;
-    if (QFileInfo::exists(path)) {
-        const QPixmap pixmap(path);
-        if (!pixmap.isNull())
-            return QCursor(pixmap);
-    }
-    return QCursor(Qt::WaitCursor);
 }
 
 QIcon programIcon() {

@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers around windows that the navigator's commands share.
 
-#include <QCursor>
+#include "busy_pointer.h"
 
 class QIcon;
 class QWidget;
@@ -12,18 +12,8 @@ namespace korvex::navigator {
 // activating it or changing its position and size.
 void leaveTopBand(QWidget* window);
 
-// The busy pointer for the length of a scope.
-class BusyPointer {
-public:
-    explicit BusyPointer(const QCursor& cursor);
-    ~BusyPointer();
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
-// A pointer made from an icon file beside the executable; the standard wait
-// pointer when the file is missing or unreadable.
-QCursor busyCursorFromFile(const QString& fileName);
+using korvex::busyCursorFromFile;
+using korvex::BusyPointer;
 
 // The program's icon (a picture beside the executable, else a standard one).
 QIcon programIcon();
