@@ -1,0 +1,249 @@
+// The commands that work on the host: copying the base sheet's page setup to
+// the target sheets, the office's page-setup dialog on the base sheet, and
+// printing the targets as one group through the office's print dialog.
+//
+// Once their preconditions hold, these commands run every host step on its
+// own: a step the host refuses is passed over and the rest still run, so the
+// cursor, the grouping and the window always come back.
+
+#include "print_window.h"
+
+#include "app_state.h"
+#include "busy_pointer.h"
+#include "host_helpers.h"
+#include "messages.h"
+#include "ui_seam.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include <exception>
+
+using korvex::host::HostError;
+using Korvex_M02::ExcelApp;
+
+namespace {
+
+// Runs one host step; false when the host refused it.
+template <typename F> bool step(F&& f) {
+    try {
+        f();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+korvex::host::Application& app() {
+    if (!ExcelApp)
+        throw HostError(QStringLiteral("no spreadsheet host is attached"));
+    return *ExcelApp;
+}
+
+bool bookOpen(const QString& book) {
+    bool open = false;
+    step([&] { open = Korvex_M02::IsBookOpen(book); });
+    return open;
+}
+
+// Where the user was before a command: the active book, sheet and cell, and
+// the sheets grouped in each book the command is going to activate sheets in
+// (activating a sheet outside a group ends the group).
+class UserPlace {
+public:
+    explicit UserPlace(const QStringList& books) {
+        m_haveStart = step([&] { Korvex_M02::GetCurrentPos(m_start); });
+        QStringList names = books;
+        if (m_haveStart)
+            names.prepend(m_start.Book);
+        names.removeDuplicates();
+        for (const QString& name : names) {
+            Group g;
+            if (step([&] {
+                    g.book = app().workbook(name);
+                    g.sheets = g.book->window(1)->selectedSheets();
+                }) &&
+                g.sheets.size() > 1)
+                m_groups.append(g);
+        }
+    }
+
+    void restore() {
+        if (m_haveStart)
+            step([&] { Korvex_M02::GoToPos(m_start); });
+        for (Group& g : m_groups) {
+            // Grouping makes the first named sheet the active one: the sheet
+            // that was active goes first, so it is active again in its group.
+            bool startBook = false;
+            step([&] { startBook = m_haveStart && g.book->name() == m_start.Book; });
+            if (startBook && g.sheets.contains(m_start.Sheet)) {
+                g.sheets.removeAll(m_start.Sheet);
+                g.sheets.prepend(m_start.Sheet);
+            }
+            step([&] { g.book->selectSheets(g.sheets); });
+        }
+    }
+
+private:
+    struct Group {
+        korvex::host::WorkbookPtr book;
+        QStringList sheets;
+    };
+    Korvex_M02::CellPos m_start;
+    bool m_haveStart = false;
+    QList<Group> m_groups;
+};
+
+} // namespace
+
+void Korvex_F04::EnableControls(bool enabled) {
+    // ｷｬﾝｾﾙ and the option menu stay usable during a run.
+    Sheet_Menu->menuAction()->setEnabled(enabled);
+    Redraw_Menu->menuAction()->setEnabled(enabled);
+    for (QWidget* w :
+         {static_cast<QWidget*>(Combo_Book), static_cast<QWidget*>(Combo_Sheet),
+          static_cast<QWidget*>(Combo_BookSel), static_cast<QWidget*>(List_Sheet),
+          static_cast<QWidget*>(Command_PrintSet), static_cast<QWidget*>(Command_SetStart),
+          static_cast<QWidget*>(Command_PrintOut)})
+        w->setEnabled(enabled);
+}
+
+void Korvex_F04::Command_SetStart_Click() {
+    const bool attached = Korvex_M02::AttachExcel();
+    const bool anySelected = !GetSelectedSheets().isEmpty();
+    if (!attached || !anySelected) {
+        korvex::ui().beep();
+        return;
+    }
+    // The names are taken once: the option menu stays usable during the run,
+    // and a refill of the book lists must not move the run to another book.
+    const QString baseBook = Combo_Book->currentText();
+    const QString baseSheet = Combo_Sheet->currentText();
+    const QString targetBook = Combo_BookSel->currentText();
+    // Without its base sheet the run would copy nothing yet deselect every
+    // target as done, so a base sheet that has gone is refused like its book.
+    if (!Korvex_M02::IsBookOpen(baseBook) || !Korvex_M02::IsSheetExist(baseBook, baseSheet)) {
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+        return;
+    }
+
+    Running = true;
+    Korvex_M02::ShowExcel();
+    raise(); // so that ｷｬﾝｾﾙ can be pressed
+    activateWindow();
+    EnableControls(false);
+    const korvex::BusyPointer busy(m_busyCursor);
+    UserPlace place({baseBook, targetBook});
+
+    korvex::host::PageSetupPtr basePageSetup;
+    {
+        korvex::host::SheetPtr base;
+        step([&] { app().workbook(baseBook)->activate(); });
+        step([&] { base = app().workbook(baseBook)->worksheet(baseSheet); });
+        if (base) {
+            step([&] { base->activate(); });
+            step([&] { basePageSetup = base->pageSetup(); });
+        }
+    }
+
+    for (int i = 0; i < List_Sheet->count(); ++i) {
+        if (!List_Sheet->item(i)->isSelected())
+            continue;
+        // Where a click on ｷｬﾝｾﾙ is taken in.
+        QCoreApplication::processEvents();
+        if (i >= List_Sheet->count())
+            break; // the list was refilled meanwhile and is shorter now
+        QListWidgetItem* entry = List_Sheet->item(i);
+        const QString name = entry->text();
+        if (!(targetBook == baseBook && name == baseSheet)) {
+            korvex::host::SheetPtr target;
+            step([&] { target = app().workbook(targetBook)->worksheet(name); });
+            if (target) {
+                // The office shows the run's progress sheet by sheet.
+                step([&] { target->activate(); });
+                if (basePageSetup)
+                    step([&] { Korvex_M02::CopyPageSetup(*target, *basePageSetup); });
+            }
+        }
+        if (List_Free != 0)
+            entry->setSelected(false);
+        if (!Running)
+            break;
+    }
+
+    Running = false;
+    place.restore();
+    EnableControls(true);
+}
+
+void Korvex_F04::Command_Cancel_Click() {
+    if (Running) {
+        Running = false; // the run ends after the target it is working on
+        return;
+    }
+    reject();
+}
+
+void Korvex_F04::Command_PrintSet_Click() {
+    const QString book = Combo_Book->currentText();
+    const QString sheet = Combo_Sheet->currentText();
+    if (!bookOpen(book))
+        return;
+    Korvex_M02::ShowExcel();
+    UserPlace place({book});
+    step([&] { app().workbook(book)->activate(); });
+    // The dialog edits the active sheet's page setup: opened anywhere but on
+    // the base sheet it would change another sheet's.
+    const bool onBase = step([&] { app().workbook(book)->worksheet(sheet)->activate(); });
+    if (onBase) {
+        setEnabled(false);
+        step([&] { app().showDialog(korvex::host::Dialog::PageSetup); });
+    }
+    place.restore();
+    setEnabled(true);
+    raise();
+    activateWindow();
+    if (!onBase)
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+}
+
+void Korvex_F04::Command_PrintOut_Click() {
+    const QString book = Combo_BookSel->currentText();
+    if (!bookOpen(book))
+        return;
+    const QStringList targets = GetSelectedSheets();
+    if (targets.isEmpty()) {
+        korvex::ui().beep();
+        return;
+    }
+    Korvex_M02::ShowExcel();
+    UserPlace place({book});
+
+    korvex::host::WorkbookPtr workbook;
+    step([&] { workbook = app().workbook(book); });
+    const QListWidgetItem* currentItem = List_Sheet->currentItem();
+    const QString current = currentItem ? currentItem->text() : QString();
+    bool grouped = false;
+    if (workbook) {
+        step([&] { workbook->activate(); });
+        if (!current.isEmpty())
+            step([&] { workbook->worksheet(current)->activate(); });
+        grouped = step([&] { workbook->selectSheets(targets); });
+    }
+    // Printing whatever happens to be selected would print sheets the user
+    // did not choose: without the group there is no print dialog.
+    if (grouped) {
+        setEnabled(false);
+        step([&] { app().showDialog(korvex::host::Dialog::Print); });
+    }
+    place.restore();
+    setEnabled(true);
+    raise();
+    activateWindow();
+    if (!grouped)
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+}

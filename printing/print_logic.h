@@ -1,0 +1,51 @@
+#pragma once
+// The print window's selection and layout rules, kept free of widgets so that
+// they read as plain rules. Every length here is in twips.
+
+#include <QList>
+#include <QSize>
+
+namespace korvex::printing {
+
+// The sheet-selection commands of the target list.
+enum class SelectionCommand { SelAll, SelCancel, Before, After, Reversal };
+
+// The target list's selection after a command. `current` is the index of the
+// entry naming the current sheet, or -1 when the list has none: "up to the
+// current sheet" then runs to the end (everything selected) and "from the
+// current sheet on" never starts (nothing selected).
+QList<bool> applySelection(SelectionCommand command, const QList<bool>& selected, int current);
+
+struct Box {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Box& o) const {
+        return left == o.left && top == o.top && width == o.width && height == o.height;
+    }
+};
+
+// The controls LayoutControls moves: the four buttons on the right, the three
+// combos and the target list on the left.
+struct PrintBoxes {
+    Box printSet;
+    Box setStart;
+    Box cancel;
+    Box printOut;
+    Box comboBook;
+    Box comboSheet;
+    Box comboBookSel;
+    Box listSheet;
+};
+
+// The buttons share one left edge at the right of the inner area; the combos
+// and the list fill the width left of them, and the list reaches down to the
+// bottom. Lengths that would come out negative keep their last value, so a
+// window squeezed below its minimum never gets a control turned inside out.
+PrintBoxes layoutControls(PrintBoxes boxes, int innerWidth, int innerHeight);
+
+// The smallest outer size of the window.
+constexpr QSize PrintMinimumOuter(3950, 2600);
+
+} // namespace korvex::printing
