@@ -10,7 +10,7 @@ namespace korvex {
 
 // The names in ascending order, case-insensitive and by the Japanese collation
 // (the program's interface language); names that compare equal keep their
-// original order.
+// order.
 QStringList sortedNames(const QStringList& names);
 
 // The names a list shows: sorted when the list's sort value is on, else as the

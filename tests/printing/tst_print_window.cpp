@@ -3,31 +3,21 @@
 // deselection rules, the office's two dialogs with the grouping put back, and
 // the size limit.
 
-#include "app_state.h"
-#include "host_helpers.h"
-#include "messages.h"
 #include "name_order.h"
-#include "print_window.h"
-#include "scripted_ui.h"
+#include "print_env.h"
 #include "settings.h"
 #include "sim_host.h"
-#include "work_database.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 using korvex::host::Dialog;
 using korvex::host::PageProperty;
 using korvex::sim::SimHost;
+using namespace printtest;
 
 namespace {
 
@@ -61,21 +51,9 @@ pagesetup LeftMargin = 30
 [sheet 2月]
 )";
 
-// A scratch installation: the program's files in a temporary folder, the real
-// message catalogue, scripted dialog answers and a simulated host.
-class Env {
+class Env : public printtest::Scratch {
 public:
     Env() {
-        Korvex_M01::InitPaths(dir.path() + QStringLiteral("/korvex"));
-        if (Korvex_M01::WorkDb().ConnectFlag())
-            Korvex_M01::WorkDb().DisConnect();
-        QFile(Korvex_M01::DbFile).open(QIODevice::WriteOnly);
-        Korvex_M01::WorkDb().Connect(Korvex_M01::DbFile);
-        QFile sql(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql"));
-        if (!sql.open(QIODevice::ReadOnly))
-            qFatal("message catalogue script not found");
-        QSqlDatabase db = Korvex_M01::WorkDb().DBase();
-        korvex::SeedCatalogue(db, QString::fromUtf8(sql.readAll()));
         QString error;
         connector = korvex::sim::SimConnector::fromFixtureText(QString::fromUtf8(kBooks), &error);
         if (!connector)
@@ -83,46 +61,10 @@ public:
         Korvex_M02::SetConnector(connector);
         host = connector->host();
     }
-    ~Env() {
-        Korvex_M02::SetConnector(nullptr);
-        Korvex_M02::ExcelApp.reset();
-        Korvex_M01::WorkDb().DisConnect();
-    }
-    QTemporaryDir dir;
-    korvex::test::ScriptedUi ui;
     std::shared_ptr<korvex::sim::SimConnector> connector;
     std::shared_ptr<SimHost> host;
 };
 
-template <typename T> T* child(QObject& f, const char* name) {
-    auto* found = f.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-QListWidget* targets(Korvex_F04& f) {
-    return child<QListWidget>(f, "List_Sheet");
-}
-QStringList entries(QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
-}
-QStringList comboEntries(QComboBox* combo) {
-    QStringList names;
-    for (int i = 0; i < combo->count(); ++i)
-        names << combo->itemText(i);
-    return names;
-}
-void select(QListWidget* list, const QStringList& names) {
-    for (int i = 0; i < list->count(); ++i)
-        list->item(i)->setSelected(names.contains(list->item(i)->text()));
-}
-void choose(QComboBox* combo, const QString& text) {
-    combo->setCurrentIndex(combo->findText(text));
-    emit combo->activated(combo->currentIndex());
-}
 QString cursorOf(SimHost& host) {
     auto app = host.application();
     return app->activeWorkbook()->name() + QLatin1Char('!') + app->activeSheet()->name() +
@@ -278,7 +220,7 @@ void PrintWindowTest::pageSetupCopy() {
             QTest::mouseClick(child<QPushButton>(f, "Command_Cancel"), Qt::LeftButton);
         }
     };
-    QTest::mouseClick(child<QPushButton>(f, "Command_SetStart"), Qt::LeftButton);
+    press(f, "Command_SetStart");
     env.host->beforeOperation = nullptr;
 
     QCOMPARE(copies, int(copied.size()));
@@ -289,7 +231,6 @@ void PrintWindowTest::pageSetupCopy() {
 
     // The targets carry the base page setup, header codes as codes; the other
     // sheets of both books keep their own.
-    const QStringList targetSheets = entries(targets(f));
     for (const auto& book : env.host->books) {
         for (const auto& sheet : book->sheets) {
             if (sheet->chart || (book->name == "売上.xlsx" && sheet->name == "1月"))
@@ -305,13 +246,7 @@ void PrintWindowTest::pageSetupCopy() {
     }
     QCOMPARE(page(*env.host, "売上.xlsx", "1月", PageProperty::Zoom).toInt(), 80);
 
-    QStringList nowSelected;
-    for (const auto* item : targets(f)->selectedItems())
-        nowSelected << item->text();
-    std::sort(nowSelected.begin(), nowSelected.end());
-    std::sort(selectedAfter.begin(), selectedAfter.end());
-    QCOMPARE(nowSelected, selectedAfter);
-    QVERIFY(targetSheets.size() > 0);
+    QCOMPARE(selectedEntries(targets(f)), selectedAfter);
 
     // Back where the user was, with every control usable and the pointer back.
     QCOMPARE(cursorOf(*env.host), cursorBefore);
@@ -376,17 +311,12 @@ void PrintWindowTest::selectionCommands() {
     select(list, before);
     child<QAction>(f, command.toLatin1().constData())->trigger();
 
-    QStringList nowSelected;
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->isSelected())
-            nowSelected << list->item(i)->text();
-    }
     QStringList expected;
     for (const QString& name : entries(list)) {
         if (after.contains(name))
             expected << name;
     }
-    QCOMPARE(nowSelected, expected);
+    QCOMPARE(selectedEntries(list), expected);
     QVERIFY(env.ui.messages.isEmpty());
 }
 
