@@ -9,19 +9,12 @@
 #include "startup.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     korvex::installDesktopUi();
     QApplication::setApplicationName(QStringLiteral("Korvex"));
-    // Qt's own dialogs (file, colour) speak the same language as the rest of
-    // the program; without the translation files they stay in English.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    korvex::useJapanese();
 
     QString error;
     auto connector = korvex::hosts::connectorFromEnvironment(&error);

@@ -8,12 +8,20 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIdentityProxyModel>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QListView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringListModel>
+#include <QTranslator>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -66,6 +74,78 @@ QMessageBox::Icon iconFor(int style) {
     }
 }
 
+// Qt's font dialog, shown as a part of the font-and-colour dialog below. Its
+// own ways out (Esc, Enter) are the outer dialog's: on its own it would close
+// just itself and leave the outer window empty.
+class EmbeddedFontDialog : public QFontDialog {
+public:
+    EmbeddedFontDialog(const QFont& initial, QDialog* outer) : QFontDialog(initial, outer) {
+        setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+        setWindowFlags(Qt::Widget);
+        // Italic and oblique faces carry the same Japanese name (斜体), which
+        // would list the name twice; the list keeps one, and choosing it gives
+        // the face the font database finds first under that name.
+        const QList<QListView*> lists =
+            findChildren<QListView*>(QString(), Qt::FindDirectChildrenOnly);
+        if (lists.size() == 3) {
+            QListView* view = lists.at(1);
+            if (auto* styles = qobject_cast<QStringListModel*>(view->model())) {
+                const auto unique = [styles, view] {
+                    QStringList names = styles->stringList();
+                    if (names.removeDuplicates() == 0)
+                        return;
+                    const QString current = view->currentIndex().data().toString();
+                    styles->setStringList(names);
+                    if (names.contains(current))
+                        view->setCurrentIndex(styles->index(int(names.indexOf(current))));
+                };
+                connect(styles, &QAbstractItemModel::modelReset, this, unique);
+                unique();
+            }
+        }
+    }
+
+protected:
+    void done(int result) override {
+        if (auto* outer = qobject_cast<QDialog*>(parentWidget()))
+            outer->done(result);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->ignore(); // on to the outer dialog's default button
+            return;
+        }
+        QFontDialog::keyPressEvent(event);
+    }
+};
+
+// Qt's file model writes sizes, kinds and dates in the desktop's language
+// whatever the program speaks ("38 bytes", "Folder", "12/8/26 8:14 AM"); the
+// open dialog shows these columns in the program's own locale instead.
+class FileDetailsInProgramLocale : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || index.column() < 1 || index.column() > 3)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const QLocale locale;
+        switch (index.column()) {
+        case 1:
+            return files->isDir(source)
+                       ? QString()
+                       : locale.formattedDataSize(files->size(source), 1,
+                                                  QLocale::DataSizeTraditionalFormat);
+        case 2:
+            return files->isDir(source) ? QStringLiteral("フォルダー") : files->type(source);
+        default:
+            return locale.toString(files->lastModified(source), QLocale::ShortFormat);
+        }
+    }
+};
+
 // Qt's font dialog has no colour, while the list fonts carry one; this wraps
 // the (non-native) font dialog and adds a colour button below it, the way the
 // platform font dialogs of office programs offer colour next to the effects.
@@ -75,9 +155,7 @@ public:
         : QDialog(parent), m_color(initialColor.isValid() ? initialColor : QColor(Qt::black)),
           m_initialSize(initialFont.pointSizeF()) {
         setWindowTitle(QStringLiteral("フォント"));
-        m_fonts = new QFontDialog(initialFont, this);
-        m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-        m_fonts->setWindowFlags(Qt::Widget);
+        m_fonts = new EmbeddedFontDialog(initialFont, this);
         translate(m_fonts);
 
         auto* colorLabel = new QLabel(QStringLiteral("色(&C):"), this);
@@ -96,6 +174,7 @@ public:
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
         buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+        buttons->button(QDialogButtonBox::Ok)->setDefault(true);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -211,14 +290,18 @@ public:
     }
 
     QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override {
-        const QString filter = request.filters.join(QStringLiteral(";;"));
-        QString selected = request.filters.value(request.selectedFilter);
-        if (request.multiple)
-            return QFileDialog::getOpenFileNames(parent, request.title, request.folder, filter,
-                                                 &selected);
-        const QString file =
-            QFileDialog::getOpenFileName(parent, request.title, request.folder, filter, &selected);
-        return file.isEmpty() ? QStringList() : QStringList{file};
+        QFileDialog dialog(parent, request.title, request.folder,
+                           request.filters.join(QStringLiteral(";;")));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.multiple ? QFileDialog::ExistingFiles
+                                            : QFileDialog::ExistingFile);
+        dialog.selectNameFilter(request.filters.value(request.selectedFilter));
+        // Only Qt's own dialog has these columns; a desktop's dialog speaks
+        // the desktop's language anyway.
+        dialog.setProxyModel(new FileDetailsInProgramLocale(&dialog));
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        return dialog.selectedFiles();
     }
 
     bool chooseFont(QWidget* parent, QFont& font, QColor& color) override {
@@ -236,6 +319,20 @@ public:
 };
 
 } // namespace
+
+void useJapanese() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    // Without the translation files Qt's dialogs stay in English; the texts
+    // the program sets itself are Japanese either way.
+    static QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
+}
 
 UiSeam& desktopUi() {
     static DesktopUi instance;

@@ -12,4 +12,9 @@ UiSeam& desktopUi();
 // Makes the real dialogs the seam in force; the program does this first thing.
 void installDesktopUi();
 
+// Korvex speaks Japanese whatever the desktop's locale says: the default
+// locale becomes Japanese and Qt's own dialog texts are loaded in Japanese.
+// Called once the application object exists; calling it again does nothing.
+void useJapanese();
+
 } // namespace korvex

@@ -1,12 +1,22 @@
-// The desktop dialog seam: message boxes built from the catalogue's style values.
+// The desktop dialog seam: message boxes built from the catalogue's style
+// values, the font-and-colour dialog and the open dialog, in Japanese whatever
+// the desktop's locale.
 
 #include "desktop_ui.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringListModel>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 
 #include <functional>
@@ -36,6 +46,13 @@ class TestDesktopUi : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        // As the program starts, whatever language the test machine speaks.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        useJapanese();
+        QCOMPARE(QLocale().language(), QLocale::Japanese);
+    }
+
     void styles_data() {
         QTest::addColumn<int>("style");
         QTest::addColumn<int>("buttons");
@@ -137,6 +154,84 @@ private slots:
 
         whenShown<QDialog>([](QDialog* d) { d->reject(); });
         QVERIFY(!desktopUi().chooseFont(nullptr, font, chosenColor));
+    }
+
+    void fontDialogKeysCloseTheWholeDialog_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("Esc cancels") << int(Qt::Key_Escape) << false;
+        QTest::newRow("Enter confirms") << int(Qt::Key_Return) << true;
+    }
+    void fontDialogKeysCloseTheWholeDialog() {
+        QFETCH(int, key);
+        QFETCH(bool, accepted);
+        bool leftOpen = false;
+        QStringList styleNames;
+        whenShown<QDialog>([&](QDialog* d) {
+            auto* fonts = d->findChild<QFontDialog*>();
+            QVERIFY(fonts);
+            const QList<QListView*> lists =
+                fonts->findChildren<QListView*>(QString(), Qt::FindDirectChildrenOnly);
+            QCOMPARE(lists.size(), 3);
+            styleNames = qobject_cast<QStringListModel*>(lists.at(1)->model())->stringList();
+            QCOMPARE(lists.at(1)->currentIndex().data().toString(), QStringLiteral("標準"));
+            // The keys reach the font list's name field first, as when typing.
+            QTest::keyClick(fonts->findChild<QLineEdit*>(), Qt::Key(key));
+            leftOpen = d->isVisible();
+            if (leftOpen)
+                d->reject();
+        });
+        // Qt's stand-in family, which lists an italic and an oblique face.
+        QFont initial(QStringLiteral("Sans Serif"));
+        initial.setPointSize(11);
+        QFont font = initial;
+        QColor color(Qt::black);
+        const bool chosen = desktopUi().chooseFont(nullptr, font, color);
+        QVERIFY(!leftOpen);
+        QCOMPARE(chosen, accepted);
+        QCOMPARE(font.family(), initial.family());
+        // Each style once, though italic and oblique faces share one Japanese
+        // name.
+        QVERIFY(!styleNames.isEmpty());
+        QCOMPARE(QStringList(styleNames).removeDuplicates(), 0);
+        const QStringList inDatabase = QFontDatabase::styles(initial.family());
+        QVERIFY2(QStringList(inDatabase).removeDuplicates() > 0,
+                 "the font database no longer names two faces alike; this check proves nothing");
+    }
+
+    void openDialogDetailsInJapanese() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        QFile file(dir.path() + QStringLiteral("/book.xlsx"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(38, 'x'));
+        file.close();
+        QMap<QString, QStringList> rows; // name -> size, kind, date
+        whenShown<QFileDialog>([&](QFileDialog* d) {
+            auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+            QVERIFY(view);
+            QAbstractItemModel* model = view->model();
+            QTRY_COMPARE(model->rowCount(view->rootIndex()), 2);
+            for (int r = 0; r < 2; ++r) {
+                QStringList cells;
+                for (int c = 0; c < 4; ++c)
+                    cells << model->index(r, c, view->rootIndex()).data().toString();
+                rows.insert(cells.takeFirst(), cells);
+            }
+            d->selectFile(file.fileName());
+            static_cast<QDialog*>(d)->accept(); // as the open button does
+        });
+        const QStringList picked = desktopUi().openFiles(
+            nullptr,
+            {QStringLiteral("Korvex"), dir.path(), {QStringLiteral("すべて (*)")}, 0, true});
+        QCOMPARE(picked, QStringList{file.fileName()});
+        QCOMPARE(rows.value(QStringLiteral("book.xlsx")).value(0), QStringLiteral("38 バイト"));
+        QCOMPARE(rows.value(QStringLiteral("sub")).mid(0, 2),
+                 (QStringList{QString(), QStringLiteral("フォルダー")}));
+        const QRegularExpression japaneseDate(
+            QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$"));
+        for (const QStringList& details : std::as_const(rows))
+            QVERIFY2(japaneseDate.match(details.value(2)).hasMatch(), qPrintable(details.value(2)));
     }
 };
 
