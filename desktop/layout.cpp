@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSaveFile>
@@ -251,6 +252,28 @@ bool SelectFont(QWidget* control) {
     } catch (...) {
         return false;
     }
+}
+
+QFont ListFont() {
+    QFont font = QGuiApplication::font();
+    static const char* const preferred[] = {"Noto Sans CJK JP", "Source Han Sans JP",
+                                            "IPAexGothic",      "IPAGothic",
+                                            "VL Gothic",        "TakaoGothic"};
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    for (const char* name : preferred) {
+        if (japanese.contains(QLatin1String(name))) {
+            font.setFamily(QLatin1String(name));
+            return font;
+        }
+    }
+    for (const QString& family : japanese) {
+        if (QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin) &&
+            !QFontDatabase::isPrivateFamily(family)) {
+            font.setFamily(family);
+            return font;
+        }
+    }
+    return font; // no Japanese font at all: nothing evens the rows out
 }
 
 namespace {

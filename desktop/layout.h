@@ -3,6 +3,7 @@
 // print settings, kept in the settings file (geometry in twips) and PrnFile.
 
 #include <QByteArray>
+#include <QFont>
 
 class QWidget;
 
@@ -18,6 +19,10 @@ void SaveFont(QWidget* window, QWidget* control);
 void LoadFont(QWidget* window, QWidget* control);
 // True when the user confirmed a font (applied to the control); false on cancel.
 bool SelectFont(QWidget* control);
+// The lists' design font: the desktop's size in a family that holds Latin and
+// Japanese letters alike. With a Latin-only family Japanese names fall back to
+// a taller font and their rows come out higher than the others.
+QFont ListFont();
 void SetTopMost(QWidget* window, bool onTop);
 
 // Anything that can hand over and take back an opaque printer-settings block.

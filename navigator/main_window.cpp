@@ -73,6 +73,8 @@ void Korvex_F01::createControls() {
     Sheet_Label->setObjectName(QStringLiteral("Sheet_Label"));
     Sheet_List = new NavList(m_client);
     Sheet_List->setObjectName(QStringLiteral("Sheet_List"));
+    Book_List->setFont(Korvex_M01::ListFont());
+    Sheet_List->setFont(Book_List->font());
 
     ImgSplitter = new QWidget(m_client);
     ImgSplitter->setObjectName(QStringLiteral("ImgSplitter"));

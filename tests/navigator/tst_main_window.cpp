@@ -84,6 +84,7 @@ private slots:
     void sheetSortUsesActiveBookCheck();
     void clickingBringsBookAndSheetForward();
     void listsAlwaysShowTheirCurrentEntry();
+    void rowsAreEvenWhateverTheScript();
     void moveToCellAfterSheetClick();
     void switchedBookInHostGivesE003();
     void closedBookGivesE001AndRefreshes();
@@ -309,6 +310,22 @@ void MainWindowTest::listsAlwaysShowTheirCurrentEntry() {
     QCOMPARE(host->closed.size(), 1);
     QCOMPARE(host->closed.first().book, shown);
     QVERIFY(env.ui.messages.isEmpty());
+}
+
+void MainWindowTest::rowsAreEvenWhateverTheScript() {
+    Env env;
+    env.host(QStringLiteral("[book sales.xlsx]\n[sheet Jan]\n[sheet 二月]\n[sheet Mar]\n"
+                            "[book 売上管理.xlsx]\nactive\n[sheet 1月]\n[sheet Summary]\n"));
+    Korvex_F01 f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    for (NavList* list : {books(f), sheets(f)}) {
+        QSet<int> heights;
+        for (int i = 0; i < list->count(); ++i)
+            heights << list->visualItemRect(list->item(i)).height();
+        QVERIFY2(heights.size() == 1, qPrintable(list->objectName()));
+    }
+    QCOMPARE(sheets(f)->font(), books(f)->font());
 }
 
 void MainWindowTest::moveToCellAfterSheetClick() {
