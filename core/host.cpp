@@ -1,6 +1,67 @@
 #include "host.h"
 
+#include <QDateTime>
+#include <QTime>
+
+#include <cmath>
+
 namespace korvex::host {
+
+QDate serialDayZero() {
+    return QDate(1899, 12, 30);
+}
+
+namespace {
+
+QString numberText(double d) {
+    if (!std::isfinite(d))
+        return QString::number(d);
+    if (d == 0)
+        return QStringLiteral("0"); // no "-0"
+    // 15 significant digits hide binary noise (0.1 + 0.2 reads 0.3); the
+    // exponent form is the spreadsheet's, "1E+15" rather than "1e+15".
+    QString s = QString::number(d, 'g', 15);
+    return s.replace(u'e', u'E');
+}
+
+QString dateText(const QDate& d) {
+    return d.toString(QStringLiteral("yyyy/MM/dd"));
+}
+QString timeText(const QTime& t) {
+    return t.toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+QString valueText(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return numberText(value.toDouble());
+    case QMetaType::QDate:
+        return dateText(value.toDate());
+    case QMetaType::QTime:
+        return timeText(value.toTime());
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        if (dt.date() == serialDayZero())
+            return timeText(dt.time());
+        if (dt.time() == QTime(0, 0))
+            return dateText(dt.date());
+        return dateText(dt.date()) + u' ' + timeText(dt.time());
+    }
+    default:
+        return value.toString();
+    }
+}
 
 const char* pagePropertyName(PageProperty p) {
     switch (p) {

@@ -10,6 +10,7 @@
 // Callers pick one of three styles at the call site: let it propagate, catch and
 // skip the step, or catch and show their window's message.
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -128,12 +129,27 @@ public:
 };
 using PageSetupPtr = std::shared_ptr<PageSetup>;
 
+// A cell value as text, the one rule for every host and every place Korvex
+// shows or stores a value (result rows, the cell-value fetch): what users of
+// the spreadsheet see when a cell's value becomes text in a Japanese locale.
+// Numbers keep up to 15 significant digits, with no thousands separators or
+// trailing zeros; flags are True/False; dates read yyyy/MM/dd, times
+// hh:mm:ss, and a date-time both ("2024/01/05 12:30:00"). A date-time at
+// midnight shows its date alone, one on the spreadsheet's day zero
+// (1899/12/30) its time alone. QDate and QTime values are taken too.
+// An empty cell gives an empty text.
+QString valueText(const QVariant& value);
+// Day zero of the spreadsheet's date serials: a time-only value is a
+// date-time on this day.
+QDate serialDayZero();
+
 class Range {
 public:
     virtual ~Range() = default;
-    // The cell's value as the spreadsheet's Value gives it: a number, text, or
-    // an invalid QVariant for an empty cell. Writing text that starts with "="
-    // enters a formula.
+    // The cell's value as the spreadsheet's Value gives it: a number (double),
+    // a flag (bool), a date, time or date-time (QDateTime, see valueText),
+    // text, or an invalid QVariant for an empty cell. Writing text that starts
+    // with "=" enters a formula.
     virtual QVariant value() const = 0;
     virtual void setValue(const QVariant& value) = 0;
     virtual int row() const = 0;    // 1-based

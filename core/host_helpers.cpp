@@ -187,26 +187,12 @@ void ListSheets(QStringList& list, const QString& bookName) {
         list.append(book->worksheet(i)->name());
 }
 
-QString ValueText(const QVariant& value) {
-    if (!value.isValid() || value.isNull())
-        return QString();
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', 15);
-    default:
-        return value.toString();
-    }
-}
-
 QString GetCellValue() {
     if (!AttachExcel()) {
         korvex::ui().beep();
         return QString();
     }
-    return ValueText(app().activeCell()->value());
+    return korvex::host::valueText(app().activeCell()->value());
 }
 
 void SetCellValue(const QVariant& value) {

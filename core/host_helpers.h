@@ -41,9 +41,7 @@ bool ListBooks(QStringList& list);
 // Worksheets of the book in tab order (chart sheets left out). No host: the
 // list untouched. Propagates (an unknown book raises HostError).
 void ListSheets(QStringList& list, const QString& bookName);
-// A cell value as text, the way the program shows and stores it: numbers
-// without trailing zeros, flags as True/False, empty for an empty cell.
-QString ValueText(const QVariant& value);
+// The active cell's value as text (korvex::host::valueText).
 QString GetCellValue();                   // propagates; beeps without host
 void SetCellValue(const QVariant& value); // propagates; beeps without host
 void GetCurrentPos(CellPos& pos);         // propagates; no attach

@@ -12,6 +12,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCell.hpp>
 
 #include <memory>
 #include <vector>
@@ -199,6 +200,15 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, host::PagePrope
 css::uno::Reference<css::beans::XPropertySet> ownPageStyle(const DocRef& doc,
                                                            const SheetRef& sheet);
 css::uno::Reference<css::beans::XPropertySet> pageStyleOf(const DocRef& doc, const SheetRef& sheet);
+// Writes a flag (bool) or a date, time or date-time (QDateTime, QDate or
+// QTime) into `cell` as the office keeps one: a number under a boolean
+// format, or a serial number under a format that shows it the way
+// korvex::host::valueText writes it. False, and nothing written, for any
+// other value.
+bool writeTypedValue(const DocRef& doc, const css::uno::Reference<css::table::XCell>& cell,
+                     const QVariant& value);
+// Gives `cell` the boolean format, under which its number reads as a flag.
+void setFlagFormat(const DocRef& doc, const css::uno::Reference<css::table::XCell>& cell);
 // Column letters of a 0-based column ("A", "Z", "AA"...).
 QString columnLetters(int column0);
 // Formula text as the API gives it ("=SUM(A1;B1)") and as users of the

@@ -19,6 +19,8 @@
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/XSimpleText.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/Date.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XModifyBroadcaster.hpp>
 #include <com/sun/star/util/XModifyListener.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
@@ -26,6 +28,8 @@
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/math.hxx>
+
+#include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
@@ -123,6 +127,86 @@ QString remoteString(const Reference<css::table::XCellRange>& range, sal_Int32 c
     return toQt(t->getString());
 }
 
+// What the number formats over an area say about the numbers in it: whether
+// the office shows them in General, and whether they are dates or times or
+// flags, which the office keeps as plain numbers.
+enum FormatFlag : unsigned char { GeneralFormat = 1, DateFormat = 2, FlagFormat = 4 };
+
+struct FormatMap {
+    Address area;
+    std::vector<unsigned char> flags; // per cell of `area`, row by row
+    QDate dayZero;                    // the document's date serial 0
+    unsigned char at(sal_Int32 r, sal_Int32 c) const {
+        return flags[size_t(r) * size_t(area.EndColumn - area.StartColumn + 1) + size_t(c)];
+    }
+};
+
+FormatMap formatMap(const DocRef& doc, const Reference<css::table::XCellRange>& range,
+                    const Address& area) {
+    FormatMap map;
+    map.area = area;
+    const sal_Int32 width = area.EndColumn - area.StartColumn + 1;
+    const sal_Int32 height = area.EndRow - area.StartRow + 1;
+    map.flags.assign(size_t(width) * size_t(height), 0);
+    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
+    css::util::Date nullDate(30, 12, 1899);
+    must(nfs->getNumberFormatSettings())->getPropertyValue("NullDate") >>= nullDate;
+    map.dayZero = QDate(nullDate.Year, nullDate.Month, nullDate.Day);
+    auto numberFormats = must(nfs->getNumberFormats());
+    Reference<css::sheet::XCellFormatRangesSupplier> formats(range, UNO_QUERY_THROW);
+    auto blocks = must(formats->getCellFormatRanges());
+    std::map<sal_Int32, unsigned char> byKey;
+    for (sal_Int32 i = 0, n = blocks->getCount(); i < n; ++i) {
+        Reference<css::beans::XPropertySet> props(blocks->getByIndex(i), UNO_QUERY_THROW);
+        sal_Int32 key = 0;
+        props->getPropertyValue("NumberFormat") >>= key;
+        auto known = byKey.find(key);
+        if (known == byKey.end()) {
+            auto format = must(numberFormats->getByKey(key));
+            rtl::OUString formatString;
+            sal_Int16 type = 0;
+            format->getPropertyValue("FormatString") >>= formatString;
+            format->getPropertyValue("Type") >>= type;
+            unsigned char f = 0;
+            if (formatString == "General" || formatString == "Standard")
+                f |= GeneralFormat;
+            if (type & (css::util::NumberFormat::DATE | css::util::NumberFormat::TIME))
+                f |= DateFormat;
+            else if (type & css::util::NumberFormat::LOGICAL)
+                f |= FlagFormat;
+            known = byKey.emplace(key, f).first;
+        }
+        if (!known->second)
+            continue;
+        auto a = intersect(
+            Reference<css::sheet::XCellRangeAddressable>(props, UNO_QUERY_THROW)->getRangeAddress(),
+            area);
+        if (!a)
+            continue;
+        for (sal_Int32 r = a->StartRow; r <= a->EndRow; ++r)
+            for (sal_Int32 c = a->StartColumn; c <= a->EndColumn; ++c)
+                map.flags[size_t(r - area.StartRow) * size_t(width) +
+                          size_t(c - area.StartColumn)] = known->second;
+    }
+    return map;
+}
+
+// A number as the spreadsheet's Value gives it: a date-time under a date or
+// time format (to the second), a flag under a boolean one.
+QVariant typedNumber(double v, unsigned char flags, const QDate& dayZero) {
+    if ((flags & FlagFormat) != 0)
+        return v != 0;
+    if ((flags & DateFormat) == 0 || !std::isfinite(v) || v < 0 || v >= 2958466)
+        return v;
+    auto days = static_cast<qint64>(std::floor(v));
+    auto seconds = static_cast<int>(std::llround((v - double(days)) * 86400.0));
+    if (seconds >= 86400) {
+        ++days;
+        seconds = 0;
+    }
+    return QDateTime(dayZero.addDays(days), QTime(0, 0).addSecs(seconds), Qt::UTC);
+}
+
 // Displayed texts. Text cells and text results come in one bulk read; numbers
 // are formatted here when their format is General (checked once against the
 // office) and asked for one by one otherwise.
@@ -155,44 +239,17 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
     if (numbers.empty())
         return out;
 
-    const sal_Int32 width = area.EndColumn - area.StartColumn + 1;
-    const sal_Int32 height = area.EndRow - area.StartRow + 1;
-    std::vector<unsigned char> general(size_t(width) * size_t(height), 0);
-    Reference<css::sheet::XCellFormatRangesSupplier> formats(range, UNO_QUERY_THROW);
-    auto blocks = must(formats->getCellFormatRanges());
-    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
-    auto numberFormats = must(nfs->getNumberFormats());
-    std::map<sal_Int32, bool> isGeneral;
-    for (sal_Int32 i = 0, n = blocks->getCount(); i < n; ++i) {
-        Reference<css::beans::XPropertySet> props(blocks->getByIndex(i), UNO_QUERY_THROW);
-        sal_Int32 key = 0;
-        props->getPropertyValue("NumberFormat") >>= key;
-        auto known = isGeneral.find(key);
-        if (known == isGeneral.end()) {
-            rtl::OUString formatString;
-            must(numberFormats->getByKey(key))->getPropertyValue("FormatString") >>= formatString;
-            known = isGeneral.emplace(key, formatString == "General" || formatString == "Standard")
-                        .first;
-        }
-        if (!known->second)
-            continue;
-        auto a = intersect(
-            Reference<css::sheet::XCellRangeAddressable>(props, UNO_QUERY_THROW)->getRangeAddress(),
-            area);
-        if (!a)
-            continue;
-        for (sal_Int32 r = a->StartRow; r <= a->EndRow; ++r)
-            for (sal_Int32 c = a->StartColumn; c <= a->EndColumn; ++c)
-                general[size_t(r - area.StartRow) * size_t(width) + size_t(c - area.StartColumn)] =
-                    1;
-    }
+    const FormatMap formats = formatMap(doc, range, area);
+    const auto isGeneral = [&](const Number& n) {
+        return (formats.at(n.r, n.c) & GeneralFormat) != 0;
+    };
 
     // The decimal separator follows the document's locale: compare one
     // fractional number with the office's own text before trusting ours.
     sal_Unicode decimal = '.';
     bool localOk = true;
     for (const auto& n : numbers) {
-        if (!general[size_t(n.r) * size_t(width) + size_t(n.c)] || n.v == std::floor(n.v))
+        if (!isGeneral(n) || n.v == std::floor(n.v))
             continue;
         auto mine = generalText(n.v, decimal);
         if (!mine)
@@ -207,12 +264,12 @@ std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, co
     for (const auto& n : numbers) {
         const CellPosition pos{area.StartRow + n.r + 1, area.StartColumn + n.c + 1};
         std::optional<QString> text;
-        if (localOk && general[size_t(n.r) * size_t(width) + size_t(n.c)])
+        if (localOk && isGeneral(n))
             text = generalText(n.v, decimal);
         if (!text)
             text = remoteString(range, n.c, n.r);
         if (!text->isEmpty())
-            out.push_back({pos, *text, n.v});
+            out.push_back({pos, *text, typedNumber(n.v, formats.at(n.r, n.c), formats.dayZero)});
     }
     return out;
 }
@@ -243,7 +300,8 @@ struct Match {
 
 // Values of matches found by their formula or note text, in one bulk read of
 // the box around them unless that box is too large to be worth reading.
-void readValues(const SheetRef& sheet, sal_Int16 sheetIndex, std::vector<Match>& hits) {
+void readValues(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
+                std::vector<Match>& hits) {
     constexpr long long MaxCells = 1000000;
     Address box;
     box.Sheet = sheetIndex;
@@ -259,13 +317,21 @@ void readValues(const SheetRef& sheet, sal_Int16 sheetIndex, std::vector<Match>&
         (long long)(box.EndRow - box.StartRow + 1) * (box.EndColumn - box.StartColumn + 1) >
             MaxCells)
         return;
-    Reference<css::sheet::XCellRangeData> data(rangeAt(sheet, box), UNO_QUERY_THROW);
+    auto range = rangeAt(sheet, box);
+    Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
     const auto rows = data->getDataArray();
+    std::optional<FormatMap> formats;
     for (auto& h : hits) {
         const sal_Int32 r = h.pos.row - 1 - box.StartRow;
         const sal_Int32 c = h.pos.column - 1 - box.StartColumn;
-        if (r < rows.getLength() && c < rows[r].getLength())
-            h.value = bulkValue(rows[r][c]);
+        if (r >= rows.getLength() || c >= rows[r].getLength())
+            continue;
+        h.value = bulkValue(rows[r][c]);
+        if (h.value.typeId() == QMetaType::Double) {
+            if (!formats)
+                formats = formatMap(doc, range, box);
+            h.value = typedNumber(h.value.toDouble(), formats->at(r, c), formats->dayZero);
+        }
     }
 }
 
@@ -290,7 +356,7 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
         if (pattern.matches(c.text))
             hits.push_back({c.pos, std::move(c.value)});
     if (settings.lookIn != host::LookIn::Values)
-        readValues(sheet, limit.Sheet, hits);
+        readValues(doc, sheet, limit.Sheet, hits);
     return hits;
 }
 
@@ -299,6 +365,57 @@ Reference<css::table::XCell> firstCell(const SheetRef& sheet, const Address& a) 
 }
 
 } // namespace
+
+namespace {
+sal_Int32 formatKey(const DocRef& doc, const char* code) {
+    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
+    auto formats = must(nfs->getNumberFormats());
+    css::lang::Locale locale;
+    locale.Language = "en";
+    locale.Country = "US";
+    const rtl::OUString formatCode = rtl::OUString::createFromAscii(code);
+    const sal_Int32 key = formats->queryKey(formatCode, locale, false);
+    return key >= 0 ? key : formats->addNew(formatCode, locale);
+}
+
+void setFormat(const Reference<css::table::XCell>& cell, sal_Int32 key) {
+    Reference<css::beans::XPropertySet>(cell, UNO_QUERY_THROW)
+        ->setPropertyValue("NumberFormat", Any(key));
+}
+} // namespace
+
+void uno_helpers::setFlagFormat(const DocRef& doc, const Reference<css::table::XCell>& cell) {
+    setFormat(cell, formatKey(doc, "BOOLEAN"));
+}
+
+bool uno_helpers::writeTypedValue(const DocRef& doc, const Reference<css::table::XCell>& cell,
+                                  const QVariant& value) {
+    const int type = value.typeId();
+    if (type == QMetaType::Bool) {
+        // Text "TRUE" entered through the API stays a bare 1 to the office.
+        cell->setValue(value.toBool() ? 1 : 0);
+        setFlagFormat(doc, cell);
+        return true;
+    }
+    if (type != QMetaType::QDateTime && type != QMetaType::QDate && type != QMetaType::QTime)
+        return false;
+    const QDate date = type == QMetaType::QTime ? host::serialDayZero() : value.toDate();
+    const QTime time = type == QMetaType::QDate ? QTime(0, 0) : value.toTime();
+    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
+    css::util::Date nullDate(30, 12, 1899);
+    must(nfs->getNumberFormatSettings())->getPropertyValue("NullDate") >>= nullDate;
+    const QDate dayZero(nullDate.Year, nullDate.Month, nullDate.Day);
+    const double serial = double(dayZero.daysTo(date)) + double(QTime(0, 0).secsTo(time)) / 86400.0;
+    // The same three shapes valueText gives, so both agree on what shows.
+    const char* code = "YYYY/MM/DD HH:MM:SS";
+    if (date == host::serialDayZero())
+        code = "HH:MM:SS";
+    else if (time == QTime(0, 0))
+        code = "YYYY/MM/DD";
+    cell->setValue(serial);
+    setFormat(cell, formatKey(doc, code));
+    return true;
+}
 
 std::optional<QVariant> CalcRange::cachedValue(std::uint64_t* generation) const {
     const auto& cache = m_s->matchCache;
@@ -332,15 +449,20 @@ QVariant CalcRange::value() const {
     const std::optional<QVariant> known = cachedValue(&generation);
     if (known && m_s->alive() && m_s->changes->load() == generation)
         return *known;
-    return m_s->run([sheet = m_sheet->get(), a = m_addr]() -> QVariant {
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr]() -> QVariant {
         // One bulk read of a one-cell range: number or text in a single call.
-        Reference<css::sheet::XCellRangeData> data(
-            must(sheet->getCellRangeByPosition(a.StartColumn, a.StartRow, a.StartColumn,
-                                               a.StartRow)),
-            UNO_QUERY_THROW);
+        Address one = a;
+        one.EndColumn = a.StartColumn;
+        one.EndRow = a.StartRow;
+        auto range = must(rangeAt(sheet, one));
+        Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
         const auto rows = data->getDataArray();
         if (rows.getLength() == 1 && rows[0].getLength() == 1) {
             QVariant v = bulkValue(rows[0][0]);
+            if (v.typeId() == QMetaType::Double) {
+                const FormatMap formats = formatMap(doc, range, one);
+                return typedNumber(v.toDouble(), formats.at(0, 0), formats.dayZero);
+            }
             if (v.isValid())
                 return v;
         }
@@ -371,8 +493,10 @@ void CalcRange::setValue(const QVariant& value) {
                     cell->setValue(value.toDouble());
                     break;
                 case QMetaType::Bool:
-                    cell->setFormula(value.toBool() ? rtl::OUString("TRUE")
-                                                    : rtl::OUString("FALSE"));
+                case QMetaType::QDateTime:
+                case QMetaType::QDate:
+                case QMetaType::QTime:
+                    writeTypedValue(doc, cell, value);
                     break;
                 default: {
                     // Text is entered as typed: "=..." becomes a formula,

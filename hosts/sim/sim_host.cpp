@@ -1,5 +1,6 @@
 #include "sim_host.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -103,6 +104,20 @@ void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
         cell.formula = s.startsWith(QLatin1Char('\'')) ? s.mid(1) : s;
         cell.text = generalText(cell.value);
         return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+    case QMetaType::QTime: {
+        const QDate date = v.typeId() == QMetaType::QTime ? host::serialDayZero() : v.toDate();
+        const QTime time = v.typeId() == QMetaType::QDate ? QTime(0, 0) : v.toTime();
+        cell.value = QDateTime(date, QTime(time.hour(), time.minute(), time.second()), Qt::UTC);
+        cell.text = generalText(cell.value);
+        cell.formula = cell.text;
+        return;
+    }
+    default:
+        break;
     }
     cell.value = v.typeId() == QMetaType::Bool ? QVariant(v.toBool()) : QVariant(v.toDouble());
     if (v.typeId() != QMetaType::Bool && v.typeId() != QMetaType::Double &&

@@ -6,6 +6,7 @@
 
 #include "app_state.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -392,6 +393,44 @@ private slots:
         QCOMPARE(cell->value().toDouble(), 42.0);
     }
 
+    // Whatever the host keeps a value as, it reads back as the same text.
+    void values_asText() {
+        const auto app = start(R"(
+[book 型.xlsx]
+[sheet 値]
+A1 = 2024/1/5
+A2 = 9:05:30
+A3 = 2024/1/5 12:30
+A4 = TRUE
+A5 = FALSE
+A6 = 1234567.5 | | 1,234,567.50
+A7 = =1>0 | TRUE
+A8 = 0.1
+)");
+        const auto ws = app->workbook(text("型.xlsx"))->worksheet(text("値"));
+        const QStringList expected{"2024/01/05", "09:05:30", "2024/01/05 12:30:00",
+                                   "True",       "False",    "1234567.5",
+                                   "True",       "0.1"};
+        for (int row = 1; row <= expected.size(); ++row)
+            QCOMPARE(host::valueText(ws->cell(row, 1)->value()), expected[row - 1]);
+
+        // Values written through the interface keep their kind.
+        const auto cell = ws->range("B1");
+        cell->setValue(QDateTime(QDate(2025, 3, 31), QTime(8, 0), Qt::UTC));
+        QCOMPARE(host::valueText(cell->value()), QString("2025/03/31 08:00:00"));
+        cell->setValue(true);
+        QCOMPARE(host::valueText(cell->value()), QString("True"));
+
+        // A search hit answers with the same value as a fresh read.
+        host::FindOptions find;
+        find.what = "2024/01/05";
+        find.lookIn = LookIn::Values;
+        find.lookAt = LookAt::Whole;
+        const auto hit = ws->cells()->find(find);
+        QVERIFY(hit);
+        QCOMPARE(host::valueText(hit->value()), QString("2024/01/05"));
+    }
+
     // -- replace -----------------------------------------------------------
 
     void replace_data() {
@@ -464,7 +503,7 @@ private slots:
         options.matchCase = matchCase;
         options.matchByte = matchByte;
         QCOMPARE(cell->replace(options), result);
-        QCOMPARE(Korvex_M02::ValueText(ws->range("C3")->value()), after);
+        QCOMPARE(host::valueText(ws->range("C3")->value()), after);
     }
 
     void replace_touchesOnlyItsCell() {

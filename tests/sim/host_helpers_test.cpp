@@ -7,6 +7,7 @@
 #include "scripted_ui.h"
 #include "sim_host.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -173,17 +174,29 @@ private slots:
     void valueText_data() {
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("text");
+        const QDate day(2024, 1, 5);
         QTest::newRow("empty") << QVariant() << "";
         QTest::newRow("whole number") << QVariant(1234.0) << "1234";
+        QTest::newRow("int") << QVariant(-42) << "-42";
+        QTest::newRow("no thousands separator") << QVariant(1234567.25) << "1234567.25";
         QTest::newRow("fraction") << QVariant(1.5) << "1.5";
         QTest::newRow("no binary noise") << QVariant(0.1 + 0.2) << "0.3";
+        QTest::newRow("exponent") << QVariant(1e20) << "1E+20";
         QTest::newRow("flag") << QVariant(true) << "True";
+        QTest::newRow("false") << QVariant(false) << "False";
         QTest::newRow("text") << QVariant(u("売上")) << u("売上");
+        QTest::newRow("date") << QVariant(QDateTime(day, QTime(0, 0), Qt::UTC)) << "2024/01/05";
+        QTest::newRow("date-time")
+            << QVariant(QDateTime(day, QTime(9, 5, 7), Qt::UTC)) << "2024/01/05 09:05:07";
+        QTest::newRow("time") << QVariant(QDateTime(QDate(1899, 12, 30), QTime(12, 30), Qt::UTC))
+                              << "12:30:00";
+        QTest::newRow("QDate") << QVariant(day) << "2024/01/05";
+        QTest::newRow("QTime") << QVariant(QTime(23, 59, 59)) << "23:59:59";
     }
     void valueText() {
         QFETCH(QVariant, value);
         QFETCH(QString, text);
-        QCOMPARE(M02::ValueText(value), text);
+        QCOMPARE(korvex::host::valueText(value), text);
     }
 
     void cellValue_readsAndWritesTheActiveCell() {

@@ -163,8 +163,14 @@ DocRef buildBook(const Reference<css::uno::XComponentContext>& ctx,
         Reference<css::sheet::XSheetAnnotationsSupplier> notes(sheet, UNO_QUERY_THROW);
         for (const auto& fc : fs.cells) {
             auto cell = sheet->getCellByPosition(fc.column - 1, fc.row - 1);
-            if (fc.hasContent()) {
+            if (fc.hasContent() && !fc.content.startsWith(u'=') &&
+                writeTypedValue(doc, cell, fc.value)) {
+                // A typed date or flag: what the office makes of the same
+                // text depends on its locale, the value does not.
+            } else if (fc.hasContent()) {
                 cell->setFormula(toUno(formulaToApi(fc.content)));
+                if (fc.value.typeId() == QMetaType::Bool)
+                    setFlagFormat(doc, cell);
                 if (!fc.displayed.isEmpty() &&
                     (isNumber(fc.value) || fc.content.startsWith(u'='))) {
                     Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
