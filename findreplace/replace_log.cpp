@@ -86,7 +86,7 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
             q.addBindValue(c.execute);
             q.addBindValue(c.seqNo);
             q.addBindValue(int(kindOf(c.before)));
-            q.addBindValue(Korvex_M02::ValueText(c.before));
+            q.addBindValue(korvex::host::valueText(c.before));
             q.addBindValue(c.written);
             if (!q.exec())
                 fail(q);
@@ -160,7 +160,7 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
         }
         QString now;
         try {
-            now = Korvex_M02::ValueText(cell->value());
+            now = korvex::host::valueText(cell->value());
         } catch (const host::HostError&) {
             ++out.unreachable;
             continue;

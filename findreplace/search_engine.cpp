@@ -203,7 +203,7 @@ void SearchEngine::takeHit(const Hit& hit, const QString& sheetName, qint32 seqN
     HitRow row;
     row.sheet = sheetName;
     row.range = withoutDollars(hit.address);
-    row.result = M02::ValueText(hit.value);
+    row.result = korvex::host::valueText(hit.value);
     row.execute = sink.stamp();
     row.seqNo = seqNo;
     if (m_mode == EngineMode::Search) {
@@ -230,7 +230,7 @@ void SearchEngine::takeHit(const Hit& hit, const QString& sheetName, qint32 seqN
     kept.execute = row.execute;
     kept.seqNo = seqNo;
     kept.before = hit.value;
-    if (guarded([&] { kept.written = M02::ValueText(hit.cell->value()); }))
+    if (guarded([&] { kept.written = korvex::host::valueText(hit.cell->value()); }))
         guarded([&] { m_window.keepReplaced(m_book, {kept}); });
 }
 

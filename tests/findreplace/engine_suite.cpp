@@ -28,7 +28,8 @@ QString u(const char* utf8) {
 }
 
 QString cellText(const QString& book, const QString& sheet, const QString& address) {
-    return M02::ValueText(M02::ExcelApp->workbook(book)->worksheet(sheet)->range(address)->value());
+    return korvex::host::valueText(
+        M02::ExcelApp->workbook(book)->worksheet(sheet)->range(address)->value());
 }
 
 // The window as the engine sees it, with everything it is told kept for the
