@@ -11,6 +11,8 @@ packages=(
     libreoffice-calc libreoffice-dev fonts-liberation2
     # Japanese text, and a display server for tests and screenshots
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
+    # a window manager and its property reader for the stacking test
+    openbox x11-utils
 )
 
 missing=()

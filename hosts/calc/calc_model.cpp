@@ -538,14 +538,10 @@ QString CalcWorkbook::name() const {
 }
 
 void CalcWorkbook::activate() {
-    m_s->run([doc = m_doc->get()] {
-        auto frame = frameOf(doc);
-        auto window = frame->getContainerWindow();
-        Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
-        if (top.is())
-            top->toFront();
-        frame->activate();
-    });
+    // The book becomes the office's current one without its window being
+    // raised or given the focus: Korvex's window, where the user clicked,
+    // stays in front. Only showing the office brings it forward.
+    m_s->run([doc = m_doc->get()] { frameOf(doc)->activate(); });
 }
 
 void CalcWorkbook::close(std::optional<bool> saveChanges) {

@@ -33,6 +33,8 @@ public:
     // Options naming this office's pipe, with a short call deadline.
     OfficeOptions options() const;
     QString pipeName() const { return m_pipe; }
+    // The X display the office shows its windows on (empty: headless).
+    QString display() const { return m_display; }
     std::shared_ptr<host::Connector> connector() const { return makeConnector(options()); }
 
 private:

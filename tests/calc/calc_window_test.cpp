@@ -1,0 +1,141 @@
+// Which window ends up in front when Korvex drives Calc: the office and a
+// stand-in for Korvex's main window share one private X server run by a
+// real window manager, which keeps the stacking order and the focus.
+
+#include "calc_fixtures.h"
+#include "host_helpers.h"
+#include "private_office.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+
+#include <sys/prctl.h>
+
+#include <csignal>
+
+using namespace korvex;
+
+namespace {
+
+const char* const TwoBooks = R"(
+[book 一.xlsx]
+[sheet 表]
+A1 = 一
+[sheet 裏]
+[book 二.xlsx]
+[sheet 表]
+A1 = 二
+)";
+
+// The window manager's word on one root property holding window ids.
+QList<qulonglong> rootWindows(const char* property) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QString::fromLatin1(property)});
+    xprop.waitForFinished(5000);
+    QList<qulonglong> ids;
+    const QString out = QString::fromLatin1(xprop.readAllStandardOutput());
+    const int hash = out.indexOf(u'#');
+    if (hash < 0)
+        return ids;
+    for (const QString& part : out.mid(hash + 1).split(u',', Qt::SkipEmptyParts))
+        ids.append(part.trimmed().toULongLong(nullptr, 16));
+    return ids;
+}
+
+qulonglong activeWindow() {
+    const auto ids = rootWindows("_NET_ACTIVE_WINDOW");
+    return ids.isEmpty() ? 0 : ids.first();
+}
+
+// True when `id` is the top-most managed window.
+bool onTop(qulonglong id) {
+    const auto stacking = rootWindows("_NET_CLIENT_LIST_STACKING");
+    return !stacking.isEmpty() && stacking.last() == id;
+}
+
+} // namespace
+
+class CalcWindowTest : public QObject {
+    Q_OBJECT
+public:
+    explicit CalcWindowTest(calc::PrivateOffice& office) : m_office(office) {}
+
+private:
+    calc::PrivateOffice& m_office;
+
+private slots:
+    // Activating a book, a sheet or a cell changes what Calc shows and leaves
+    // Korvex in front with the focus; showing the office raises it.
+    void activation_leavesKorvexInFront() {
+        auto connector = m_office.connector();
+        const auto app = connector->attach();
+        QVERIFY(app);
+        calc::closeAllDocuments(app);
+        QString error;
+        const auto fixture = sim::parseFixture(QString::fromUtf8(TwoBooks), &error);
+        QVERIFY2(fixture, qPrintable(error));
+        calc::loadFixture(app, *fixture);
+        Korvex_M02::SetConnector(connector);
+        QVERIFY(Korvex_M02::AttachExcel());
+        app->bringToFront();
+
+        QLabel korvex(QStringLiteral("Korvex"));
+        korvex.resize(400, 300);
+        korvex.show();
+        korvex.raise();
+        korvex.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&korvex));
+        const qulonglong id = korvex.winId();
+        QTRY_VERIFY_WITH_TIMEOUT(onTop(id) && activeWindow() == id, 5000);
+
+        const QString one = QString::fromUtf8("一.xlsx");
+        const QString two = QString::fromUtf8("二.xlsx");
+        const QString back = QString::fromUtf8("裏");
+        const QString front = QString::fromUtf8("表");
+        const auto other = app->activeWorkbook()->name() == one ? two : one;
+        app->workbook(other)->activate();
+        Korvex_M02::GoToPos({one, back, 3, 2});
+        app->workbook(one)->sheet(front)->activate();
+        app->workbook(one)->worksheet(front)->range("B2")->select();
+        QCOMPARE(app->activeWorkbook()->name(), one);
+        QCOMPARE(app->activeCell()->address(), QString("$B$2"));
+        // Give the window manager time to act on anything the office asked.
+        QTest::qWait(1000);
+        QVERIFY2(onTop(id), "the office was raised above Korvex");
+        QVERIFY2(activeWindow() == id, "the office took the focus");
+
+        Korvex_M02::ActivateExcel();
+        QTRY_VERIFY_WITH_TIMEOUT(!onTop(id) && activeWindow() != id, 5000);
+        Korvex_M02::SetConnector(nullptr);
+    }
+};
+
+int main(int argc, char** argv) {
+    // The office starts its own X server; Korvex's window joins it there,
+    // under a window manager, before the application object exists.
+    calc::PrivateOffice office(QStringLiteral("window"));
+    QString error;
+    if (!office.start(&error))
+        qFatal("cannot start LibreOffice: %s", qPrintable(error));
+    if (office.display().isEmpty())
+        qFatal("no private X server for the window test");
+    qputenv("DISPLAY", office.display().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QProcess manager;
+    manager.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    manager.start(QStringLiteral("openbox"), {});
+    if (!manager.waitForStarted(5000))
+        qFatal("cannot start openbox");
+    QApplication qapp(argc, argv);
+    // Managed windows appear in the manager's list once it runs.
+    QTest::qWait(1000);
+    CalcWindowTest test(office);
+    const int failures = QTest::qExec(&test, argc, argv);
+    manager.kill();
+    manager.waitForFinished(3000);
+    return failures;
+}
+
+#include "calc_window_test.moc"
