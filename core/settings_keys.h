@@ -42,6 +42,38 @@ inline constexpr IntSetting F04_B_Sort{section::F04_Info, "B_Sort", 0};
 inline constexpr IntSetting F04_S_Sort{section::F04_Info, "S_Sort", 0};
 inline constexpr IntSetting F04_List_Free{section::F04_Info, "List_Free", 0};
 
+// Options of the search and replace windows. Both windows use the same keys,
+// each under its own section ("F02_Info" / "F03_Info"), so a choice made in one
+// window never reaches the other. The look-in index exists only in the search
+// window, the replacement text only in the replace window.
+struct ToolIntKey {
+    const char* key;
+    int defaultValue;
+};
+struct ToolStringKey {
+    const char* key;
+    int maxLength;
+};
+namespace tool {
+inline constexpr ToolIntKey B_Sort{"B_Sort", 0};
+inline constexpr ToolIntKey S_Sort{"S_Sort", 0};
+inline constexpr ToolIntKey S_Combo_0{"S_Combo_0", 0}; // search direction
+inline constexpr ToolIntKey S_Combo_1{"S_Combo_1", 0}; // look-in (search window)
+inline constexpr ToolIntKey S_Check_0{"S_Check_0", 0}; // match case
+inline constexpr ToolIntKey S_Check_1{"S_Check_1", 1}; // match character width
+inline constexpr ToolIntKey S_Check_2{"S_Check_2", 0}; // whole cell
+inline constexpr ToolIntKey Xls_Active{"Xls_Active", 0};
+inline constexpr ToolStringKey S_Text{"S_Text", 256};
+inline constexpr ToolStringKey R_Text{"R_Text", 256}; // replace window
+} // namespace tool
+
+inline IntSetting inSection(const char* section, const ToolIntKey& k) {
+    return {section, k.key, k.defaultValue};
+}
+inline StringSetting inSection(const char* section, const ToolStringKey& k) {
+    return {section, k.key, "", k.maxLength};
+}
+
 // Last folder of the open-file dialog, stored with its trailing separator. Its
 // default is the executable's folder, known only at run time (see readString).
 inline constexpr StringSetting CDialog_Path{section::CDialog, "Path", "", 256};

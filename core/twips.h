@@ -1,6 +1,9 @@
 #pragma once
-// Window geometry is kept in twips, as the settings file stores it: 15 twips
-// make one pixel at 96 dpi.
+// Window and control geometry is kept in twips (the unit of the settings file
+// and of every design position); widgets work in pixels. 15 twips make one
+// pixel at 96 dpi.
+
+#include <QSize>
 
 namespace korvex {
 
@@ -15,6 +18,26 @@ inline int toTwips(int pixels) {
 // Pixels needed so that the size is at least the given twips.
 inline int toPixelsAtLeast(int twips) {
     return (twips + Twips - 1) / Twips;
+}
+
+// A control's place and size, in twips.
+struct Box {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Box& o) const {
+        return left == o.left && top == o.top && width == o.width && height == o.height;
+    }
+};
+
+// The outer size a window is snapped to: each side at least the minimum.
+inline QSize snapOuterSize(QSize outer, QSize minimum) {
+    if (outer.height() < minimum.height())
+        outer.setHeight(minimum.height());
+    if (outer.width() < minimum.width())
+        outer.setWidth(minimum.width());
+    return outer;
 }
 
 } // namespace korvex

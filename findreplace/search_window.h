@@ -1,28 +1,14 @@
 #pragma once
-// Korvex_F02, the search window. Opened modeless and without owner by the main
-// window, at most once; it tells the rest of the program that it is loaded and
-// which window it is through F02_Loaded / F02_hWnd, which the always-in-front
-// arrangement and the main window's tool commands rely on.
+// Korvex_F02, the search window ("Korvex 検索"). Opened modeless and without
+// owner by the main window, at most once.
 
-#include <QMainWindow>
+#include "find_replace_window.h"
 
-class Korvex_F02 : public QMainWindow {
+class Korvex_F02 : public korvex::findreplace::FindReplaceWindow {
     Q_OBJECT
 public:
-    static constexpr const char* ObjectName = "Korvex_F02";
-    static constexpr const char* Caption = "Korvex 検索";
+    static constexpr const char* ObjectName = korvex::findreplace::SearchMode.objectName;
+    static constexpr const char* Caption = korvex::findreplace::SearchMode.caption;
 
     explicit Korvex_F02(QWidget* parent = nullptr);
-    ~Korvex_F02() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    // Window load and unload. The controls, options, result grid and engines of
-    // the search window are built and restored in Form_Load and saved in
-    // Form_Unload; Form_Unload may refuse (return false) while a run is going on.
-    void Form_Load();
-    bool Form_Unload();
-    void markUnloaded();
 };

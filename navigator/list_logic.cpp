@@ -49,12 +49,4 @@ int clampSplitter(int p, int scaleWidth) {
     return p;
 }
 
-QSize snapOuterSize(QSize outer, QSize minimum) {
-    if (outer.height() < minimum.height())
-        outer.setHeight(minimum.height());
-    if (outer.width() < minimum.width())
-        outer.setWidth(minimum.width());
-    return outer;
-}
-
 } // namespace korvex::navigator

@@ -11,23 +11,15 @@
 
 namespace korvex::navigator {
 
+using korvex::Box;
 using korvex::indexOfName;
 using korvex::namesForList;
+using korvex::snapOuterSize;
 using korvex::sortedNames;
 using korvex::toPixels;
 using korvex::toPixelsAtLeast;
 using korvex::toTwips;
 using korvex::Twips;
-
-struct Box {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    bool operator==(const Box& o) const {
-        return left == o.left && top == o.top && width == o.width && height == o.height;
-    }
-};
 
 // The controls the splitter lays out. Read and written in twips.
 struct ListBoxes {
@@ -60,8 +52,5 @@ constexpr int SplitterMargin = 500;
 // Smallest outer size of the main window and of the close-several-books dialog.
 constexpr QSize MainMinimumOuter(4700, 2750);
 constexpr QSize CloseBooksMinimumOuter(3125, 2800);
-
-// The outer size a window is snapped to: each side at least the minimum.
-QSize snapOuterSize(QSize outer, QSize minimum);
 
 } // namespace korvex::navigator

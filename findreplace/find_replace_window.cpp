@@ -1,0 +1,536 @@
+#include "find_replace_window.h"
+
+#include "app_state.h"
+#include "busy_pointer.h"
+#include "grid_placeholder.h"
+#include "layout.h"
+#include "messages.h"
+#include "settings_keys.h"
+#include "work_database.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <exception>
+
+namespace korvex::findreplace {
+
+namespace {
+
+void place(QWidget* w, const Box& b) {
+    w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
+}
+
+Box boxOf(const QWidget* w) {
+    return {toTwips(w->x()), toTwips(w->y()), toTwips(w->width()), toTwips(w->height())};
+}
+
+QString utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+FindReplaceWindow::FindReplaceWindow(const WindowMode& mode, QWidget* parent)
+    : QMainWindow(parent), m_mode(mode) {
+    setObjectName(QString::fromLatin1(mode.objectName));
+    setAttribute(Qt::WA_DeleteOnClose);
+    createControls();
+    createMenus();
+    Form_Load();
+}
+
+FindReplaceWindow::~FindReplaceWindow() {
+    // A window destroyed without a close event (program teardown) must not
+    // leave a dangling handle behind for the always-in-front arrangement.
+    markUnloaded();
+}
+
+bool& FindReplaceWindow::loadedFlag() const {
+    return m_mode.isReplace() ? Korvex_M01::F03_Loaded : Korvex_M01::F02_Loaded;
+}
+bool& FindReplaceWindow::topMostFlag() const {
+    return m_mode.isReplace() ? Korvex_M01::F03_TopMost : Korvex_M01::F02_TopMost;
+}
+QWidget*& FindReplaceWindow::handleSlot() const {
+    return m_mode.isReplace() ? Korvex_M01::F03_hWnd : Korvex_M01::F02_hWnd;
+}
+
+QString FindReplaceWindow::messageId(int number) const {
+    return QString::fromLatin1(m_mode.messagePrefix) +
+           QStringLiteral("%1").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+void FindReplaceWindow::createControls() {
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this); // the resize rule runs on the client's size
+
+    Book_Combo = new QComboBox(m_client);
+    Book_Combo->setObjectName(QStringLiteral("Book_Combo"));
+    place(Book_Combo, BookComboBox);
+    connect(Book_Combo, qOverload<int>(&QComboBox::activated), this,
+            [this] { guarded([this] { Book_Combo_Click(); }); });
+
+    Sheet_List = new QListWidget(m_client);
+    Sheet_List->setObjectName(QStringLiteral("Sheet_List"));
+    Sheet_List->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Sheet_List->viewport()->installEventFilter(this);
+    place(Sheet_List, SheetListBox);
+
+    const char* runNames[3] = {m_mode.stepButtonName, m_mode.allButtonName, "Cmd_Cancel"};
+    const char* runCaptions[3] = {m_mode.stepCaption, m_mode.allCaption, m_mode.cancelCaption};
+    for (int i = 0; i < 3; ++i) {
+        m_runButtons[i] = new QPushButton(utf8(runCaptions[i]), m_client);
+        m_runButtons[i]->setObjectName(QString::fromLatin1(runNames[i]));
+        place(m_runButtons[i], {ButtonLeft, ButtonTops[i], ButtonWidth, ButtonHeight});
+    }
+    m_runButtons[2]->hide();
+    connect(m_runButtons[0], &QPushButton::clicked, this,
+            [this] { guarded([this] { runOneByOne(); }); });
+    connect(m_runButtons[1], &QPushButton::clicked, this,
+            [this] { guarded([this] { runAllAtOnce(); }); });
+    connect(m_runButtons[2], &QPushButton::clicked, this, [this] { Cmd_Cancel_Click(); });
+
+    auto label = [this](int i, const char* caption, const Box& box) {
+        Label1[i] = new QLabel(utf8(caption), m_client);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        place(Label1[i], box);
+    };
+    auto textCombo = [this](const char* name, const Box& box) {
+        auto* combo = new QComboBox(m_client);
+        combo->setObjectName(QString::fromLatin1(name));
+        combo->setEditable(true);
+        // The list holds what was searched for, added by the runs only.
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setMaxVisibleItems(12);
+        place(combo, box);
+        return combo;
+    };
+    label(0, "検索文字列", m_mode.searchLabel);
+    Search_Combo = textCombo("Search_Combo", m_mode.searchCombo);
+    if (m_mode.isReplace()) {
+        label(2, "置換文字列", m_mode.replaceLabel);
+        Replace_Combo = textCombo("Replace_Combo", m_mode.replaceCombo);
+    }
+
+    const int cellGets = m_mode.isReplace() ? 2 : 1;
+    for (int i = 0; i < cellGets; ++i) {
+        Cmd_CellGet[i] = new QPushButton(QStringLiteral("ｾﾙ値取得"), m_client);
+        Cmd_CellGet[i]->setObjectName(m_mode.isReplace() ? QStringLiteral("Cmd_CellGet_%1").arg(i)
+                                                         : QStringLiteral("Cmd_CellGet"));
+        place(Cmd_CellGet[i], m_mode.cellGet[i]);
+        connect(Cmd_CellGet[i], &QPushButton::clicked, this,
+                [this, i] { guarded([this, i] { Cmd_CellGet_Click(i); }); });
+    }
+
+    label(1, "検索方向", m_mode.directionLabel);
+    Combo_SOpsion[0] = new QComboBox(m_client);
+    Combo_SOpsion[0]->addItems({QStringLiteral("行"), QStringLiteral("列")});
+    Combo_SOpsion[0]->setObjectName(m_mode.isReplace() ? QStringLiteral("Combo_SOpsion")
+                                                       : QStringLiteral("Combo_SOpsion_0"));
+    place(Combo_SOpsion[0], m_mode.directionCombo);
+    if (!m_mode.isReplace()) {
+        label(2, "対象", m_mode.lookInLabel);
+        Combo_SOpsion[1] = new QComboBox(m_client);
+        Combo_SOpsion[1]->addItems(
+            {QStringLiteral("数式"), QStringLiteral("値"), QStringLiteral("ｺﾒﾝﾄ")});
+        Combo_SOpsion[1]->setObjectName(QStringLiteral("Combo_SOpsion_1"));
+        place(Combo_SOpsion[1], m_mode.lookInCombo);
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (Combo_SOpsion[i])
+            connect(Combo_SOpsion[i], qOverload<int>(&QComboBox::currentIndexChanged), this,
+                    [this, i] { Combo_SOpsion_Click(i); });
+    }
+
+    const char* checkCaptions[3] = {"大文字と小文字を区別する", "半角と全角を区別する",
+                                    "完全に同一なｾﾙだけを検索する"};
+    for (int i = 0; i < 3; ++i) {
+        Check_Opstion[i] = new QCheckBox(utf8(checkCaptions[i]), m_client);
+        Check_Opstion[i]->setObjectName(QStringLiteral("Check_Opstion_%1").arg(i));
+        place(Check_Opstion[i], m_mode.checks[i]);
+        // The boxes sit one small line apart; a compact indicator and text keep
+        // neighbours from overlapping.
+        Check_Opstion[i]->setStyleSheet(
+            QStringLiteral("QCheckBox { spacing: 3px; font-size: 11px; }"
+                           "QCheckBox::indicator { width: 10px; height: 10px; }"));
+        connect(Check_Opstion[i], &QCheckBox::toggled, this, [this, i] { Check_Opstion_Click(i); });
+    }
+
+    m_grid = new ResultGrid(m_client);
+    m_grid->setObjectName(QString::fromLatin1(m_mode.gridName));
+    place(m_grid, m_mode.grid);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showPopup(m_grid->viewport()->mapToGlobal(pos), true); });
+
+    // Tab order follows the way the window is read: target, text, options, runs.
+    QWidget* order[] = {Book_Combo,       Sheet_List,       Search_Combo,     Replace_Combo,
+                        Combo_SOpsion[0], Combo_SOpsion[1], Check_Opstion[0], Check_Opstion[1],
+                        Check_Opstion[2], m_runButtons[0],  m_runButtons[1],  m_grid};
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (!w)
+            continue;
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+void FindReplaceWindow::createMenus() {
+    auto menu = [this](const char* name, const char* caption) {
+        QMenu* m = menuBar()->addMenu(utf8(caption));
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto item = [this](QMenu* m, const char* name, const char* caption,
+                       void (FindReplaceWindow::*handler)(), const char* shortcut = nullptr,
+                       bool checkable = false) {
+        QAction* a = m->addAction(utf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        a->setCheckable(checkable);
+        if (shortcut)
+            a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        connect(a, &QAction::triggered, this,
+                [this, handler] { guarded([=] { (this->*handler)(); }); });
+        return a;
+    };
+    auto line = [](QMenu* m, const char* name) {
+        m->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+    // Grid commands belong to the grid; these items only hand them over.
+    auto gridItem = [this](QMenu* m, const char* name, const char* caption,
+                           void (ResultGrid::*command)(), const char* shortcut = nullptr) {
+        QAction* a = m->addAction(utf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        if (shortcut)
+            a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        connect(a, &QAction::triggered, this,
+                [this, command] { guarded([=] { (m_grid->*command)(); }); });
+        return a;
+    };
+    using W = FindReplaceWindow;
+
+    Sheet_Menu = menu("Sheet_Menu", "ｼｰﾄ選択(&S)");
+    item(Sheet_Menu, "SM_SelAll", "全選択(&A)", &W::SM_SelAll_Click);
+    line(Sheet_Menu, "SM_Line0");
+    item(Sheet_Menu, "SM_Before", "現ｼｰﾄ以前選択(&B)", &W::SM_Before_Click);
+    item(Sheet_Menu, "SM_After", "現ｼｰﾄ以降(&F)", &W::SM_After_Click);
+    line(Sheet_Menu, "SM_Line1");
+    item(Sheet_Menu, "SM_SelCancel", "選択解除(&C)", &W::SM_SelCancel_Click);
+
+    Redraw_Menu = menu("Redraw_Menu", "再表示(&R)");
+    item(Redraw_Menu, "RM_Book", "Book List(&B)", &W::RM_Book_Click);
+    item(Redraw_Menu, "RM_Sheet", "Sheet List(&S)", &W::RM_Sheet_Click);
+    line(Redraw_Menu, "RM_Line0");
+    item(Redraw_Menu, "RM_Excel", "Excel(&E)", &W::RM_Excel_Click, "Ctrl+M");
+
+    Result_Menu = menu(m_mode.resultMenuName, "ｸﾞﾘｯﾄﾞ操作(&G)");
+    gridItem(Result_Menu, "SR_AllDel", "全Row削除(&A)", &ResultGrid::deleteAll);
+    line(Result_Menu, "SR_Line0");
+    gridItem(Result_Menu, "SR_Before", "Row以前削除(&B)", &ResultGrid::deleteBefore);
+    gridItem(Result_Menu, "SR_After", "Row以降削除(&F)", &ResultGrid::deleteAfter);
+    line(Result_Menu, "SR_Line1");
+    gridItem(Result_Menu, "SR_Select", "選択Row削除(&S)", &ResultGrid::deleteSelected);
+    line(Result_Menu, "SR_Line2");
+    gridItem(Result_Menu, "SR_PrintSetup", "印刷設定", &ResultGrid::printSetup);
+    gridItem(Result_Menu, "SR_Print", "印刷(&P)", &ResultGrid::print, "Ctrl+P");
+
+    Opstion_Menu = menu("Opstion_Menu", "ｵﾌﾟｼｮﾝ(&O)");
+    OM_Activate =
+        item(Opstion_Menu, "OM_Activate", "手前に表示(&A)", &W::OM_Activate_Click, nullptr, true);
+    line(Opstion_Menu, "OM_Line1");
+    OM_ExcelActive = item(Opstion_Menu, "OM_ExcelActive", "ｸﾞﾘｯﾄﾞとExcelを連動する(&E)",
+                          &W::OM_ExcelActive_Click, nullptr, true);
+    line(Opstion_Menu, "OM_Line2");
+    OM_BookSort =
+        item(Opstion_Menu, "OM_BookSort", "ﾌﾞｯｸ名ｿｰﾄ(&B)", &W::ToggleBookSort, "Ctrl+B", true);
+    OM_SheetSort =
+        item(Opstion_Menu, "OM_SheetSort", "ｼｰﾄ名ｿｰﾄ(&S)", &W::ToggleSheetSort, "Ctrl+S", true);
+    line(Opstion_Menu, "OM_Line3");
+    item(Opstion_Menu, "OM_Font", "ﾌｫﾝﾄ(&F)", &W::ChooseFont);
+    line(Opstion_Menu, "OM_Line4");
+    OM_BookMerge = item(Opstion_Menu, "OM_BookMerge", "ﾌﾞｯｸ名をﾏｰｼﾞ(&B)", &W::OM_BookMerge_Click,
+                        nullptr, true);
+    OM_SheetMerge = item(Opstion_Menu, "OM_SheetMerge", "ｼｰﾄ名をﾏｰｼﾞ(&S)", &W::OM_SheetMerge_Click,
+                         nullptr, true);
+
+    // The context menu is not on the menu bar.
+    Popup_Menu = new QMenu(utf8("ﾎﾟｯﾌﾟｱｯﾌﾟ"), this);
+    Popup_Menu->setObjectName(QStringLiteral("Popup_Menu"));
+    PM_BookSort =
+        item(Popup_Menu, "PM_BookSort", "ﾌﾞｯｸ名ｿｰﾄ(&B)", &W::ToggleBookSort, nullptr, true);
+    PM_SheetSort =
+        item(Popup_Menu, "PM_SheetSort", "ｼｰﾄ名ｿｰﾄ(&S)", &W::ToggleSheetSort, nullptr, true);
+    PM_Line0 = Popup_Menu->addSeparator();
+    PM_Line0->setObjectName(QStringLiteral("PM_Line0"));
+    item(Popup_Menu, "PM_Font", "ﾌｫﾝﾄ(&F)", &W::ChooseFont);
+}
+
+void FindReplaceWindow::showPopup(const QPoint& globalPos, bool fromGrid) {
+    // Sorting concerns the lists; over the grid only the font is offered.
+    PM_BookSort->setVisible(!fromGrid);
+    PM_SheetSort->setVisible(!fromGrid);
+    PM_Line0->setVisible(!fromGrid);
+    Popup_Menu->popup(globalPos);
+}
+
+void FindReplaceWindow::Form_Load() {
+    const QString name = objectName();
+    setWindowTitle(utf8(m_mode.caption));
+
+    handleSlot() = this;
+
+    // Design size first: it is what a first start (no stored size) comes up with.
+    resize(toPixels(m_mode.designClientWidth),
+           toPixels(m_mode.designClientHeight) + menuBar()->sizeHint().height());
+    Korvex_M01::LoadFormPos(this, true);
+    Korvex_M01::LoadCtlPos(this, Sheet_List);
+    Korvex_M01::LoadFont(this, Book_Combo);
+    ApplyFont();
+
+    if (!Korvex_M01::GrxFile.isEmpty())
+        m_grid->loadLayout(Korvex_M01::GrxFile, name);
+    OM_BookMerge->setChecked(m_grid->columnMerged(0));
+    OM_SheetMerge->setChecked(m_grid->columnMerged(1));
+
+    m_opt = readOptions(m_mode);
+    setOptionsIntoControls();
+
+    m_grid->bind();
+
+    PM_BookSort->setChecked(m_opt.B_Sort != 0);
+    PM_SheetSort->setChecked(m_opt.S_Sort != 0);
+    OM_BookSort->setChecked(PM_BookSort->isChecked());
+    OM_SheetSort->setChecked(PM_SheetSort->isChecked());
+
+    OM_Activate->setChecked(keys::readInt(keys::topMost(m_mode.objectName)) != 0);
+    OM_ExcelActive->setChecked(m_opt.Xls_Active != 0);
+    m_grid->setLinkage(OM_ExcelActive->isChecked());
+
+    Korvex_M01::SetTopMost(this, OM_Activate->isChecked());
+    topMostFlag() = OM_Activate->isChecked();
+
+    guarded([this] { ReloadBooks(); });
+
+    m_busyCursor = busyCursorFromFile(QString::fromLatin1(m_mode.busyIconFile));
+
+    ResetFind();
+    loadedFlag() = true;
+    m_gridActive = false;
+    m_grid->setGridActive(false);
+}
+
+void FindReplaceWindow::setOptionsIntoControls() {
+    Combo_SOpsion[0]->setCurrentIndex(m_opt.S_Combo_0);
+    if (Combo_SOpsion[1])
+        Combo_SOpsion[1]->setCurrentIndex(m_opt.S_Combo_1);
+    for (int i = 0; i < 3; ++i)
+        Check_Opstion[i]->setChecked(m_opt.S_Check[i] != 0);
+    Search_Combo->setEditText(m_opt.S_Text);
+    if (Replace_Combo)
+        Replace_Combo->setEditText(m_opt.R_Text);
+}
+
+void FindReplaceWindow::Form_Activate() {
+    if (!m_gridActive && loadedFlag())
+        m_grid->moveToLast();
+}
+
+bool FindReplaceWindow::Form_Unload() {
+    if (!m_pass.NotRunning)
+        return false; // an all-at-once run is active: stay open, save nothing
+
+    if (isMinimized())
+        showNormal();
+    Korvex_M01::SaveFormPos(this, true);
+    Korvex_M01::SaveCtlPos(this, Sheet_List);
+    Korvex_M01::SaveFont(this, Book_Combo);
+
+    keys::write(keys::topMost(m_mode.objectName), OM_Activate->isChecked() ? 1 : 0);
+
+    m_opt.S_Text = Search_Combo->currentText();
+    if (Replace_Combo)
+        m_opt.R_Text = Replace_Combo->currentText();
+    m_opt.Xls_Active = OM_ExcelActive->isChecked() ? 1 : 0;
+    writeOptions(m_mode, m_opt);
+
+    if (!Korvex_M01::GrxFile.isEmpty())
+        m_grid->saveLayout(Korvex_M01::GrxFile, objectName());
+
+    if (Korvex_M01::WorkDb().ConnectFlag()) {
+        try {
+            Korvex_M01::WorkDb().Commit();
+        } catch (const std::exception&) {
+            // Every row was committed when it was written; nothing is pending.
+        }
+    }
+    loadedFlag() = false;
+    return true;
+}
+
+void FindReplaceWindow::closeEvent(QCloseEvent* event) {
+    if (!m_unloaded) {
+        if (!Form_Unload()) {
+            event->ignore();
+            return;
+        }
+        m_unloaded = true;
+        m_grid->disarm();
+        markUnloaded();
+    }
+    event->accept();
+}
+
+void FindReplaceWindow::markUnloaded() {
+    if (handleSlot() == this) {
+        handleSlot() = nullptr;
+        loadedFlag() = false;
+        topMostFlag() = false;
+    }
+}
+
+void FindReplaceWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void FindReplaceWindow::applyMinimumSize() {
+    // The minimum is an outer size; the frame the window manager adds is only
+    // known once the window is shown, so it is worked out again on each resize.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize minimum(toPixelsAtLeast(m_mode.minimumOuter.width()) - frame.width(),
+                        toPixelsAtLeast(m_mode.minimumOuter.height()) - frame.height());
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
+}
+
+void FindReplaceWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    applyMinimumSize();
+}
+
+void FindReplaceWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    applyMinimumSize();
+}
+
+void FindReplaceWindow::LayoutControls() {
+    ToolBoxes b;
+    for (int i = 0; i < 3; ++i)
+        b.buttons[i] = boxOf(m_runButtons[i]);
+    b.bookCombo = boxOf(Book_Combo);
+    b.sheetList = boxOf(Sheet_List);
+    b.searchCombo = boxOf(Search_Combo);
+    if (Replace_Combo)
+        b.replaceCombo = boxOf(Replace_Combo);
+    b.grid = boxOf(m_grid);
+    b = layoutControls(b, toTwips(m_client->width()), toTwips(m_client->height()), m_mode.kind);
+    for (int i = 0; i < 3; ++i)
+        place(m_runButtons[i], b.buttons[i]);
+    place(Book_Combo, b.bookCombo);
+    place(Sheet_List, b.sheetList);
+    place(Search_Combo, b.searchCombo);
+    if (Replace_Combo)
+        place(Replace_Combo, b.replaceCombo);
+    place(m_grid, b.grid);
+}
+
+bool FindReplaceWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (Sheet_List && watched == Sheet_List->viewport() &&
+        event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            // The right button opens the menu and leaves the selection alone.
+            showPopup(mouse->globalPosition().toPoint(), false);
+            return true;
+        }
+    }
+    if (watched == m_client && event->type() == QEvent::Resize)
+        LayoutControls();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FindReplaceWindow::SetBusy(bool Busy) {
+    for (int i = 0; i < 2; ++i) {
+        if (Cmd_CellGet[i])
+            Cmd_CellGet[i]->setVisible(!Busy);
+    }
+    m_runButtons[2]->setVisible(Busy);
+    for (QMenu* m : {Sheet_Menu, Redraw_Menu, Result_Menu, Opstion_Menu})
+        m->menuAction()->setEnabled(!Busy);
+    QWidget* inputs[] = {Book_Combo,       Sheet_List,       Search_Combo,
+                         Replace_Combo,    Combo_SOpsion[0], Combo_SOpsion[1],
+                         Check_Opstion[0], Check_Opstion[1], Check_Opstion[2]};
+    for (QWidget* w : inputs) {
+        if (w)
+            w->setEnabled(!Busy);
+    }
+}
+
+void FindReplaceWindow::ResetFind() {
+    m_pass.NotRunning = true;
+    m_pass.ResumeSheet = 0;
+    m_pass.HitCount = 0;
+    m_pass.FirstHitSheet.clear();
+    m_pass.CurrentHit.reset();
+}
+
+void FindReplaceWindow::AddSearchHistory() {
+    auto add = [](QComboBox* combo) {
+        const QString text = combo->currentText();
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        if (withHistory(items, text).size() != items.size())
+            combo->addItem(text);
+        combo->setEditText(text);
+    };
+    add(Search_Combo);
+    if (Replace_Combo)
+        add(Replace_Combo);
+}
+
+void FindReplaceWindow::Cmd_Cancel_Click() {
+    ResetFind();
+    SetBusy(false);
+}
+
+void FindReplaceWindow::Check_Opstion_Click(int Index) {
+    m_opt.S_Check[Index] = Check_Opstion[Index]->isChecked() ? 1 : 0;
+}
+
+void FindReplaceWindow::Combo_SOpsion_Click(int Index) {
+    const int value = Combo_SOpsion[Index]->currentIndex();
+    if (value < 0)
+        return;
+    (Index == 0 ? m_opt.S_Combo_0 : m_opt.S_Combo_1) = value;
+}
+
+void FindReplaceWindow::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception&) {
+        try {
+            Korvex_M01::ShowMsg(messageId(1), this);
+        } catch (const std::exception&) {
+            // Not even the catalogue can be read; the command simply ends.
+        }
+    }
+}
+
+} // namespace korvex::findreplace

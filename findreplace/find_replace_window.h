@@ -1,0 +1,169 @@
+#pragma once
+// The search window and the replace window are one window design: the target
+// book and sheets, the search text and its options, the run buttons, the
+// result grid and the menus. What the replace window does differently is data
+// of its WindowMode (window_mode.h); Korvex_F02 and Korvex_F03 only choose the
+// mode.
+//
+// The window is split over files by concern: find_replace_window.cpp (controls,
+// menus, load, unload, resize, busy state), target_selection.cpp (book and
+// sheet lists and the selection commands) and window_options.cpp (sorting,
+// merging, font, in-front, cell-value fetch).
+
+#include "host.h"
+#include "host_helpers.h"
+#include "tool_rules.h"
+#include "window_mode.h"
+
+#include <QCursor>
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+namespace korvex::findreplace {
+
+class GridPlaceholder;
+using ResultGrid = GridPlaceholder;
+
+class FindReplaceWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Where a one-by-one pass stands and whether an all-at-once run is going
+    // on. The runs own these; the window resets them and reads NotRunning
+    // before it agrees to close.
+    struct PassState {
+        bool NotRunning = true;
+        int ResumeSheet = 0;
+        qint32 HitCount = 0;
+        host::RangePtr CurrentHit;
+        QString FirstHitAddress;
+        QString FirstHitSheet;
+        Korvex_M02::CellPos StartPos;
+    };
+
+    FindReplaceWindow(const WindowMode& mode, QWidget* parent);
+    ~FindReplaceWindow() override;
+
+    const WindowMode& mode() const { return m_mode; }
+    PassState& pass() { return m_pass; }
+    const ToolOptions& options() const { return m_opt; }
+    const QCursor& busyCursor() const { return m_busyCursor; }
+    ResultGrid* grid() const { return m_grid; }
+
+    // Window procedures.
+    void SetBusy(bool Busy);
+    void ResetFind();
+    void AddSearchHistory();
+    void LayoutControls();
+    void ReloadBooks();
+    void LoadSheets();
+    void SelectSheets(bool All);
+    void ToggleBookSort();
+    void ToggleSheetSort();
+    void ChooseFont();
+    void ApplyFont();
+
+    // Control and menu handlers.
+    void Book_Combo_Click();
+    void Check_Opstion_Click(int Index);
+    void Combo_SOpsion_Click(int Index);
+    void Cmd_Cancel_Click();
+    void Cmd_CellGet_Click(int Index);
+    void SM_SelAll_Click();
+    void SM_Before_Click();
+    void SM_After_Click();
+    void SM_SelCancel_Click();
+    void RM_Book_Click();
+    void RM_Sheet_Click();
+    void RM_Excel_Click();
+    void OM_Activate_Click();
+    void OM_ExcelActive_Click();
+    void OM_BookMerge_Click();
+    void OM_SheetMerge_Click();
+
+    QMenu* popupMenu() const { return Popup_Menu; }
+    void showPopup(const QPoint& globalPos, bool fromGrid);
+
+protected:
+    // The runs: one step of the one-by-one pass and the all-at-once run. They
+    // belong to the search and replace engines, which are separate components
+    // not part of this window; until a window attaches them the run buttons
+    // have no effect.
+    virtual void runOneByOne() {}
+    virtual void runAllAtOnce() {}
+
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void Form_Load();
+    bool Form_Unload();
+    void Form_Activate();
+    void applyMinimumSize();
+    void markUnloaded();
+    void setOptionsIntoControls();
+    void selectBySelection(SheetSelection command);
+    // The sheet list's book checked before a selection command: false (after
+    // beeping or the window's "book not open" message) when there is nothing
+    // to act on.
+    bool targetBookReady(QString& book);
+    QString activeSheetOf(const QString& book) const;
+    void recoverLists();
+    QString messageId(int number) const;
+    // Runs a handler, turning a failure that escapes it into the window's
+    // general error message instead of letting it reach the event loop.
+    void guarded(const std::function<void()>& handler);
+    bool& loadedFlag() const;
+    bool& topMostFlag() const;
+    QWidget*& handleSlot() const;
+
+    const WindowMode& m_mode;
+    ToolOptions m_opt;
+    PassState m_pass;
+    bool m_gridActive = false;
+    bool m_unloaded = false;
+    bool m_recovering = false;
+    QCursor m_busyCursor;
+
+    QWidget* m_client = nullptr;
+    QComboBox* Book_Combo = nullptr;
+    QListWidget* Sheet_List = nullptr;
+    QPushButton* m_runButtons[3] = {}; // one-by-one, all at once, Cmd_Cancel
+    QLabel* Label1[3] = {};
+    QComboBox* Search_Combo = nullptr;
+    QComboBox* Replace_Combo = nullptr;
+    QPushButton* Cmd_CellGet[2] = {};
+    QComboBox* Combo_SOpsion[2] = {}; // direction, look-in
+    QCheckBox* Check_Opstion[3] = {};
+    ResultGrid* m_grid = nullptr;
+
+    QMenu* Sheet_Menu = nullptr;
+    QMenu* Redraw_Menu = nullptr;
+    QMenu* Result_Menu = nullptr;
+    QMenu* Opstion_Menu = nullptr;
+    QMenu* Popup_Menu = nullptr;
+    QAction* OM_Activate = nullptr;
+    QAction* OM_ExcelActive = nullptr;
+    QAction* OM_BookSort = nullptr;
+    QAction* OM_SheetSort = nullptr;
+    QAction* OM_BookMerge = nullptr;
+    QAction* OM_SheetMerge = nullptr;
+    QAction* PM_BookSort = nullptr;
+    QAction* PM_SheetSort = nullptr;
+    QAction* PM_Line0 = nullptr;
+};
+
+} // namespace korvex::findreplace

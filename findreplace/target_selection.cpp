@@ -1,0 +1,198 @@
+// The target of a run: the book chosen in Book_Combo and the sheets selected in
+// Sheet_List, both filled from the host, sorted or in the host's order, and
+// the commands that refresh them and select sheets relative to the book's
+// active sheet.
+
+#include "find_replace_window.h"
+
+#include "app_state.h"
+#include "host_helpers.h"
+#include "messages.h"
+#include "name_order.h"
+#include "ui_seam.h"
+
+#include <QComboBox>
+#include <QItemSelection>
+#include <QListWidget>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+
+#include <exception>
+
+namespace korvex::findreplace {
+
+using host::HostError;
+using Korvex_M02::ExcelApp;
+
+namespace {
+
+template <typename P> P need(P p, const char* what) {
+    if (!p)
+        throw HostError(QString::fromLatin1(what));
+    return p;
+}
+
+QStringList entriesOf(const QComboBox* combo) {
+    QStringList names;
+    for (int i = 0; i < combo->count(); ++i)
+        names << combo->itemText(i);
+    return names;
+}
+
+QStringList entriesOf(const QListWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    return names;
+}
+
+// One selection change for the whole list: many sheets do not cost one
+// selection signal each.
+void applySelection(QListWidget* list, const QList<bool>& selected) {
+    QItemSelection selection;
+    for (int i = 0; i < list->count() && i < selected.size(); ++i) {
+        if (selected[i]) {
+            const QModelIndex index = list->model()->index(i, 0);
+            selection.select(index, index);
+        }
+    }
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    const int current = int(selected.indexOf(true));
+    list->selectionModel()->setCurrentIndex(list->model()->index(qMax(current, 0), 0),
+                                            QItemSelectionModel::NoUpdate);
+}
+
+} // namespace
+
+QString FindReplaceWindow::activeSheetOf(const QString& book) const {
+    return need(need(need(ExcelApp, "no host")->workbook(book), "no book")->activeSheet(),
+                "no active sheet")
+        ->name();
+}
+
+void FindReplaceWindow::ReloadBooks() {
+    // Without a host the names shown last stay (sorted again when sorting is
+    // on); a host that fails while being listed counts as no host.
+    QStringList names = entriesOf(Book_Combo);
+    bool found = false;
+    try {
+        QStringList fresh = names;
+        found = Korvex_M02::ListBooks(fresh);
+        names = fresh;
+    } catch (const std::exception&) {
+        found = false;
+    }
+    {
+        const QSignalBlocker quiet(Book_Combo);
+        Book_Combo->clear();
+        Book_Combo->addItems(namesForList(names, m_opt.B_Sort));
+        Book_Combo->setCurrentIndex(-1);
+    }
+    if (!found) {
+        Sheet_List->clear();
+        return;
+    }
+
+    QString active;
+    try {
+        active = need(need(ExcelApp, "no host")->activeWorkbook(), "no active book")->name();
+    } catch (const std::exception&) {
+        return;
+    }
+    const int row = indexOfName(entriesOf(Book_Combo), active);
+    if (row < 0)
+        return; // the active book has no visible window: the lists stay as they are
+    {
+        const QSignalBlocker quiet(Book_Combo);
+        Book_Combo->setCurrentIndex(row);
+    }
+    Book_Combo_Click();
+}
+
+void FindReplaceWindow::Book_Combo_Click() {
+    LoadSheets();
+}
+
+void FindReplaceWindow::recoverLists() {
+    // One recovery per user action: a failure that repeats while the lists are
+    // being rebuilt is not reported and recovered from again.
+    if (m_recovering)
+        return;
+    Korvex_M01::ShowMsg(messageId(1), this);
+    const QScopedValueRollback recovering(m_recovering, true);
+    ReloadBooks();
+}
+
+bool FindReplaceWindow::targetBookReady(QString& book) {
+    book = Book_Combo->currentText();
+    if (book.isEmpty() || !Korvex_M02::AttachExcel())
+        return false;
+    if (!Korvex_M02::IsBookOpen(book)) {
+        Korvex_M01::ShowMsg(messageId(2), this);
+        return false;
+    }
+    return true;
+}
+
+void FindReplaceWindow::LoadSheets() {
+    try {
+        QString book;
+        if (!targetBookReady(book))
+            return;
+        QStringList sheets;
+        Korvex_M02::ListSheets(sheets, book);
+        Sheet_List->clear();
+        Sheet_List->addItems(namesForList(sheets, m_opt.S_Sort));
+        const QString active = activeSheetOf(book);
+        applySelection(Sheet_List,
+                       selectionFor(SheetSelection::OnlyActive, entriesOf(Sheet_List), active));
+    } catch (const std::exception&) {
+        recoverLists();
+    }
+}
+
+void FindReplaceWindow::selectBySelection(SheetSelection command) {
+    try {
+        QString book;
+        if (!targetBookReady(book))
+            return;
+        const QString active = activeSheetOf(book);
+        applySelection(Sheet_List, selectionFor(command, entriesOf(Sheet_List), active));
+    } catch (const std::exception&) {
+        recoverLists();
+    }
+}
+
+void FindReplaceWindow::SelectSheets(bool All) {
+    selectBySelection(All ? SheetSelection::All : SheetSelection::OnlyActive);
+}
+
+void FindReplaceWindow::SM_SelAll_Click() {
+    SelectSheets(true);
+}
+
+void FindReplaceWindow::SM_SelCancel_Click() {
+    SelectSheets(false);
+}
+
+void FindReplaceWindow::SM_Before_Click() {
+    selectBySelection(SheetSelection::UpToActive);
+}
+
+void FindReplaceWindow::SM_After_Click() {
+    selectBySelection(SheetSelection::FromActive);
+}
+
+void FindReplaceWindow::RM_Book_Click() {
+    ReloadBooks();
+}
+
+void FindReplaceWindow::RM_Sheet_Click() {
+    LoadSheets();
+}
+
+void FindReplaceWindow::RM_Excel_Click() {
+    Korvex_M02::ActivateExcel();
+}
+
+} // namespace korvex::findreplace
