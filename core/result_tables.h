@@ -1,9 +1,8 @@
 #pragma once
 // The two result tables of the work database, w_sort (search window) and
 // w_replace (replace window), and the ordering key their rows are compared by.
-// Both tables carry the index the original called CustID; SQLite keeps index
-// names in one namespace per database, so each table's index is named after
-// its table.
+// Both tables carry the ordering index CustID; SQLite keeps index names in one
+// namespace per database, so each table's index is named after its table.
 
 #include <QString>
 

@@ -35,6 +35,18 @@ UiSeam* g_current = nullptr;
 
 } // namespace
 
+QString UiSeam::saveFile(QWidget*, const SaveFileRequest&) {
+    return QString();
+}
+
+bool UiSeam::pageSetup(QWidget*, QPageLayout&, const QString&) {
+    return false;
+}
+
+bool UiSeam::printPreview(QWidget*, const PrintPreviewRequest&) {
+    return false;
+}
+
 UiSeam& ui() {
     return g_current ? *g_current : g_headless;
 }

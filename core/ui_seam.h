@@ -8,9 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QColor;
 class QDialog;
 class QFont;
+class QPageLayout;
+class QPagedPaintDevice;
 class QWidget;
 
 namespace korvex {
@@ -59,6 +63,23 @@ struct OpenFilesRequest {
     bool multiple = true;
 };
 
+struct SaveFileRequest {
+    QString title;
+    QString folder;
+    QString fileName;    // suggested name
+    QStringList filters; // "Label (*.a)"
+};
+
+// A modal print preview: paint draws every page on the device it is given
+// (the preview's printer, or the real one when the user prints from it).
+struct PrintPreviewRequest {
+    QString caption;
+    QString pageOf;      // the page indicator: "%1" the page, "%2" the page count
+    QString printerName; // empty: the default printer
+    const QPageLayout* pageLayout = nullptr;
+    std::function<void(QPagedPaintDevice*)> paint;
+};
+
 class UiSeam {
 public:
     virtual ~UiSeam() = default;
@@ -70,6 +91,14 @@ public:
     // Runs one of the program's modal dialogs; returns its result code.
     virtual int runDialog(QDialog& dialog) = 0;
     virtual void beep() = 0;
+    // The chosen file; empty when cancelled (and without windows).
+    virtual QString saveFile(QWidget* parent, const SaveFileRequest& request);
+    // The page-setup dialog on `layout`, changed in place when the user
+    // confirmed; true then. Without windows: false.
+    virtual bool pageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName);
+    // Shows the preview until the user closes it. False when it cannot be
+    // shown (no usable printer for the settings, or no windows).
+    virtual bool printPreview(QWidget* parent, const PrintPreviewRequest& request);
 };
 
 // The seam in force. Until one is installed, a headless seam answers: every

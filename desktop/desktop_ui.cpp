@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -19,9 +20,15 @@
 #include <QListView>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTranslator>
+#include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -316,7 +323,106 @@ public:
     int runDialog(QDialog& dialog) override { return dialog.exec(); }
 
     void beep() override { QApplication::beep(); }
+
+    QString saveFile(QWidget* parent, const SaveFileRequest& request) override {
+        const QString start = request.fileName.isEmpty()
+                                  ? request.folder
+                                  : QDir(request.folder).filePath(request.fileName);
+        return QFileDialog::getSaveFileName(parent, request.title, start,
+                                            request.filters.join(QStringLiteral(";;")));
+    }
+
+    bool pageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override {
+        QPrinter printer(QPrinter::HighResolution);
+        if (!printerName.isEmpty())
+            printer.setPrinterName(printerName);
+        printer.setPageLayout(layout);
+        QPageSetupDialog dialog(&printer, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        layout = printer.pageLayout();
+        return true;
+    }
+
+    bool printPreview(QWidget* parent, const PrintPreviewRequest& request) override;
 };
+
+// The preview of a list: its pages, a tool bar to move through them, zoom and
+// print, and the page indicator in the program's own words.
+bool DesktopUi::printPreview(QWidget* parent, const PrintPreviewRequest& request) {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!request.printerName.isEmpty())
+        printer.setPrinterName(request.printerName);
+    if (!printer.isValid() || (request.pageLayout && !printer.setPageLayout(*request.pageLayout)))
+        return false;
+
+    QDialog dialog(parent);
+    dialog.setWindowTitle(request.caption);
+    dialog.setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    auto* preview = new QPrintPreviewWidget(&printer, &dialog);
+    QObject::connect(preview, &QPrintPreviewWidget::paintRequested, &dialog,
+                     [&request](QPrinter* p) {
+                         if (request.paint)
+                             request.paint(p);
+                     });
+
+    auto* bar = new QToolBar(&dialog);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction* printAction = bar->addAction(QStringLiteral("印刷(&P)..."));
+    bar->addSeparator();
+    QAction* first = bar->addAction(QStringLiteral("|◀"));
+    QAction* prev = bar->addAction(QStringLiteral("◀"));
+    auto* pageLabel = new QLabel(bar);
+    pageLabel->setMinimumWidth(pageLabel->fontMetrics().horizontalAdvance(
+                                   request.pageOf.arg(QStringLiteral("0000"), QStringLiteral("0000"))) +
+                               16);
+    pageLabel->setAlignment(Qt::AlignCenter);
+    bar->addWidget(pageLabel);
+    QAction* next = bar->addAction(QStringLiteral("▶"));
+    QAction* last = bar->addAction(QStringLiteral("▶|"));
+    bar->addSeparator();
+    QAction* zoomIn = bar->addAction(QStringLiteral("拡大(&+)"));
+    QAction* zoomOut = bar->addAction(QStringLiteral("縮小(&-)"));
+    QAction* fitWidth = bar->addAction(QStringLiteral("幅に合わせる(&W)"));
+    QAction* fitPage = bar->addAction(QStringLiteral("ページ全体(&A)"));
+    bar->addSeparator();
+    QAction* close = bar->addAction(QStringLiteral("閉じる(&C)"));
+
+    const auto showPage = [preview, pageLabel, &request] {
+        pageLabel->setText(request.pageOf.arg(preview->currentPage()).arg(preview->pageCount()));
+    };
+    const auto go = [preview, showPage](int page) {
+        preview->setCurrentPage(page);
+        showPage();
+    };
+    QObject::connect(preview, &QPrintPreviewWidget::previewChanged, &dialog, showPage);
+    QObject::connect(first, &QAction::triggered, &dialog, [go] { go(1); });
+    QObject::connect(prev, &QAction::triggered, &dialog,
+                     [go, preview] { go(preview->currentPage() - 1); });
+    QObject::connect(next, &QAction::triggered, &dialog,
+                     [go, preview] { go(preview->currentPage() + 1); });
+    QObject::connect(last, &QAction::triggered, &dialog, [go, preview] { go(preview->pageCount()); });
+    QObject::connect(zoomIn, &QAction::triggered, preview, [preview] { preview->zoomIn(); });
+    QObject::connect(zoomOut, &QAction::triggered, preview, [preview] { preview->zoomOut(); });
+    QObject::connect(fitWidth, &QAction::triggered, preview, &QPrintPreviewWidget::fitToWidth);
+    QObject::connect(fitPage, &QAction::triggered, preview, &QPrintPreviewWidget::fitInView);
+    QObject::connect(close, &QAction::triggered, &dialog, &QDialog::accept);
+    QObject::connect(printAction, &QAction::triggered, &dialog, [&printer, preview, &dialog] {
+        QPrintDialog ask(&printer, &dialog);
+        if (ask.exec() == QDialog::Accepted)
+            preview->print();
+    });
+
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(preview, 1);
+    dialog.resize(900, 700);
+    preview->fitToWidth();
+    dialog.exec();
+    return true;
+}
 
 } // namespace
 

@@ -367,6 +367,13 @@ void SetTopMost(QWidget* window, bool onTop) {
     }
 }
 
+namespace {} // namespace
+
+void SetNotTopMost(QWidget* window) {
+    if (window)
+        applyOnTop(window, false);
+}
+
 namespace {
 
 // One 4096-byte record: int16 dimension count (1), int32 element count, int32

@@ -24,6 +24,9 @@ bool SelectFont(QWidget* control);
 // a taller font and their rows come out higher than the others.
 QFont ListFont();
 void SetTopMost(QWidget* window, bool onTop);
+// Takes one window out of the always-in-front layer without moving, sizing or
+// activating it (a print preview must not open behind it); its flag stays.
+void SetNotTopMost(QWidget* window);
 
 // Anything that can hand over and take back an opaque printer-settings block.
 class PrintSettingsHolder {

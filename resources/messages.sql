@@ -66,6 +66,12 @@ INSERT INTO T_Message VALUES ('E_F02_003',
     '印刷設定を初期状態に戻しました。もう一度実行してください。',
     16, NULL, NULL);
 
+-- The result list could not be written as a CSV file; nothing else changed.
+INSERT INTO T_Message VALUES ('E_F02_004',
+    '検索結果リストを CSV ファイルに書き込めませんでした。' || char(10) ||
+    '保存先のフォルダーへの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
 -- Nothing was found.
 INSERT INTO T_Message VALUES ('N_F02_001',
     '検索文字列は見つかりませんでした。',
@@ -92,6 +98,11 @@ INSERT INTO T_Message VALUES ('E_F03_002',
 INSERT INTO T_Message VALUES ('E_F03_003',
     '置換結果リストの印刷プレビューを表示できませんでした。' || char(10) ||
     '印刷設定を初期状態に戻しました。もう一度実行してください。',
+    16, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_004',
+    '置換結果リストを CSV ファイルに書き込めませんでした。' || char(10) ||
+    '保存先のフォルダーへの書き込み権限と空き容量を確かめてください。',
     16, NULL, NULL);
 
 INSERT INTO T_Message VALUES ('N_F03_001',

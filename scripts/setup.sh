@@ -6,13 +6,15 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev
     # the LibreOffice Calc host: the office itself and its UNO SDK
     libreoffice-calc libreoffice-dev fonts-liberation2
     # Japanese text, and a display server for tests and screenshots
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
     # a window manager and its property reader for the stacking test
     openbox x11-utils
+    # reading back the result list's print-out in tests
+    poppler-utils
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "scripted_ui.h"
 
+#include <QPdfWriter>
+
 namespace korvex::test {
 
 ScriptedUi::ScriptedUi() : m_previous(setUi(this)) {}
@@ -54,6 +56,37 @@ bool ScriptedUi::chooseFont(QWidget*, QFont& font, QColor& color) {
     return true;
 }
 
+QString ScriptedUi::saveFile(QWidget*, const SaveFileRequest& request) {
+    saveRequests.append(request);
+    if (m_saveFiles.empty())
+        return QString();
+    const QString f = m_saveFiles.front();
+    m_saveFiles.pop_front();
+    return f;
+}
+
+bool ScriptedUi::pageSetup(QWidget*, QPageLayout& layout, const QString&) {
+    ++pageSetupRequests;
+    if (m_pageSetups.empty())
+        return false;
+    layout = m_pageSetups.front();
+    m_pageSetups.pop_front();
+    return true;
+}
+
+bool ScriptedUi::printPreview(QWidget*, const PrintPreviewRequest& request) {
+    previews.append(request);
+    if (!previewShown)
+        return false;
+    if (!previewPdf.isEmpty() && request.paint) {
+        QPdfWriter pdf(previewPdf);
+        if (request.pageLayout)
+            pdf.setPageLayout(*request.pageLayout);
+        request.paint(&pdf);
+    }
+    return true;
+}
+
 QStringList ScriptedUi::messageIds() const {
     QStringList ids;
     for (const auto& m : messages)
@@ -66,6 +99,9 @@ void ScriptedUi::clear() {
     fileRequests.clear();
     fontRequests = 0;
     beeps = 0;
+    saveRequests.clear();
+    pageSetupRequests = 0;
+    previews.clear();
 }
 
 } // namespace korvex::test

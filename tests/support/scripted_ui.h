@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QList>
+#include <QPageLayout>
 
 #include <deque>
 #include <functional>
@@ -35,6 +36,14 @@ public:
     void queueMessageAnswer(int answer) { m_messageAnswers.push_back(answer); }
     void queueFiles(const QStringList& files) { m_files.push_back(files); }
     void queueFont(const std::optional<FontChoice>& font) { m_fonts.push_back(font); }
+    // Save dialogs: the queued file name, else cancelled.
+    void queueSaveFile(const QString& file) { m_saveFiles.push_back(file); }
+    // Page-setup dialogs: the layout to confirm, else cancelled.
+    void queuePageSetup(const QPageLayout& layout) { m_pageSetups.push_back(layout); }
+    // Print previews: rendered to this PDF file when set; previewShown is the
+    // answer (false: the preview cannot be shown).
+    QString previewPdf;
+    bool previewShown = true;
     // Runs instead of the queued answer (e.g. to act while a box is "open").
     std::function<int(const MessageRequest&)> onMessage;
     // Runs each modal dialog instead of exec(); unset, dialogs are not run
@@ -45,12 +54,21 @@ public:
     QList<OpenFilesRequest> fileRequests;
     int fontRequests = 0;
     int beeps = 0;
+    QList<SaveFileRequest> saveRequests;
+    int pageSetupRequests = 0;
+    // The previews asked for; their pageLayout and paint are only valid
+    // during the call.
+    QList<PrintPreviewRequest> previews;
 
     int message(QWidget* parent, const MessageRequest& request) override;
     QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override;
     bool chooseFont(QWidget* parent, QFont& font, QColor& color) override;
     int runDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : 0; }
     void beep() override { ++beeps; }
+    QString saveFile(QWidget* parent, const SaveFileRequest& request) override;
+    bool pageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override;
+    // Also runs the preview's paint on a PDF printer when previewPdf is set.
+    bool printPreview(QWidget* parent, const PrintPreviewRequest& request) override;
 
     // The identifiers (first line of the text) of the boxes shown so far.
     QStringList messageIds() const;
@@ -61,6 +79,8 @@ private:
     std::deque<QStringList> m_files;
     std::deque<std::optional<FontChoice>> m_fonts;
     UiSeam* m_previous = nullptr;
+    std::deque<QString> m_saveFiles;
+    std::deque<QPageLayout> m_pageSetups;
 };
 
 } // namespace korvex::test

@@ -1,0 +1,501 @@
+#include "result_grid.h"
+
+#include "app_state.h"
+#include "csv_export.h"
+#include "grid_layout.h"
+#include "grid_print.h"
+#include "messages.h"
+#include "result_model.h"
+#include "ui_seam.h"
+#include "work_database.h"
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <set>
+
+namespace korvex::findreplace {
+
+constexpr int kTwipsPerPixel = Korvex_M01::TwipsPerPixel;
+
+// Paints the cells and their grid lines. In a merged column a cell whose text
+// equals the one above shows no text and no line above it, so a run of equal
+// names reads as one cell; the run's text stands in its first visible row.
+// Only the neighbours of a painted cell are looked at, never the whole table.
+class MergeDelegate : public QStyledItemDelegate {
+public:
+    explicit MergeDelegate(QTableView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+    bool merged[2] = {false, false};
+
+    bool isMerged(int column) const { return column >= 0 && column < 2 && merged[column]; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const int row = index.row();
+        const int col = index.column();
+        bool sameAsBelow = false;
+        if (isMerged(col)) {
+            const QAbstractItemModel* m = index.model();
+            const QString text = opt.text;
+            const bool sameAsAbove = row > 0 && m->index(row - 1, col).data().toString() == text;
+            sameAsBelow =
+                row + 1 < m->rowCount() && m->index(row + 1, col).data().toString() == text;
+            if (sameAsAbove && row != m_view->rowAt(0))
+                opt.text.clear();
+        }
+        const QWidget* w = opt.widget;
+        QStyle* style = w ? w->style() : nullptr;
+        if (style)
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+        else
+            QStyledItemDelegate::paint(painter, option, index);
+
+        painter->save();
+        const QColor line(opt.palette.color(QPalette::Mid));
+        painter->setPen(line);
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        if (!sameAsBelow)
+            painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+
+private:
+    QTableView* m_view;
+};
+
+ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
+    : QTableView(parent), m_kind(kind), m_db(db), m_model(std::make_unique<ResultModel>(kind, db)),
+      m_linkage(std::make_unique<GridLinkage>()) {
+    setObjectName(kind == ResultKind::Search ? QStringLiteral("Search_Grid")
+                                             : QStringLiteral("Replace_Grid"));
+    setModel(m_model.get());
+    m_delegate = new MergeDelegate(this);
+    setItemDelegate(m_delegate);
+    setShowGrid(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setHighlightSections(false);
+    // Every row has the same height: the view then never measures rows it
+    // does not show, whatever the length of the table.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 2);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_textColor = palette().color(QPalette::Text);
+
+    // Design widths, in twips like every stored size.
+    static const int kSearchWidths[] = {1800, 1200, 700, 1500, 2000, 1900};
+    static const int kReplaceWidths[] = {1800, 1200, 700, 1300, 1300, 2000, 1900};
+    const int* widths = kind == ResultKind::Search ? kSearchWidths : kReplaceWidths;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        setColumnWidth(c, widths[c] / kTwipsPerPixel);
+
+    // A run's text moves to the top row as the list scrolls.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_delegate->merged[0] || m_delegate->merged[1])
+            viewport()->update();
+    });
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        m_linkage->clicked(selectedRowCount(), rowCount(), hitAt(index.row()));
+    });
+    m_model->beforeStore = [this](int row, int column, const QString&, const QString& newText) {
+        return m_linkage->beforeStore(column, resultColumnIndex(m_kind), selectedRowCount(),
+                                      rowCount(), hitAt(row),
+                                      newText) != GridLinkage::Edit::Refused;
+    };
+}
+
+ResultGrid::~ResultGrid() {
+    setModel(nullptr);
+}
+
+bool ResultGrid::bind() {
+    const bool ok = m_model->bind();
+    m_linkage->setGridActive(false);
+    return ok;
+}
+
+bool ResultGrid::isBound() const {
+    return m_model->isBound();
+}
+
+int ResultGrid::rowCount() const {
+    return m_model->rowCount();
+}
+
+HitAddress ResultGrid::hitAt(int row) const {
+    return {m_model->text(row, 0), m_model->text(row, 1), m_model->text(row, 2)};
+}
+
+void ResultGrid::addResultRow(const QString& book, const QString& sheet, const host::RangePtr& hit,
+                              qint32 seqNo, const QString& search, const QString& replace) {
+    addResultRows({ResultRow::fromHit(book, sheet, hit, seqNo, search, replace)});
+}
+
+void ResultGrid::addResultRows(const QList<ResultRow>& rows) {
+    if (rows.isEmpty())
+        return;
+    m_model->appendRows(rows);
+    const int last = rowCount() - 1;
+    const QModelIndex current = currentIndex();
+    setCurrentIndex(m_model->index(last, current.isValid() ? current.column() : 0));
+}
+
+// --- layout -------------------------------------------------------------------
+
+void ResultGrid::loadLayout(const QString& grxFile, const QString& windowName) {
+    const auto layout = readGridLayout(grxFile, windowName);
+    if (!layout)
+        return;
+    const auto& cols = resultColumns(m_kind);
+    QHeaderView* h = horizontalHeader();
+    int visual = 0;
+    for (const GridColumnLayout& c : layout->columns) {
+        int logical = -1;
+        for (int i = 0; i < cols.size(); ++i)
+            if (c.field == QLatin1String(cols[i].field))
+                logical = i;
+        if (logical < 0)
+            continue;
+        h->moveSection(h->visualIndex(logical), visual++);
+        if (c.widthTwips > 0)
+            setColumnWidth(logical, std::max(1, c.widthTwips / kTwipsPerPixel));
+        setColumnHidden(logical, !c.shown);
+    }
+    setColumnMerged(0, layout->mergedFields.contains(QStringLiteral("book")));
+    setColumnMerged(1, layout->mergedFields.contains(QStringLiteral("sheet")));
+    if (layout->headingFont)
+        h->setFont(*layout->headingFont);
+    if (layout->bodyFont)
+        setFont(*layout->bodyFont);
+    if (layout->textColor)
+        applyFont(font(), *layout->textColor);
+    if (layout->headingFont)
+        h->setFont(*layout->headingFont);
+}
+
+bool ResultGrid::saveLayout(const QString& grxFile, const QString& windowName) const {
+    GridLayout layout;
+    const auto& cols = resultColumns(m_kind);
+    const QHeaderView* h = horizontalHeader();
+    for (int v = 0; v < cols.size(); ++v) {
+        const int logical = h->logicalIndex(v);
+        GridColumnLayout c;
+        c.field = QLatin1String(cols[logical].field);
+        c.widthTwips = (isColumnHidden(logical) ? h->sectionSize(logical) : columnWidth(logical)) *
+                       kTwipsPerPixel;
+        c.shown = !isColumnHidden(logical);
+        layout.columns.append(c);
+    }
+    if (columnMerged(0))
+        layout.mergedFields << QStringLiteral("book");
+    if (columnMerged(1))
+        layout.mergedFields << QStringLiteral("sheet");
+    layout.headingFont = h->font();
+    layout.bodyFont = font();
+    layout.textColor = m_textColor;
+    return writeGridLayout(grxFile, windowName, layout);
+}
+
+bool ResultGrid::columnMerged(int column) const {
+    return m_delegate->isMerged(column);
+}
+
+void ResultGrid::setColumnMerged(int column, bool on) {
+    if (column < 0 || column > 1)
+        return;
+    m_delegate->merged[column] = on;
+    viewport()->update();
+}
+
+void ResultGrid::applyFont(const QFont& font, const QColor& color) {
+    setFont(font);
+    horizontalHeader()->setFont(font);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    m_textColor = color.isValid() ? color : palette().color(QPalette::Text);
+    QPalette p = palette();
+    p.setColor(QPalette::Text, m_textColor);
+    setPalette(p);
+}
+
+QColor ResultGrid::textColor() const {
+    return m_textColor;
+}
+
+// --- linkage ------------------------------------------------------------------
+
+void ResultGrid::setLinkage(bool on) {
+    m_linkage->setXlsActive(on);
+}
+
+bool ResultGrid::linkageOn() const {
+    return m_linkage->xlsActive();
+}
+
+void ResultGrid::setGridActive(bool on) {
+    m_linkage->setGridActive(on);
+}
+
+bool ResultGrid::gridActive() const {
+    return m_linkage->gridActive();
+}
+
+bool ResultGrid::goToHit() {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return false;
+    return GridLinkage::GoToHit(hitAt(current.row()));
+}
+
+void ResultGrid::moveToLast() {
+    if (rowCount() == 0)
+        return;
+    const QModelIndex current = currentIndex();
+    setCurrentIndex(m_model->index(rowCount() - 1, current.isValid() ? current.column() : 0));
+}
+
+void ResultGrid::windowActivated() {
+    if (!m_linkage->gridActive())
+        moveToLast();
+}
+
+void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (current.isValid() && (current.row() != previous.row() || !previous.isValid()))
+        m_linkage->currentRowChanged(selectedRowCount(), rowCount(), hitAt(current.row()));
+}
+
+int ResultGrid::selectedRowCount() const {
+    const QItemSelectionModel* sm = selectionModel();
+    if (!sm)
+        return 0;
+    int n = 0;
+    for (const QItemSelectionRange& r : sm->selection())
+        n += r.height();
+    return n;
+}
+
+QList<int> ResultGrid::selectedRowNumbers() const {
+    std::set<int> rows;
+    if (const QItemSelectionModel* sm = selectionModel())
+        for (const QItemSelectionRange& r : sm->selection())
+            for (int row = r.top(); row <= r.bottom(); ++row)
+                rows.insert(row);
+    return QList<int>(rows.cbegin(), rows.cend());
+}
+
+// --- maintenance --------------------------------------------------------------
+
+void ResultGrid::showFirstRow() {
+    if (rowCount() > 0)
+        setCurrentIndex(m_model->index(0, 0));
+    scrollToTop();
+}
+
+void ResultGrid::deleteAll() {
+    if (rowCount() == 0) {
+        korvex::ui().beep();
+        return;
+    }
+    m_model->runDelete(QStringLiteral("delete * from %1;").arg(tableName(m_kind)));
+    showFirstRow();
+}
+
+void ResultGrid::deleteByKey(bool before) {
+    const QModelIndex current = currentIndex();
+    if (rowCount() == 0 || !current.isValid()) {
+        korvex::ui().beep();
+        return;
+    }
+    const QString key = m_model->orderKey(current.row());
+    // Compared as text by the database: the current row itself always stays,
+    // and rows of runs started in the same second interleave by seq_no.
+    const QString statement =
+        QStringLiteral("delete * ") + QStringLiteral("from %1 ").arg(tableName(m_kind)) +
+        QStringLiteral("where ") + QStringLiteral("execute & ") +
+        QStringLiteral("format(seq_no, ") + QLatin1Char('"') + QStringLiteral("00000000") +
+        QLatin1Char('"') + (before ? QStringLiteral(") < '") : QStringLiteral(") > '")) + key +
+        QStringLiteral("' ") + QStringLiteral(";");
+    m_model->runDelete(statement);
+    showFirstRow();
+}
+
+void ResultGrid::deleteBefore() {
+    deleteByKey(true);
+}
+
+void ResultGrid::deleteAfter() {
+    deleteByKey(false);
+}
+
+void ResultGrid::deleteSelected() {
+    const QList<int> rows = selectedRowNumbers();
+    if (rows.isEmpty() || rowCount() == 0) {
+        korvex::ui().beep();
+        return;
+    }
+    if (!m_model->removeRowNumbers(rows))
+        m_model->bind(); // the list stays bound and shows what the table holds
+    setFocus();
+}
+
+void ResultGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState &&
+        event->modifiers() == Qt::NoModifier) {
+        deleteSelected();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void ResultGrid::contextMenuEvent(QContextMenuEvent* event) {
+    emit fontMenuRequested(event->globalPos());
+    event->accept();
+}
+
+// --- printing and export ------------------------------------------------------
+
+QByteArray ResultGrid::printerSettings() const {
+    return m_printSettings.toBlock();
+}
+
+void ResultGrid::setPrinterSettings(const QByteArray& block) {
+    // An empty or unusable block means the defaults.
+    m_printSettings = korvex::PrintSettings::fromBlock(block).value_or(korvex::PrintSettings{});
+}
+
+void ResultGrid::printSetup() {
+    QPageLayout layout = m_printSettings.pageLayout();
+    if (korvex::ui().pageSetup(this, layout, m_printSettings.printerName)) {
+        m_printSettings.pageSize = layout.pageSize();
+        m_printSettings.orientation = layout.orientation();
+        m_printSettings.marginsMm = layout.margins(QPageLayout::Millimeter);
+    }
+    // Stored whether the dialog was confirmed or cancelled; a file that cannot
+    // be written costs the user nothing but the stored settings.
+    try {
+        Korvex_M01::PrintSetting(false, *this);
+    } catch (const std::exception& e) {
+        qWarning("Korvex: %s", e.what());
+    }
+}
+
+QList<PrintColumn> ResultGrid::shownColumns() const {
+    QList<PrintColumn> columns;
+    const QHeaderView* h = horizontalHeader();
+    for (int v = 0; v < h->count(); ++v) {
+        const int logical = h->logicalIndex(v);
+        if (!isColumnHidden(logical))
+            columns.append({logical, columnWidth(logical), columnMerged(logical)});
+    }
+    return columns;
+}
+
+void ResultGrid::print() {
+    if (rowCount() == 0) {
+        korvex::ui().beep();
+        return;
+    }
+    using namespace Korvex_M01;
+    const auto fail = [this] {
+        try {
+            ClearPrintSetting(*this);
+        } catch (const std::exception& e) {
+            qWarning("Korvex: %s", e.what());
+        }
+        ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_003")
+                                             : QStringLiteral("E_F03_003"),
+                window());
+    };
+    try {
+        // The preview must not open behind windows kept in front of all others.
+        for (QWidget* w :
+             {F01_hWnd, F02_Loaded ? F02_hWnd : nullptr, F03_Loaded ? F03_hWnd : nullptr})
+            if (w)
+                SetNotTopMost(w);
+
+        const PrintTexts texts = printTexts(m_kind);
+        const GridPrintJob job(*m_model, shownColumns(), selectedRowNumbers(),
+                               horizontalHeader()->font(), font(), texts);
+        korvex::PrintPreviewRequest request;
+        request.caption = texts.previewCaption;
+        request.pageOf = texts.pageOf;
+        request.printerName = m_printSettings.printerName;
+        const QPageLayout pageLayout = m_printSettings.pageLayout();
+        request.pageLayout = &pageLayout;
+        request.paint = [&job](QPagedPaintDevice* device) { job.render(device); };
+        if (!korvex::ui().printPreview(this, request)) {
+            fail();
+            return;
+        }
+
+        // In-front states come back in a fixed order: the main window, the
+        // other list window, and last this one, which ends up in front.
+        const bool search = m_kind == ResultKind::Search;
+        SetTopMost(F01_hWnd, F01_TopMost);
+        if (search ? F03_Loaded : F02_Loaded)
+            SetTopMost(search ? F03_hWnd : F02_hWnd, search ? F03_TopMost : F02_TopMost);
+        SetTopMost(search ? F02_hWnd : F03_hWnd, search ? F02_TopMost : F03_TopMost);
+    } catch (const std::exception&) {
+        fail();
+    }
+}
+
+bool ResultGrid::exportCsv() {
+    const QList<int> selected = selectedRowNumbers();
+    if (rowCount() == 0) {
+        korvex::ui().beep();
+        return false;
+    }
+    korvex::SaveFileRequest request;
+    request.title = QStringLiteral("CSV出力");
+    request.fileName = m_kind == ResultKind::Search ? QStringLiteral("検索結果リスト.csv")
+                                                    : QStringLiteral("置換結果リスト.csv");
+    request.filters = {QStringLiteral("CSV ファイル (*.csv)"),
+                       QStringLiteral("すべてのファイル (*)")};
+    const QString path = korvex::ui().saveFile(this, request);
+    if (path.isEmpty())
+        return false;
+
+    const QList<PrintColumn> columns = shownColumns();
+    QStringList header;
+    for (const PrintColumn& c : columns)
+        header << m_model->headerData(c.modelColumn, Qt::Horizontal).toString();
+    const int count = selected.isEmpty() ? rowCount() : int(selected.size());
+    QString error;
+    const bool ok = writeCsvFile(
+        path, header, count,
+        [&](int i) {
+            const int row = selected.isEmpty() ? i : selected.at(i);
+            QStringList fields;
+            for (const PrintColumn& c : columns)
+                fields << m_model->text(row, c.modelColumn);
+            return fields;
+        },
+        &error);
+    if (!ok) {
+        qWarning("Korvex: cannot write %s: %s", qPrintable(path), qPrintable(error));
+        Korvex_M01::ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_004")
+                                                         : QStringLiteral("E_F03_004"),
+                            window());
+    }
+    return ok;
+}
+
+} // namespace korvex::findreplace

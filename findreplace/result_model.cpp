@@ -1,0 +1,354 @@
+#include "result_model.h"
+
+#include "result_tables.h"
+#include "work_database.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace korvex::findreplace {
+
+namespace {
+
+// The connection's own SQLite handle, for the one bulk read Qt SQL would make
+// a hundred times slower (a value object per row); null when the driver is
+// not SQLite.
+sqlite3* nativeHandle(const QSqlDatabase& db) {
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    const QVariant h = db.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+} // namespace
+
+ResultModel::ResultModel(ResultKind kind, Korvex_C01& db, QObject* parent)
+    : QAbstractTableModel(parent), m_kind(kind), m_db(db) {}
+
+ResultModel::~ResultModel() = default;
+
+bool ResultModel::loadRowIds() {
+    m_rowIds.clear();
+    const QSqlDatabase con = m_db.DBase();
+    // Insertion order is rowid order: new rows always get a rowid above every
+    // other one, and the table's own select returns rows in that order.
+    const QString sql =
+        QStringLiteral("select rowid from %1 order by rowid").arg(tableName(m_kind));
+    if (sqlite3* h = nativeHandle(con)) {
+        const QByteArray utf8 = sql.toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
+            return false;
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+            m_rowIds.push_back(sqlite3_column_int64(stmt, 0));
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) {
+            m_rowIds.clear();
+            return false;
+        }
+        return true;
+    }
+    QSqlQuery q(con);
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
+        return false;
+    while (q.next())
+        m_rowIds.push_back(q.value(0).toLongLong());
+    return true;
+}
+
+bool ResultModel::bind() {
+    beginResetModel();
+    m_pages.clear();
+    m_rowIds.clear();
+    m_bound = false;
+    m_pageReads = 0;
+    try {
+        // The window's own statement decides whether the table can be shown.
+        QSqlQuery probe = m_db.OpenRecordset(selectStatement(m_kind));
+        probe.finish();
+        m_bound = loadRowIds();
+    } catch (const std::exception&) {
+        m_bound = false;
+    }
+    endResetModel();
+    return m_bound;
+}
+
+int ResultModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_rowIds.size());
+}
+
+int ResultModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(resultColumns(m_kind).size());
+}
+
+const ResultModel::Page& ResultModel::page(int pageNo) const {
+    auto it = m_pages.find(pageNo);
+    if (it != m_pages.end()) {
+        it->lastUse = ++m_useClock;
+        return *it;
+    }
+    if (m_pages.size() >= kMaxPages) {
+        auto oldest = m_pages.begin();
+        for (auto p = m_pages.begin(); p != m_pages.end(); ++p)
+            if (p->lastUse < oldest->lastUse)
+                oldest = p;
+        m_pages.erase(oldest);
+    }
+    ++m_pageReads;
+    Page pg;
+    pg.lastUse = ++m_useClock;
+    const int first = pageNo * kPageRows;
+    const int last = std::min<int>(first + kPageRows, int(m_rowIds.size())) - 1;
+    const auto& cols = resultColumns(m_kind);
+    pg.rows.resize(std::max(0, last - first + 1));
+    if (last >= first) {
+        // Fields are found by name, so a table whose columns were laid out
+        // differently still shows what it has.
+        QSqlQuery q(m_db.DBase());
+        q.setForwardOnly(true);
+        q.prepare(
+            QStringLiteral("select rowid, * from %1 where rowid between ? and ? order by rowid")
+                .arg(tableName(m_kind)));
+        q.addBindValue(m_rowIds[first]);
+        q.addBindValue(m_rowIds[last]);
+        if (q.exec()) {
+            const QSqlRecord rec = q.record();
+            QVector<int> fieldAt;
+            for (const ResultColumn& c : cols)
+                fieldAt << rec.indexOf(QLatin1String(c.field));
+            const int seqAt = rec.indexOf(QStringLiteral("seq_no"));
+            int i = first;
+            while (q.next() && i <= last) {
+                const qint64 id = q.value(0).toLongLong();
+                // Rows another connection added inside the range are skipped;
+                // the model shows the rows it was bound to.
+                while (i <= last && m_rowIds[i] < id)
+                    ++i;
+                if (i > last || m_rowIds[i] != id)
+                    continue;
+                Row& r = pg.rows[i - first];
+                r.texts.reserve(cols.size());
+                for (int f : fieldAt)
+                    r.texts << (f >= 0 ? q.value(f).toString() : QString());
+                r.seqNo = seqAt >= 0 ? q.value(seqAt).toInt() : 0;
+                ++i;
+            }
+        }
+    }
+    return *m_pages.insert(pageNo, std::move(pg));
+}
+
+const ResultModel::Row* ResultModel::rowData(int row) const {
+    if (row < 0 || row >= int(m_rowIds.size()))
+        return nullptr;
+    const Page& pg = page(row / kPageRows);
+    const int i = row % kPageRows;
+    return i < pg.rows.size() ? &pg.rows[i] : nullptr;
+}
+
+void ResultModel::dropPagesFrom(int row) {
+    const int firstPage = row / kPageRows;
+    for (auto it = m_pages.begin(); it != m_pages.end();) {
+        if (it.key() >= firstPage)
+            it = m_pages.erase(it);
+        else
+            ++it;
+    }
+}
+
+QString ResultModel::text(int row, int column) const {
+    const Row* r = rowData(row);
+    if (!r || column < 0 || column >= r->texts.size())
+        return QString();
+    return r->texts.at(column);
+}
+
+QString ResultModel::orderKey(int row) const {
+    const Row* r = rowData(row);
+    if (!r)
+        return QString();
+    const int executeCol = int(resultColumns(m_kind).size()) - 1;
+    return results::OrderKey(r->texts.value(executeCol), r->seqNo);
+}
+
+ResultRow ResultModel::row(int row) const {
+    ResultRow out;
+    const Row* r = rowData(row);
+    if (!r)
+        return out;
+    const auto& cols = resultColumns(m_kind);
+    for (int c = 0; c < cols.size(); ++c) {
+        const QLatin1String f(cols[c].field);
+        const QString& v = r->texts.value(c);
+        if (f == QLatin1String("book"))
+            out.book = v;
+        else if (f == QLatin1String("sheet"))
+            out.sheet = v;
+        else if (f == QLatin1String("range"))
+            out.range = v;
+        else if (f == QLatin1String("search"))
+            out.search = v;
+        else if (f == QLatin1String("replace"))
+            out.replace = v;
+        else if (f == QLatin1String("result"))
+            out.result = v;
+        else if (f == QLatin1String("execute"))
+            out.execute = v;
+    }
+    out.seqNo = r->seqNo;
+    return out;
+}
+
+QVariant ResultModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return text(index.row(), index.column());
+    case OrderKeyRole:
+        return orderKey(index.row());
+    case SeqNoRole: {
+        const Row* r = rowData(index.row());
+        return r ? QVariant(r->seqNo) : QVariant();
+    }
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return QVariant();
+    const auto& cols = resultColumns(m_kind);
+    if (section < 0 || section >= cols.size())
+        return QVariant();
+    return QString::fromUtf8(cols[section].caption);
+}
+
+Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemNeverHasChildren;
+}
+
+bool ResultModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    const int r = index.row();
+    const int c = index.column();
+    const auto& cols = resultColumns(m_kind);
+    if (c < 0 || c >= cols.size() || r < 0 || r >= int(m_rowIds.size()))
+        return false;
+    const QString oldText = text(r, c);
+    const QString newText = fitField(value.toString(), cols[c].size);
+    if (newText == oldText)
+        return true;
+    if (beforeStore && !beforeStore(r, c, oldText, newText))
+        return false;
+    QSqlQuery q(m_db.DBase());
+    q.prepare(QStringLiteral("update %1 set %2 = ? where rowid = ?")
+                  .arg(tableName(m_kind), QLatin1String(cols[c].field)));
+    q.addBindValue(newText);
+    q.addBindValue(m_rowIds[r]);
+    if (!q.exec())
+        return false;
+    auto it = m_pages.find(r / kPageRows);
+    if (it != m_pages.end() && r % kPageRows < it->rows.size()) {
+        QStringList& texts = it->rows[r % kPageRows].texts;
+        if (c < texts.size())
+            texts[c] = newText;
+    }
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+void ResultModel::appendRows(const QList<ResultRow>& rows) {
+    if (rows.isEmpty())
+        return;
+    QList<ResultRow> stamped = rows;
+    const QList<qint64> ids = insertResultRows(m_db, m_kind, stamped);
+    const int first = int(m_rowIds.size());
+    beginInsertRows(QModelIndex(), first, first + int(ids.size()) - 1);
+    // The last page may have been read while it was short; it is read again
+    // when next shown.
+    dropPagesFrom(first);
+    m_rowIds.insert(m_rowIds.end(), ids.cbegin(), ids.cend());
+    endInsertRows();
+}
+
+bool ResultModel::removeRowNumbers(QList<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    while (!rows.isEmpty() && rows.front() < 0)
+        rows.removeFirst();
+    while (!rows.isEmpty() && rows.back() >= int(m_rowIds.size()))
+        rows.removeLast();
+    if (rows.isEmpty())
+        return true;
+
+    QSqlDatabase con = m_db.DBase();
+    if (!con.transaction())
+        return false;
+    {
+        QSqlQuery q(con);
+        q.prepare(QStringLiteral("delete from %1 where rowid = ?").arg(tableName(m_kind)));
+        for (int r : std::as_const(rows)) {
+            q.addBindValue(m_rowIds[r]);
+            if (!q.exec()) {
+                q.finish();
+                con.rollback();
+                return false;
+            }
+        }
+    }
+    if (!con.commit()) {
+        con.rollback();
+        return false;
+    }
+
+    // Contiguous runs leave the model together, last run first, so that the
+    // row numbers of the runs still to go stay valid.
+    int end = int(rows.size()) - 1;
+    while (end >= 0) {
+        int start = end;
+        while (start > 0 && rows[start - 1] == rows[start] - 1)
+            --start;
+        const int from = rows[start];
+        const int to = rows[end];
+        beginRemoveRows(QModelIndex(), from, to);
+        dropPagesFrom(from);
+        m_rowIds.erase(m_rowIds.begin() + from, m_rowIds.begin() + to + 1);
+        endRemoveRows();
+        end = start - 1;
+    }
+    return true;
+}
+
+long ResultModel::runDelete(const QString& statement) {
+    beginResetModel();
+    m_pages.clear();
+    m_rowIds.clear();
+    endResetModel();
+    const long err = m_db.Execute(statement, true);
+    // Bound again whatever happened: a failed statement must not leave the
+    // list empty while its rows are still in the table.
+    bind();
+    return err;
+}
+
+} // namespace korvex::findreplace
