@@ -373,8 +373,8 @@ bool DesktopUi::printPreview(QWidget* parent, const PrintPreviewRequest& request
     QAction* first = bar->addAction(QStringLiteral("|◀"));
     QAction* prev = bar->addAction(QStringLiteral("◀"));
     auto* pageLabel = new QLabel(bar);
-    pageLabel->setMinimumWidth(pageLabel->fontMetrics().horizontalAdvance(
-                                   request.pageOf.arg(QStringLiteral("0000"), QStringLiteral("0000"))) +
+    pageLabel->setMinimumWidth(pageLabel->fontMetrics().horizontalAdvance(request.pageOf.arg(
+                                   QStringLiteral("0000"), QStringLiteral("0000"))) +
                                16);
     pageLabel->setAlignment(Qt::AlignCenter);
     bar->addWidget(pageLabel);
@@ -401,7 +401,8 @@ bool DesktopUi::printPreview(QWidget* parent, const PrintPreviewRequest& request
                      [go, preview] { go(preview->currentPage() - 1); });
     QObject::connect(next, &QAction::triggered, &dialog,
                      [go, preview] { go(preview->currentPage() + 1); });
-    QObject::connect(last, &QAction::triggered, &dialog, [go, preview] { go(preview->pageCount()); });
+    QObject::connect(last, &QAction::triggered, &dialog,
+                     [go, preview] { go(preview->pageCount()); });
     QObject::connect(zoomIn, &QAction::triggered, preview, [preview] { preview->zoomIn(); });
     QObject::connect(zoomOut, &QAction::triggered, preview, [preview] { preview->zoomOut(); });
     QObject::connect(fitWidth, &QAction::triggered, preview, &QPrintPreviewWidget::fitToWidth);

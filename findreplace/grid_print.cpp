@@ -3,8 +3,8 @@
 #include "result_model.h"
 
 #include <QFontMetrics>
-#include <QPainter>
 #include <QPagedPaintDevice>
+#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
