@@ -113,7 +113,7 @@ ResultRow ResultRow::fromHit(const QString& book, const QString& sheet, const ho
     r.range = relativeAddress(hit->address(false, false));
     r.search = search;
     r.replace = replace;
-    r.result = Korvex_M02::ValueText(hit->value());
+    r.result = host::valueText(hit->value());
     r.seqNo = seqNo;
     return r;
 }
