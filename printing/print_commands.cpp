@@ -44,6 +44,16 @@ korvex::host::Application& app() {
     return *ExcelApp;
 }
 
+// The office comes out of the task bar so that the user can follow the run
+// sheet by sheet, but stays behind the print window, whose ｷｬﾝｾﾙ must remain
+// at hand (raising the office would bury it).
+void showOfficeBehind() {
+    step([] {
+        if (app().windowState() == korvex::host::WindowState::Minimized)
+            app().setWindowState(korvex::host::WindowState::Normal);
+    });
+}
+
 bool bookOpen(const QString& book) {
     bool open = false;
     step([&] { open = Korvex_M02::IsBookOpen(book); });
@@ -132,9 +142,7 @@ void Korvex_F04::Command_SetStart_Click() {
     }
 
     Running = true;
-    Korvex_M02::ShowExcel();
-    raise(); // so that ｷｬﾝｾﾙ can be pressed
-    activateWindow();
+    showOfficeBehind();
     EnableControls(false);
     const korvex::BusyPointer busy(m_busyCursor);
     UserPlace place({baseBook, targetBook});

@@ -248,6 +248,9 @@ void PrintWindowTest::pageSetupCopy() {
 
     QCOMPARE(selectedEntries(targets(f)), selectedAfter);
 
+    // The office was never brought over the window.
+    QCOMPARE(env.host->bringToFrontCount, 0);
+
     // Back where the user was, with every control usable and the pointer back.
     QCOMPARE(cursorOf(*env.host), cursorBefore);
     QVERIFY(child<QWidget>(f, "List_Sheet")->isEnabled());
