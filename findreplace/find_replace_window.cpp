@@ -2,9 +2,9 @@
 
 #include "app_state.h"
 #include "busy_pointer.h"
-#include "grid_placeholder.h"
 #include "layout.h"
 #include "messages.h"
+#include "result_grid.h"
 #include "settings_keys.h"
 #include "work_database.h"
 
@@ -168,7 +168,8 @@ void FindReplaceWindow::createControls() {
         connect(Check_Opstion[i], &QCheckBox::toggled, this, [this, i] { Check_Opstion_Click(i); });
     }
 
-    m_grid = new ResultGrid(m_client);
+    m_grid = new ResultGrid(m_mode.isReplace() ? ResultKind::Replace : ResultKind::Search,
+                            Korvex_M01::WorkDb(), m_client);
     m_grid->setObjectName(QString::fromLatin1(m_mode.gridName));
     place(m_grid, m_mode.grid);
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -310,6 +311,8 @@ void FindReplaceWindow::Form_Load() {
     m_opt = readOptions(m_mode);
     setOptionsIntoControls();
 
+    CreateResultTable(Korvex_M01::WorkDb(),
+                      m_mode.isReplace() ? ResultKind::Replace : ResultKind::Search);
     m_grid->bind();
 
     PM_BookSort->setChecked(m_opt.B_Sort != 0);

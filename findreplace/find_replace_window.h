@@ -30,8 +30,7 @@ class QPushButton;
 
 namespace korvex::findreplace {
 
-class GridPlaceholder;
-using ResultGrid = GridPlaceholder;
+class ResultGrid;
 
 class FindReplaceWindow : public QMainWindow {
     Q_OBJECT

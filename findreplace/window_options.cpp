@@ -4,10 +4,10 @@
 #include "find_replace_window.h"
 
 #include "app_state.h"
-#include "grid_placeholder.h"
 #include "host_helpers.h"
 #include "layout.h"
 #include "messages.h"
+#include "result_grid.h"
 #include "ui_seam.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 // history, target selection with its messages, the view options and the
 // cell-value fetch, and opening and closing them from the main window.
 
-#include "grid_placeholder.h"
+#include "result_grid.h"
 #include "navigator_env.h"
 #include "replace_window.h"
 #include "search_window.h"
