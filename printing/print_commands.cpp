@@ -22,6 +22,7 @@
 #include <QPushButton>
 
 #include <exception>
+#include <utility>
 
 using korvex::host::HostError;
 using Korvex_M02::ExcelApp;
@@ -186,6 +187,22 @@ void Korvex_F04::Command_SetStart_Click() {
     Running = false;
     place.restore();
     EnableControls(true);
+    const Refill refill = std::exchange(m_refillAfterRun, RefillNone);
+    if (refill != RefillNone) {
+        // What the run left selected (the targets it did not reach) survives
+        // the re-sort the user asked for meanwhile.
+        const QStringList left = GetSelectedSheets();
+        if (refill == RefillBooks) {
+            ReloadBooks();
+        } else {
+            LoadSheets(Combo_Book->currentText(), Combo_Sheet);
+            LoadSheets(Combo_BookSel->currentText(), List_Sheet);
+        }
+        if (Combo_BookSel->currentText() == targetBook) {
+            for (int i = 0; i < List_Sheet->count(); ++i)
+                List_Sheet->item(i)->setSelected(left.contains(List_Sheet->item(i)->text()));
+        }
+    }
 }
 
 void Korvex_F04::Command_Cancel_Click() {

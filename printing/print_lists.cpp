@@ -17,6 +17,7 @@
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <exception>
 
 using namespace korvex::printing;
@@ -227,6 +228,10 @@ void Korvex_F04::ToggleBookSort() {
     B_Sort = B_Sort == 0 ? 1 : 0;
     PM_BookSort->setChecked(B_Sort != 0);
     OM_BookSort->setChecked(PM_BookSort->isChecked());
+    if (Running) {
+        m_refillAfterRun = RefillBooks;
+        return;
+    }
     ReloadBooks();
 }
 
@@ -234,6 +239,10 @@ void Korvex_F04::ToggleSheetSort() {
     S_Sort = S_Sort == 0 ? 1 : 0;
     PM_SheetSort->setChecked(S_Sort != 0);
     OM_SheetSort->setChecked(PM_SheetSort->isChecked());
+    if (Running) {
+        m_refillAfterRun = std::max(m_refillAfterRun, RefillSheets);
+        return;
+    }
     LoadSheets(Combo_Book->currentText(), Combo_Sheet);
     LoadSheets(Combo_BookSel->currentText(), List_Sheet);
 }

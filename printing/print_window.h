@@ -127,6 +127,10 @@ private:
     int List_Free = 0;
 
     bool Running = false;
+    // The sort options stay at hand during a copy run, but the lists it works
+    // through are refilled only once it has ended.
+    enum Refill { RefillNone, RefillSheets, RefillBooks };
+    Refill m_refillAfterRun = RefillNone;
     bool m_recovering = false;
     QCursor m_busyCursor;
 };
