@@ -4,11 +4,15 @@
 #include "busy_pointer.h"
 #include "layout.h"
 #include "messages.h"
+#include "replace_log.h"
 #include "result_grid.h"
+#include "search_engine.h"
 #include "settings_keys.h"
+#include "ui_seam.h"
 #include "work_database.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -19,6 +23,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include <exception>
 
@@ -38,10 +43,16 @@ QString utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
+ResultKind resultKind(const WindowMode& mode) {
+    return mode.isReplace() ? ResultKind::Replace : ResultKind::Search;
+}
+
 } // namespace
 
 FindReplaceWindow::FindReplaceWindow(const WindowMode& mode, QWidget* parent)
-    : QMainWindow(parent), m_mode(mode) {
+    : QMainWindow(parent), m_mode(mode),
+      m_engine(std::make_unique<SearchEngine>(
+          mode.isReplace() ? EngineMode::Replace : EngineMode::Search, *this)) {
     setObjectName(QString::fromLatin1(mode.objectName));
     setAttribute(Qt::WA_DeleteOnClose);
     createControls();
@@ -50,6 +61,8 @@ FindReplaceWindow::FindReplaceWindow(const WindowMode& mode, QWidget* parent)
 }
 
 FindReplaceWindow::~FindReplaceWindow() {
+    if (m_busyPointer)
+        QApplication::restoreOverrideCursor();
     // A window destroyed without a close event (program teardown) must not
     // leave a dangling handle behind for the always-in-front arrangement.
     markUnloaded();
@@ -97,9 +110,9 @@ void FindReplaceWindow::createControls() {
     }
     m_runButtons[2]->hide();
     connect(m_runButtons[0], &QPushButton::clicked, this,
-            [this] { guarded([this] { runOneByOne(); }); });
+            [this] { guarded([this] { Cmd_Search_Click(); }); });
     connect(m_runButtons[1], &QPushButton::clicked, this,
-            [this] { guarded([this] { runAllAtOnce(); }); });
+            [this] { guarded([this] { Cmd_SumSearch_Click(); }); });
     connect(m_runButtons[2], &QPushButton::clicked, this, [this] { Cmd_Cancel_Click(); });
 
     auto label = [this](int i, const char* caption, const Box& box) {
@@ -168,10 +181,12 @@ void FindReplaceWindow::createControls() {
         connect(Check_Opstion[i], &QCheckBox::toggled, this, [this, i] { Check_Opstion_Click(i); });
     }
 
-    m_grid = new ResultGrid(m_mode.isReplace() ? ResultKind::Replace : ResultKind::Search,
-                            Korvex_M01::WorkDb(), m_client);
-    m_grid->setObjectName(QString::fromLatin1(m_mode.gridName));
+    m_grid = new ResultGrid(resultKind(m_mode), Korvex_M01::WorkDb(), m_client);
     place(m_grid, m_mode.grid);
+    // The line of the run in progress and of the last run's outcome.
+    statusBar()->setObjectName(QStringLiteral("Run_Status"));
+    statusBar()->setSizeGripEnabled(false);
+
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showPopup(m_grid->viewport()->mapToGlobal(pos), true); });
@@ -249,6 +264,10 @@ void FindReplaceWindow::createMenus() {
     line(Result_Menu, "SR_Line2");
     gridItem(Result_Menu, "SR_PrintSetup", "印刷設定", &ResultGrid::printSetup);
     gridItem(Result_Menu, "SR_Print", "印刷(&P)", &ResultGrid::print, "Ctrl+P");
+    line(Result_Menu, "SR_Line3");
+    QAction* csv = Result_Menu->addAction(QStringLiteral("CSV出力(&C)..."));
+    csv->setObjectName(QStringLiteral("SR_Csv"));
+    connect(csv, &QAction::triggered, this, [this] { guarded([this] { m_grid->exportCsv(); }); });
 
     Opstion_Menu = menu("Opstion_Menu", "ｵﾌﾟｼｮﾝ(&O)");
     OM_Activate =
@@ -293,6 +312,7 @@ void FindReplaceWindow::Form_Load() {
     const QString name = objectName();
     setWindowTitle(utf8(m_mode.caption));
 
+    CreateResultTable(Korvex_M01::WorkDb(), resultKind(m_mode));
     handleSlot() = this;
 
     // Design size first: it is what a first start (no stored size) comes up with.
@@ -307,13 +327,14 @@ void FindReplaceWindow::Form_Load() {
         m_grid->loadLayout(Korvex_M01::GrxFile, name);
     OM_BookMerge->setChecked(m_grid->columnMerged(0));
     OM_SheetMerge->setChecked(m_grid->columnMerged(1));
+    Korvex_M01::PrintSetting(true, *m_grid);
 
     m_opt = readOptions(m_mode);
     setOptionsIntoControls();
 
-    CreateResultTable(Korvex_M01::WorkDb(),
-                      m_mode.isReplace() ? ResultKind::Replace : ResultKind::Search);
     m_grid->bind();
+    if (m_mode.isReplace())
+        createReplaceLog(Korvex_M01::WorkDb());
 
     PM_BookSort->setChecked(m_opt.B_Sort != 0);
     PM_SheetSort->setChecked(m_opt.S_Sort != 0);
@@ -333,8 +354,7 @@ void FindReplaceWindow::Form_Load() {
 
     ResetFind();
     loadedFlag() = true;
-    m_gridActive = false;
-    m_grid->setGridActive(false);
+    setGridActive(false);
 }
 
 void FindReplaceWindow::setOptionsIntoControls() {
@@ -349,8 +369,8 @@ void FindReplaceWindow::setOptionsIntoControls() {
 }
 
 void FindReplaceWindow::Form_Activate() {
-    if (!m_gridActive && loadedFlag())
-        m_grid->moveToLast();
+    if (loadedFlag())
+        m_grid->windowActivated();
 }
 
 bool FindReplaceWindow::Form_Unload() {
@@ -506,6 +526,106 @@ void FindReplaceWindow::AddSearchHistory() {
     add(Search_Combo);
     if (Replace_Combo)
         add(Replace_Combo);
+}
+
+void FindReplaceWindow::Cmd_Search_Click() {
+    m_engine->stepClick();
+}
+
+void FindReplaceWindow::Cmd_SumSearch_Click() {
+    m_engine->runAllClick();
+}
+
+EngineOptions FindReplaceWindow::options() const {
+    EngineOptions o;
+    o.what = Search_Combo->currentText();
+    if (Replace_Combo)
+        o.replacement = Replace_Combo->currentText();
+    o.directionIndex = Combo_SOpsion[0]->currentIndex();
+    if (Combo_SOpsion[1])
+        o.lookInIndex = Combo_SOpsion[1]->currentIndex();
+    o.matchCase = Check_Opstion[0]->isChecked();
+    o.matchByte = Check_Opstion[1]->isChecked();
+    o.wholeCell = Check_Opstion[2]->isChecked();
+    return o;
+}
+
+QString FindReplaceWindow::targetBook() const {
+    return Book_Combo->currentText();
+}
+
+QList<SheetEntry> FindReplaceWindow::sheetEntries() const {
+    QList<SheetEntry> entries;
+    entries.reserve(Sheet_List->count());
+    for (int i = 0; i < Sheet_List->count(); ++i) {
+        const QListWidgetItem* item = Sheet_List->item(i);
+        entries.append({item->text(), item->isSelected()});
+    }
+    return entries;
+}
+
+void FindReplaceWindow::setGridActive(bool active) {
+    m_grid->setGridActive(active);
+}
+
+void FindReplaceWindow::setMainWindowEnabled(bool enabled) {
+    if (Korvex_M01::F01_hWnd)
+        Korvex_M01::F01_hWnd->setEnabled(enabled);
+}
+
+void FindReplaceWindow::setBusyPointer(bool on) {
+    if (on == m_busyPointer)
+        return;
+    m_busyPointer = on;
+    if (on)
+        QApplication::setOverrideCursor(m_busyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void FindReplaceWindow::AddResultRows(const QString& book, const QList<HitRow>& rows) {
+    const QString search = Search_Combo->currentText();
+    const QString replacement = Replace_Combo ? Replace_Combo->currentText() : QString();
+    QList<ResultRow> stored;
+    stored.reserve(rows.size());
+    for (const HitRow& hit : rows) {
+        ResultRow row;
+        row.book = book;
+        row.sheet = hit.sheet;
+        row.range = hit.range;
+        row.search = search;
+        row.replace = replacement;
+        row.result = hit.result;
+        row.execute = hit.execute;
+        row.seqNo = hit.seqNo;
+        stored.append(row);
+    }
+    m_grid->addResultRows(stored);
+}
+
+void FindReplaceWindow::keepReplaced(const QString& book, const QList<ReplacedCell>& cells) {
+    keepReplacedCells(Korvex_M01::WorkDb(), book, cells);
+}
+
+void FindReplaceWindow::commit() {
+    Korvex_M01::WorkDb().Commit();
+}
+
+void FindReplaceWindow::showMessage(const QString& messageId) {
+    Korvex_M01::ShowMsg(messageId, this);
+}
+
+void FindReplaceWindow::beep() {
+    ui().beep();
+}
+
+void FindReplaceWindow::showProgress(const EngineProgress& progress) {
+    statusBar()->showMessage(
+        progressText(m_mode.isReplace() ? EngineMode::Replace : EngineMode::Search, progress));
+}
+
+void FindReplaceWindow::letEventsThrough() {
+    QApplication::processEvents();
 }
 
 void FindReplaceWindow::Cmd_Cancel_Click() {

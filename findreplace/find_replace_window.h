@@ -10,6 +10,7 @@
 // sheet lists and the selection commands) and window_options.cpp (sorting,
 // merging, font, in-front, cell-value fetch).
 
+#include "engine_window.h"
 #include "host.h"
 #include "host_helpers.h"
 #include "tool_rules.h"
@@ -19,6 +20,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -32,35 +34,40 @@ namespace korvex::findreplace {
 
 class ResultGrid;
 
-class FindReplaceWindow : public QMainWindow {
+class SearchEngine;
+
+class FindReplaceWindow : public QMainWindow, public EngineWindow {
     Q_OBJECT
 public:
-    // Where a one-by-one pass stands and whether an all-at-once run is going
-    // on. The runs own these; the window resets them and reads NotRunning
-    // before it agrees to close.
-    struct PassState {
-        bool NotRunning = true;
-        int ResumeSheet = 0;
-        qint32 HitCount = 0;
-        host::RangePtr CurrentHit;
-        QString FirstHitAddress;
-        QString FirstHitSheet;
-        Korvex_M02::CellPos StartPos;
-    };
-
     FindReplaceWindow(const WindowMode& mode, QWidget* parent);
     ~FindReplaceWindow() override;
 
     const WindowMode& mode() const { return m_mode; }
-    PassState& pass() { return m_pass; }
-    const ToolOptions& options() const { return m_opt; }
+    const ToolOptions& storedOptions() const { return m_opt; }
     const QCursor& busyCursor() const { return m_busyCursor; }
     ResultGrid* grid() const { return m_grid; }
 
+    // What the search and replace engine works with (engine_window.h).
+    EngineOptions options() const override;
+    QString targetBook() const override;
+    QList<SheetEntry> sheetEntries() const override;
+    PassState& pass() override { return m_pass; }
+    void ResetFind() override;
+    void SetBusy(bool Busy) override;
+    void AddSearchHistory() override;
+    void setGridActive(bool active) override;
+    void setMainWindowEnabled(bool enabled) override;
+    void setBusyPointer(bool on) override;
+    void AddResultRows(const QString& book, const QList<HitRow>& rows) override;
+    void keepReplaced(const QString& book, const QList<ReplacedCell>& cells) override;
+    void commit() override;
+    void showMessage(const QString& messageId) override;
+    void beep() override;
+    void showProgress(const EngineProgress& progress) override;
+    void letEventsThrough() override;
+    SearchEngine& engine() const { return *m_engine; }
+
     // Window procedures.
-    void SetBusy(bool Busy);
-    void ResetFind();
-    void AddSearchHistory();
     void LayoutControls();
     void ReloadBooks();
     void LoadSheets();
@@ -74,6 +81,8 @@ public:
     void Book_Combo_Click();
     void Check_Opstion_Click(int Index);
     void Combo_SOpsion_Click(int Index);
+    void Cmd_Search_Click();    // 検索実行 / 置換実行
+    void Cmd_SumSearch_Click(); // 一括検索 / 一括置換
     void Cmd_Cancel_Click();
     void Cmd_CellGet_Click(int Index);
     void SM_SelAll_Click();
@@ -92,13 +101,6 @@ public:
     void showPopup(const QPoint& globalPos, bool fromGrid);
 
 protected:
-    // The runs: one step of the one-by-one pass and the all-at-once run. They
-    // belong to the search and replace engines, which are separate components
-    // not part of this window; until a window attaches them the run buttons
-    // have no effect.
-    virtual void runOneByOne() {}
-    virtual void runAllAtOnce() {}
-
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -132,7 +134,8 @@ private:
     const WindowMode& m_mode;
     ToolOptions m_opt;
     PassState m_pass;
-    bool m_gridActive = false;
+    std::unique_ptr<SearchEngine> m_engine;
+    bool m_busyPointer = false;
     bool m_unloaded = false;
     bool m_recovering = false;
     QCursor m_busyCursor;

@@ -3,9 +3,10 @@
 // history, target selection with its messages, the view options and the
 // cell-value fetch, and opening and closing them from the main window.
 
-#include "result_grid.h"
 #include "navigator_env.h"
 #include "replace_window.h"
+#include "result_grid.h"
+#include "search_engine.h"
 #include "search_window.h"
 
 #include <QAction>
@@ -18,6 +19,8 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <memory>
 
@@ -131,6 +134,7 @@ private slots:
     void sortFontMergeAndFront();
     void cellValueFetch_data();
     void cellValueFetch();
+    void runsRecordRowsAndStopOnCancel();
     void openedAndClosedByMainWindow();
 };
 
@@ -324,9 +328,9 @@ void FindReplaceWindowsTest::unreadableStoredValuesFallBack() {
     auto r = open(true);
     QCOMPARE(combo(*s, "Combo_SOpsion_0")->currentIndex(), 0);
     QCOMPARE(combo(*s, "Combo_SOpsion_1")->currentIndex(), 0);
-    QCOMPARE(s->options().S_Check[0], 0);
-    QCOMPARE(s->options().S_Check[1], 0); // not a number reads as 0, a valid value
-    QCOMPARE(s->options().S_Check[2], 1);
+    QCOMPARE(s->storedOptions().S_Check[0], 0);
+    QCOMPARE(s->storedOptions().S_Check[1], 0); // not a number reads as 0, a valid value
+    QCOMPARE(s->storedOptions().S_Check[2], 1);
     QCOMPARE(combo(*r, "Combo_SOpsion")->currentIndex(), 1);
 }
 
@@ -682,6 +686,58 @@ void FindReplaceWindowsTest::cellValueFetch() {
     QTest::mouseClick(child(*w, button), Qt::LeftButton);
     QCOMPARE(env.ui.beeps, 1);
     QCOMPARE(target->currentText(), QStringLiteral("kept"));
+}
+
+void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
+    Env env;
+    env.host(QStringLiteral("[book R.xls]\nactive\n[sheet One]\nA1 = 売上\nA2 = 売上高\n"
+                            "A3 = x\nA4 = 売上\n[sheet Two]\nB2 = 売上\n"));
+    {
+        auto w = open(false);
+        w->show();
+        w->engine().setYieldIntervalMs(0);
+        combo(*w, "Search_Combo")->setEditText(QStringLiteral("売上"));
+        action(*w, "SM_SelAll")->trigger();
+
+        // One by one: a row per click, the pass left open.
+        QTest::mouseClick(child(*w, QStringLiteral("Cmd_Search")), Qt::LeftButton);
+        QCOMPARE(w->grid()->rowCount(), 1);
+        QCOMPARE(w->pass().HitCount, 1);
+        QVERIFY(w->pass().NotRunning);
+        QTest::mouseClick(child(*w, QStringLiteral("Cmd_Cancel")), Qt::LeftButton);
+        QCOMPARE(w->pass().HitCount, 0);
+
+        // All at once, stopped at its first chance: while it runs the window
+        // is busy and refuses to close, and the stop button ends it.
+        bool closed = true;
+        bool cancelShown = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            closed = w->close();
+            cancelShown = child(*w, QStringLiteral("Cmd_Cancel"))->isVisible();
+            QTest::mouseClick(child(*w, QStringLiteral("Cmd_Cancel")), Qt::LeftButton);
+        });
+        QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumSearch")), Qt::LeftButton);
+        QVERIFY(!closed);
+        QVERIFY(cancelShown);
+        QVERIFY(w->pass().NotRunning);
+        QVERIFY(combo(*w, "Book_Combo")->isEnabled());
+        const int stoppedAt = w->grid()->rowCount();
+        QVERIFY(stoppedAt > 1 && stoppedAt < 5);
+
+        // Run to the end; the history holds the text once.
+        QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumSearch")), Qt::LeftButton);
+        QCOMPARE(w->grid()->rowCount(), stoppedAt + 4);
+        QCOMPARE(entries(combo(*w, "Search_Combo")), QStringList{"売上"});
+        QVERIFY(!w->statusBar()->currentMessage().isEmpty());
+        action(*w, "OM_BookMerge")->trigger();
+        QVERIFY(w->close());
+    }
+    // The rows stay in the work database and the merging in the layout file.
+    QVERIFY(QFile::exists(Korvex_M01::GrxFile));
+    auto again = open(false);
+    QCOMPARE(again->grid()->rowCount() >= 6, true);
+    QVERIFY(action(*again, "OM_BookMerge")->isChecked());
+    QVERIFY(!action(*again, "OM_SheetMerge")->isChecked());
 }
 
 void FindReplaceWindowsTest::openedAndClosedByMainWindow() {
