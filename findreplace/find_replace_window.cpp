@@ -184,8 +184,11 @@ void FindReplaceWindow::createControls() {
     m_grid = new ResultGrid(resultKind(m_mode), Korvex_M01::WorkDb(), m_client);
     place(m_grid, m_mode.grid);
     // The line of the run in progress and of the last run's outcome.
+    // It appears with the first run, so a window that has not run a search
+    // keeps the whole design height for its controls.
     statusBar()->setObjectName(QStringLiteral("Run_Status"));
     statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();
 
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_grid, &QWidget::customContextMenuRequested, this,
@@ -436,8 +439,12 @@ void FindReplaceWindow::applyMinimumSize() {
     // The minimum is an outer size; the frame the window manager adds is only
     // known once the window is shown, so it is worked out again on each resize.
     const QSize frame = frameGeometry().size() - geometry().size();
+    // The run's status line, once shown, comes on top of the design height so
+    // that it never takes the grid's rows away.
+    const int statusLine = statusBar()->isVisibleTo(this) ? statusBar()->sizeHint().height() : 0;
     const QSize minimum(toPixelsAtLeast(m_mode.minimumOuter.width()) - frame.width(),
-                        toPixelsAtLeast(m_mode.minimumOuter.height()) - frame.height());
+                        toPixelsAtLeast(m_mode.minimumOuter.height()) - frame.height() +
+                            statusLine);
     if (minimumSize() != minimum)
         setMinimumSize(minimum);
 }
@@ -620,6 +627,10 @@ void FindReplaceWindow::beep() {
 }
 
 void FindReplaceWindow::showProgress(const EngineProgress& progress) {
+    if (!statusBar()->isVisibleTo(this)) {
+        statusBar()->show();
+        applyMinimumSize();
+    }
     statusBar()->showMessage(
         progressText(m_mode.isReplace() ? EngineMode::Replace : EngineMode::Search, progress));
 }
