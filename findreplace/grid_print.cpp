@@ -34,33 +34,67 @@ int GridPrintJob::modelRow(int i) const {
     return m_rows.isEmpty() ? i : m_rows.at(i);
 }
 
+struct GridPrintJob::Metrics {
+    int dpi;
+    QRect area;
+    QFont headerFont;
+    QFont headingFont;
+    int pad;
+    int headerH;
+    int headingH;
+    int rowH;
+    int footerH;
+    int rowsPerPage;
+};
+
+GridPrintJob::Metrics GridPrintJob::metrics(QPagedPaintDevice* device) const {
+    Metrics m;
+    m.dpi = device->logicalDpiY();
+    const QRect page = device->pageLayout().paintRectPixels(m.dpi);
+    m.area = QRect(0, 0, page.width(), page.height());
+    m.headerFont = m_bodyFont;
+    m.headerFont.setItalic(true);
+    m.headingFont = m_headingFont;
+    m.headingFont.setBold(true);
+    const QFontMetrics fmBody(m_bodyFont, device);
+    m.pad = std::max(2, fmBody.height() / 5);
+    m.headerH = QFontMetrics(m.headerFont, device).height() + m.pad * 2;
+    m.headingH = QFontMetrics(m.headingFont, device).height() + m.pad * 2;
+    m.rowH = fmBody.height() + m.pad * 2;
+    m.footerH = fmBody.height() + m.pad * 2;
+    m.rowsPerPage = std::max(1, (m.area.height() - m.headerH - m.headingH - m.footerH) / m.rowH);
+    return m;
+}
+
+int GridPrintJob::rowsPerPage(QPagedPaintDevice* device) const {
+    return metrics(device).rowsPerPage;
+}
+
 int GridPrintJob::render(QPagedPaintDevice* printer) const {
+    const Metrics m = metrics(printer);
     QPainter p;
     if (!p.begin(printer))
         return 0;
-    const int dpi = printer->logicalDpiY();
-    const QRect page = printer->pageLayout().paintRectPixels(dpi);
-    const QRect area(0, 0, page.width(), page.height());
-
-    QFont headerFont = m_bodyFont;
-    headerFont.setItalic(true);
-    QFont headingFont = m_headingFont;
-    headingFont.setBold(true);
-    const QFontMetrics fmHeader(headerFont, printer);
+    const QRect& area = m.area;
+    const QFont& headerFont = m.headerFont;
+    const QFont& headingFont = m.headingFont;
     const QFontMetrics fmHeading(headingFont, printer);
     const QFontMetrics fmBody(m_bodyFont, printer);
-    const int pad = std::max(2, fmBody.height() / 5);
-    const int headerH = fmHeader.height() + pad * 2;
-    const int headingH = fmHeading.height() + pad * 2;
-    const int rowH = fmBody.height() + pad * 2;
-    const int footerH = fmBody.height() + pad * 2;
+    const int pad = m.pad;
+    const int headerH = m.headerH;
+    const int headingH = m.headingH;
+    const int rowH = m.rowH;
+    const int footerH = m.footerH;
 
-    // Screen widths are taken at 96 dpi and shrunk as a whole when the list is
-    // wider than the page.
+    // Columns keep the proportions they have on screen, sized so that what
+    // fits a column on screen fits it on paper, and shrunk as a whole when the
+    // list is wider than the page.
     double screenTotal = 0;
     for (const PrintColumn& c : m_columns)
         screenTotal += std::max(1, c.width);
-    double scale = dpi / 96.0;
+    const QString sample = QStringLiteral("2000/01/31 09:05:07");
+    const double onScreen = QFontMetrics(m_bodyFont).horizontalAdvance(sample);
+    double scale = onScreen > 0 ? fmBody.horizontalAdvance(sample) / onScreen : m.dpi / 96.0;
     if (screenTotal * scale > area.width())
         scale = area.width() / std::max(1.0, screenTotal);
     QList<int> x{0};
@@ -68,7 +102,7 @@ int GridPrintJob::render(QPagedPaintDevice* printer) const {
         x << x.back() + int(std::lround(std::max(1, c.width) * scale));
 
     const int bodyTop = headerH + headingH;
-    const int rowsPerPage = std::max(1, (area.height() - bodyTop - footerH) / rowH);
+    const int rowsPerPage = m.rowsPerPage;
     const int rows = rowCount();
     const int pages = std::max(1, (rows + rowsPerPage - 1) / rowsPerPage);
     const QColor line(Qt::gray);

@@ -39,8 +39,12 @@ public:
     // Paints every page on the device (a preview's printer, a real one, a PDF
     // file) and returns the number of pages.
     int render(QPagedPaintDevice* device) const;
+    // Rows that fit on one page of the device.
+    int rowsPerPage(QPagedPaintDevice* device) const;
 
 private:
+    struct Metrics;
+    Metrics metrics(QPagedPaintDevice* device) const;
     int rowCount() const;
     int modelRow(int i) const;
 

@@ -99,8 +99,8 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     m_textColor = palette().color(QPalette::Text);
 
     // Design widths, in twips like every stored size.
-    static const int kSearchWidths[] = {1800, 1200, 700, 1500, 2000, 1900};
-    static const int kReplaceWidths[] = {1800, 1200, 700, 1300, 1300, 2000, 1900};
+    static const int kSearchWidths[] = {1800, 1200, 800, 1500, 2000, 2500};
+    static const int kReplaceWidths[] = {1800, 1200, 800, 1300, 1300, 2000, 2500};
     const int* widths = kind == ResultKind::Search ? kSearchWidths : kReplaceWidths;
     for (int c = 0; c < m_model->columnCount(); ++c)
         setColumnWidth(c, widths[c] / kTwipsPerPixel);
