@@ -24,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <exception>
 
@@ -630,6 +631,9 @@ void FindReplaceWindow::showProgress(const EngineProgress& progress) {
     if (!statusBar()->isVisibleTo(this)) {
         statusBar()->show();
         applyMinimumSize();
+        // The grid loses the line's height once the layout runs: keep its
+        // newest row in sight.
+        QTimer::singleShot(0, m_grid, [grid = m_grid] { grid->scrollTo(grid->currentIndex()); });
     }
     statusBar()->showMessage(
         progressText(m_mode.isReplace() ? EngineMode::Replace : EngineMode::Search, progress));
