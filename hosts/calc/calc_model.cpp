@@ -1,6 +1,11 @@
 #include "calc_model.h"
 
+#include "responsive_wait.h"
 #include "uno_text.h"
+
+#include <com/sun/star/awt/Toolkit.hpp>
+#include <com/sun/star/awt/XDialog.hpp>
+#include <com/sun/star/awt/XExtendedToolkit.hpp>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XTopWindow2.hpp>
@@ -140,6 +145,25 @@ QString formulaFromApi(const QString& apiFormula) {
 QString formulaToApi(const QString& userFormula) {
     return swapSeparators(userFormula, u',', u';');
 }
+
+// The toolkit's list of top windows is marked deprecated in the API, yet it
+// is the one place that lists the office's dialogs, and the office itself
+// still keeps it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+std::vector<Reference<css::awt::XDialog>>
+openDialogs(const Reference<css::uno::XComponentContext>& ctx) {
+    std::vector<Reference<css::awt::XDialog>> dialogs;
+    Reference<css::awt::XExtendedToolkit> toolkit(css::awt::Toolkit::create(ctx), UNO_QUERY_THROW);
+    for (sal_Int32 i = 0, n = toolkit->getTopWindowCount(); i < n; ++i) {
+        Reference<css::awt::XDialog> dialog(toolkit->getTopWindow(i), UNO_QUERY);
+        Reference<css::awt::XWindow2> window(dialog, UNO_QUERY);
+        if (dialog.is() && window.is() && window->isVisible())
+            dialogs.push_back(dialog);
+    }
+    return dialogs;
+}
+#pragma GCC diagnostic pop
 
 } // namespace uno_helpers
 
@@ -429,7 +453,7 @@ host::RangePtr CalcApplication::activeCell() {
 bool CalcApplication::showDialog(host::Dialog dialog) {
     const char* command =
         dialog == host::Dialog::PageSetup ? ".uno:PageFormatDialog" : ".uno:Print";
-    return m_s->runWhileAlive([ctx = m_s->context(), d = m_s->desktop(), command] {
+    const bool ok = m_s->runWhileAlive([ctx = m_s->context(), d = m_s->desktop(), command] {
         auto doc = activeDocument(d);
         Any result = dispatch(ctx, doc, command);
         css::frame::DispatchResultEvent event;
@@ -437,6 +461,26 @@ bool CalcApplication::showDialog(host::Dialog dialog) {
             return event.State != css::frame::DispatchResultState::FAILURE;
         return true;
     });
+    // The office runs these dialogs on its own: the dispatch comes back while
+    // the dialog is still open. What comes next (the cursor put back, the
+    // sheets regrouped) must wait until the user has closed it. A dialog that
+    // has not shown up soon after the dispatch was over with before it came
+    // back.
+    constexpr auto Grace = std::chrono::seconds(2);
+    const auto dispatched = std::chrono::steady_clock::now();
+    bool seen = false;
+    for (;;) {
+        const bool open = m_s->run([ctx = m_s->context()] { return !openDialogs(ctx).empty(); });
+        if (open) {
+            seen = true;
+        } else if (seen || std::chrono::steady_clock::now() - dispatched > Grace) {
+            break;
+        }
+        pauseResponsively(std::chrono::milliseconds(100));
+    }
+    // A dialog the office runs on its own reports a failed dispatch even
+    // though it was shown.
+    return ok || seen;
 }
 
 QString CalcApplication::name() const {

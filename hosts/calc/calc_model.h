@@ -6,6 +6,7 @@
 
 #include "uno_session.h"
 
+#include <com/sun/star/awt/XDialog.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
@@ -190,6 +191,9 @@ css::table::CellRangeAddress addressOf(const css::uno::Reference<css::uno::XInte
 css::table::CellRangeAddress cursorOf(const DocRef& doc, const SheetRef& sheet);
 // Groups the named sheets, the first becoming the active one.
 void groupSheets(const DocRef& doc, const QStringList& names);
+// The office's dialogs now on screen (its modal windows).
+std::vector<css::uno::Reference<css::awt::XDialog>>
+openDialogs(const css::uno::Reference<css::uno::XComponentContext>& ctx);
 css::uno::Any dispatch(const css::uno::Reference<css::uno::XComponentContext>& ctx,
                        const DocRef& doc, const char* command);
 // Page-setup values in the host interface's terms.

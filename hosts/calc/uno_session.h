@@ -13,6 +13,7 @@
 
 #include "host.h"
 #include "matcher.h"
+#include "responsive_wait.h"
 
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -124,6 +125,7 @@ public:
     // For calls that legitimately take as long as the user likes (a modal
     // dialog): no deadline, but the office is pinged on a side thread every
     // few seconds and a ping that goes unanswered drops the connection.
+    // Korvex's windows keep painting meanwhile and take no input.
     template <class F> auto runWhileAlive(F f) -> std::invoke_result_t<F&>;
 
     // True when the office answers a trivial call within `timeout`.
@@ -208,7 +210,7 @@ auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_
 template <class F> auto Session::runWhileAlive(F f) -> std::invoke_result_t<F&> {
     auto future = submit(std::move(f));
     const auto slice = std::chrono::seconds(3);
-    while (future.wait_for(slice) != std::future_status::ready) {
+    while (!waitResponsively(future, slice)) {
         if (!alive() || !ping(std::min(m_timeout, std::chrono::milliseconds(10000)))) {
             drop(QStringLiteral("LibreOffice stopped answering while its dialog was open"));
             throwDead();

@@ -3,6 +3,7 @@
 
 #include "calc_fixtures.h"
 #include "contract_world.h"
+#include "office_dialogs.h"
 #include "private_office.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,7 @@ public:
     }
 
     void shutdown() override {
+        m_dialogs.reset();
         if (m_app)
             calc::closeAllDocuments(m_app);
         m_app.reset();
@@ -50,7 +52,16 @@ public:
         return path;
     }
 
+    bool scriptDialogs(std::function<bool(host::Dialog, host::Application&)> script) override {
+        // The office's dialogs cannot report OK or Cancel: whatever the
+        // script answers, the dialog is closed once the script is done.
+        m_dialogs = std::make_unique<calc::OfficeDialogScript>(
+            m_app, [script, app = m_app](host::Dialog dialog) { script(dialog, *app); });
+        return true;
+    }
+
 private:
+    std::unique_ptr<calc::OfficeDialogScript> m_dialogs;
     std::shared_ptr<host::Connector> m_connector;
     host::ApplicationPtr m_app;
 };

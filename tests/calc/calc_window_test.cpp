@@ -4,12 +4,17 @@
 
 #include "calc_fixtures.h"
 #include "host_helpers.h"
+#include "office_dialogs.h"
 #include "private_office.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <sys/prctl.h>
 
@@ -55,28 +60,54 @@ bool onTop(qulonglong id) {
     return !stacking.isEmpty() && stacking.last() == id;
 }
 
+// Korvex's window as far as waiting goes: it counts what reaches it.
+class CountingWindow : public QLabel {
+public:
+    CountingWindow() : QLabel(QStringLiteral("Korvex")) {}
+    int paints = 0;
+    int keys = 0;
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        ++paints;
+        QLabel::paintEvent(e);
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        ++keys;
+        QLabel::keyPressEvent(e);
+    }
+};
+
+host::ApplicationPtr loadTwoBooks(host::Connector& connector) {
+    const auto app = connector.attach();
+    if (!app)
+        return nullptr;
+    calc::closeAllDocuments(app);
+    QString error;
+    const auto fixture = sim::parseFixture(QString::fromUtf8(TwoBooks), &error);
+    if (!fixture)
+        qFatal("fixture does not parse: %s", qPrintable(error));
+    calc::loadFixture(app, *fixture);
+    return app;
+}
+
 } // namespace
 
 class CalcWindowTest : public QObject {
     Q_OBJECT
 public:
-    explicit CalcWindowTest(calc::PrivateOffice& office) : m_office(office) {}
+    explicit CalcWindowTest(calc::PrivateOffice& office) : m_connector(office.connector()) {}
 
 private:
-    calc::PrivateOffice& m_office;
+    std::shared_ptr<host::Connector> m_connector;
 
 private slots:
     // Activating a book, a sheet or a cell changes what Calc shows and leaves
     // Korvex in front with the focus; showing the office raises it.
     void activation_leavesKorvexInFront() {
-        auto connector = m_office.connector();
-        const auto app = connector->attach();
+        const auto connector = m_connector;
+        const auto app = loadTwoBooks(*connector);
         QVERIFY(app);
-        calc::closeAllDocuments(app);
-        QString error;
-        const auto fixture = sim::parseFixture(QString::fromUtf8(TwoBooks), &error);
-        QVERIFY2(fixture, qPrintable(error));
-        calc::loadFixture(app, *fixture);
         Korvex_M02::SetConnector(connector);
         QVERIFY(Korvex_M02::AttachExcel());
         app->bringToFront();
@@ -109,6 +140,35 @@ private slots:
         Korvex_M02::ActivateExcel();
         QTRY_VERIFY_WITH_TIMEOUT(!onTop(id) && activeWindow() != id, 5000);
         Korvex_M02::SetConnector(nullptr);
+    }
+
+    // The office's dialog ends the wait, not the dispatch that opened it;
+    // meanwhile Korvex's window paints and takes no keys.
+    void dialog_waitsWhileKorvexPaintsAndTakesNoInput() {
+        const auto connector = m_connector;
+        const auto app = loadTwoBooks(*connector);
+        QVERIFY(app);
+        CountingWindow korvex;
+        korvex.resize(300, 200);
+        korvex.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&korvex));
+        calc::OfficeDialogScript user(app, [](host::Dialog) { QThread::msleep(1500); });
+        QTimer repaint;
+        QObject::connect(&repaint, &QTimer::timeout, &korvex, [&korvex] {
+            korvex.update();
+            QCoreApplication::postEvent(&korvex,
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+        });
+        repaint.start(100);
+        korvex.paints = 0;
+        QElapsedTimer clock;
+        clock.start();
+        for (const auto dialog : {host::Dialog::PageSetup, host::Dialog::Print})
+            QVERIFY(app->showDialog(dialog));
+        QVERIFY2(clock.elapsed() >= 3000, "a dialog was still open when the call came back");
+        QCOMPARE(user.answered(), 2);
+        QVERIFY(korvex.paints >= 10);
+        QCOMPARE(korvex.keys, 0);
     }
 };
 

@@ -1,0 +1,53 @@
+#pragma once
+// Waiting on the office from the user-interface thread. A wait that may last
+// (a dialog of the office, an office starting up) keeps Korvex's windows
+// painting while it drops the user's input: a window neither freezes
+// unpainted nor starts something else while the office has the word. On any
+// other thread it is a plain wait.
+
+#include <QObject>
+
+#include <chrono>
+#include <future>
+
+namespace korvex::calc {
+
+// While alive on the user-interface thread, mouse, key and close input to
+// every window is dropped. Nests.
+class InputBlocker : public QObject {
+public:
+    InputBlocker();
+    ~InputBlocker() override;
+    InputBlocker(const InputBlocker&) = delete;
+    InputBlocker& operator=(const InputBlocker&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_installed = false;
+};
+
+// True on the thread of the application object (there is one).
+bool onUserInterfaceThread();
+// Lets the windows paint for about `duration` (or just sleeps off the
+// user-interface thread).
+void pauseResponsively(std::chrono::milliseconds duration);
+
+// Waits up to `timeout` for `future`; true when it is ready.
+template <class R>
+bool waitResponsively(std::future<R>& future, std::chrono::milliseconds timeout) {
+    if (!onUserInterfaceThread())
+        return future.wait_for(timeout) == std::future_status::ready;
+    InputBlocker blocker;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (future.wait_for(std::chrono::milliseconds(10)) == std::future_status::ready)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        pauseResponsively(std::chrono::milliseconds(0));
+    }
+}
+
+} // namespace korvex::calc

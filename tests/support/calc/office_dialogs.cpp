@@ -1,0 +1,73 @@
+#include "office_dialogs.h"
+
+#include "calc_model.h"
+#include "uno_text.h"
+
+#include <com/sun/star/awt/AsyncCallback.hpp>
+#include <com/sun/star/awt/XCallback.hpp>
+#include <cppuhelper/implbase1.hxx>
+
+#include <QThread>
+
+namespace korvex::calc {
+
+namespace {
+
+using css::uno::Reference;
+
+// Closes a dialog on the office's main thread, where its own buttons would.
+class CloseDialog : public cppu::WeakImplHelper1<css::awt::XCallback> {
+public:
+    explicit CloseDialog(Reference<css::awt::XDialog> dialog) : m_dialog(std::move(dialog)) {}
+    void SAL_CALL notify(const css::uno::Any&) override {
+        try {
+            m_dialog->endExecute();
+        } catch (...) {
+        }
+    }
+
+private:
+    Reference<css::awt::XDialog> m_dialog;
+};
+
+} // namespace
+
+OfficeDialogScript::OfficeDialogScript(host::ApplicationPtr app, Script script)
+    : m_app(std::move(app)), m_script(std::move(script)), m_watcher([this] { watch(); }) {}
+
+OfficeDialogScript::~OfficeDialogScript() {
+    m_stop = true;
+    m_watcher.join();
+}
+
+void OfficeDialogScript::watch() {
+    const auto session = std::dynamic_pointer_cast<CalcApplication>(m_app)->session();
+    while (!m_stop) {
+        QThread::msleep(100);
+        try {
+            const auto dialog = session->run([ctx = session->context()] {
+                const auto open = uno_helpers::openDialogs(ctx);
+                return open.empty() ? Reference<css::awt::XDialog>() : open.front();
+            });
+            if (!dialog.is())
+                continue;
+            const QString title = session->run([dialog] { return toQt(dialog->getTitle()); });
+            m_script(title.startsWith(QLatin1String("Print")) ? host::Dialog::Print
+                                                              : host::Dialog::PageSetup);
+            session->run([ctx = session->context(), dialog] {
+                css::awt::AsyncCallback::create(ctx)->addCallback(new CloseDialog(dialog),
+                                                                  css::uno::Any());
+            });
+            ++m_answered;
+            // Not twice for one dialog: wait until it has gone.
+            while (!m_stop && session->run([ctx = session->context()] {
+                return !uno_helpers::openDialogs(ctx).empty();
+            }))
+                QThread::msleep(50);
+        } catch (const host::HostError&) {
+            // The office went away; the test will say so.
+        }
+    }
+}
+
+} // namespace korvex::calc

@@ -1,0 +1,38 @@
+#pragma once
+// Plays the user in front of the office's own dialogs: every dialog the
+// office shows runs a script (which may drive the host meanwhile, as a user
+// would edit in the dialog) and is then closed from the office's own thread,
+// as the user's click would close it.
+
+#include "host.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace korvex::calc {
+
+class OfficeDialogScript {
+public:
+    // The script learns which dialog is open; it runs on a side thread.
+    using Script = std::function<void(host::Dialog)>;
+    OfficeDialogScript(host::ApplicationPtr app, Script script);
+    ~OfficeDialogScript();
+    OfficeDialogScript(const OfficeDialogScript&) = delete;
+    OfficeDialogScript& operator=(const OfficeDialogScript&) = delete;
+
+    // How many dialogs have been answered so far.
+    int answered() const { return m_answered.load(); }
+
+private:
+    void watch();
+
+    host::ApplicationPtr m_app;
+    Script m_script;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_answered{0};
+    std::thread m_watcher;
+};
+
+} // namespace korvex::calc
