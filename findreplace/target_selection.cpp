@@ -73,6 +73,7 @@ QString FindReplaceWindow::activeSheetOf(const QString& book) const {
 void FindReplaceWindow::ReloadBooks() {
     // Without a host the names shown last stay (sorted again when sorting is
     // on); a host that fails while being listed counts as no host.
+    const QString previous = Book_Combo->currentText();
     QStringList names = entriesOf(Book_Combo);
     bool found = false;
     try {
@@ -100,8 +101,16 @@ void FindReplaceWindow::ReloadBooks() {
         return;
     }
     const int row = indexOfName(entriesOf(Book_Combo), active);
-    if (row < 0)
-        return; // the active book has no visible window: the lists stay as they are
+    if (row < 0) {
+        // The active book has no visible window: the target stays what it was
+        // (its sheets with it) while that book is still listed.
+        const int kept = indexOfName(entriesOf(Book_Combo), previous);
+        const QSignalBlocker quiet(Book_Combo);
+        Book_Combo->setCurrentIndex(kept);
+        if (kept < 0)
+            Sheet_List->clear();
+        return;
+    }
     {
         const QSignalBlocker quiet(Book_Combo);
         Book_Combo->setCurrentIndex(row);

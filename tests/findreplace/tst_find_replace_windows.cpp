@@ -560,6 +560,13 @@ void FindReplaceWindowsTest::targetMessagesAndRecovery() {
     QCOMPARE(entries(combo(*w, "Book_Combo")), (QStringList{"A.xls", "Charts.xls"}));
     QVERIFY(env.ui.messages.isEmpty());
 
+    // The host's active book has no visible window: the target stays.
+    host->activeBook = host->findBook(QStringLiteral("PERSONAL.XLSB"));
+    action(*w, "RM_Book")->trigger();
+    QCOMPARE(combo(*w, "Book_Combo")->currentText(), QStringLiteral("A.xls"));
+    QCOMPARE(selected(sheetList(*w)), QStringList{"alpha"});
+    host->activeBook = host->findBook(QStringLiteral("A.xls"));
+
     // Reading the sheets keeps failing: one message, one recovery, no loop.
     int attempts = 0;
     host->beforeOperation = [&](const QString& op) {
