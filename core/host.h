@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace korvex::host {
 
@@ -51,6 +52,16 @@ using WindowPtr = std::shared_ptr<Window>;
 using WorkbookPtr = std::shared_ptr<Workbook>;
 using ApplicationPtr = std::shared_ptr<Application>;
 
+// A cell position on one sheet, 1-based like Range::row() / column().
+struct CellPosition {
+    int row = 1;
+    int column = 1;
+    friend bool operator==(CellPosition a, CellPosition b) {
+        return a.row == b.row && a.column == b.column;
+    }
+    friend bool operator!=(CellPosition a, CellPosition b) { return !(a == b); }
+};
+
 struct FindOptions {
     QString what;
     RangePtr after; // null: start after the range's first cell, which comes last
@@ -69,6 +80,33 @@ struct ReplaceOptions {
     SearchOrder searchOrder = SearchOrder::ByRows;
     bool matchCase = false;
     bool matchByte = false;
+};
+
+// One occurrence as Sheet::findAll reports it.
+struct FoundCell {
+    CellPosition cell;
+    QString address;   // as Range::address() gives it: "$B$12"
+    QString valueText; // the cell's value as text (valueText) when found
+};
+
+// What Sheet::replaceCells did to one of the cells it was given.
+struct CellReplacement {
+    enum class Outcome {
+        Replaced, // the text occurs in the cell; it holds newContent now
+        NoMatch,  // the text does not occur in the cell (any more): left alone
+        Refused,  // the cell is protected: left alone
+    };
+    CellPosition cell;
+    QString address; // "$B$12"
+    Outcome outcome = Outcome::NoMatch;
+    QString oldValueText; // the value as text (valueText) before the call
+    // Replaced only: the cell's content afterwards, as typed ("b-b",
+    // "=SUM(A1,B1)"; empty when the replacement removed everything), and its
+    // value as text afterwards. A revert compares the latter with
+    // valueText(cell->value()) to learn whether the cell still holds what
+    // Korvex put there.
+    QString newContent;
+    QString newValueText;
 };
 
 // The page-setup properties Korvex copies, in the order it copies them.
@@ -174,6 +212,33 @@ public:
     virtual RangePtr cell(int row, int column) = 0;
     virtual RangePtr range(const QString& address) = 0;
     virtual PageSetupPtr pageSetup() = 0;
+
+    // The all-at-once engines work a sheet with these two calls instead of a
+    // host round trip per occurrence.
+    //
+    // findAll: every occurrence on the whole sheet, in exactly the order
+    // cells()->find(options) followed by findNext until the search wraps to
+    // the first occurrence would give them (After included: null starts after
+    // A1, which then comes last; an occurrence in After itself comes last),
+    // each with its address and value text, from one read of the sheet. Empty
+    // when nothing matches. Unlike find() it leaves the settings findNext
+    // reuses alone, so a one-by-one pass open in another window goes on with
+    // its own. HostError when the sheet cannot be read (closed book, chart
+    // sheet, host gone); After must be a cell of this sheet.
+    virtual std::vector<FoundCell> findAll(const FindOptions& options) = 0;
+
+    // replaceCells: cell(c)->replace(options) for each listed cell, in one
+    // call: every occurrence inside each cell is replaced, formulas stay
+    // formulas, and no other cell is touched (formats, notes and types of
+    // cells the call does not change stay as they are). A cell whose text no
+    // longer matches is left alone (NoMatch); a protected cell is refused and
+    // left alone while the others are still replaced. One entry per listed
+    // cell, in the order given, telling what was there and what was written,
+    // so the caller can record the old value and later revert. HostError only
+    // when the whole call fails (closed book, chart sheet, host gone); cells
+    // written before such a failure keep their new content.
+    virtual std::vector<CellReplacement> replaceCells(const ReplaceOptions& options,
+                                                      const std::vector<CellPosition>& cells) = 0;
 };
 
 class Window {

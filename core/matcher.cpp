@@ -91,6 +91,25 @@ std::optional<CellPosition> nextMatchSorted(const std::vector<CellPosition>& sor
     return it == sortedMatches.end() ? sortedMatches.front() : *it;
 }
 
+std::vector<CellPosition> findOrder(std::vector<CellPosition> matches,
+                                    std::optional<CellPosition> after, SearchOrder order,
+                                    SearchDirection direction) {
+    const OrderLess less{order};
+    std::sort(matches.begin(), matches.end(), less);
+    const auto first = nextMatchSorted(matches, after, order, direction);
+    if (!first)
+        return matches;
+    const auto k = std::lower_bound(matches.begin(), matches.end(), *first, less) - matches.begin();
+    if (direction == SearchDirection::Previous) {
+        // FindNext goes on backwards: from the first match down, then from the end.
+        std::reverse(matches.begin(), matches.end());
+        std::rotate(matches.begin(), matches.end() - k - 1, matches.end());
+    } else {
+        std::rotate(matches.begin(), matches.begin() + k, matches.end());
+    }
+    return matches;
+}
+
 const QString& textFor(const CellTexts& texts, LookIn lookIn) {
     switch (lookIn) {
     case LookIn::Values:

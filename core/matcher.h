@@ -71,15 +71,7 @@
 
 namespace korvex::matcher {
 
-// A cell position on one sheet, 1-based like Range::row() / column().
-struct CellPosition {
-    int row = 1;
-    int column = 1;
-    friend bool operator==(CellPosition a, CellPosition b) {
-        return a.row == b.row && a.column == b.column;
-    }
-    friend bool operator!=(CellPosition a, CellPosition b) { return !(a == b); }
-};
+using host::CellPosition;
 
 // A key whose natural order is the search order: sort cells by it, keep them
 // in a std::map keyed by it, or compare two cells with it.
@@ -104,6 +96,14 @@ std::optional<CellPosition>
 nextMatchSorted(const std::vector<CellPosition>& sortedMatches, std::optional<CellPosition> after,
                 host::SearchOrder order,
                 host::SearchDirection direction = host::SearchDirection::Next);
+
+// Every match in the order Find followed by FindNext until the search wraps
+// gives them: the first one after `after` (see nextMatch), then each
+// following one in the search order, wrapping around, `after` itself last.
+// `matches` in any order, without duplicates. O(n log n).
+std::vector<CellPosition> findOrder(std::vector<CellPosition> matches,
+                                    std::optional<CellPosition> after, host::SearchOrder order,
+                                    host::SearchDirection direction = host::SearchDirection::Next);
 
 // The same again, fed one matching cell at a time in any order, without
 // storing them: for hosts that walk their cells once. O(1) per offer.

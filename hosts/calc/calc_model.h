@@ -107,6 +107,10 @@ public:
     host::RangePtr cell(int row, int column) override;
     host::RangePtr range(const QString& address) override;
     host::PageSetupPtr pageSetup() override;
+    std::vector<host::FoundCell> findAll(const host::FindOptions& options) override;
+    std::vector<host::CellReplacement>
+    replaceCells(const host::ReplaceOptions& options,
+                 const std::vector<host::CellPosition>& cells) override;
 
 private:
     SessionPtr m_s;
@@ -120,6 +124,7 @@ public:
         : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))), m_sheet(m_s->hold(std::move(sheet))),
           m_addr(address) {}
     const css::table::CellRangeAddress& rangeAddress() const { return m_addr; }
+    SheetRef sheet() const { return m_sheet->get(); }
 
     QVariant value() const override;
     void setValue(const QVariant& value) override;
@@ -131,6 +136,10 @@ public:
     host::RangePtr find(const host::FindOptions& options) override;
     host::RangePtr findNext(const host::RangePtr& after) override;
     bool replace(const host::ReplaceOptions& options) override;
+
+    // Every match in this range under `settings`, read now or kept from the
+    // last read while no watched document has changed.
+    const Session::MatchCache& matches(const matcher::FindSettings& settings);
 
 private:
     host::RangePtr search(const matcher::FindSettings& settings, const host::RangePtr& after);

@@ -4,27 +4,33 @@
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/FormulaResult.hpp>
 #include <com/sun/star/sheet/XCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
+#include <com/sun/star/sheet/XFormulaQuery.hpp>
 #include <com/sun/star/sheet/XSheetAnnotation.hpp>
 #include <com/sun/star/sheet/XSheetAnnotations.hpp>
 #include <com/sun/star/sheet/XSheetAnnotationsSupplier.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
 #include <com/sun/star/table/CellContentType.hpp>
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/XSimpleText.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/CellProtection.hpp>
 #include <com/sun/star/util/Date.hpp>
 #include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XModifyBroadcaster.hpp>
 #include <com/sun/star/util/XModifyListener.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+#include <com/sun/star/util/XProtectable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/math.hxx>
@@ -94,6 +100,26 @@ QVariant bulkValue(const Any& a) {
     return {};
 }
 
+// A cell's content from the API's input string. Text that would read as a
+// number (or starts with an apostrophe) comes with an apostrophe in front so
+// that it can be entered again as text; the apostrophe marks the cell's type
+// and is not part of its text, so searches never see it. `marked` tells
+// whether it was there.
+QString contentFromApi(const rtl::OUString& input, bool* marked = nullptr) {
+    const bool text = input.startsWith("'");
+    if (marked)
+        *marked = text;
+    return text ? toQt(input.copy(1)) : formulaFromApi(toQt(input));
+}
+
+// The input string that gives a cell `content` again; a marked text stays
+// text even when it now reads as a number.
+rtl::OUString contentToApi(const QString& content, bool marked) {
+    if (marked && !content.isEmpty())
+        return toUno(QLatin1Char('\'') + content);
+    return toUno(formulaToApi(content));
+}
+
 std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
     std::vector<CellText> out;
     Reference<css::sheet::XCellRangeFormula> f(rangeAt(sheet, area), UNO_QUERY_THROW);
@@ -103,7 +129,7 @@ std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
         for (sal_Int32 c = 0; c < row.getLength(); ++c)
             if (!row[c].isEmpty())
                 out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1},
-                               formulaFromApi(toQt(row[c])),
+                               contentFromApi(row[c]),
                                {}});
     }
     return out;
@@ -360,8 +386,41 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
     return hits;
 }
 
-Reference<css::table::XCell> firstCell(const SheetRef& sheet, const Address& a) {
-    return sheet->getCellByPosition(a.StartColumn, a.StartRow);
+// A cell's value as Range::value() gives it, read on its own.
+QVariant oneValue(const DocRef& doc, const SheetRef& sheet, CellPosition p) {
+    // One bulk read of a one-cell range: number or text in a single call.
+    Address one;
+    one.Sheet = addressOf(sheet).Sheet;
+    one.StartColumn = one.EndColumn = p.column - 1;
+    one.StartRow = one.EndRow = p.row - 1;
+    auto range = must(rangeAt(sheet, one));
+    Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
+    const auto rows = data->getDataArray();
+    if (rows.getLength() == 1 && rows[0].getLength() == 1) {
+        QVariant v = bulkValue(rows[0][0]);
+        if (v.typeId() == QMetaType::Double) {
+            const FormatMap formats = formatMap(doc, range, one);
+            return typedNumber(v.toDouble(), formats.at(0, 0), formats.dayZero);
+        }
+        if (v.isValid())
+            return v;
+    }
+    // Empty, or something the bulk read does not carry (an error).
+    auto cell = must(sheet->getCellByPosition(p.column - 1, p.row - 1));
+    if (cell->getType() == css::table::CellContentType_EMPTY)
+        return {};
+    Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
+    return toQt(text->getString());
+}
+
+// Values of `cells` as value() gives them: one bulk read of the box around
+// them, then one call for each cell that read does not carry.
+void readValuesOf(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
+                  std::vector<Match>& cells) {
+    readValues(doc, sheet, sheetIndex, cells);
+    for (auto& c : cells)
+        if (!c.value.isValid())
+            c.value = oneValue(doc, sheet, c.pos);
 }
 
 } // namespace
@@ -449,63 +508,8 @@ QVariant CalcRange::value() const {
     const std::optional<QVariant> known = cachedValue(&generation);
     if (known && m_s->alive() && m_s->changes->load() == generation)
         return *known;
-    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr]() -> QVariant {
-        // One bulk read of a one-cell range: number or text in a single call.
-        Address one = a;
-        one.EndColumn = a.StartColumn;
-        one.EndRow = a.StartRow;
-        auto range = must(rangeAt(sheet, one));
-        Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
-        const auto rows = data->getDataArray();
-        if (rows.getLength() == 1 && rows[0].getLength() == 1) {
-            QVariant v = bulkValue(rows[0][0]);
-            if (v.typeId() == QMetaType::Double) {
-                const FormatMap formats = formatMap(doc, range, one);
-                return typedNumber(v.toDouble(), formats.at(0, 0), formats.dayZero);
-            }
-            if (v.isValid())
-                return v;
-        }
-        // Empty, or something the bulk read does not carry (an error).
-        auto cell = must(firstCell(sheet, a));
-        if (cell->getType() == css::table::CellContentType_EMPTY)
-            return {};
-        Reference<css::text::XText> text(cell, UNO_QUERY_THROW);
-        return toQt(text->getString());
-    });
-}
-
-void CalcRange::setValue(const QVariant& value) {
-    m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, value] {
-        requireOpen(doc);
-        auto range = rangeAt(sheet, a);
-        for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
-            for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
-                requireEditable(sheet, a.StartColumn + c, a.StartRow + r);
-                auto cell = range->getCellByPosition(c, r);
-                switch (value.typeId()) {
-                case QMetaType::Int:
-                case QMetaType::LongLong:
-                case QMetaType::UInt:
-                case QMetaType::ULongLong:
-                case QMetaType::Double:
-                case QMetaType::Float:
-                    cell->setValue(value.toDouble());
-                    break;
-                case QMetaType::Bool:
-                case QMetaType::QDateTime:
-                case QMetaType::QDate:
-                case QMetaType::QTime:
-                    writeTypedValue(doc, cell, value);
-                    break;
-                default: {
-                    // Text is entered as typed: "=..." becomes a formula,
-                    // "12" a number, "" empties the cell.
-                    const QString s = value.isValid() ? value.toString() : QString();
-                    cell->setFormula(toUno(formulaToApi(s)));
-                }
-                }
-            }
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr] {
+        return oneValue(doc, sheet, {a.StartRow + 1, a.StartColumn + 1});
     });
 }
 
@@ -562,26 +566,33 @@ bool sameArea(const Address& a, const Address& b) {
            a.EndColumn == b.EndColumn && a.EndRow == b.EndRow;
 }
 
-} // namespace
-
-host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
-                                 const host::RangePtr& after) {
-    const DocRef doc = m_doc->get();
-    const SheetRef sheet = m_sheet->get();
-    bool watched = false;
-    for (const auto& w : m_s->watched) {
+bool isWatched(Session& s, const DocRef& doc) {
+    for (const auto& w : s.watched) {
         try {
-            watched = watched || w->get() == doc;
+            if (w->get() == doc)
+                return true;
         } catch (const HostError&) {
         }
     }
-    if (!watched) {
-        m_s->run([doc, counter = m_s->changes] {
-            Reference<css::util::XModifyBroadcaster>(doc, UNO_QUERY_THROW)
-                ->addModifyListener(new ChangeCounter(counter));
-        });
-        m_s->watched.push_back(m_s->hold(doc));
-    }
+    return false;
+}
+
+void watch(const SessionPtr& s, const DocRef& doc) {
+    if (isWatched(*s, doc))
+        return;
+    s->run([doc, counter = s->changes] {
+        Reference<css::util::XModifyBroadcaster>(doc, UNO_QUERY_THROW)
+            ->addModifyListener(new ChangeCounter(counter));
+    });
+    s->watched.push_back(s->hold(doc));
+}
+
+} // namespace
+
+const Session::MatchCache& CalcRange::matches(const matcher::FindSettings& settings) {
+    const DocRef doc = m_doc->get();
+    const SheetRef sheet = m_sheet->get();
+    watch(m_s, doc);
     // The office reports a change to its listeners before the change is
     // done, so once this round trip is back every earlier change is counted.
     m_s->run([doc] { requireOpen(doc); });
@@ -614,26 +625,477 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
         cache = Session::MatchCache{m_s->hold(sheet),  m_addr,           settings, generation,
                                     std::move(sorted), std::move(values)};
     }
+    return *cache;
+}
+
+host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
+                                 const host::RangePtr& after) {
+    const Session::MatchCache& cache = matches(settings);
     // Without After the search starts after the range's first cell, which is
     // then searched last.
     const CellPosition from = after ? CellPosition{after->row(), after->column()}
                                     : CellPosition{m_addr.StartRow + 1, m_addr.StartColumn + 1};
-    auto next = matcher::nextMatchSorted(cache->sorted, from, settings.searchOrder,
+    auto next = matcher::nextMatchSorted(cache.sorted, from, settings.searchOrder,
                                          settings.searchDirection);
     if (!next)
         return nullptr;
     Address cell = m_addr;
     cell.StartRow = cell.EndRow = next->row - 1;
     cell.StartColumn = cell.EndColumn = next->column - 1;
-    return std::make_shared<CalcRange>(m_s, doc, sheet, cell);
+    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), cell);
+}
+
+// ---------------------------------------------------------------------------
+// Bulk find and replace, and what Korvex's own writes do to the kept matches.
+
+namespace {
+
+constexpr long long MaxBoxCells = 1000000;
+
+QString absoluteAddress(CellPosition p) {
+    return QLatin1Char('$') + columnLetters(p.column - 1) + QLatin1Char('$') +
+           QString::number(p.row);
+}
+
+// The box around `cells` (0-based), or nullopt when it is too large to read
+// in one go.
+std::optional<Address> boxAround(const std::vector<CellPosition>& cells, sal_Int16 sheetIndex) {
+    if (cells.empty())
+        return std::nullopt;
+    Address box;
+    box.Sheet = sheetIndex;
+    box.StartRow = box.StartColumn = SAL_MAX_INT32;
+    box.EndRow = box.EndColumn = 0;
+    for (const auto& p : cells) {
+        box.StartRow = std::min(box.StartRow, p.row - 1);
+        box.StartColumn = std::min(box.StartColumn, p.column - 1);
+        box.EndRow = std::max(box.EndRow, p.row - 1);
+        box.EndColumn = std::max(box.EndColumn, p.column - 1);
+    }
+    if ((long long)(box.EndRow - box.StartRow + 1) * (box.EndColumn - box.StartColumn + 1) >
+        MaxBoxCells)
+        return std::nullopt;
+    return box;
+}
+
+struct Content {
+    QString text;
+    bool marked = false; // a text that reads as a number: see contentFromApi
+};
+
+// Contents of `cells` as readFormulas gives them: one read of the box around
+// them, or one call per cell when that box is too large.
+std::vector<Content> contentsOf(const SheetRef& sheet, sal_Int16 sheetIndex,
+                                const std::vector<CellPosition>& cells) {
+    std::vector<Content> out(cells.size());
+    if (const auto box = boxAround(cells, sheetIndex)) {
+        Reference<css::sheet::XCellRangeFormula> f(rangeAt(sheet, *box), UNO_QUERY_THROW);
+        const auto rows = f->getFormulaArray();
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const sal_Int32 r = cells[i].row - 1 - box->StartRow;
+            const sal_Int32 c = cells[i].column - 1 - box->StartColumn;
+            if (r < rows.getLength() && c < rows[r].getLength())
+                out[i].text = contentFromApi(rows[r][c], &out[i].marked);
+        }
+        return out;
+    }
+    for (size_t i = 0; i < cells.size(); ++i)
+        out[i].text = contentFromApi(
+            must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1))->getFormula(),
+            &out[i].marked);
+    return out;
+}
+
+std::vector<QVariant> valuesOf(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
+                               const std::vector<CellPosition>& cells) {
+    std::vector<Match> read;
+    read.reserve(cells.size());
+    for (const auto& p : cells)
+        read.push_back({p, {}});
+    readValuesOf(doc, sheet, sheetIndex, read);
+    std::vector<QVariant> out;
+    out.reserve(read.size());
+    for (auto& m : read)
+        out.push_back(std::move(m.value));
+    return out;
+}
+
+// A cell Korvex has just written, as the kept matches need to see it.
+struct OwnWrite {
+    CellPosition pos;
+    QString content;
+    QVariant value;
+    QString displayed; // read only when the kept matches look in values
+};
+
+// What a run of Korvex's own writes on one sheet did. The change count is
+// read around the writes: when it moved by exactly the changes the writes
+// themselves report, nobody else changed anything in between.
+struct OwnWrites {
+    std::vector<OwnWrite> cells;
+    std::uint64_t before = 0;
+    std::uint64_t after = 0;
+    std::uint64_t writeCalls = 0;
+    // Some formula on the sheet refers to a written cell, so its result may
+    // have moved too.
+    bool dependents = false;
+};
+
+// The office reports each content change of a cell to modify listeners once.
+constexpr std::uint64_t ChangesPerWrite = 1;
+
+// Reads back what the writes left in `cells`, and whether formulas on the
+// sheet depend on them. Runs on the worker, right after the writes.
+void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
+              const std::vector<CellPosition>& cells, bool wantDisplayed, OwnWrites& out) {
+    if (cells.empty())
+        return;
+    const auto contents = contentsOf(sheet, sheetIndex, cells);
+    const auto values = valuesOf(doc, sheet, sheetIndex, cells);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        OwnWrite w{cells[i], contents[i].text, values[i], {}};
+        if (wantDisplayed)
+            w.displayed =
+                toQt(Reference<css::text::XText>(
+                         must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1)),
+                         UNO_QUERY_THROW)
+                         ->getString());
+        out.cells.push_back(std::move(w));
+    }
+    // Dependents on this sheet come back together with the cells themselves.
+    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+    Reference<css::sheet::XSheetCellRangeContainer> ranges(
+        factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+    Sequence<Address> addresses(sal_Int32(cells.size()));
+    auto* a = addresses.getArray();
+    for (size_t i = 0; i < cells.size(); ++i) {
+        a[i].Sheet = sheetIndex;
+        a[i].StartRow = a[i].EndRow = cells[i].row - 1;
+        a[i].StartColumn = a[i].EndColumn = cells[i].column - 1;
+    }
+    ranges->addRangeAddresses(addresses, true);
+    Reference<css::sheet::XFormulaQuery> query(ranges, UNO_QUERY_THROW);
+    long long reached = 0;
+    for (const auto& r : must(query->queryDependents(false))->getRangeAddresses())
+        reached += (long long)(r.EndRow - r.StartRow + 1) * (r.EndColumn - r.StartColumn + 1);
+    std::vector<CellPosition> distinct = cells;
+    std::sort(distinct.begin(), distinct.end(), matcher::OrderLess{});
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    out.dependents = reached > (long long)distinct.size();
+}
+
+// Writes a value the way Range::setValue takes it into one cell.
+void enterValue(const DocRef& doc, const Reference<css::table::XCell>& cell,
+                const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        cell->setValue(value.toDouble());
+        break;
+    case QMetaType::Bool:
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+    case QMetaType::QTime:
+        writeTypedValue(doc, cell, value);
+        break;
+    default: {
+        // Text is entered as typed: "=..." becomes a formula, "12" a number,
+        // "" empties the cell.
+        const QString s = value.isValid() ? value.toString() : QString();
+        cell->setFormula(toUno(formulaToApi(s)));
+    }
+    }
+}
+
+bool inside(const Address& a, CellPosition p) {
+    return p.row - 1 >= a.StartRow && p.row - 1 <= a.EndRow && p.column - 1 >= a.StartColumn &&
+           p.column - 1 <= a.EndColumn;
+}
+
+// Brings the kept matches up to date with Korvex's own writes instead of
+// throwing them away: the written cells are matched again, the rest of the
+// sheet has not changed. Whenever that cannot be known (someone else changed
+// something meanwhile, formulas show what was written, another sheet's
+// displayed values may follow it) the kept matches are left to go stale or
+// dropped, and the next search reads the sheet again.
+void noteOwnWrites(Session& s, const SheetRef& sheet, const OwnWrites& w) {
+    auto& cache = s.matchCache;
+    if (!cache || cache->generation != w.before ||
+        w.after - w.before != w.writeCalls * ChangesPerWrite)
+        return;
+    if (w.writeCalls == 0)
+        return;
+    bool sameSheet = false;
+    try {
+        sameSheet = cache->sheet->get() == sheet;
+    } catch (const HostError&) {
+        return;
+    }
+    const bool byValue = cache->settings.lookIn == host::LookIn::Values;
+    if (byValue && (!sameSheet || w.dependents)) {
+        cache.reset();
+        return;
+    }
+    if (!sameSheet || w.dependents) {
+        // Formula texts and notes stay; a formula's result may not.
+        for (auto& v : cache->values)
+            v = QVariant();
+        if (!sameSheet) {
+            cache->generation = w.after;
+            return;
+        }
+    }
+
+    const matcher::OrderLess less{cache->settings.searchOrder};
+    const matcher::Pattern pattern = cache->settings.pattern();
+    // Written cells by position: whether each matches now, and its value.
+    std::vector<std::pair<CellPosition, std::optional<QVariant>>> changed;
+    for (const auto& c : w.cells) {
+        if (!inside(cache->area, c.pos))
+            continue;
+        bool match = false;
+        switch (cache->settings.lookIn) {
+        case host::LookIn::Formulas:
+            match = pattern.matches(c.content);
+            break;
+        case host::LookIn::Values:
+            match = pattern.matches(c.displayed);
+            break;
+        case host::LookIn::Comments: // notes are not written
+            match = std::binary_search(cache->sorted.begin(), cache->sorted.end(), c.pos, less);
+            break;
+        }
+        changed.emplace_back(c.pos, match ? std::optional<QVariant>(c.value) : std::nullopt);
+    }
+    std::stable_sort(changed.begin(), changed.end(),
+                     [less](const auto& x, const auto& y) { return less(x.first, y.first); });
+    // The last write of a cell counts.
+    std::vector<std::pair<CellPosition, std::optional<QVariant>>> last;
+    for (auto& c : changed) {
+        if (!last.empty() && last.back().first == c.first)
+            last.back() = std::move(c);
+        else
+            last.push_back(std::move(c));
+    }
+    std::vector<CellPosition> sorted;
+    std::vector<QVariant> values;
+    sorted.reserve(cache->sorted.size() + last.size());
+    values.reserve(sorted.capacity());
+    size_t i = 0;
+    size_t k = 0;
+    while (i < cache->sorted.size() || k < last.size()) {
+        const bool takeOld =
+            k == last.size() || (i < cache->sorted.size() && less(cache->sorted[i], last[k].first));
+        if (takeOld) {
+            sorted.push_back(cache->sorted[i]);
+            values.push_back(std::move(cache->values[i]));
+            ++i;
+            continue;
+        }
+        if (i < cache->sorted.size() && cache->sorted[i] == last[k].first)
+            ++i; // replaced by the written cell
+        if (last[k].second) {
+            sorted.push_back(last[k].first);
+            values.push_back(std::move(*last[k].second));
+        }
+        ++k;
+    }
+    cache->sorted = std::move(sorted);
+    cache->values = std::move(values);
+    cache->generation = w.after;
+}
+
+struct BulkReplace {
+    std::vector<host::CellReplacement> cells;
+    OwnWrites writes;
+};
+
+// Replaces inside each listed cell on the worker, reading the cells before in
+// one go and writing only those whose content changes.
+BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
+                           const std::vector<CellPosition>& cells, const matcher::Pattern& pattern,
+                           const QString& replacement,
+                           const std::shared_ptr<std::atomic<std::uint64_t>>& counter,
+                           bool wantDisplayed) {
+    using Outcome = host::CellReplacement::Outcome;
+    BulkReplace out;
+    requireOpen(doc);
+    requireWorksheet(sheet);
+    const sal_Int16 sheetIndex = addressOf(sheet).Sheet;
+    const auto contents = contentsOf(sheet, sheetIndex, cells);
+    const auto values = valuesOf(doc, sheet, sheetIndex, cells);
+    const bool isProtected =
+        Reference<css::util::XProtectable>(sheet, UNO_QUERY_THROW)->isProtected();
+    out.writes.before = counter->load();
+    std::vector<CellPosition> written;
+    std::vector<size_t> writtenAt;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        host::CellReplacement r;
+        r.cell = cells[i];
+        r.address = absoluteAddress(cells[i]);
+        r.oldValueText = host::valueText(values[i]);
+        const matcher::Replacement made = contents[i].text.isEmpty()
+                                              ? matcher::Replacement{}
+                                              : pattern.replace(contents[i].text, replacement);
+        if (made.occurrences == 0) {
+            r.outcome = Outcome::NoMatch;
+        } else if (!made.changed) {
+            r.outcome = Outcome::Replaced;
+            r.newContent = contents[i].text;
+            r.newValueText = r.oldValueText;
+        } else {
+            auto cell = must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1));
+            css::util::CellProtection protection;
+            if (isProtected)
+                Reference<css::beans::XPropertySet>(cell, UNO_QUERY_THROW)
+                    ->getPropertyValue("CellProtection") >>= protection;
+            if (isProtected && protection.IsLocked) {
+                r.outcome = Outcome::Refused;
+            } else {
+                cell->setFormula(contentToApi(made.text, contents[i].marked));
+                ++out.writes.writeCalls;
+                r.outcome = Outcome::Replaced;
+                written.push_back(cells[i]);
+                writtenAt.push_back(i);
+            }
+        }
+        out.cells.push_back(std::move(r));
+    }
+    out.writes.after = counter->load();
+    readBack(doc, sheet, sheetIndex, written, wantDisplayed, out.writes);
+    for (size_t k = 0; k < writtenAt.size(); ++k) {
+        auto& r = out.cells[writtenAt[k]];
+        r.newContent = out.writes.cells[k].content;
+        r.newValueText = host::valueText(out.writes.cells[k].value);
+    }
+    return out;
+}
+
+// Whether the kept matches are of this sheet and look in values, so that
+// written cells' displayed texts are needed to bring them up to date.
+bool keptMatchesByValueOn(Session& s, const SheetRef& sheet) {
+    const auto& cache = s.matchCache;
+    if (!cache || cache->settings.lookIn != host::LookIn::Values)
+        return false;
+    try {
+        return cache->sheet->get() == sheet;
+    } catch (const HostError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options) {
+    const auto settings = matcher::FindSettings::fromFind(options);
+    const SheetRef sheet = m_sheet->get();
+    std::optional<CellPosition> after;
+    if (options.after) {
+        const auto* cell = dynamic_cast<const CalcRange*>(options.after.get());
+        if (!cell || cell->sheet() != sheet)
+            throw HostError(QStringLiteral("After is not a cell of this sheet"));
+        after = CellPosition{cell->row(), cell->column()};
+    }
+    const auto whole = std::static_pointer_cast<CalcRange>(cells());
+    const Session::MatchCache& cache = whole->matches(settings);
+    const auto order =
+        matcher::findOrder(cache.sorted, after, settings.searchOrder, settings.searchDirection);
+    const matcher::OrderLess less{settings.searchOrder};
+    std::vector<host::FoundCell> found;
+    found.reserve(order.size());
+    std::vector<CellPosition> unknown;
+    std::vector<size_t> unknownAt;
+    for (const auto& p : order) {
+        const size_t at =
+            size_t(std::lower_bound(cache.sorted.begin(), cache.sorted.end(), p, less) -
+                   cache.sorted.begin());
+        const QVariant& v = cache.values[at];
+        if (!v.isValid()) {
+            unknown.push_back(p);
+            unknownAt.push_back(found.size());
+        }
+        found.push_back({p, absoluteAddress(p), host::valueText(v)});
+    }
+    if (!unknown.empty()) {
+        // Cells the read that found them gave no value for (errors, empty
+        // cells with a note, values gone since Korvex wrote the sheet).
+        const auto values =
+            m_s->run([doc = m_doc->get(), sheet, sheetIndex = whole->rangeAddress().Sheet,
+                      unknown] { return valuesOf(doc, sheet, sheetIndex, unknown); });
+        for (size_t k = 0; k < unknown.size(); ++k)
+            found[unknownAt[k]].valueText = host::valueText(values[k]);
+    }
+    return found;
+}
+
+std::vector<host::CellReplacement>
+CalcSheet::replaceCells(const host::ReplaceOptions& options,
+                        const std::vector<host::CellPosition>& cells) {
+    const DocRef doc = m_doc->get();
+    const SheetRef sheet = m_sheet->get();
+    watch(m_s, doc);
+    auto done = m_s->run([doc, sheet, cells, pattern = matcher::Pattern::fromReplace(options),
+                          replacement = options.replacement, counter = m_s->changes,
+                          byValue = keptMatchesByValueOn(*m_s, sheet)] {
+        return replaceInCells(doc, sheet, cells, pattern, replacement, counter, byValue);
+    });
+    noteOwnWrites(*m_s, sheet, done.writes);
+    return std::move(done.cells);
+}
+
+void CalcRange::setValue(const QVariant& value) {
+    const DocRef doc = m_doc->get();
+    const SheetRef sheet = m_sheet->get();
+    const bool oneCell = m_addr.StartRow == m_addr.EndRow && m_addr.StartColumn == m_addr.EndColumn;
+    if (oneCell)
+        watch(m_s, doc);
+    const auto writes = m_s->run([doc, sheet, a = m_addr, value, counter = m_s->changes, oneCell,
+                                  byValue = keptMatchesByValueOn(*m_s, sheet)] {
+        requireOpen(doc);
+        OwnWrites w;
+        w.before = counter->load();
+        auto range = rangeAt(sheet, a);
+        for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
+            for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
+                requireEditable(sheet, a.StartColumn + c, a.StartRow + r);
+                enterValue(doc, range->getCellByPosition(c, r), value);
+                ++w.writeCalls;
+            }
+        w.after = counter->load();
+        if (oneCell)
+            readBack(doc, sheet, a.Sheet, {{a.StartRow + 1, a.StartColumn + 1}}, byValue, w);
+        return w;
+    });
+    if (oneCell)
+        noteOwnWrites(*m_s, sheet, writes);
 }
 
 bool CalcRange::replace(const host::ReplaceOptions& options) {
     const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     if (pattern.isEmpty())
         return false;
-    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr, pattern,
-                     replacement = options.replacement] {
+    const DocRef doc = m_doc->get();
+    const SheetRef sheet = m_sheet->get();
+    if (m_addr.StartRow == m_addr.EndRow && m_addr.StartColumn == m_addr.EndColumn) {
+        // The engines' one cell: written like a bulk replace of one, so that
+        // what Korvex knows of the sheet survives the write.
+        watch(m_s, doc);
+        auto done = m_s->run([doc, sheet, cell = CellPosition{row(), column()}, pattern,
+                              replacement = options.replacement, counter = m_s->changes,
+                              byValue = keptMatchesByValueOn(*m_s, sheet)] {
+            return replaceInCells(doc, sheet, {cell}, pattern, replacement, counter, byValue);
+        });
+        noteOwnWrites(*m_s, sheet, done.writes);
+        const auto outcome = done.cells.front().outcome;
+        if (outcome == host::CellReplacement::Outcome::Refused)
+            throw HostError(QStringLiteral("The cell is on a protected sheet"));
+        return outcome == host::CellReplacement::Outcome::Replaced;
+    }
+    return m_s->run([doc, sheet, a = m_addr, pattern, replacement = options.replacement] {
         requireOpen(doc);
         auto area = usedPart(sheet, a);
         if (!area)

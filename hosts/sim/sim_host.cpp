@@ -129,6 +129,56 @@ void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
     cell.formula = cell.text;
 }
 
+struct Rect {
+    int top = 1;
+    int left = 1;
+    int bottom = 1;
+    int right = 1;
+    bool contains(int r, int c) const { return r >= top && r <= bottom && c >= left && c <= right; }
+};
+
+// Writes the text a replacement made of a cell's content. A text that reads
+// as a number was entered with an apostrophe, and stays text.
+void enterReplaced(SheetData& sheet, int row, int column, const QString& text) {
+    CellData& cell = sheet.cells[{row, column}];
+    if (cell.formula.startsWith(QLatin1Char('=')) && text.startsWith(QLatin1Char('='))) {
+        // Still a formula: the stated result stays, nothing is evaluated.
+        cell.formula = text;
+        return;
+    }
+    const bool markedText = !cell.formula.startsWith(QLatin1Char('=')) &&
+                            cell.value.typeId() == QMetaType::QString &&
+                            constantValue(cell.formula).typeId() != QMetaType::QString;
+    if (markedText && !text.isEmpty())
+        enterCell(sheet, row, column, QString(QLatin1Char('\'') + text));
+    else
+        enterCell(sheet, row, column, text);
+}
+
+// Every cell of `sheet` inside `rect` whose text matches, in no order.
+std::vector<matcher::CellPosition> matchingCells(const SheetData& sheet, const Rect& rect,
+                                                 const matcher::FindSettings& settings) {
+    const matcher::Pattern pattern = settings.pattern();
+    std::vector<matcher::CellPosition> hits;
+    for (const auto& [key, cell] : sheet.cells) {
+        if (!rect.contains(key.first, key.second))
+            continue;
+        const matcher::CellTexts texts{cell.formula, cell.text, cell.note};
+        if (pattern.matches(matcher::textFor(texts, settings.lookIn)))
+            hits.push_back({key.first, key.second});
+    }
+    return hits;
+}
+
+QString cellAddress(int row, int column) {
+    return QLatin1Char('$') + columnLetters(column) + QLatin1Char('$') + QString::number(row);
+}
+
+QString valueTextAt(const SheetData& sheet, int row, int column) {
+    const CellData* c = sheet.cell(row, column);
+    return c ? host::valueText(c->value) : QString();
+}
+
 class SimRange;
 class SimSheet;
 
@@ -176,14 +226,6 @@ public:
 private:
     Anchor m_anchor;
     std::shared_ptr<SheetData> m_sheet;
-};
-
-struct Rect {
-    int top = 1;
-    int left = 1;
-    int bottom = 1;
-    int right = 1;
-    bool contains(int r, int c) const { return r >= top && r <= bottom && c >= left && c <= right; }
 };
 
 host::RangePtr makeRange(std::shared_ptr<SimHost> host, std::shared_ptr<SheetData> sheet, Rect r);
@@ -297,15 +339,8 @@ public:
         }
         if (!changes.empty())
             refuseIfProtected();
-        for (const auto& [key, text] : changes) {
-            CellData& cell = m_sheet->cells[key];
-            if (cell.formula.startsWith(QLatin1Char('=')) && text.startsWith(QLatin1Char('='))) {
-                // Still a formula: the stated result stays, nothing is evaluated.
-                cell.formula = text;
-                continue;
-            }
-            enterCell(*m_sheet, key.first, key.second, text);
-        }
+        for (const auto& [key, text] : changes)
+            enterReplaced(*m_sheet, key.first, key.second, text);
         if (!changes.empty())
             book->modified = true;
         return occurrences > 0;
@@ -333,16 +368,8 @@ private:
     }
 
     host::RangePtr search(const matcher::FindSettings& settings, matcher::CellPosition after) {
-        const matcher::Pattern pattern = settings.pattern();
-        matcher::NextMatchTracker next(after, settings.searchOrder, settings.searchDirection);
-        for (const auto& [key, cell] : m_sheet->cells) {
-            if (!m_rect.contains(key.first, key.second))
-                continue;
-            const matcher::CellTexts texts{cell.formula, cell.text, cell.note};
-            if (pattern.matches(matcher::textFor(texts, settings.lookIn)))
-                next.offer({key.first, key.second});
-        }
-        const auto hit = next.result();
+        const auto hit = matcher::nextMatch(matchingCells(*m_sheet, m_rect, settings), after,
+                                            settings.searchOrder, settings.searchDirection);
         if (!hit)
             return nullptr;
         return makeRange(m_anchor.host, m_sheet, {hit->row, hit->column, hit->row, hit->column});
@@ -410,6 +437,63 @@ public:
         m_anchor.enter(QStringLiteral("Sheet.pageSetup"));
         worksheetOnly();
         return std::make_shared<SimPageSetup>(m_anchor.host, m_sheet);
+    }
+
+    std::vector<host::FoundCell> findAll(const host::FindOptions& options) override {
+        m_anchor.enter(QStringLiteral("Sheet.findAll"));
+        worksheetOnly();
+        std::optional<matcher::CellPosition> after;
+        if (options.after) {
+            auto* cell = dynamic_cast<SimRange*>(options.after.get());
+            if (!cell || cell->sheetData() != m_sheet)
+                throw HostError(
+                    QStringLiteral("After is not a cell of sheet '%1'").arg(m_sheet->name));
+            after = matcher::CellPosition{cell->rect().top, cell->rect().left};
+        }
+        const auto settings = matcher::FindSettings::fromFind(options);
+        const Rect whole{1, 1, MaxRows, MaxColumns};
+        std::vector<host::FoundCell> found;
+        for (const auto& p : matcher::findOrder(matchingCells(*m_sheet, whole, settings), after,
+                                                settings.searchOrder, settings.searchDirection))
+            found.push_back(
+                {p, cellAddress(p.row, p.column), valueTextAt(*m_sheet, p.row, p.column)});
+        return found;
+    }
+
+    std::vector<host::CellReplacement>
+    replaceCells(const host::ReplaceOptions& options,
+                 const std::vector<host::CellPosition>& cells) override {
+        m_anchor.enter(QStringLiteral("Sheet.replaceCells"));
+        worksheetOnly();
+        auto book = openBookOf(*m_sheet);
+        const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
+        std::vector<host::CellReplacement> done;
+        done.reserve(cells.size());
+        for (const auto& p : cells) {
+            host::CellReplacement r;
+            r.cell = p;
+            r.address = cellAddress(p.row, p.column);
+            r.oldValueText = valueTextAt(*m_sheet, p.row, p.column);
+            const CellData* cell = m_sheet->cell(p.row, p.column);
+            const matcher::Replacement made =
+                cell && cell->hasContent() ? pattern.replace(cell->formula, options.replacement)
+                                           : matcher::Replacement{};
+            if (made.occurrences == 0) {
+                r.outcome = host::CellReplacement::Outcome::NoMatch;
+            } else if (made.changed && m_sheet->isProtected) {
+                r.outcome = host::CellReplacement::Outcome::Refused;
+            } else {
+                if (made.changed) {
+                    enterReplaced(*m_sheet, p.row, p.column, made.text);
+                    book->modified = true;
+                }
+                r.outcome = host::CellReplacement::Outcome::Replaced;
+                r.newContent = made.text;
+                r.newValueText = valueTextAt(*m_sheet, p.row, p.column);
+            }
+            done.push_back(std::move(r));
+        }
+        return done;
     }
 
 private:

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <iterator>
 
 using namespace korvex;
 using host::HostError;
@@ -43,6 +44,7 @@ B2 = =SUM(A1) | 1234 | 1,234
 C3 = 単価
 note C3 = 税込みの単価
 note D4 = 要確認
+G2 = '0123
 [sheet カナ]
 A1 = ｶﾀｶﾅ
 B1 = カタカナ
@@ -86,6 +88,43 @@ B1 = a-a
 [sheet 保護]
 protected
 A1 = a-a
+)";
+
+// Cells for the bulk operations: the active cell holds a match, a formula
+// shows a match its formula text lacks, notes (one on an empty cell), text
+// that reads as a number, half-width kana, case and wildcard signs.
+const char* const BulkFindFixture = R"(
+[book 一括.xlsx]
+[sheet 表]
+active C3
+A1 = りんご
+C1 = りんごジュース
+E1 = Apple
+B2 = リンゴ
+D2 = APPLE
+A3 = ｱｯﾌﾟﾙ
+C3 = りんご
+E3 = =CONCATENATE("りん","ご") | りんご
+B4 = 1234 | | 1,234
+D4 = '0123
+A5 = apple*pie
+note B2 = りんごの注
+note F6 = Apple
+)";
+
+// The cells every bulk replace case starts from; each case gets two copies,
+// one replaced cell by cell, one in a single call.
+const char* const BulkReplaceCells = R"(
+A1 = a-a
+B1 = A-a
+C1 = りんごジュース
+D1 = a
+A2 = ｶﾀｶﾅです
+B2 = 1234
+C2 = =SUM(B2) | 1234
+A3 = '0123
+B3 = 5*3
+note C3 = a
 )";
 
 const char* const PageFixture = R"(
@@ -150,6 +189,49 @@ QStringList walk(host::Sheet& sheet, const host::FindOptions& options) {
         if (hit->address() == out.first())
             break;
         out.append(hit->address());
+    }
+    return out;
+}
+
+// What the engines record of each occurrence: its address and value text.
+QStringList hitsOf(const std::vector<host::FoundCell>& found) {
+    QStringList out;
+    for (const auto& f : found)
+        out.append(f.address + QLatin1Char('=') + f.valueText);
+    return out;
+}
+
+// The same through the one-by-one calls: Find, then FindNext until the first
+// address comes round again, each hit's value read from its cell.
+QStringList hitsOfWalk(host::Sheet& sheet, const host::FindOptions& options) {
+    const auto cells = sheet.cells();
+    QStringList out;
+    QString first;
+    for (auto hit = cells->find(options); hit; hit = cells->findNext(hit)) {
+        if (hit->address() == first || out.size() > 100)
+            break;
+        if (first.isEmpty())
+            first = hit->address();
+        out.append(hit->address() + QLatin1Char('=') + host::valueText(hit->value()));
+    }
+    return out;
+}
+
+// Every non-empty cell of a sheet with its value text.
+QStringList snapshot(host::Sheet& sheet) {
+    host::FindOptions all;
+    all.what = QStringLiteral("*");
+    all.lookAt = LookAt::Whole;
+    return hitsOf(sheet.findAll(all));
+}
+
+// `content` as a search text that finds exactly itself.
+QString literal(const QString& content) {
+    QString out;
+    for (const QChar c : content) {
+        if (c == u'*' || c == u'?' || c == u'~')
+            out.append(u'~');
+        out.append(c);
     }
     return out;
 }
@@ -284,6 +366,8 @@ private slots:
             << numbers << "1234" << F << P << R << false << false << "A1" << QStringList{"$A$1"};
         QTest::newRow("values: not the entered constant")
             << numbers << "1234" << V << P << R << false << false << "A1" << QStringList{};
+        QTest::newRow("formulas: text that reads as a number")
+            << numbers << "0123" << F << W << R << false << false << "A1" << QStringList{"$G$2"};
         QTest::newRow("formulas: formula text")
             << numbers << "SUM" << F << P << R << false << false << "A1" << QStringList{"$B$2"};
         QTest::newRow("values: not the formula text")
@@ -477,6 +561,10 @@ A8 = 0.1
             << "a"
             << "a"
             << "aa" << P << false << false << "aa" << true;
+        QTest::newRow("text that reads as a number stays text")
+            << "'0123"
+            << "1"
+            << "9" << P << false << false << "0923" << true;
         QTest::newRow("inside a number") << "1234"
                                          << "2"
                                          << "9" << P << false << false << "1934" << true;
@@ -534,6 +622,166 @@ A8 = 0.1
         QCOMPARE(cell->value().toString(), QString("a-a"));
         QVERIFY_THROWS_EXCEPTION(HostError, cell->setValue("x"));
         QCOMPARE(cell->value().toString(), QString("a-a"));
+    }
+
+    // -- bulk find and replace ---------------------------------------------
+
+    // findAll gives what the Find/FindNext loop gives, hit for hit and value
+    // for value, under every combination of options, and leaves the settings
+    // FindNext reuses alone.
+    void findAll_equalsTheFindLoop() {
+        const auto app = start(BulkFindFixture);
+        const auto ws = app->workbook(text("一括.xlsx"))->worksheet(text("表"));
+        const QStringList whats{text("りんご"), "apple", text("アップル"), "0123", "*", "a~*p"};
+        int compared = 0;
+        for (const QString& what : whats)
+            for (LookIn lookIn : {LookIn::Formulas, LookIn::Values, LookIn::Comments})
+                for (LookAt lookAt : {LookAt::Part, LookAt::Whole})
+                    for (SearchOrder order : {SearchOrder::ByRows, SearchOrder::ByColumns})
+                        for (int flags = 0; flags < 4; ++flags)
+                            for (const QString& after : {QString(), QString("C3")}) {
+                                host::FindOptions options;
+                                options.what = what;
+                                options.lookIn = lookIn;
+                                options.lookAt = lookAt;
+                                options.searchOrder = order;
+                                options.matchCase = (flags & 1) != 0;
+                                options.matchByte = (flags & 2) != 0;
+                                if (!after.isEmpty())
+                                    options.after = ws->range(after);
+                                const QStringList walked = hitsOfWalk(*ws, options);
+                                const QStringList bulk = hitsOf(ws->findAll(options));
+                                QVERIFY2(bulk == walked,
+                                         qPrintable(
+                                             QStringLiteral("%1 in %2, lookAt %3, order %4, "
+                                                            "flags %5, after '%6': %7 / %8")
+                                                 .arg(what)
+                                                 .arg(int(lookIn))
+                                                 .arg(int(lookAt))
+                                                 .arg(int(order))
+                                                 .arg(flags)
+                                                 .arg(after, bulk.join(u' '), walked.join(u' '))));
+                                compared += int(walked.size());
+                            }
+        QVERIFY(compared > 300);
+
+        host::FindOptions values;
+        values.what = text("りんご");
+        values.lookIn = LookIn::Values;
+        values.after = ws->range("C3");
+        QCOMPARE(hitsOf(ws->findAll(values)),
+                 (QStringList{text("$E$3=りんご"), text("$A$1=りんご"), text("$C$1=りんごジュース"),
+                              text("$C$3=りんご")}));
+
+        host::FindOptions apple;
+        apple.what = "apple";
+        apple.lookAt = LookAt::Whole;
+        const auto hit = ws->cells()->find(apple);
+        QCOMPARE(hit->address(), QString("$E$1"));
+        QVERIFY(!ws->findAll(values).empty());
+        QCOMPARE(ws->cells()->findNext(hit)->address(), QString("$D$2"));
+    }
+
+    // replaceCells does what Range::replace does cell by cell, touches no
+    // cell it is not given, and tells what it found and wrote.
+    void replaceCells_equalsReplacingCellByCell() {
+        struct Case {
+            const char* what;
+            const char* replacement;
+            LookAt lookAt;
+            bool matchCase;
+            bool matchByte;
+            bool protectedSheet;
+        };
+        const Case cases[] = {
+            {"a", "b", LookAt::Part, false, false, false},
+            {"a", "aa", LookAt::Part, true, false, false},
+            {"a", "", LookAt::Part, false, false, false},
+            {"a-a", "x", LookAt::Whole, false, false, false},
+            {"カタカナ", "かな", LookAt::Part, false, false, false},
+            {"カタカナ", "かな", LookAt::Part, false, true, false},
+            {"SUM", "MAX", LookAt::Part, false, false, false},
+            {"2", "9", LookAt::Part, false, false, false},
+            {"1", "x", LookAt::Part, false, false, false},
+            {"~*", "x", LookAt::Part, false, false, false},
+            {"a", "b", LookAt::Part, false, false, true},
+        };
+        QString fixture = QStringLiteral("[book 置換一括.xlsx]\n");
+        for (size_t i = 0; i < std::size(cases); ++i)
+            for (const char* copy : {"each", "bulk"})
+                fixture += QStringLiteral("[sheet %1%2]\n%3%4")
+                               .arg(copy)
+                               .arg(i)
+                               .arg(cases[i].protectedSheet ? "protected\n" : "")
+                               .arg(text(BulkReplaceCells));
+        const auto app = m_world.start(fixture);
+        m_app = app;
+        const auto book = app->workbook(text("置換一括.xlsx"));
+        // D1 is left out: it must keep its text. E5 is empty.
+        const std::vector<host::CellPosition> cells{{1, 1}, {1, 2}, {1, 3}, {2, 1}, {2, 2},
+                                                    {2, 3}, {3, 1}, {3, 2}, {3, 3}, {5, 5}};
+        using Outcome = host::CellReplacement::Outcome;
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            const QByteArray label = QByteArray::number(qulonglong(i)) + ": " + c.what;
+            host::ReplaceOptions options;
+            options.what = text(c.what);
+            options.replacement = text(c.replacement);
+            options.lookAt = c.lookAt;
+            options.matchCase = c.matchCase;
+            options.matchByte = c.matchByte;
+
+            const auto each = book->worksheet(QStringLiteral("each%1").arg(i));
+            const auto bulk = book->worksheet(QStringLiteral("bulk%1").arg(i));
+            const QStringList before = snapshot(*bulk);
+            std::vector<Outcome> expected;
+            for (const auto& p : cells) {
+                try {
+                    expected.push_back(each->cell(p.row, p.column)->replace(options)
+                                           ? Outcome::Replaced
+                                           : Outcome::NoMatch);
+                } catch (const HostError&) {
+                    expected.push_back(Outcome::Refused);
+                }
+            }
+            const auto done = bulk->replaceCells(options, cells);
+            const QStringList after = snapshot(*bulk);
+            QVERIFY2(after == snapshot(*each), label);
+
+            QCOMPARE(done.size(), cells.size());
+            for (size_t k = 0; k < cells.size(); ++k) {
+                const auto& r = done[k];
+                const QString where = bulk->cell(cells[k].row, cells[k].column)->address();
+                const QByteArray at = label + " " + where.toUtf8();
+                QVERIFY2(r.cell == cells[k] && r.address == where, at);
+                QVERIFY2(r.outcome == expected[k], at);
+                const auto valueIn = [&](const QStringList& shot) {
+                    for (const QString& e : shot)
+                        if (e.startsWith(where + QLatin1Char('=')))
+                            return e.mid(where.size() + 1);
+                    return QString();
+                };
+                QVERIFY2(r.oldValueText == valueIn(before), at);
+                if (r.outcome != Outcome::Replaced)
+                    continue;
+                QVERIFY2(r.newValueText == valueIn(after), at);
+                // The cell holds exactly the content reported, as typed.
+                if (!r.newContent.isEmpty()) {
+                    host::FindOptions exact;
+                    exact.what = literal(r.newContent);
+                    exact.lookAt = LookAt::Whole;
+                    exact.matchCase = exact.matchByte = true;
+                    QVERIFY2(hitsOf(bulk->findAll(exact)).join(u'|').contains(where + u'='), at);
+                }
+            }
+            // What is known of the sheet after the call is what a fresh search finds.
+            host::FindOptions next;
+            next.what = options.replacement.isEmpty() ? QStringLiteral("*") : options.replacement;
+            QVERIFY2(hitsOf(bulk->findAll(next)) == hitsOfWalk(*bulk, next), label);
+        }
+        const auto untouched = book->worksheet("bulk0");
+        QCOMPARE(untouched->range("D1")->value().toString(), QString("a"));
+        QCOMPARE(untouched->range("A1")->value().toString(), QString("b-b"));
     }
 
     // -- page setup --------------------------------------------------------
