@@ -752,14 +752,27 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
         return;
     const auto contents = contentsOf(sheet, sheetIndex, cells);
     const auto values = valuesOf(doc, sheet, sheetIndex, cells);
+    // Displayed texts as a values search reads them: the box around the
+    // cells in one go, or cell by cell when it is too large.
+    std::map<std::uint64_t, QString> displayed;
+    const auto box = wantDisplayed ? boxAround(cells, sheetIndex) : std::nullopt;
+    if (box)
+        for (auto& c : readDisplayed(doc, sheet, *box))
+            displayed.emplace(matcher::orderKey(c.pos, host::SearchOrder::ByRows),
+                              std::move(c.text));
     for (size_t i = 0; i < cells.size(); ++i) {
         OwnWrite w{cells[i], contents[i].text, values[i], {}};
-        if (wantDisplayed)
+        if (box) {
+            const auto it = displayed.find(matcher::orderKey(cells[i], host::SearchOrder::ByRows));
+            if (it != displayed.end())
+                w.displayed = it->second;
+        } else if (wantDisplayed) {
             w.displayed =
                 toQt(Reference<css::text::XText>(
                          must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1)),
                          UNO_QUERY_THROW)
                          ->getString());
+        }
         out.cells.push_back(std::move(w));
     }
     // Dependents on this sheet come back together with the cells themselves.

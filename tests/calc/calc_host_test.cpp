@@ -98,6 +98,26 @@ A6 = 45296 | | 2024/01/05
 A7 = 値
 )";
 
+// Texts to replace in: constants, one a formula refers to, and a note.
+const char* const OwnWrites = R"(
+[book 自筆.xlsx]
+[sheet 表]
+A1 = a-a
+B1 = xa
+C1 = b
+A2 = ab
+B2 = =B1 | xa
+C3 = c
+note C3 = a note
+)";
+
+QStringList hitsOf(const std::vector<host::FoundCell>& found) {
+    QStringList out;
+    for (const auto& f : found)
+        out << f.address + u'=' + f.valueText;
+    return out;
+}
+
 // Enters a cell's text from the office's main thread, where the user's own
 // edits happen, and waits until it is done.
 class OfficeThreadEdit : public cppu::WeakImplHelper1<css::awt::XCallback> {
@@ -457,6 +477,67 @@ private slots:
         QCOMPARE(hit->value(), before);
         sheet->range(address)->setValue(edit);
         QCOMPARE(hit->value(), after);
+    }
+
+    // Korvex's own writes bring the matches it keeps up to date instead of
+    // dropping them, so a replace-all does not read the sheet again per cell;
+    // what it then finds is what a fresh read finds. An edit made in the
+    // office meanwhile still makes the next search read the sheet.
+    void ownWrites_keepTheMatchesUpToDate_data() {
+        QTest::addColumn<host::LookIn>("lookIn");
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<bool>("kept");
+        const auto F = host::LookIn::Formulas;
+        const auto V = host::LookIn::Values;
+        const auto C = host::LookIn::Comments;
+        QTest::newRow("formulas, cells") << F << "cells" << true;
+        QTest::newRow("values, cells") << V << "cells" << true;
+        QTest::newRow("comments, cells") << C << "cells" << true;
+        QTest::newRow("formulas, one cell") << F << "replace" << true;
+        QTest::newRow("values, one value") << V << "value" << true;
+        // B2 shows B1: a values search cannot know what B2 shows now.
+        QTest::newRow("formulas, a referenced cell") << F << "referenced" << true;
+        QTest::newRow("values, a referenced cell") << V << "referenced" << false;
+        QTest::newRow("formulas, then an edit in the office") << F << "office" << false;
+    }
+
+    void ownWrites_keepTheMatchesUpToDate() {
+        QFETCH(host::LookIn, lookIn);
+        QFETCH(QString, write);
+        QFETCH(bool, kept);
+        const auto app = load(*m_connector, OwnWrites);
+        QVERIFY(app);
+        const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+        const auto sheet = app->workbook(text("自筆.xlsx"))->worksheet(1);
+        host::FindOptions find;
+        find.what = QStringLiteral("a");
+        find.lookIn = lookIn;
+        QVERIFY(!sheet->findAll(find).empty());
+
+        host::ReplaceOptions options;
+        options.what = QStringLiteral("a");
+        options.replacement = QStringLiteral("aa");
+        if (write == "cells" || write == "office") {
+            sheet->replaceCells(options, {{1, 1}, {2, 1}, {3, 3}});
+            options.replacement = QString();
+            sheet->replaceCells(options, {{1, 1}});
+        } else if (write == "replace") {
+            QVERIFY(sheet->range("A2")->replace(options));
+        } else if (write == "value") {
+            sheet->range("C1")->setValue(QStringLiteral("ba"));
+            sheet->range("A1")->setValue(42);
+        } else if (write == "referenced") {
+            sheet->replaceCells(options, {{1, 2}});
+        }
+        if (write == "office")
+            QVERIFY(typeInOffice(app, text("自筆.xlsx"), text("表"), 3, 3, QStringLiteral("a")));
+        const bool fresh =
+            session->matchCache && session->matchCache->generation == session->changes->load();
+        QCOMPARE(fresh, kept);
+
+        const QStringList known = hitsOf(sheet->findAll(find));
+        session->matchCache.reset();
+        QCOMPARE(known, hitsOf(sheet->findAll(find)));
     }
 
     // An edit made on the office's own thread (as the user typing in Calc)
