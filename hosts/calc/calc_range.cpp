@@ -31,6 +31,8 @@
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
+#include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/math.hxx>
@@ -929,31 +931,101 @@ struct BulkReplace {
 
 // Replaces inside each listed cell on the worker, reading the cells before in
 // one go and writing only those whose content changes.
+// Cells to be written by a bulk replace, with what each must hold after.
+struct PlannedWrite {
+    size_t at; // index into the cells asked for
+    QString text;
+    bool marked; // the cell was a text that read as a number
+};
+
+// Above this many cells, the office's own replace does the writing in one
+// call, and each cell is then checked against what Korvex's rules make of it.
+constexpr size_t FewCells = 2;
+
+// Lets the office replace inside exactly the planned cells in one call, then
+// writes one by one each cell whose result is not what Korvex's matcher made
+// of it (the office folds case and width by rules of its own, and makes text
+// of numbers it replaces in). Returns the write calls made; nullopt when the
+// office would not take the call, and nothing was written.
+std::optional<std::uint64_t> replaceByOffice(const DocRef& doc, const SheetRef& sheet,
+                                             sal_Int16 sheetIndex,
+                                             const std::vector<CellPosition>& cells,
+                                             const std::vector<PlannedWrite>& planned,
+                                             const host::ReplaceOptions& options) {
+    std::vector<CellPosition> where;
+    where.reserve(planned.size());
+    for (const auto& p : planned)
+        where.push_back(cells[p.at]);
+    sal_Int32 replaced = 0;
+    try {
+        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+        Reference<css::sheet::XSheetCellRangeContainer> ranges(
+            factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+        Sequence<Address> addresses(sal_Int32(where.size()));
+        auto* a = addresses.getArray();
+        for (size_t i = 0; i < where.size(); ++i) {
+            a[i].Sheet = sheetIndex;
+            a[i].StartRow = a[i].EndRow = where[i].row - 1;
+            a[i].StartColumn = a[i].EndColumn = where[i].column - 1;
+        }
+        ranges->addRangeAddresses(addresses, false);
+        Reference<css::util::XReplaceable> replaceable(ranges, UNO_QUERY_THROW);
+        auto descriptor = must(replaceable->createReplaceDescriptor());
+        descriptor->setSearchString(toUno(options.what));
+        descriptor->setReplaceString(toUno(options.replacement));
+        Reference<css::beans::XPropertySet> props(descriptor, UNO_QUERY_THROW);
+        props->setPropertyValue("SearchWildcard", Any(true));
+        props->setPropertyValue("SearchCaseSensitive", Any(options.matchCase));
+        props->setPropertyValue("SearchWords", Any(options.lookAt == host::LookAt::Whole));
+        props->setPropertyValue("SearchType", Any(sal_Int16(0))); // formulas
+        replaced = replaceable->replaceAll(
+            Reference<css::util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
+    } catch (const css::uno::RuntimeException&) {
+        throw;
+    } catch (const css::uno::Exception&) {
+        return std::nullopt;
+    }
+    std::uint64_t writeCalls = replaced > 0 ? 1 : 0;
+    const auto now = contentsOf(sheet, sheetIndex, where);
+    for (size_t i = 0; i < planned.size(); ++i) {
+        const auto& p = planned[i];
+        // A cell that was not a marked text must not have become one.
+        if (now[i].text == p.text && (p.marked || !now[i].marked))
+            continue;
+        must(sheet->getCellByPosition(where[i].column - 1, where[i].row - 1))
+            ->setFormula(contentToApi(p.text, p.marked));
+        ++writeCalls;
+    }
+    return writeCalls;
+}
+
+// Replaces inside each listed cell on the worker, reading the cells before in
+// one go and writing only those whose content changes.
 BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
-                           const std::vector<CellPosition>& cells, const matcher::Pattern& pattern,
-                           const QString& replacement,
+                           const std::vector<CellPosition>& cells,
+                           const host::ReplaceOptions& options,
                            const std::shared_ptr<std::atomic<std::uint64_t>>& counter,
                            bool wantDisplayed) {
     using Outcome = host::CellReplacement::Outcome;
     BulkReplace out;
     requireOpen(doc);
     requireWorksheet(sheet);
+    const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     const sal_Int16 sheetIndex = addressOf(sheet).Sheet;
     const auto contents = contentsOf(sheet, sheetIndex, cells);
     const auto values = valuesOf(doc, sheet, sheetIndex, cells);
     const bool isProtected =
         Reference<css::util::XProtectable>(sheet, UNO_QUERY_THROW)->isProtected();
-    out.writes.before = counter->load();
-    std::vector<CellPosition> written;
-    std::vector<size_t> writtenAt;
+    std::vector<PlannedWrite> planned;
     for (size_t i = 0; i < cells.size(); ++i) {
         host::CellReplacement r;
         r.cell = cells[i];
         r.address = absoluteAddress(cells[i]);
         r.oldValueText = host::valueText(values[i]);
-        const matcher::Replacement made = contents[i].text.isEmpty()
-                                              ? matcher::Replacement{}
-                                              : pattern.replace(contents[i].text, replacement);
+        const matcher::Replacement made =
+            contents[i].text.isEmpty() || pattern.isEmpty()
+                ? matcher::Replacement{}
+                : pattern.replace(contents[i].text, options.replacement);
         if (made.occurrences == 0) {
             r.outcome = Outcome::NoMatch;
         } else if (!made.changed) {
@@ -961,27 +1033,44 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
             r.newContent = contents[i].text;
             r.newValueText = r.oldValueText;
         } else {
-            auto cell = must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1));
             css::util::CellProtection protection;
             if (isProtected)
-                Reference<css::beans::XPropertySet>(cell, UNO_QUERY_THROW)
+                Reference<css::beans::XPropertySet>(
+                    must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1)),
+                    UNO_QUERY_THROW)
                     ->getPropertyValue("CellProtection") >>= protection;
             if (isProtected && protection.IsLocked) {
                 r.outcome = Outcome::Refused;
             } else {
-                cell->setFormula(contentToApi(made.text, contents[i].marked));
-                ++out.writes.writeCalls;
                 r.outcome = Outcome::Replaced;
-                written.push_back(cells[i]);
-                writtenAt.push_back(i);
+                planned.push_back({i, made.text, contents[i].marked});
             }
         }
         out.cells.push_back(std::move(r));
     }
+
+    out.writes.before = counter->load();
+    std::optional<std::uint64_t> calls;
+    if (planned.size() > FewCells)
+        calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options);
+    if (!calls) {
+        calls = 0;
+        for (const auto& p : planned) {
+            must(sheet->getCellByPosition(cells[p.at].column - 1, cells[p.at].row - 1))
+                ->setFormula(contentToApi(p.text, p.marked));
+            ++*calls;
+        }
+    }
+    out.writes.writeCalls = *calls;
     out.writes.after = counter->load();
+
+    std::vector<CellPosition> written;
+    written.reserve(planned.size());
+    for (const auto& p : planned)
+        written.push_back(cells[p.at]);
     readBack(doc, sheet, sheetIndex, written, wantDisplayed, out.writes);
-    for (size_t k = 0; k < writtenAt.size(); ++k) {
-        auto& r = out.cells[writtenAt[k]];
+    for (size_t k = 0; k < planned.size(); ++k) {
+        auto& r = out.cells[planned[k].at];
         r.newContent = out.writes.cells[k].content;
         r.newValueText = host::valueText(out.writes.cells[k].value);
     }
@@ -1051,10 +1140,9 @@ CalcSheet::replaceCells(const host::ReplaceOptions& options,
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
     watch(m_s, doc);
-    auto done = m_s->run([doc, sheet, cells, pattern = matcher::Pattern::fromReplace(options),
-                          replacement = options.replacement, counter = m_s->changes,
+    auto done = m_s->run([doc, sheet, cells, options, counter = m_s->changes,
                           byValue = keptMatchesByValueOn(*m_s, sheet)] {
-        return replaceInCells(doc, sheet, cells, pattern, replacement, counter, byValue);
+        return replaceInCells(doc, sheet, cells, options, counter, byValue);
     });
     noteOwnWrites(*m_s, sheet, done.writes);
     return std::move(done.cells);
@@ -1097,10 +1185,9 @@ bool CalcRange::replace(const host::ReplaceOptions& options) {
         // The engines' one cell: written like a bulk replace of one, so that
         // what Korvex knows of the sheet survives the write.
         watch(m_s, doc);
-        auto done = m_s->run([doc, sheet, cell = CellPosition{row(), column()}, pattern,
-                              replacement = options.replacement, counter = m_s->changes,
-                              byValue = keptMatchesByValueOn(*m_s, sheet)] {
-            return replaceInCells(doc, sheet, {cell}, pattern, replacement, counter, byValue);
+        auto done = m_s->run([doc, sheet, cell = CellPosition{row(), column()}, options,
+                              counter = m_s->changes, byValue = keptMatchesByValueOn(*m_s, sheet)] {
+            return replaceInCells(doc, sheet, {cell}, options, counter, byValue);
         });
         noteOwnWrites(*m_s, sheet, done.writes);
         const auto outcome = done.cells.front().outcome;

@@ -125,6 +125,11 @@ C2 = =SUM(B2) | 1234
 A3 = '0123
 B3 = 5*3
 note C3 = a
+A4 = a-a
+B4 = 1234
+C4 = ｶﾀｶﾅ
+A5 = ｶﾀｶﾅ
+B5 = 5*3
 )";
 
 const char* const PageFixture = R"(
@@ -719,7 +724,8 @@ A8 = 0.1
         const auto book = app->workbook(text("置換一括.xlsx"));
         // D1 is left out: it must keep its text. E5 is empty.
         const std::vector<host::CellPosition> cells{{1, 1}, {1, 2}, {1, 3}, {2, 1}, {2, 2},
-                                                    {2, 3}, {3, 1}, {3, 2}, {3, 3}, {5, 5}};
+                                                    {2, 3}, {3, 1}, {3, 2}, {3, 3}, {4, 1},
+                                                    {4, 2}, {4, 3}, {5, 1}, {5, 2}, {5, 5}};
         using Outcome = host::CellReplacement::Outcome;
         for (size_t i = 0; i < std::size(cases); ++i) {
             const Case& c = cases[i];
