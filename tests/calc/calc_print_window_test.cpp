@@ -1,9 +1,12 @@
 // The print window on a real LibreOffice Calc: the page-setup copy across two
 // books, checked property by property, with header and footer fields still
-// fields on the targets and every other sheet left alone.
+// fields on the targets and every other sheet left alone; the office's
+// page-setup and print dialogs, answered by the test as a user would, with
+// the grouping and the cursor put back afterwards.
 
 #include "calc_fixtures.h"
 #include "calc_model.h"
+#include "office_dialogs.h"
 #include "print_env.h"
 #include "private_office.h"
 #include "uno_text.h"
@@ -15,6 +18,9 @@
 #include <com/sun/star/text/XText.hpp>
 
 #include <QAction>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -125,6 +131,34 @@ void compareAll(const QVariantList& actual, const QVariantList& expected, const 
     }
 }
 
+// Five sheets, one of them with text in each.
+const char* const FiveSheets = R"(
+[book 印刷.xlsx]
+active
+[sheet S1]
+A1 = one
+[sheet S2]
+A1 = two
+[sheet S3]
+A1 = three
+[sheet S4]
+A1 = four
+[sheet S5]
+A1 = five
+)";
+
+int pdfPages(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return int(QString::fromLatin1(file.readAll()).count(page));
+}
+
+QString cursorOf(const host::ApplicationPtr& app) {
+    return app->activeSheet()->name() + QLatin1Char('!') + app->activeCell()->address(false, false);
+}
+
 } // namespace
 
 class CalcPrintWindowTest : public QObject {
@@ -142,6 +176,18 @@ class CalcPrintWindowTest : public QObject {
             qFatal("fixture does not parse: %s", qPrintable(error));
         calc::closeAllDocuments(app);
         calc::loadFixture(app, *fixture);
+        return app;
+    }
+
+    // The cursor on S4!C5, and S4 grouped with S2 when asked for.
+    host::ApplicationPtr loadFiveSheets(bool grouped) {
+        auto app = load(FiveSheets);
+        if (app) {
+            const auto book = app->workbook(text("印刷.xlsx"));
+            book->worksheet(QStringLiteral("S4"))->cell(5, 3)->activate();
+            if (grouped)
+                book->selectSheets({"S4", "S2"});
+        }
         return app;
     }
 
@@ -191,6 +237,74 @@ private slots:
         QCOMPARE(app->activeCell()->address(false, false), QStringLiteral("B3"));
         QCOMPARE(selectedEntries(targets(f)), (QStringList{text("原本"), text("T2")}));
         QVERIFY(scratch.ui.messages.isEmpty());
+    }
+
+    // 印刷 with three targets: while the office's print dialog is open exactly
+    // those three are grouped (printed to a file they give three pages); once
+    // it is closed the user's own group of two is back, on the same sheet.
+    void printOut_printsExactlyTheTargetsAndRestoresTheGroup() {
+        Scratch scratch;
+        const auto app = loadFiveSheets(true);
+        QVERIFY(app);
+        Korvex_M02::SetConnector(m_connector);
+        const QString book = text("印刷.xlsx");
+        const auto grouping = [&] { return app->workbook(book)->window(1)->selectedSheets(); };
+        QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
+        QCOMPARE(app->activeSheet()->name(), QStringLiteral("S4"));
+
+        Korvex_F04 f;
+        f.show();
+        select(targets(f), {"S1", "S3", "S5"});
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("targets.pdf"));
+        QStringList groupWhileOpen;
+        bool enabledWhileOpen = true;
+        {
+            calc::OfficeDialogScript user(app, [&](host::Dialog dialog) {
+                if (dialog != host::Dialog::Print)
+                    return;
+                enabledWhileOpen = f.isEnabled();
+                groupWhileOpen = grouping();
+                calc::printGroupToFile(app, book, pdf);
+            });
+            press(f, "Command_PrintOut");
+            QCOMPARE(user.answered(), 1);
+        }
+        QVERIFY(!enabledWhileOpen);
+        QCOMPARE(groupWhileOpen, (QStringList{"S1", "S3", "S5"}));
+        QCOMPARE(pdfPages(pdf), 3);
+        QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
+        QCOMPARE(app->activeSheet()->name(), QStringLiteral("S4"));
+        QVERIFY(f.isEnabled());
+    }
+
+    // ﾌﾟﾛﾊﾟﾃｨ opens the office's page-setup dialog on the base sheet; closing
+    // it without a change leaves the page setup, and the cursor comes back.
+    void pageSetupDialog_opensOnTheBaseSheet() {
+        Scratch scratch;
+        const auto app = loadFiveSheets(false);
+        QVERIFY(app);
+        Korvex_M02::SetConnector(m_connector);
+        const QString book = text("印刷.xlsx");
+        const QVariantList before = pageSetupOf(app, book, QStringLiteral("S3"));
+
+        Korvex_F04 f;
+        f.show();
+        choose(child<QComboBox>(f, "Combo_Sheet"), QStringLiteral("S3"));
+        QString sheetWhileOpen;
+        {
+            calc::OfficeDialogScript user(app, [&](host::Dialog dialog) {
+                if (dialog == host::Dialog::PageSetup)
+                    sheetWhileOpen = app->activeSheet()->name();
+            });
+            press(f, "Command_PrintSet");
+            QCOMPARE(user.answered(), 1);
+        }
+        QCOMPARE(sheetWhileOpen, QStringLiteral("S3"));
+        compareAll(pageSetupOf(app, book, QStringLiteral("S3")), before, QStringLiteral("S3"));
+        QCOMPARE(app->workbook(book)->window(1)->selectedSheets(), QStringList{"S4"});
+        QCOMPARE(cursorOf(app), QStringLiteral("S4!C5"));
+        QVERIFY(f.isEnabled());
     }
 };
 
