@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <QtEndian>
 
 #include <cmath>
@@ -276,37 +277,31 @@ QFont ListFont() {
     return font; // no Japanese font at all: nothing evens the rows out
 }
 
-namespace {
-
-// Changing the stays-on-top hint re-creates the native window, which hides it.
-// Put it back as it was: same place, same state, shown without taking focus.
-void applyOnTop(QWidget* w, bool on) {
-    if (w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
+void SetStaysOnTop(QWidget* window, bool on) {
+    if (!window)
         return;
-    const bool visible = w->isVisible();
-    const QRect geometry = w->geometry();
-    const Qt::WindowStates state = w->windowState();
-    w->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (!visible)
+    Qt::WindowFlags flags = window->windowFlags();
+    if (flags.testFlag(Qt::WindowStaysOnTopHint) == on)
         return;
-    if (!(state & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
-        w->setGeometry(geometry);
-    w->setWindowState(state);
-    const bool hadAttribute = w->testAttribute(Qt::WA_ShowWithoutActivating);
-    w->setAttribute(Qt::WA_ShowWithoutActivating, true);
-    w->show();
-    w->setAttribute(Qt::WA_ShowWithoutActivating, hadAttribute);
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    if (QWindow* native = window->windowHandle()) {
+        // The widget keeps its own record of the flags; the native window
+        // takes the change as it is (on X11 a _NET_WM_STATE_ABOVE request to
+        // the window manager).
+        window->overrideWindowFlags(flags);
+        native->setFlags(flags);
+    } else {
+        window->setWindowFlags(flags); // no native window yet: nothing to re-create
+    }
 }
-
-} // namespace
 
 void SetTopMost(QWidget* window, bool onTop) {
     // The steps of the re-ordering are recorded first and then applied
-    // with as few native-window changes as possible: each window gets its final
-    // always-in-front state once (every change re-creates the native window, and
-    // flipping it off and on again would make the windows flicker), then the
-    // windows are raised in the order the steps put them in front, so the one
-    // being changed ends up above the others.
+    // with as few window-system requests as possible: each window gets its
+    // final always-in-front state once (flipping it off and on again would
+    // make the window manager restack the windows twice), then the windows are
+    // raised in the order the steps put them in front, so the one being
+    // changed ends up above the others.
     struct Step {
         QWidget* w;
         bool on;
@@ -358,7 +353,7 @@ void SetTopMost(QWidget* window, bool onTop) {
             last = last && steps.at(j).w != w;
         if (!last)
             continue;
-        applyOnTop(w, steps.at(i).on);
+        SetStaysOnTop(w, steps.at(i).on);
         order.append(w);
     }
     for (const QPointer<QWidget>& w : std::as_const(order)) {
@@ -370,8 +365,7 @@ void SetTopMost(QWidget* window, bool onTop) {
 namespace {} // namespace
 
 void SetNotTopMost(QWidget* window) {
-    if (window)
-        applyOnTop(window, false);
+    SetStaysOnTop(window, false);
 }
 
 namespace {

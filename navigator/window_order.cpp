@@ -1,6 +1,7 @@
 #include "window_order.h"
 
 #include "app_state.h"
+#include "layout.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -13,17 +14,12 @@ namespace korvex::navigator {
 void leaveTopBand(QWidget* window) {
     if (!window)
         return;
-    const bool onTop = window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    const QRect geometry = window->geometry();
-    if (onTop)
-        window->setWindowFlag(Qt::WindowStaysOnTopHint, false); // hides the window
-    if (onTop || !window->isVisible()) {
+    Korvex_M01::SetStaysOnTop(window, false);
+    if (!window->isVisible()) {
         const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
         window->setAttribute(Qt::WA_ShowWithoutActivating, true);
         window->show();
         window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
-        if (onTop)
-            window->setGeometry(geometry);
     }
 }
 

@@ -11,7 +11,7 @@ packages=(
     libreoffice-calc libreoffice-dev fonts-liberation2
     # Japanese text, and a display server for tests and screenshots
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
-    # a window manager and its property reader for the stacking test
+    # a window manager and its property reader for the window-stacking tests
     openbox x11-utils
     # reading back the result list's print-out in tests
     poppler-utils
