@@ -139,6 +139,17 @@ private slots:
             return xprop({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                 .contains(QLatin1String("window id"));
         }));
+        // The window manager announces itself before it is done starting; a
+        // window it takes on shows it is ready (a window mapped before that
+        // may never be managed).
+        bool managed = false;
+        for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
+            QWidget probe;
+            probe.show();
+            const WId id = probe.winId();
+            managed = eventually([id] { return stacking().contains(id); });
+        }
+        QVERIFY(managed);
     }
 
     void keepInFrontKeepsOneWindow() {
