@@ -16,6 +16,11 @@ QString acceptString(const QString& pipeName) {
     return QStringLiteral("pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName);
 }
 
+QString officeProgramDir() {
+    const QString path = qEnvironmentVariable("UNO_PATH");
+    return path.isEmpty() ? QStringLiteral(KORVEX_LO_PROGRAM_DIR) : path;
+}
+
 OfficeOptions defaultOfficeOptions() {
     OfficeOptions o;
     o.pipeName = qEnvironmentVariable("KORVEX_UNO_PIPE", QStringLiteral("korvex"));
@@ -33,6 +38,8 @@ public:
     explicit CalcConnector(OfficeOptions options) : m_options(std::move(options)) {
         if (m_options.pipeName.isEmpty())
             m_options.pipeName = defaultOfficeOptions().pipeName;
+        if (m_options.program.isEmpty())
+            m_options.program = officeProgramDir() + QStringLiteral("/soffice");
     }
 
     host::ApplicationPtr attach() override {

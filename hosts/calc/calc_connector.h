@@ -15,8 +15,10 @@ struct OfficeOptions {
     // Name of the UNO pipe Korvex talks over (never a TCP port: whoever
     // reaches an acceptor controls the office).
     QString pipeName;
-    // The office program started by Connector::start().
-    QString program = QStringLiteral("soffice");
+    // The office program started by Connector::start() (and handed the
+    // pipe when an office of the user runs without it); empty: the one in
+    // officeProgramDir().
+    QString program;
     // Extra command-line arguments for a started office (a private profile,
     // --headless for tests...).
     QStringList extraArguments;
@@ -25,6 +27,10 @@ struct OfficeOptions {
     // How long start() waits for a freshly started office to answer.
     int startTimeoutMs = 60000;
 };
+
+// The office's program folder: UNO_PATH when set (the office's own variable
+// for it), else the folder Korvex was built against (KORVEX_LO_PROGRAM_DIR).
+QString officeProgramDir();
 
 // Pipe "korvex" unless KORVEX_UNO_PIPE names another; KORVEX_UNO_TIMEOUT_MS
 // overrides the call deadline.

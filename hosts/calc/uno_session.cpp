@@ -1,5 +1,6 @@
 #include "uno_session.h"
 
+#include "calc_connector.h"
 #include "uno_text.h"
 
 #include <com/sun/star/bridge/BridgeFactory.hpp>
@@ -150,8 +151,9 @@ Reference<css::uno::XComponentContext> localContext() {
     static const Reference<css::uno::XComponentContext> context = [] {
         // Without this the runtime cannot find its type libraries and the
         // first remote call crashes.
-        rtl::Bootstrap::set("URE_BOOTSTRAP",
-                            "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc");
+        const QString rc = QStringLiteral("vnd.sun.star.pathname:") + officeProgramDir() +
+                           QStringLiteral("/fundamentalrc");
+        rtl::Bootstrap::set("URE_BOOTSTRAP", toUno(rc));
         return cppu::defaultBootstrap_InitialComponentContext();
     }();
     return context;

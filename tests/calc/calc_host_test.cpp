@@ -306,6 +306,17 @@ private slots:
         m_office.reset();
     }
 
+    // The office's folder is a build setting that UNO_PATH overrides, and
+    // the connection's runtime is bootstrapped from it.
+    void officeFolder_fromTheBuildSettingOrUnoPath() {
+        const QString built = calc::officeProgramDir();
+        QVERIFY(QFile::exists(built + QStringLiteral("/fundamentalrc")));
+        qputenv("UNO_PATH", "/opt/elsewhere/program");
+        QCOMPARE(calc::officeProgramDir(), QString("/opt/elsewhere/program"));
+        qunsetenv("UNO_PATH");
+        QCOMPARE(calc::officeProgramDir(), built);
+    }
+
     void pageSetupWrite_leavesSheetsThatSharedTheStyleAlone_data() {
         QTest::addColumn<int>("property");
         QTest::addColumn<QVariant>("value");

@@ -16,7 +16,9 @@ namespace korvex::calc {
 
 namespace {
 
-constexpr const char* OfficeBinary = "/usr/lib/libreoffice/program/soffice.bin";
+QString officeBinary() {
+    return officeProgramDir() + QStringLiteral("/soffice.bin");
+}
 
 // A test that crashes never runs its destructors: the office and the X server
 // it started end with it all the same.
@@ -121,11 +123,10 @@ bool PrivateOffice::start(QString* error) {
         dieWithParent(*m_office);
         m_office->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_office->setStandardOutputFile(QProcess::nullDevice());
-        m_office->start(QString::fromLatin1(OfficeBinary), args);
+        m_office->start(officeBinary(), args);
         if (!m_office->waitForStarted(10000)) {
             if (error)
-                *error =
-                    QStringLiteral("could not start %1").arg(QString::fromLatin1(OfficeBinary));
+                *error = QStringLiteral("could not start %1").arg(officeBinary());
             return false;
         }
         waitFor([&] { return !running() || probe->attach() != nullptr; }, 90000);
