@@ -315,6 +315,9 @@ void FindReplaceWindow::showPopup(const QPoint& globalPos, bool fromGrid) {
 void FindReplaceWindow::Form_Load() {
     const QString name = objectName();
     setWindowTitle(utf8(m_mode.caption));
+    // The program's icon, as the main window that opens this one shows it.
+    if (Korvex_M01::F01_hWnd)
+        setWindowIcon(Korvex_M01::F01_hWnd->windowIcon());
 
     CreateResultTable(Korvex_M01::WorkDb(), resultKind(m_mode));
     handleSlot() = this;
