@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "replace_log.h"
 #include "result_grid.h"
+#include "result_model.h"
 #include "search_engine.h"
 #include "settings_keys.h"
 #include "ui_seam.h"
@@ -265,6 +266,8 @@ void FindReplaceWindow::createMenus() {
     gridItem(Result_Menu, "SR_After", "Row以降削除(&F)", &ResultGrid::deleteAfter);
     line(Result_Menu, "SR_Line1");
     gridItem(Result_Menu, "SR_Select", "選択Row削除(&S)", &ResultGrid::deleteSelected);
+    if (m_mode.isReplace())
+        item(Result_Menu, "SR_Revert", "選択Rowを元に戻す(&U)", &W::SR_Revert_Click);
     line(Result_Menu, "SR_Line2");
     gridItem(Result_Menu, "SR_PrintSetup", "印刷設定", &ResultGrid::printSetup);
     gridItem(Result_Menu, "SR_Print", "印刷(&P)", &ResultGrid::print, "Ctrl+P");
@@ -537,6 +540,26 @@ void FindReplaceWindow::AddSearchHistory() {
     add(Search_Combo);
     if (Replace_Combo)
         add(Replace_Combo);
+}
+
+void FindReplaceWindow::SR_Revert_Click() {
+    const QList<int> chosen = m_grid->selectedRowNumbers();
+    if (chosen.isEmpty() || !m_grid->resultModel()) {
+        ui().beep();
+        return;
+    }
+    QList<RevertRow> rows;
+    rows.reserve(chosen.size());
+    for (int r : chosen) {
+        const ResultRow row = m_grid->resultModel()->row(r);
+        rows.append({row.book, row.sheet, row.range, row.execute, row.seqNo});
+    }
+    const RevertOutcome done = revertRows(Korvex_M01::WorkDb(), rows);
+    Korvex_M01::ShowMsg(QStringLiteral("N_F03_003"),
+                        {QString::number(done.reverted), QString::number(done.changedSince),
+                         QString::number(done.unreachable), QString::number(done.notKept),
+                         QString::number(done.refused)},
+                        this);
 }
 
 void FindReplaceWindow::Cmd_Search_Click() {

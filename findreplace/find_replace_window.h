@@ -84,6 +84,9 @@ public:
     void Cmd_Search_Click();    // 検索実行 / 置換実行
     void Cmd_SumSearch_Click(); // 一括検索 / 一括置換
     void Cmd_Cancel_Click();
+    // 選択Rowを元に戻す(&U), replace window: puts the chosen rows' old values
+    // back where the cells still hold what the replacement wrote.
+    void SR_Revert_Click();
     void Cmd_CellGet_Click(int Index);
     void SM_SelAll_Click();
     void SM_Before_Click();

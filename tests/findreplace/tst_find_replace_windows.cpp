@@ -135,6 +135,7 @@ private slots:
     void cellValueFetch_data();
     void cellValueFetch();
     void runsRecordRowsAndStopOnCancel();
+    void revertChosenRowsFromTheMenu();
     void openedAndClosedByMainWindow();
 };
 
@@ -745,6 +746,47 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
     QCOMPARE(again->grid()->rowCount() >= 6, true);
     QVERIFY(action(*again, "OM_BookMerge")->isChecked());
     QVERIFY(!action(*again, "OM_SheetMerge")->isChecked());
+}
+
+// "選択Rowを元に戻す(&U)": the chosen rows' cells get their old values back
+// unless changed since; the notice counts both, and a second undo finds
+// nothing left to undo. The search window has no such item.
+void FindReplaceWindowsTest::revertChosenRowsFromTheMenu() {
+    Env env;
+    auto host = env.host(QStringLiteral("[book R.xls]\nactive\n[sheet One]\nA1 = a\nA2 = xa\n"
+                                        "A3 = a\n"));
+    QVERIFY(!open(false)->findChild<QAction*>(QStringLiteral("SR_Revert")));
+    auto w = open(true);
+    w->show();
+    combo(*w, "Search_Combo")->setEditText(QStringLiteral("a"));
+    combo(*w, "Replace_Combo")->setEditText(QStringLiteral("b"));
+    action(*w, "SM_SelAll")->trigger();
+    QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumReplace")), Qt::LeftButton);
+    QCOMPARE(w->grid()->rowCount(), 3);
+    const auto sheet = host->findSheet(QStringLiteral("R.xls"), QStringLiteral("One"));
+    QCOMPARE(sheet->cell(2, 1)->formula, QStringLiteral("xb"));
+    Korvex_M02::ExcelApp->workbook(QStringLiteral("R.xls"))
+        ->worksheet(QStringLiteral("One"))
+        ->range(QStringLiteral("A3"))
+        ->setValue(QStringLiteral("changed"));
+
+    QVERIFY(action(*w, "SR_Revert")->isEnabled());
+    w->grid()->selectAll();
+    env.ui.clear();
+    action(*w, "SR_Revert")->trigger();
+    QCOMPARE(sheet->cell(1, 1)->formula, QStringLiteral("a"));
+    QCOMPARE(sheet->cell(2, 1)->formula, QStringLiteral("xa"));
+    QCOMPARE(sheet->cell(3, 1)->formula, QStringLiteral("changed"));
+    QCOMPARE(env.ui.messageIds(), QStringList{"N_F03_003"});
+    const QString first = env.ui.messages.first().text;
+    QVERIFY2(first.contains(QStringLiteral("2 件のセル")) &&
+                 first.contains(QStringLiteral("セル 1 件")),
+             qPrintable(first));
+    env.ui.clear();
+    action(*w, "SR_Revert")->trigger();
+    QVERIFY2(env.ui.messages.first().text.contains(QStringLiteral("記録がない行 2 件")),
+             qPrintable(env.ui.messages.first().text));
+    QCOMPARE(w->grid()->rowCount(), 3); // the log never removes rows
 }
 
 void FindReplaceWindowsTest::openedAndClosedByMainWindow() {
