@@ -1,0 +1,131 @@
+// The result grid with a million rows already in its table against the same
+// grid over an empty table: opening it, scrolling to the end, and appending
+// 10,000 rows one at a time (as a one-by-one search writes them) and in
+// batches of 500 (as an all-at-once run writes a sheet). Prints the figures and
+// the per-row cost ratio of the full table to the empty one (goal: at most 1.2).
+//
+//   result_grid_bench [rows already there, default 1000000]
+
+#include "app_state.h"
+#include "result_grid.h"
+#include "result_model.h"
+#include "work_database.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace korvex::findreplace;
+
+namespace {
+
+struct Figures {
+    double openMs = 0;
+    double scrollMs = 0;
+    double singleUs = 0; // per row, one row per call
+    double batchUs = 0;  // per row, 500 rows per call
+};
+
+ResultRow sampleRow(int i) {
+    ResultRow r;
+    r.book = QStringLiteral("売上_2026.xlsx");
+    r.sheet = QStringLiteral("%1月").arg(i % 12 + 1);
+    r.range = QStringLiteral("B%1").arg(i + 2);
+    r.search = QStringLiteral("りんご");
+    r.result = QStringLiteral("りんご %1 箱").arg(i);
+    r.seqNo = i;
+    return r;
+}
+
+Figures measure(const QString& dbFile, int existing) {
+    Korvex_C01 db;
+    QFile(dbFile).open(QIODevice::WriteOnly);
+    db.Connect(dbFile);
+    CreateResultTable(db, ResultKind::Search);
+    if (existing > 0) {
+        QSqlDatabase con = db.DBase();
+        con.transaction();
+        QSqlQuery q(con);
+        q.exec(QStringLiteral(
+                   "with recursive n(x) as (select 0 union all select x + 1 from n where x < %1) "
+                   "insert into w_sort select '売上_' || (x / 50000) || '.xlsx', (x % 12 + 1) || '月', "
+                   "'B' || (x + 2), 'りんご', 'りんご ' || x || ' 箱', "
+                   "'2026/01/31 09:05:07', x from n;")
+                   .arg(existing - 1));
+        con.commit();
+    }
+
+    Figures f;
+    QElapsedTimer t;
+    t.start();
+    auto grid = std::make_unique<ResultGrid>(ResultKind::Search, db);
+    grid->resize(900, 500);
+    grid->bind();
+    grid->show();
+    grid->windowActivated(); // the newest row becomes current, as the window does
+    QApplication::processEvents();
+    grid->viewport()->repaint();
+    f.openMs = t.nsecsElapsed() / 1e6;
+
+    t.restart();
+    grid->scrollToTop();
+    QScrollBar* bar = grid->verticalScrollBar();
+    // Ten page-downs from the top, then straight to the end, painting each.
+    for (int i = 0; i < 10; ++i) {
+        bar->setValue(bar->value() + bar->pageStep());
+        grid->viewport()->repaint();
+    }
+    grid->scrollToBottom();
+    grid->viewport()->repaint();
+    f.scrollMs = t.nsecsElapsed() / 1e6;
+
+    constexpr int kRows = 10000;
+    t.restart();
+    for (int i = 0; i < kRows; ++i) {
+        grid->addResultRows({sampleRow(i)});
+        if (i % 100 == 0)
+            QApplication::processEvents();
+    }
+    grid->viewport()->repaint();
+    f.singleUs = t.nsecsElapsed() / 1e3 / kRows;
+
+    t.restart();
+    for (int i = 0; i < kRows; i += 500) {
+        QList<ResultRow> batch;
+        for (int j = i; j < i + 500; ++j)
+            batch << sampleRow(j);
+        grid->addResultRows(batch);
+        QApplication::processEvents();
+    }
+    grid->viewport()->repaint();
+    f.batchUs = t.nsecsElapsed() / 1e3 / kRows;
+    grid.reset();
+    db.DisConnect();
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int existing = argc > 1 ? std::max(1, atoi(argv[1])) : 1000000;
+    QTemporaryDir dir;
+    const Figures empty = measure(dir.filePath(QStringLiteral("empty.mdb")), 0);
+    const Figures full = measure(dir.filePath(QStringLiteral("full.mdb")), existing);
+
+    std::printf("result grid: empty table vs %d rows already there\n", existing);
+    std::printf("  open and first paint        %9.1f ms  %9.1f ms\n", empty.openMs, full.openMs);
+    std::printf("  ten pages down, then end    %9.1f ms  %9.1f ms\n", empty.scrollMs, full.scrollMs);
+    std::printf("  append one row per call     %9.1f us  %9.1f us per row\n", empty.singleUs,
+                full.singleUs);
+    std::printf("  append 500 rows per call    %9.1f us  %9.1f us per row\n", empty.batchUs,
+                full.batchUs);
+    std::printf("per-row cost ratio (full / empty): one per call %.2f, batched %.2f (goal <= 1.2)\n",
+                full.singleUs / empty.singleUs, full.batchUs / empty.batchUs);
+    return 0;
+}
