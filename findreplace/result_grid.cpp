@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -52,6 +53,9 @@ public:
             if (sameAsAbove && row != m_view->rowAt(0))
                 opt.text.clear();
         }
+        // The current row stands out even when no row is selected.
+        if (row == m_view->currentIndex().row() && !(opt.state & QStyle::State_Selected))
+            painter->fillRect(option.rect, opt.palette.color(QPalette::AlternateBase).darker(104));
         const QWidget* w = opt.widget;
         QStyle* style = w ? w->style() : nullptr;
         if (style)
@@ -280,6 +284,36 @@ void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
         m_linkage->currentRowChanged(selectedRowCount(), rowCount(), hitAt(current.row()));
 }
 
+// Rows are chosen as with record selectors: a plain click or arrow key only
+// moves the current row (and drops any selection), Ctrl and Shift pick rows,
+// and so does a click on the row headings. Printing and export then act on the
+// rows the user chose, not on the row that happens to be current.
+QItemSelectionModel::SelectionFlags ResultGrid::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const {
+    Qt::KeyboardModifiers mods = Qt::NoModifier;
+    if (event) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            mods = static_cast<const QMouseEvent*>(event)->modifiers();
+            break;
+        case QEvent::KeyPress:
+            mods = static_cast<const QKeyEvent*>(event)->modifiers();
+            break;
+        default:
+            return QTableView::selectionCommand(index, event);
+        }
+    } else {
+        return QTableView::selectionCommand(index, event);
+    }
+    if (mods & (Qt::ControlModifier | Qt::ShiftModifier))
+        return QTableView::selectionCommand(index, event);
+    return selectionModel() && selectionModel()->hasSelection() ? QItemSelectionModel::Clear
+                                                                : QItemSelectionModel::NoUpdate;
+}
+
 int ResultGrid::selectedRowCount() const {
     const QItemSelectionModel* sm = selectionModel();
     if (!sm)
@@ -357,6 +391,10 @@ void ResultGrid::deleteSelected() {
 void ResultGrid::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState &&
         event->modifiers() == Qt::NoModifier) {
+        // The key deletes the chosen rows, or the current one when none is chosen.
+        if (selectionModel() && !selectionModel()->hasSelection() && currentIndex().isValid())
+            selectionModel()->select(currentIndex(),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
         deleteSelected();
         event->accept();
         return;

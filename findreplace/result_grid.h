@@ -134,6 +134,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 public:
     // Rows of the multiple selection: their number, and their row numbers in

@@ -372,6 +372,8 @@ private slots:
         QTest::newRow("all") << "all" << 2 << QStringList{};
         QTest::newRow("selected rows 1, 2 and 5 by the Delete key")
             << "selected" << 2 << QStringList{"a0", "a3", "b0", "b2"};
+        QTest::newRow("Delete key without a selection: the current row")
+            << "current" << 2 << QStringList{"a0", "a1", "a3", "b0", "b1", "b2"};
         QTest::newRow("a refusing database leaves the list bound") << "refused" << 1 << all;
         QTest::newRow("refused selection leaves the list bound") << "refusedSelected" << 1 << all;
     }
@@ -398,6 +400,8 @@ private slots:
             grid->deleteBefore();
         else if (command == QLatin1String("all"))
             grid->deleteAll();
+        else if (command == QLatin1String("current"))
+            QTest::keyClick(grid.get(), Qt::Key_Delete);
         else {
             for (int r : {1, 2, 5})
                 grid->selectionModel()->select(grid->model()->index(r, 0),
