@@ -53,11 +53,15 @@ Figures measure(const QString& dbFile, int existing) {
         QSqlQuery q(con);
         q.exec(QStringLiteral(
                    "with recursive n(x) as (select 0 union all select x + 1 from n where x < %1) "
-                   "insert into w_sort select '売上_' || (x / 50000) || '.xlsx', (x % 12 + 1) || '月', "
+                   "insert into w_sort select '売上_' || (x / 50000) || '.xlsx', (x % 12 + 1) || "
+                   "'月', "
                    "'B' || (x + 2), 'りんご', 'りんご ' || x || ' 箱', "
                    "'2026/01/31 09:05:07', x from n;")
                    .arg(existing - 1));
         con.commit();
+        // The program compacts its database at every start, so a list never
+        // opens with a write-ahead log full of old rows; neither does this one.
+        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"));
     }
 
     Figures f;
@@ -120,12 +124,14 @@ int main(int argc, char** argv) {
 
     std::printf("result grid: empty table vs %d rows already there\n", existing);
     std::printf("  open and first paint        %9.1f ms  %9.1f ms\n", empty.openMs, full.openMs);
-    std::printf("  ten pages down, then end    %9.1f ms  %9.1f ms\n", empty.scrollMs, full.scrollMs);
+    std::printf("  ten pages down, then end    %9.1f ms  %9.1f ms\n", empty.scrollMs,
+                full.scrollMs);
     std::printf("  append one row per call     %9.1f us  %9.1f us per row\n", empty.singleUs,
                 full.singleUs);
     std::printf("  append 500 rows per call    %9.1f us  %9.1f us per row\n", empty.batchUs,
                 full.batchUs);
-    std::printf("per-row cost ratio (full / empty): one per call %.2f, batched %.2f (goal <= 1.2)\n",
-                full.singleUs / empty.singleUs, full.batchUs / empty.batchUs);
+    std::printf(
+        "per-row cost ratio (full / empty): one per call %.2f, batched %.2f (goal <= 1.2)\n",
+        full.singleUs / empty.singleUs, full.batchUs / empty.batchUs);
     return 0;
 }
