@@ -10,8 +10,27 @@
 
 #include <QApplication>
 
+#include <cstdlib>
+
+namespace {
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+// Qt aborts when it cannot reach a display. For Korvex that is a failed start,
+// not a crash: it ends with Qt's explanation and exit code 1.
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (g_defaultHandler)
+        g_defaultHandler(type, context, text);
+    if (type == QtFatalMsg)
+        std::_Exit(1);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    g_defaultHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_defaultHandler);
     korvex::installDesktopUi();
     QApplication::setApplicationName(QStringLiteral("Korvex"));
     korvex::useJapanese();

@@ -306,8 +306,13 @@ QString Korvex_C01::TranslateSql(const QString& sql) {
 namespace Korvex_M01 {
 
 Korvex_C01& WorkDb() {
-    static Korvex_C01 instance;
-    return instance;
+    // Never destroyed: exit() can come from inside the event loop (the display
+    // server went away), and by the time static objects are torn down Qt SQL's
+    // registry of connections may already be gone, so closing the connection
+    // there would crash. Shutdown() closes it on every orderly end; otherwise
+    // the process's end releases the file, and SQLite keeps what was committed.
+    static Korvex_C01* instance = new Korvex_C01;
+    return *instance;
 }
 
 bool TableExists(const QString& tableName) {

@@ -15,6 +15,8 @@ packages=(
     openbox x11-utils
     # reading back the result list's print-out in tests
     poppler-utils
+    # checking the work database after Korvex is killed mid-run
+    sqlite3
 )
 
 missing=()
