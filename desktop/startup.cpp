@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include "host_helpers.h"
+
 #include "app_state.h"
 #include "progress_window.h"
 #include "ui_seam.h"
@@ -131,8 +133,11 @@ int Main(const MainWindowLoader& loadMainWindow) {
 
 void Shutdown() {
     WorkDb().DisConnect();
-    // Only the reference goes; the host and its books stay as they are.
+    // Only the reference goes; the host and its books stay as they are. The
+    // connector goes too, now: its connection and threads must not outlive
+    // the application object into static destruction.
     Korvex_M02::ExcelApp.reset();
+    Korvex_M02::SetConnector(nullptr);
 }
 
 } // namespace Korvex_M01

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes the user's LibreOffice listen on Korvex's private UNO pipe at every
+# Opt-in, run by hand only (Korvex itself never runs it): makes the user's
+# LibreOffice listen on Korvex's private UNO pipe at every
 # start, so that an office the user started is found by Korvex too.
 #
 # It sets org.openoffice.Setup/Office/ooSetupConnectionURL in the profile's

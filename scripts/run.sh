@@ -8,8 +8,4 @@ cd "$root"
 
 bash scripts/setup.sh
 bash scripts/build.sh "$root/build"
-if [ -z "${KORVEX_HOST:-}" ] && [ -x scripts/calc-accept-pipe.sh ]; then
-    # Let a LibreOffice the user starts later be found by Korvex too.
-    bash scripts/calc-accept-pipe.sh
-fi
 exec "$root/build/bin/korvex"

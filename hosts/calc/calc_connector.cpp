@@ -1,12 +1,21 @@
 #include "calc_connector.h"
 
 #include "calc_model.h"
+#include "responsive_wait.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QThread>
 
 #include <mutex>
+#include <optional>
+#include <set>
+
+#include <unistd.h>
 
 namespace korvex::calc {
 
@@ -33,6 +42,48 @@ OfficeOptions defaultOfficeOptions() {
 
 namespace {
 
+// An office of this user running with the wanted profile, found among the
+// processes: its process id and the profile argument it was started with.
+struct RunningOffice {
+    qint64 pid = 0;
+    QString profileArgument; // empty: the user's default profile
+    qint64 ageMs = 0;
+};
+
+std::optional<RunningOffice> findUserOffice(const QString& userInstallation) {
+    const QString wanted = userInstallation.isEmpty()
+                               ? QString()
+                               : QStringLiteral("-env:UserInstallation=") + userInstallation;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString& entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        const QFileInfo dir(proc.filePath(entry));
+        if (dir.ownerId() != ::getuid())
+            continue;
+        QFile comm(dir.filePath() + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "soffice.bin")
+            continue;
+        QFile cmdline(dir.filePath() + QStringLiteral("/cmdline"));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        QString profile;
+        for (const QByteArray& arg : cmdline.readAll().split('\0'))
+            if (arg.startsWith("-env:UserInstallation="))
+                profile = QString::fromLocal8Bit(arg);
+        if (profile != wanted)
+            continue;
+        RunningOffice office;
+        office.pid = pid;
+        office.profileArgument = profile;
+        office.ageMs = dir.lastModified().msecsTo(QDateTime::currentDateTime());
+        return office;
+    }
+    return std::nullopt;
+}
+
 class CalcConnector : public host::Connector {
 public:
     explicit CalcConnector(OfficeOptions options) : m_options(std::move(options)) {
@@ -44,26 +95,37 @@ public:
 
     host::ApplicationPtr attach() override {
         std::lock_guard<std::mutex> lock(m_mutex);
+        // A connection given up on a frozen office leaves its one stuck call
+        // behind. Until that call comes back the office has not come back
+        // either: the answer is "no host", at once, and no second stuck call
+        // is started.
+        if (m_stuck && m_stuck->inFlight.load() > 0)
+            return nullptr;
+        m_stuck.reset();
         // A known connection is kept while the office answers; a dead or
         // silent one is replaced by a fresh connection to whatever office
-        // listens on the pipe now (the user may have restarted it).
+        // listens on the pipe now (the user may have restarted it). The ping
+        // is short, so that a user action on a frozen office answers soon.
         if (m_app && m_app->session()->alive() &&
             m_app->session()->ping(
-                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, 5000))))
+                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, 1000))))
             return m_app;
-        if (m_app && m_app->session()->alive())
-            m_app->session()->drop(QStringLiteral("LibreOffice stopped answering"));
-        m_app.reset();
-        try {
-            auto session = Session::open(m_options.pipeName,
-                                         std::chrono::milliseconds(m_options.callTimeoutMs));
-            m_app = std::make_shared<CalcApplication>(session);
-        } catch (const HostError& e) {
-            if (qEnvironmentVariableIsSet("KORVEX_UNO_DEBUG"))
-                qWarning("attach: %s", qPrintable(e.message()));
-            return nullptr;
+        if (m_app) {
+            if (m_app->session()->alive())
+                m_app->session()->drop(QStringLiteral("LibreOffice stopped answering"));
+            const auto state = m_app->session()->state();
+            m_app.reset();
+            if (state->inFlight.load() > 0) {
+                m_stuck = state;
+                return nullptr;
+            }
         }
-        return m_app;
+        bool nothingListens = false;
+        if (auto app = open(&nothingListens))
+            return app;
+        if (nothingListens && handPipeToRunningOffice())
+            return m_app;
+        return nullptr;
     }
 
     host::ApplicationPtr start() override {
@@ -78,7 +140,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < m_options.startTimeoutMs) {
-            QThread::msleep(250);
+            pauseResponsively(std::chrono::milliseconds(250));
             if (auto app = attach())
                 return app;
         }
@@ -86,9 +148,58 @@ public:
     }
 
 private:
+    // A fresh connection, or null (m_stuck set when its handshake is stuck).
+    host::ApplicationPtr open(bool* nothingListens) {
+        std::shared_ptr<const SessionState> state;
+        try {
+            auto session = Session::open(
+                m_options.pipeName,
+                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, 3000)),
+                std::chrono::milliseconds(m_options.callTimeoutMs), &state, nothingListens);
+            m_app = std::make_shared<CalcApplication>(session);
+            return m_app;
+        } catch (const HostError& e) {
+            if (qEnvironmentVariableIsSet("KORVEX_UNO_DEBUG"))
+                qWarning("attach: %s", qPrintable(e.message()));
+            if (state && state->inFlight.load() > 0)
+                m_stuck = state;
+            return nullptr;
+        }
+    }
+
+    // Nothing listens on the pipe, but an office of this user may run
+    // without it. Handed a second time, `--accept` reaches the running
+    // office (the office passes a second start's arguments to the one that
+    // runs), which then listens on the pipe too: no profile is edited and no
+    // process is left behind. Each office is asked once.
+    bool handPipeToRunningOffice() {
+        const auto office = findUserOffice(m_options.userInstallation);
+        // One that has only just started may not take arguments yet; a
+        // second start then would become an office of its own.
+        if (!office || office->ageMs < 5000 || m_handedTo.count(office->pid))
+            return false;
+        m_handedTo.insert(office->pid);
+        QStringList args{QStringLiteral("--accept=") + acceptString(m_options.pipeName)};
+        if (!office->profileArgument.isEmpty())
+            args.prepend(office->profileArgument);
+        if (!QProcess::startDetached(m_options.program, args))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        bool nothingListens = true;
+        while (clock.elapsed() < 10000 && nothingListens) {
+            pauseResponsively(std::chrono::milliseconds(200));
+            if (open(&nothingListens))
+                return true;
+        }
+        return false;
+    }
+
     OfficeOptions m_options;
     std::mutex m_mutex;
     std::shared_ptr<CalcApplication> m_app;
+    std::shared_ptr<const SessionState> m_stuck;
+    std::set<qint64> m_handedTo;
 };
 
 } // namespace

@@ -19,6 +19,9 @@ struct OfficeOptions {
     // pipe when an office of the user runs without it); empty: the one in
     // officeProgramDir().
     QString program;
+    // The profile (a file URL) of the office to hand the pipe to when one
+    // runs without it; empty: the user's default profile.
+    QString userInstallation;
     // Extra command-line arguments for a started office (a private profile,
     // --headless for tests...).
     QStringList extraArguments;

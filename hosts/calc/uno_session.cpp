@@ -223,10 +223,16 @@ std::exception_ptr Session::translate(const std::shared_ptr<SessionState>& state
     }
 }
 
-std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::milliseconds timeout) {
+std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::milliseconds handshake,
+                                       std::chrono::milliseconds timeout,
+                                       std::shared_ptr<const SessionState>* state,
+                                       bool* nothingListens) {
     ignoreBrokenPipes();
     std::shared_ptr<Session> s(new Session);
     s->m_timeout = timeout;
+    if (state)
+        *state = s->m_state;
+    auto noListener = std::make_shared<std::atomic<bool>>(false);
     struct Parts {
         Reference<css::uno::XInterface> connection, bridge;
         Reference<css::uno::XComponentContext> context;
@@ -237,13 +243,14 @@ std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::millise
     auto holder = std::make_shared<Parts>();
     try {
         s->run(
-            [holder, pipe, state = std::weak_ptr<SessionState>(s->m_state)] {
+            [holder, pipe, noListener, state = std::weak_ptr<SessionState>(s->m_state)] {
                 auto local = localContext();
                 auto connector = css::connection::Connector::create(local);
                 Reference<css::connection::XConnection> connection;
                 try {
                     connection = connector->connect(toUno(QStringLiteral("pipe,name=") + pipe));
                 } catch (const css::connection::NoConnectException&) {
+                    *noListener = true;
                     throw HostError(
                         QStringLiteral("No LibreOffice listens on the pipe \"%1\"").arg(pipe));
                 }
@@ -265,8 +272,10 @@ std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::millise
                 if (!st || st->dead.load())
                     disposeQuietly(holder->bridge, holder->connection); // too late
             },
-            timeout);
+            handshake);
     } catch (const HostError&) {
+        if (nothingListens)
+            *nothingListens = noListener->load();
         // A handshake cut off while the office is stopped leaves the office's
         // context registered as a dead proxy, poisoning every later
         // connection. So it is never cut: when the office answers at last,
@@ -294,7 +303,10 @@ bool Session::ping(std::chrono::milliseconds timeout) {
     } catch (const HostError&) {
         return false;
     }
-    std::thread([desktop, answered] {
+    if (m_state->pinging.exchange(true))
+        return false; // the last ping is still waiting for the office
+    ++m_state->inFlight;
+    std::thread([desktop, answered, state = m_state]() mutable {
         bool ok = false;
         try {
             Reference<css::frame::XFramesSupplier> frames(desktop, UNO_QUERY_THROW);
@@ -302,9 +314,12 @@ bool Session::ping(std::chrono::milliseconds timeout) {
             ok = true;
         } catch (...) {
         }
+        desktop.clear(); // no proxy may outlive the call
         answered->set_value(ok);
+        state->pinging = false;
+        --state->inFlight;
     }).detach();
-    if (future.wait_for(timeout) != std::future_status::ready)
+    if (!waitResponsively(future, timeout))
         return false;
     return future.get() && alive();
 }

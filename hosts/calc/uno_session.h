@@ -79,6 +79,11 @@ template <class T> using HeldPtr = std::shared_ptr<Held<T>>;
 // late callback never touches a destroyed session.
 struct SessionState {
     std::atomic<bool> dead{false};
+    // Calls into the office now under way (on the worker or a ping thread).
+    // A connection given up on a frozen office keeps its one stuck call;
+    // while that has not come back, the office has not come back either.
+    std::atomic<int> inFlight{0};
+    std::atomic<bool> pinging{false};
     std::mutex mutex;
     QString deathReason;
     std::vector<std::weak_ptr<HeldBase>> held;
@@ -93,12 +98,20 @@ class Session : public std::enable_shared_from_this<Session> {
 public:
     // Connects to the office listening on `pipe`. Throws HostError when nothing
     // listens there or the office does not answer within `timeout`.
-    static std::shared_ptr<Session> open(const QString& pipe, std::chrono::milliseconds timeout);
+    // `handshake` bounds the connection itself, `timeout` every later call.
+    // On failure *state (when given) is the failed connection's state, so
+    // the caller can tell when a handshake stuck in a frozen office ends;
+    // *nothingListens says whether the pipe had no listener at all.
+    static std::shared_ptr<Session> open(const QString& pipe, std::chrono::milliseconds handshake,
+                                         std::chrono::milliseconds timeout,
+                                         std::shared_ptr<const SessionState>* state = nullptr,
+                                         bool* nothingListens = nullptr);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     bool alive() const { return !m_state->dead.load(); }
+    std::shared_ptr<const SessionState> state() const { return m_state; }
     // Drops the connection: later calls fail at once with HostError.
     void drop(const QString& why);
 
@@ -128,7 +141,9 @@ public:
     // Korvex's windows keep painting meanwhile and take no input.
     template <class F> auto runWhileAlive(F f) -> std::invoke_result_t<F&>;
 
-    // True when the office answers a trivial call within `timeout`.
+    // True when the office answers a trivial call within `timeout`. At most
+    // one ping is under way at a time: while an earlier one has not come
+    // back, the office counts as silent at once.
     bool ping(std::chrono::milliseconds timeout);
 
     // The settings of the last find, which findNext reuses (the spreadsheet
@@ -182,6 +197,11 @@ template <class F> auto Session::submit(F f) -> std::future<std::invoke_result_t
     auto promise = std::make_shared<std::promise<R>>();
     std::future<R> future = promise->get_future();
     post([f = std::move(f), promise, state = m_state]() mutable {
+        ++state->inFlight;
+        struct Done {
+            SessionState& s;
+            ~Done() { --s.inFlight; }
+        } done{*state};
         try {
             if constexpr (std::is_void_v<R>) {
                 f();

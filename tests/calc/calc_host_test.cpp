@@ -17,6 +17,7 @@
 #include <com/sun/star/table/XCellRange.hpp>
 #include <cppuhelper/implbase1.hxx>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -260,6 +261,43 @@ private slots:
         host::ApplicationPtr again;
         QTRY_VERIFY_WITH_TIMEOUT((again = conn->attach()) != nullptr, 20000);
         QCOMPARE(again->workbook(1)->name(), text("共有.xlsx"));
+    }
+
+    // While the office stays frozen, user actions hear "no host" within
+    // about a second, and asking again starts no further stuck calls.
+    void frozenOffice_attachBacksOffWithOneStuckCall() {
+        auto conn = connector(15000);
+        auto app = load(*conn, ThreeSheets);
+        QVERIFY(app);
+        m_office->freeze();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!conn->attach());
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+        const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).count(); };
+        const auto before = threads();
+        for (int i = 0; i < 5; ++i) {
+            clock.restart();
+            QVERIFY(!conn->attach());
+            QVERIFY(clock.elapsed() < 300);
+        }
+        QVERIFY(threads() <= before);
+        m_office->thaw();
+        host::ApplicationPtr again;
+        QTRY_VERIFY_WITH_TIMEOUT((again = conn->attach()) != nullptr, 20000);
+        QCOMPARE(again->workbook(1)->name(), text("共有.xlsx"));
+    }
+
+    // An office the user started without Korvex's pipe is handed the pipe
+    // by the first attach; its profile is left alone.
+    void officeWithoutThePipe_isHandedItOnAttach() {
+        m_office = std::make_unique<calc::PrivateOffice>(QStringLiteral("nopipe"));
+        QString error;
+        QVERIFY2(m_office->start(&error, false), qPrintable(error));
+        auto conn = connector();
+        const auto app = conn->attach();
+        QVERIFY(app);
+        QCOMPARE(app->workbookCount(), 0);
     }
 
     void documentClosedBetweenCalls_raisesAndTheHostLivesOn() {

@@ -2,6 +2,7 @@
 // used, the order of the progress steps, and shutdown.
 
 #include "app_state.h"
+#include "host_helpers.h"
 #include "messages.h"
 #include "progress_window.h"
 #include "scripted_ui.h"
@@ -148,9 +149,19 @@ private slots:
         q.finish();
 
         Korvex_M02::ExcelApp = korvex::host::ApplicationPtr();
+        // The connector (a host's connection and its threads) goes in the
+        // shutdown, while the application object still exists.
+        struct NoHost : korvex::host::Connector {
+            korvex::host::ApplicationPtr attach() override { return nullptr; }
+            korvex::host::ApplicationPtr start() override { return nullptr; }
+        };
+        auto connector = std::make_shared<NoHost>();
+        const std::weak_ptr<NoHost> watch = connector;
+        Korvex_M02::SetConnector(std::move(connector));
         Korvex_M01::Shutdown();
         QVERIFY(!Korvex_M01::WorkDb().ConnectFlag());
         QVERIFY(!Korvex_M02::ExcelApp);
+        QVERIFY(watch.expired());
         delete main.data();
     }
 

@@ -92,7 +92,7 @@ bool PrivateOffice::startDisplay(QString* error) {
     return false;
 }
 
-bool PrivateOffice::start(QString* error) {
+bool PrivateOffice::start(QString* error, bool acceptPipe) {
     if (!m_profile.isValid()) {
         if (error)
             *error = QStringLiteral("no temporary folder for the office profile");
@@ -101,13 +101,11 @@ bool PrivateOffice::start(QString* error) {
     if (m_display.isNull() && !m_xvfb && !startDisplay(error))
         return false;
     auto env = QProcessEnvironment::systemEnvironment();
-    QStringList args{QStringLiteral("-env:UserInstallation=") +
-                         QUrl::fromLocalFile(m_profile.path()).toString(QUrl::FullyEncoded),
-                     QStringLiteral("--accept=") + acceptString(m_pipe),
-                     QStringLiteral("--norestore"),
-                     QStringLiteral("--nologo"),
-                     QStringLiteral("--nodefault"),
-                     QStringLiteral("--nolockcheck")};
+    QStringList args{QStringLiteral("-env:UserInstallation=") + profileUrl(),
+                     QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+                     QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck")};
+    if (acceptPipe)
+        args << QStringLiteral("--accept=") + acceptString(m_pipe);
     if (m_display.isEmpty())
         args << QStringLiteral("--headless");
     else
@@ -173,9 +171,14 @@ bool PrivateOffice::running() const {
     return m_office->state() == QProcess::Running;
 }
 
+QString PrivateOffice::profileUrl() const {
+    return QUrl::fromLocalFile(m_profile.path()).toString(QUrl::FullyEncoded);
+}
+
 OfficeOptions PrivateOffice::options() const {
     OfficeOptions o;
     o.pipeName = m_pipe;
+    o.userInstallation = profileUrl();
     o.callTimeoutMs = 15000;
     return o;
 }

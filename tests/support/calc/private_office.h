@@ -21,8 +21,10 @@ public:
     PrivateOffice(const PrivateOffice&) = delete;
     PrivateOffice& operator=(const PrivateOffice&) = delete;
 
-    // Starts the office and waits until it answers on its pipe.
-    bool start(QString* error = nullptr);
+    // Starts the office and waits until it answers on its pipe. Without
+    // `acceptPipe` the office starts as a user's would, not listening; the
+    // wait then relies on the connector handing it the pipe.
+    bool start(QString* error = nullptr, bool acceptPipe = true);
     // Ends the office the hard way (SIGKILL), as a crash would.
     void kill();
     // Stops and resumes the office (SIGSTOP / SIGCONT): a frozen host.
@@ -39,6 +41,7 @@ public:
 
 private:
     bool startDisplay(QString* error);
+    QString profileUrl() const;
 
     QString m_pipe;
     QTemporaryDir m_profile;
