@@ -51,7 +51,7 @@ struct ReplacedCell {
     QString range;
     QString execute;
     qint32 seqNo = 0;
-    QVariant before; // the cell's value before (a number stays a number)
+    QString before;  // the cell's value as text before the replacement
     QString written; // the cell's value as text right after the replacement
 };
 

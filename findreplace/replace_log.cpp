@@ -15,42 +15,6 @@ namespace korvex::findreplace {
 
 namespace {
 
-// How the old value was typed, so that a number goes back as a number and a
-// text that merely looks like one stays text.
-enum class Kind { Empty = 0, Text = 1, Number = 2, Flag = 3 };
-
-Kind kindOf(const QVariant& v) {
-    if (!v.isValid() || v.isNull())
-        return Kind::Empty;
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        return Kind::Flag;
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return Kind::Number;
-    default:
-        return Kind::Text;
-    }
-}
-
-QVariant typedValue(int kind, const QString& text) {
-    switch (Kind(kind)) {
-    case Kind::Empty:
-        return QVariant();
-    case Kind::Number:
-        return text.toDouble();
-    case Kind::Flag:
-        return text == QLatin1String("True");
-    case Kind::Text:
-        break;
-    }
-    return text;
-}
-
 [[noreturn]] void fail(const QSqlQuery& q) {
     throw std::runtime_error(q.lastError().text().toStdString());
 }
@@ -61,8 +25,8 @@ const QString kTable = QString::fromLatin1(kReplaceLogTable);
 
 void createReplaceLog(Korvex_C01& db) {
     db.Execute(QStringLiteral("create table if not exists %1 ( book text, sheet text, range text, "
-                              "execute text, seq_no integer, before_kind integer, before_value "
-                              "text, written text, primary key (book, sheet, range, execute, "
+                              "execute text, seq_no integer, before_value text, written text, "
+                              "primary key (book, sheet, range, execute, "
                               "seq_no) );")
                    .arg(kTable),
                true);
@@ -76,7 +40,7 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
         throw std::runtime_error(base.lastError().text().toStdString());
     try {
         QSqlQuery q(base);
-        if (!q.prepare(QStringLiteral("insert or replace into %1 values (?, ?, ?, ?, ?, ?, ?, ?);")
+        if (!q.prepare(QStringLiteral("insert or replace into %1 values (?, ?, ?, ?, ?, ?, ?);")
                            .arg(kTable)))
             fail(q);
         for (const ReplacedCell& c : cells) {
@@ -85,8 +49,7 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
             q.addBindValue(c.range);
             q.addBindValue(c.execute);
             q.addBindValue(c.seqNo);
-            q.addBindValue(int(kindOf(c.before)));
-            q.addBindValue(korvex::host::valueText(c.before));
+            q.addBindValue(c.before);
             q.addBindValue(c.written);
             if (!q.exec())
                 fail(q);
@@ -119,7 +82,7 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
     }
 
     QSqlQuery find(db.DBase());
-    find.prepare(QStringLiteral("select before_kind, before_value, written from %1 where book = ? "
+    find.prepare(QStringLiteral("select before_value, written from %1 where book = ? "
                                 "and sheet = ? and range = ? and execute = ? and seq_no = ?;")
                      .arg(kTable));
     QSqlQuery drop(db.DBase());
@@ -140,8 +103,9 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
             ++out.notKept;
             continue;
         }
-        const QVariant before = typedValue(find.value(0).toInt(), find.value(1).toString());
-        const QString written = find.value(2).toString();
+        // Entered as typed, so a number goes back as a number.
+        const QString before = find.value(0).toString();
+        const QString written = find.value(1).toString();
         find.finish();
         if (!openBooks.contains(r.book)) {
             ++out.unreachable;
@@ -160,7 +124,7 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
         }
         QString now;
         try {
-            now = korvex::host::valueText(cell->value());
+            now = host::valueText(cell->value());
         } catch (const host::HostError&) {
             ++out.unreachable;
             continue;

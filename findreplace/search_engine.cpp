@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
+
 #include <exception>
 
 namespace korvex::findreplace {
@@ -97,12 +99,27 @@ QString withoutDollars(QString address) {
     return address.remove(QLatin1Char('$'));
 }
 
+// The cell an absolute address such as "$B$12" names.
+bool cellPosition(const QString& address, host::CellPosition& at) {
+    int column = 0;
+    int i = 0;
+    const QString a = withoutDollars(address);
+    for (; i < a.size() && a.at(i) >= QLatin1Char('A') && a.at(i) <= QLatin1Char('Z'); ++i)
+        column = column * 26 + (a.at(i).unicode() - 'A' + 1);
+    bool ok = false;
+    const int row = a.mid(i).toInt(&ok);
+    if (column == 0 || !ok || row < 1)
+        return false;
+    at = {row, column};
+    return true;
+}
+
 } // namespace
 
 struct SearchEngine::Hit {
     host::RangePtr cell;
     QString address; // absolute, as the host gives it: the wrap-around test
-    QVariant value;
+    QString valueText;
 };
 
 // Rows waiting to be written. A search run writes them in batches (each
@@ -113,6 +130,7 @@ public:
     RowSink(EngineWindow& window, QString book) : m_window(window), m_book(std::move(book)) {}
 
     void add(HitRow row) { m_rows.append(std::move(row)); }
+    int pending() const { return int(m_rows.size()); }
     // False when the window could not store the rows (they are dropped).
     bool flush() {
         if (m_rows.isEmpty())
@@ -195,43 +213,58 @@ SearchEngine::Hit SearchEngine::describe(const host::RangePtr& cell) const {
     Hit h;
     h.cell = cell;
     h.address = cell->address();
-    h.value = cell->value();
+    h.valueText = host::valueText(cell->value());
     return h;
 }
 
-void SearchEngine::takeHit(const Hit& hit, const QString& sheetName, qint32 seqNo, RowSink& sink) {
+HitRow SearchEngine::rowFor(const QString& sheetName, const QString& address,
+                            const QString& valueText, qint32 seqNo, RowSink& sink) const {
     HitRow row;
     row.sheet = sheetName;
-    row.range = withoutDollars(hit.address);
-    row.result = korvex::host::valueText(hit.value);
+    row.range = withoutDollars(address);
+    row.result = valueText;
     row.execute = sink.stamp();
     row.seqNo = seqNo;
-    if (m_mode == EngineMode::Search) {
-        sink.add(std::move(row));
+    return row;
+}
+
+void SearchEngine::replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRow>& rows,
+                                  const std::vector<host::CellPosition>& cells) {
+    if (cells.empty())
         return;
+    std::vector<host::CellReplacement> done;
+    guarded([&] { done = sheet->replaceCells(replaceOptionsFor(m_options), cells); });
+    // What was written is kept for undoing the row later. A formula is not:
+    // putting the old value back would turn it into a constant for good.
+    QList<ReplacedCell> kept;
+    for (size_t k = 0; k < done.size() && k < size_t(rows.size()); ++k) {
+        const host::CellReplacement& c = done[k];
+        if (c.outcome != host::CellReplacement::Outcome::Replaced ||
+            c.newContent.startsWith(QLatin1Char('=')))
+            continue;
+        const HitRow& row = rows[int(k)];
+        kept.append({row.sheet, row.range, row.execute, row.seqNo, c.oldValueText, c.newValueText});
     }
+    if (!kept.isEmpty())
+        guarded([&] { m_window.keepReplaced(m_book, kept); });
+}
+
+void SearchEngine::takeHit(const host::SheetPtr& sheet, const Hit& hit, const QString& sheetName,
+                           qint32 seqNo, RowSink& sink) {
+    const HitRow row = rowFor(sheetName, hit.address, hit.valueText, seqNo, sink);
+    sink.add(row);
+    if (m_mode == EngineMode::Search)
+        return;
     // Replace: make the occurrence the active cell, store its row with the old
     // value, then replace inside that one cell. A cell that cannot be made
     // active is left as it is: no other cell may change in its place. Nor is
     // a cell changed whose row could not be stored, as its old value would
     // then be known nowhere.
     const bool active = guarded([&] { hit.cell->activate(); });
-    sink.add(row);
     const bool stored = sink.flush();
-    if (!active || !stored)
-        return;
-    bool replaced = false;
-    guarded([&] { replaced = hit.cell->replace(replaceOptionsFor(m_options)); });
-    if (!replaced)
-        return;
-    ReplacedCell kept;
-    kept.sheet = sheetName;
-    kept.range = row.range;
-    kept.execute = row.execute;
-    kept.seqNo = seqNo;
-    kept.before = hit.value;
-    if (guarded([&] { kept.written = korvex::host::valueText(hit.cell->value()); }))
-        guarded([&] { m_window.keepReplaced(m_book, {kept}); });
+    host::CellPosition at;
+    if (active && stored && cellPosition(hit.address, at))
+        replaceAndKeep(sheet, {row}, {at});
 }
 
 void SearchEngine::restoreStartPos() {
@@ -297,7 +330,7 @@ void SearchEngine::stepClick() {
             p.FirstHitAddress = hit.address;
         }
         m_passSeen.insert(hit.address);
-        takeHit(hit, name, p.HitCount, sink);
+        takeHit(sheet, hit, name, p.HitCount, sink);
         sink.flush();
         ++p.HitCount;
         guarded([&] { m_window.commit(); });
@@ -320,10 +353,7 @@ void SearchEngine::stepClick() {
     m_window.SetBusy(false);
 }
 
-void SearchEngine::maybeLetEventsThrough(RowSink& sink, const QString& sheetName, qint64 rows) {
-    if (m_sinceYield.elapsed() < m_yieldIntervalMs)
-        return;
-    sink.flush();
+void SearchEngine::letEventsThrough(const QString& sheetName, qint64 rows) {
     m_window.showProgress({sheetName, rows, false, 0});
     m_window.letEventsThrough();
     m_sinceYield.restart();
@@ -331,30 +361,61 @@ void SearchEngine::maybeLetEventsThrough(RowSink& sink, const QString& sheetName
 
 void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName,
                                     qint64& n, RowSink& sink) {
-    // Every cell is taken at most once per sheet. Ending only when the search
-    // comes back to the first occurrence would loop for ever once that cell
-    // stops matching while another one, whose replacement the host refused,
-    // keeps matching.
-    QSet<QString> seen;
-    host::RangePtr cell = findAfter(sheet, nullptr);
-    Hit hit;
-    if (!cell || !guarded([&] { hit = describe(cell); }))
+    // Every occurrence of the sheet in one host call, in the order the find
+    // would give them one by one from the sheet's active cell.
+    std::vector<host::FoundCell> found;
+    guarded([&] {
+        host::FindOptions f = findOptionsFor(m_mode, m_options);
+        // The active cell, named through this sheet so that the host sees a
+        // cell of the sheet it searches.
+        const host::RangePtr active = app().activeCell();
+        f.after = sheet->cell(active->row(), active->column());
+        found = sheet->findAll(f);
+    });
+    if (found.empty())
         return;
-    seen.insert(hit.address);
-    takeHit(hit, sheetName, qint32(n), sink);
-    ++n;
-    for (;;) {
-        maybeLetEventsThrough(sink, sheetName, n);
-        if (m_window.pass().NotRunning)
-            break;
-        cell = findAfter(sheet, hit.cell);
-        if (!cell || !guarded([&] { hit = describe(cell); }) || seen.contains(hit.address))
-            break;
-        seen.insert(hit.address);
-        takeHit(hit, sheetName, qint32(n), sink);
+    const bool replace = m_mode == EngineMode::Replace;
+    // Replace: the rows waiting are stored first, then their cells are
+    // replaced in one call, each time events are let through.
+    QList<HitRow> waiting;
+    std::vector<host::CellPosition> cells;
+    const auto settle = [&] {
+        const bool stored = sink.flush();
+        if (replace && stored)
+            replaceAndKeep(sheet, waiting, cells);
+        waiting.clear();
+        cells.clear();
+    };
+    for (const host::FoundCell& c : found) {
+        HitRow row = rowFor(sheetName, c.address, c.valueText, qint32(n), sink);
+        if (replace) {
+            waiting.append(row);
+            cells.push_back(c.cell);
+        }
+        sink.add(std::move(row));
         ++n;
+        // Rows go out in batches sized so that storing one (and replacing its
+        // cells) takes some 6 to 18 ms: large enough to cost one transaction
+        // and one host call per batch rather than per row, small enough that
+        // with events let through every 15 ms no stretch reaches 50 ms.
+        if (sink.pending() >= m_batchRows) {
+            QElapsedTimer took;
+            took.start();
+            settle();
+            const qint64 ms = took.elapsed();
+            if (ms < 6)
+                m_batchRows = std::min(m_batchRows * 2, 8192);
+            else if (ms > 18)
+                m_batchRows = std::max(m_batchRows / 2, 1);
+        }
+        if (m_sinceYield.elapsed() >= m_yieldIntervalMs) {
+            settle();
+            letEventsThrough(sheetName, n);
+            if (m_window.pass().NotRunning)
+                break;
+        }
     }
-    sink.flush();
+    settle();
     guarded([&] { m_window.commit(); });
 }
 

@@ -50,12 +50,19 @@ private:
     host::SheetPtr lookUpSheet(const host::WorkbookPtr& book, const QString& name);
     host::RangePtr findAfter(const host::SheetPtr& sheet, const host::RangePtr& after);
     Hit describe(const host::RangePtr& cell) const;
-    // Records one occurrence; in the replace window also activates and
-    // replaces its cell. The row is stored before the cell changes.
-    void takeHit(const Hit& hit, const QString& sheetName, qint32 seqNo, RowSink& sink);
+    HitRow rowFor(const QString& sheetName, const QString& address, const QString& valueText,
+                  qint32 seqNo, RowSink& sink) const;
+    // Records one occurrence of the one-by-one pass; in the replace window
+    // also activates and replaces its cell. The row is stored before the cell
+    // changes.
+    void takeHit(const host::SheetPtr& sheet, const Hit& hit, const QString& sheetName,
+                 qint32 seqNo, RowSink& sink);
+    // Replaces inside the cells of stored rows and keeps what was written.
+    void replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRow>& rows,
+                        const std::vector<host::CellPosition>& cells);
     void allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName, qint64& n,
                           RowSink& sink);
-    void maybeLetEventsThrough(RowSink& sink, const QString& sheetName, qint64 rows);
+    void letEventsThrough(const QString& sheetName, qint64 rows);
     void restoreStartPos();
 
     EngineMode m_mode;
@@ -67,7 +74,8 @@ private:
     // a cell that keeps matching after its replacement failed is never taken
     // twice, even when the first occurrence itself stopped matching.
     QSet<QString> m_passSeen;
-    int m_yieldIntervalMs = 20;
+    int m_yieldIntervalMs = 15;
+    int m_batchRows = 8;
     QElapsedTimer m_sinceYield;
 };
 
