@@ -34,6 +34,8 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace korvex::calc {
 
@@ -138,33 +140,44 @@ Props ownStyle(const DocRef& doc, const SheetRef& sheet) {
     return created;
 }
 
-// Values without a Calc counterpart, kept as document properties.
-rtl::OUString extraKey(const rtl::OUString& style, const char* what) {
-    return "Korvex.PageSetup." + style + "." + rtl::OUString::createFromAscii(what);
+// Values without a Calc counterpart live in Korvex's memory for the session,
+// never in the document: the user's next save would write them into the
+// workbook. Keyed by the document's identity within this office run.
+struct ExtraStore {
+    std::mutex mutex;
+    std::map<std::pair<rtl::OUString, rtl::OUString>, sal_Int32> values;
+};
+ExtraStore& extras() {
+    static ExtraStore store;
+    return store;
+}
+
+std::pair<rtl::OUString, rtl::OUString> extraKey(const DocRef& doc, const rtl::OUString& style,
+                                                 const char* what) {
+    rtl::OUString id;
+    Props props(doc, UNO_QUERY);
+    if (props.is() && must(props->getPropertySetInfo())->hasPropertyByName("RuntimeUID"))
+        props->getPropertyValue("RuntimeUID") >>= id;
+    if (id.isEmpty())
+        id = rtl::OUString::number(
+            reinterpret_cast<sal_IntPtr>(Reference<css::uno::XInterface>(doc, UNO_QUERY).get()));
+    return {id, style + "." + rtl::OUString::createFromAscii(what)};
 }
 
 std::optional<sal_Int32> readExtra(const DocRef& doc, const rtl::OUString& style,
                                    const char* what) {
-    Reference<css::document::XDocumentPropertiesSupplier> s(doc, UNO_QUERY_THROW);
-    Props user(must(must(s->getDocumentProperties())->getUserDefinedProperties()), UNO_QUERY_THROW);
-    const auto key = extraKey(style, what);
-    if (!must(user->getPropertySetInfo())->hasPropertyByName(key))
+    const auto key = extraKey(doc, style, what);
+    std::lock_guard<std::mutex> lock(extras().mutex);
+    const auto it = extras().values.find(key);
+    if (it == extras().values.end())
         return std::nullopt;
-    sal_Int32 v = 0;
-    if (!(user->getPropertyValue(key) >>= v))
-        return std::nullopt;
-    return v;
+    return it->second;
 }
 
 void writeExtra(const DocRef& doc, const rtl::OUString& style, const char* what, sal_Int32 v) {
-    Reference<css::document::XDocumentPropertiesSupplier> s(doc, UNO_QUERY_THROW);
-    auto container = must(must(s->getDocumentProperties())->getUserDefinedProperties());
-    Props user(container, UNO_QUERY_THROW);
-    const auto key = extraKey(style, what);
-    if (must(user->getPropertySetInfo())->hasPropertyByName(key))
-        user->setPropertyValue(key, Any(v));
-    else
-        container->addProperty(key, css::beans::PropertyAttribute::REMOVABLE, Any(v));
+    const auto key = extraKey(doc, style, what);
+    std::lock_guard<std::mutex> lock(extras().mutex);
+    extras().values[key] = v;
 }
 
 QString rowsText(const css::table::CellRangeAddress& a) {

@@ -11,6 +11,10 @@
 
 #include <com/sun/star/awt/AsyncCallback.hpp>
 #include <com/sun/star/awt/XCallback.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
+#include <com/sun/star/document/XDocumentProperties.hpp>
+#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/table/XCell.hpp>
@@ -342,6 +346,28 @@ private slots:
     void cleanupTestCase() {
         m_connector.reset();
         m_office.reset();
+    }
+
+    // Page-setup values Calc has no place for stay out of the user's file.
+    void pageSetupExtras_stayOutOfTheDocument() {
+        const auto app = load(*m_connector, FiveSheets);
+        QVERIFY(app);
+        const auto book = app->workbook(text("印刷.xlsx"));
+        const auto setup = book->worksheet(QStringLiteral("S2"))->pageSetup();
+        setup->set(PageProperty::Draft, true);
+        setup->set(PageProperty::BlackAndWhite, true);
+        setup->set(PageProperty::PrintQuality, 300);
+        QCOMPARE(setup->get(PageProperty::Draft), QVariant(true));
+        const auto doc = std::static_pointer_cast<calc::CalcWorkbook>(book)->document();
+        const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+        const int stored = session->run([doc] {
+            css::uno::Reference<css::document::XDocumentPropertiesSupplier> s(
+                doc, css::uno::UNO_QUERY_THROW);
+            css::uno::Reference<css::beans::XPropertySet> user(
+                s->getDocumentProperties()->getUserDefinedProperties(), css::uno::UNO_QUERY_THROW);
+            return int(user->getPropertySetInfo()->getProperties().getLength());
+        });
+        QCOMPARE(stored, 0);
     }
 
     // The office's folder is a build setting that UNO_PATH overrides, and
