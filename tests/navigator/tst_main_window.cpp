@@ -774,7 +774,9 @@ void MainWindowTest::settingsSurviveRestart() {
     QCOMPARE(env.ini(QStringLiteral("OM_Activate"), QStringLiteral("Korvex_F01")), 0);
     QCOMPARE(env.ini(QStringLiteral("Korvex_F01"), QStringLiteral("ImgSplitter_Left")), split * 15);
 
+    // Unloading the window ended the run, connector included: start again.
     Korvex_M01::WorkDb().Connect(Korvex_M01::DbFile);
+    env.host(QString::fromUtf8(kThreeBooks));
     Korvex_F01::B_Sort = 0;
     Korvex_F01 again;
     again.show();
