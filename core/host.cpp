@@ -63,66 +63,88 @@ QString valueText(const QVariant& value) {
     }
 }
 
-const char* pagePropertyName(PageProperty p) {
-    switch (p) {
-    case PageProperty::PrintTitleRows:
-        return "PrintTitleRows";
-    case PageProperty::PrintTitleColumns:
-        return "PrintTitleColumns";
-    case PageProperty::PrintArea:
-        return "PrintArea";
-    case PageProperty::LeftHeader:
-        return "LeftHeader";
-    case PageProperty::CenterHeader:
-        return "CenterHeader";
-    case PageProperty::RightHeader:
-        return "RightHeader";
-    case PageProperty::LeftFooter:
-        return "LeftFooter";
-    case PageProperty::CenterFooter:
-        return "CenterFooter";
-    case PageProperty::RightFooter:
-        return "RightFooter";
-    case PageProperty::LeftMargin:
-        return "LeftMargin";
-    case PageProperty::RightMargin:
-        return "RightMargin";
-    case PageProperty::TopMargin:
-        return "TopMargin";
-    case PageProperty::BottomMargin:
-        return "BottomMargin";
-    case PageProperty::HeaderMargin:
-        return "HeaderMargin";
-    case PageProperty::FooterMargin:
-        return "FooterMargin";
-    case PageProperty::PrintHeadings:
-        return "PrintHeadings";
-    case PageProperty::PrintGridlines:
-        return "PrintGridlines";
-    case PageProperty::PrintComments:
-        return "PrintComments";
-    case PageProperty::PrintQuality:
-        return "PrintQuality";
-    case PageProperty::CenterHorizontally:
-        return "CenterHorizontally";
-    case PageProperty::CenterVertically:
-        return "CenterVertically";
-    case PageProperty::Orientation:
-        return "Orientation";
-    case PageProperty::Draft:
-        return "Draft";
-    case PageProperty::PaperSize:
-        return "PaperSize";
-    case PageProperty::FirstPageNumber:
-        return "FirstPageNumber";
-    case PageProperty::Order:
-        return "Order";
-    case PageProperty::BlackAndWhite:
-        return "BlackAndWhite";
-    case PageProperty::Zoom:
-        return "Zoom";
+namespace {
+
+using P = PageProperty;
+using K = PageValueKind;
+
+// The spreadsheet's "standard" margins are in points; the constants are its own.
+constexpr std::array<PagePropertyInfo, PagePropertyCount> Table = {{
+    {P::PrintTitleRows, "PrintTitleRows", K::Text, 0},
+    {P::PrintTitleColumns, "PrintTitleColumns", K::Text, 0},
+    {P::PrintArea, "PrintArea", K::Text, 0},
+    {P::LeftHeader, "LeftHeader", K::Text, 0},
+    {P::CenterHeader, "CenterHeader", K::Text, 0},
+    {P::RightHeader, "RightHeader", K::Text, 0},
+    {P::LeftFooter, "LeftFooter", K::Text, 0},
+    {P::CenterFooter, "CenterFooter", K::Text, 0},
+    {P::RightFooter, "RightFooter", K::Text, 0},
+    {P::LeftMargin, "LeftMargin", K::Number, 50.4},
+    {P::RightMargin, "RightMargin", K::Number, 50.4},
+    {P::TopMargin, "TopMargin", K::Number, 54.0},
+    {P::BottomMargin, "BottomMargin", K::Number, 54.0},
+    {P::HeaderMargin, "HeaderMargin", K::Number, 21.6},
+    {P::FooterMargin, "FooterMargin", K::Number, 21.6},
+    {P::PrintHeadings, "PrintHeadings", K::Flag, 0},
+    {P::PrintGridlines, "PrintGridlines", K::Flag, 0},
+    {P::PrintComments, "PrintComments", K::Integer, page::PrintNoComments},
+    {P::PrintQuality, "PrintQuality", K::Integer, 600},
+    {P::CenterHorizontally, "CenterHorizontally", K::Flag, 0},
+    {P::CenterVertically, "CenterVertically", K::Flag, 0},
+    {P::Orientation, "Orientation", K::Integer, page::Portrait},
+    {P::Draft, "Draft", K::Flag, 0},
+    {P::PaperSize, "PaperSize", K::Integer, page::PaperA4},
+    {P::FirstPageNumber, "FirstPageNumber", K::Integer, page::FirstPageAutomatic},
+    {P::Order, "Order", K::Integer, page::DownThenOver},
+    {P::BlackAndWhite, "BlackAndWhite", K::Flag, 0},
+    {P::Zoom, "Zoom", K::ZoomLike, 100},
+}};
+
+constexpr bool inEnumOrder() {
+    for (int i = 0; i < PagePropertyCount; ++i) {
+        if (int(Table[size_t(i)].property) != i)
+            return false;
     }
-    return "";
+    return true;
+}
+static_assert(inEnumOrder(), "the page-property table follows the enum");
+
+} // namespace
+
+const std::array<PagePropertyInfo, PagePropertyCount>& pageProperties() {
+    return Table;
+}
+
+const char* pagePropertyName(PageProperty p) {
+    return Table[size_t(p)].name;
+}
+
+PageValueKind pagePropertyKind(PageProperty p) {
+    return Table[size_t(p)].kind;
+}
+
+std::optional<PageProperty> pagePropertyNamed(const QString& name) {
+    for (const PagePropertyInfo& info : Table) {
+        if (name == QLatin1String(info.name))
+            return info.property;
+    }
+    return std::nullopt;
+}
+
+QVariant pagePropertyDefault(PageProperty p) {
+    const PagePropertyInfo& info = Table[size_t(p)];
+    switch (info.kind) {
+    case PageValueKind::Text:
+        return QString();
+    case PageValueKind::Number:
+        return info.defaultValue;
+    case PageValueKind::Flag:
+        return info.defaultValue != 0;
+    case PageValueKind::Integer:
+    case PageValueKind::ZoomLike:
+        return int(info.defaultValue);
+    }
+    return QVariant();
 }
 
 } // namespace korvex::host

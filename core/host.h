@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -141,7 +142,28 @@ enum class PageProperty {
     Zoom,
 };
 constexpr int PagePropertyCount = 28;
+
+// What a page-setup property holds: text, a size in points, a flag, a whole
+// number, or a percentage that false turns into "fit to pages".
+enum class PageValueKind { Text, Number, Flag, Integer, ZoomLike };
+
+// The one description of each page-setup property: the name it goes by (in
+// fixtures, host calls and messages), the kind of value it holds and the value
+// a new sheet starts with (text properties start empty).
+struct PagePropertyInfo {
+    PageProperty property;
+    const char* name;
+    PageValueKind kind;
+    double defaultValue;
+};
+// Every property, in copy order: pageProperties()[int(p)].property == p.
+const std::array<PagePropertyInfo, PagePropertyCount>& pageProperties();
 const char* pagePropertyName(PageProperty p);
+PageValueKind pagePropertyKind(PageProperty p);
+// The property called `name` (exact spelling), if there is one.
+std::optional<PageProperty> pagePropertyNamed(const QString& name);
+// The default typed as its kind stores it: QString, double, bool or int.
+QVariant pagePropertyDefault(PageProperty p);
 
 // Constants of the page-setup values, again the spreadsheet's own.
 namespace page {

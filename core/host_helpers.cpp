@@ -242,43 +242,34 @@ bool IsSheetExist(const QString& bookName, const QString& sheetName) {
 
 void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source) {
     const auto ps = target.pageSetup();
-    const auto copyText = [&](PageProperty p) { ps->set(p, source.get(p).toString()); };
-    const auto copyNumber = [&](PageProperty p) { ps->set(p, source.get(p).toDouble()); };
-    const auto copyFlag = [&](PageProperty p) { ps->set(p, source.get(p).toBool()); };
-    const auto copyInteger = [&](PageProperty p) { ps->set(p, source.get(p).toInt()); };
-    const auto copyAsItComes = [&](PageProperty p) { ps->set(p, source.get(p)); };
-
-    copyText(PageProperty::PrintTitleRows);
-    copyText(PageProperty::PrintTitleColumns);
-    // The print area goes through a page setup fetched anew, as the host may
-    // rebuild the page setup when the area changes.
-    target.pageSetup()->set(PageProperty::PrintArea,
-                            source.get(PageProperty::PrintArea).toString());
-    copyText(PageProperty::LeftHeader);
-    copyText(PageProperty::CenterHeader);
-    copyText(PageProperty::RightHeader);
-    copyText(PageProperty::LeftFooter);
-    copyText(PageProperty::CenterFooter);
-    copyText(PageProperty::RightFooter);
-    copyNumber(PageProperty::LeftMargin);
-    copyNumber(PageProperty::RightMargin);
-    copyNumber(PageProperty::TopMargin);
-    copyNumber(PageProperty::BottomMargin);
-    copyNumber(PageProperty::HeaderMargin);
-    copyNumber(PageProperty::FooterMargin);
-    copyFlag(PageProperty::PrintHeadings);
-    copyFlag(PageProperty::PrintGridlines);
-    copyInteger(PageProperty::PrintComments);
-    copyAsItComes(PageProperty::PrintQuality);
-    copyFlag(PageProperty::CenterHorizontally);
-    copyFlag(PageProperty::CenterVertically);
-    copyInteger(PageProperty::Orientation);
-    copyFlag(PageProperty::Draft);
-    copyInteger(PageProperty::PaperSize);
-    copyInteger(PageProperty::FirstPageNumber);
-    copyInteger(PageProperty::Order);
-    copyFlag(PageProperty::BlackAndWhite);
-    copyAsItComes(PageProperty::Zoom);
+    for (const korvex::host::PagePropertyInfo& info : korvex::host::pageProperties()) {
+        const PageProperty p = info.property;
+        const QVariant value = source.get(p);
+        QVariant typed;
+        switch (info.kind) {
+        case korvex::host::PageValueKind::Text:
+            typed = value.toString();
+            break;
+        case korvex::host::PageValueKind::Number:
+            typed = value.toDouble();
+            break;
+        case korvex::host::PageValueKind::Flag:
+            typed = value.toBool();
+            break;
+        case korvex::host::PageValueKind::Integer:
+            typed = value.toInt();
+            break;
+        case korvex::host::PageValueKind::ZoomLike:
+            typed = value; // a percentage or false, both as they come
+            break;
+        }
+        // The print area goes through a page setup fetched anew, as the host
+        // may rebuild the page setup when the area changes.
+        if (p == PageProperty::PrintArea)
+            target.pageSetup()->set(p, typed);
+        else
+            ps->set(p, typed);
+    }
 }
 
 } // namespace Korvex_M02

@@ -278,74 +278,119 @@ Props ownPageStyle(const DocRef& doc, const SheetRef& sheet) {
     return ownStyle(doc, sheet);
 }
 
+// Properties that are one page-style property of Calc's: the margins (in
+// points here, 1/100 mm there) and the flags Calc prints by.
+const char* stylePropertyOf(PageProperty p) {
+    switch (p) {
+    case PageProperty::LeftMargin:
+        return "LeftMargin";
+    case PageProperty::RightMargin:
+        return "RightMargin";
+    case PageProperty::TopMargin:
+        return "TopMargin";
+    case PageProperty::BottomMargin:
+        return "BottomMargin";
+    case PageProperty::HeaderMargin:
+        return "HeaderBodyDistance";
+    case PageProperty::FooterMargin:
+        return "FooterBodyDistance";
+    case PageProperty::PrintHeadings:
+        return "PrintHeaders";
+    case PageProperty::PrintGridlines:
+        return "PrintGrid";
+    case PageProperty::CenterHorizontally:
+        return "CenterHorizontally";
+    case PageProperty::CenterVertically:
+        return "CenterVertically";
+    default:
+        return nullptr;
+    }
+}
+
+// Properties Calc has no counterpart for, kept as document properties
+// (flags as 0 or 1).
+bool isExtraOnly(PageProperty p) {
+    return p == PageProperty::PrintQuality || p == PageProperty::Draft ||
+           p == PageProperty::BlackAndWhite;
+}
+
+bool isHeader(PageProperty p) {
+    return p == PageProperty::LeftHeader || p == PageProperty::CenterHeader ||
+           p == PageProperty::RightHeader;
+}
+bool isFooter(PageProperty p) {
+    return p == PageProperty::LeftFooter || p == PageProperty::CenterFooter ||
+           p == PageProperty::RightFooter;
+}
+// 0 left, 1 centre, 2 right.
+int headerFooterPart(PageProperty p) {
+    return int(p) - int(isHeader(p) ? PageProperty::LeftHeader : PageProperty::LeftFooter);
+}
+
+QVariant readPrintArea(const Reference<css::sheet::XPrintAreas>& areas) {
+    QStringList parts;
+    for (const auto& a : areas->getPrintAreas())
+        parts << areaText(a);
+    return parts.join(u',');
+}
+
+QVariant readPrintComments(const DocRef& doc, const Props& style, const rtl::OUString& styleName) {
+    const bool printed = getBool(style, "PrintAnnotations");
+    auto stored = readExtra(doc, styleName, "PrintComments");
+    if (printed)
+        return stored && *stored == host::page::PrintInPlace ? host::page::PrintInPlace
+                                                             : host::page::PrintSheetEnd;
+    return host::page::PrintNoComments;
+}
+
+QVariant readPaperSize(const DocRef& doc, const Props& style, const rtl::OUString& styleName) {
+    const auto size = pageSize(style);
+    const sal_Int32 w = std::min(size.Width, size.Height), h = std::max(size.Width, size.Height);
+    for (const auto& paper : Papers)
+        if (std::abs(paper.width - w) <= 20 && std::abs(paper.height - h) <= 20)
+            return paper.code;
+    return readExtra(doc, styleName, "PaperSize").value_or(256); // custom size
+}
+
+QVariant readZoom(const Props& style) {
+    sal_Int16 x = 0, y = 0, pages = 0, scale = 100;
+    style->getPropertyValue("ScaleToPagesX") >>= x;
+    style->getPropertyValue("ScaleToPagesY") >>= y;
+    style->getPropertyValue("ScaleToPages") >>= pages;
+    style->getPropertyValue("PageScale") >>= scale;
+    if (x > 0 || y > 0 || pages > 0)
+        return false;
+    return int(scale);
+}
+
 QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
     Props style = styleOf(doc, sheet);
     const rtl::OUString styleName = styleNameOf(sheet);
+    const host::PageValueKind kind = host::pagePropertyKind(p);
+    if (const char* name = stylePropertyOf(p))
+        return kind == host::PageValueKind::Number ? QVariant(points(style, name))
+                                                   : QVariant(getBool(style, name));
+    if (isExtraOnly(p)) {
+        const int fallback = host::pagePropertyDefault(p).toInt();
+        const int stored = readExtra(doc, styleName, pagePropertyName(p)).value_or(fallback);
+        return kind == host::PageValueKind::Flag ? QVariant(stored != 0) : QVariant(stored);
+    }
+    if (isHeader(p) || isFooter(p))
+        return toQt(part(headerFooter(style, isHeader(p)), headerFooterPart(p))->getString());
     Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
     switch (p) {
     case PageProperty::PrintTitleRows:
         return areas->getPrintTitleRows() ? rowsText(areas->getTitleRows()) : QString();
     case PageProperty::PrintTitleColumns:
         return areas->getPrintTitleColumns() ? columnsText(areas->getTitleColumns()) : QString();
-    case PageProperty::PrintArea: {
-        QStringList parts;
-        for (const auto& a : areas->getPrintAreas())
-            parts << areaText(a);
-        return parts.join(u',');
-    }
-    case PageProperty::LeftHeader:
-    case PageProperty::CenterHeader:
-    case PageProperty::RightHeader:
-        return toQt(
-            part(headerFooter(style, true), int(p) - int(PageProperty::LeftHeader))->getString());
-    case PageProperty::LeftFooter:
-    case PageProperty::CenterFooter:
-    case PageProperty::RightFooter:
-        return toQt(
-            part(headerFooter(style, false), int(p) - int(PageProperty::LeftFooter))->getString());
-    case PageProperty::LeftMargin:
-        return points(style, "LeftMargin");
-    case PageProperty::RightMargin:
-        return points(style, "RightMargin");
-    case PageProperty::TopMargin:
-        return points(style, "TopMargin");
-    case PageProperty::BottomMargin:
-        return points(style, "BottomMargin");
-    case PageProperty::HeaderMargin:
-        return points(style, "HeaderBodyDistance");
-    case PageProperty::FooterMargin:
-        return points(style, "FooterBodyDistance");
-    case PageProperty::PrintHeadings:
-        return getBool(style, "PrintHeaders");
-    case PageProperty::PrintGridlines:
-        return getBool(style, "PrintGrid");
-    case PageProperty::PrintComments: {
-        const bool printed = getBool(style, "PrintAnnotations");
-        auto stored = readExtra(doc, styleName, "PrintComments");
-        if (printed)
-            return stored && *stored == host::page::PrintInPlace ? host::page::PrintInPlace
-                                                                 : host::page::PrintSheetEnd;
-        return host::page::PrintNoComments;
-    }
-    case PageProperty::PrintQuality:
-        return readExtra(doc, styleName, "PrintQuality").value_or(600);
-    case PageProperty::CenterHorizontally:
-        return getBool(style, "CenterHorizontally");
-    case PageProperty::CenterVertically:
-        return getBool(style, "CenterVertically");
+    case PageProperty::PrintArea:
+        return readPrintArea(areas);
+    case PageProperty::PrintComments:
+        return readPrintComments(doc, style, styleName);
     case PageProperty::Orientation:
         return getBool(style, "IsLandscape") ? host::page::Landscape : host::page::Portrait;
-    case PageProperty::Draft:
-        return readExtra(doc, styleName, "Draft").value_or(0) != 0;
-    case PageProperty::PaperSize: {
-        const auto size = pageSize(style);
-        const sal_Int32 w = std::min(size.Width, size.Height),
-                        h = std::max(size.Width, size.Height);
-        for (const auto& paper : Papers)
-            if (std::abs(paper.width - w) <= 20 && std::abs(paper.height - h) <= 20)
-                return paper.code;
-        return readExtra(doc, styleName, "PaperSize").value_or(256); // custom size
-    }
+    case PageProperty::PaperSize:
+        return readPaperSize(doc, style, styleName);
     case PageProperty::FirstPageNumber: {
         sal_Int16 n = 0;
         style->getPropertyValue("FirstPageNumber") >>= n;
@@ -354,155 +399,165 @@ QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty
     case PageProperty::Order:
         return getBool(style, "PrintDownFirst") ? host::page::DownThenOver
                                                 : host::page::OverThenDown;
-    case PageProperty::BlackAndWhite:
-        return readExtra(doc, styleName, "BlackAndWhite").value_or(0) != 0;
-    case PageProperty::Zoom: {
-        sal_Int16 x = 0, y = 0, pages = 0, scale = 100;
+    case PageProperty::Zoom:
+        return readZoom(style);
+    default:
+        break;
+    }
+    throw HostError(QStringLiteral("Unknown page-setup property"));
+}
+
+void writePrintTitles(const SheetRef& sheet, bool rows, const QString& text) {
+    Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
+    if (text.trimmed().isEmpty()) {
+        rows ? areas->setPrintTitleRows(false) : areas->setPrintTitleColumns(false);
+        return;
+    }
+    const auto [first, last] = parseSpan(text, rows);
+    css::table::CellRangeAddress a;
+    a.Sheet = Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)
+                  ->getRangeAddress()
+                  .Sheet;
+    if (rows) {
+        a.StartRow = first;
+        a.EndRow = last;
+        areas->setTitleRows(a);
+        areas->setPrintTitleRows(true);
+    } else {
+        a.StartColumn = first;
+        a.EndColumn = last;
+        areas->setTitleColumns(a);
+        areas->setPrintTitleColumns(true);
+    }
+}
+
+void writePrintArea(const SheetRef& sheet, const QString& text) {
+    std::vector<css::table::CellRangeAddress> list;
+    Reference<css::table::XCellRange> cells(sheet, UNO_QUERY_THROW);
+    for (const auto& part : text.split(u',', Qt::SkipEmptyParts)) {
+        try {
+            list.push_back(Reference<css::sheet::XCellRangeAddressable>(
+                               cells->getCellRangeByName(toUno(part.trimmed())), UNO_QUERY_THROW)
+                               ->getRangeAddress());
+        } catch (const css::uno::RuntimeException&) {
+            throw HostError(QStringLiteral("\"%1\" is not a print area").arg(part));
+        }
+    }
+    Reference<css::sheet::XPrintAreas>(sheet, UNO_QUERY_THROW)
+        ->setPrintAreas(
+            Sequence<css::table::CellRangeAddress>(list.data(), sal_Int32(list.size())));
+}
+
+void writeHeaderFooter(const Props& style, PageProperty p, const QString& text) {
+    const bool header = isHeader(p);
+    const char* on = header ? "HeaderIsOn" : "FooterIsOn";
+    if (!getBool(style, on)) {
+        if (text.isEmpty())
+            return;
+        // Switching it on brings back whatever the style kept: start blank.
+        style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
+        auto blank = headerFooter(style, header);
+        for (int i = 0; i < 3; ++i)
+            part(blank, i)->setString(rtl::OUString());
+        style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
+                                Any(blank));
+    }
+    auto content = headerFooter(style, header);
+    part(content, headerFooterPart(p))->setString(toUno(text));
+    style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
+                            Any(content));
+    style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
+                            Any(content));
+}
+
+void writePrintComments(const DocRef& doc, const Props& style, const rtl::OUString& styleName,
+                        int mode) {
+    style->setPropertyValue("PrintAnnotations", Any(mode != host::page::PrintNoComments));
+    writeExtra(doc, styleName, "PrintComments", mode);
+}
+
+void writeOrientation(const Props& style, int orientation) {
+    // The flag alone does not turn the page: the size is swapped too.
+    const bool landscape = orientation == host::page::Landscape;
+    auto size = pageSize(style);
+    if ((size.Width > size.Height) != landscape)
+        std::swap(size.Width, size.Height);
+    style->setPropertyValue("IsLandscape", Any(landscape));
+    style->setPropertyValue("Size", Any(size));
+}
+
+void writePaperSize(const DocRef& doc, const Props& style, const rtl::OUString& styleName,
+                    int code) {
+    for (const auto& paper : Papers) {
+        if (paper.code != code)
+            continue;
+        const bool landscape = getBool(style, "IsLandscape");
+        css::awt::Size size;
+        size.Width = landscape ? paper.height : paper.width;
+        size.Height = landscape ? paper.width : paper.height;
+        style->setPropertyValue("Size", Any(size));
+        return;
+    }
+    // A paper Calc has no fixed size for: remembered, size left alone.
+    writeExtra(doc, styleName, "PaperSize", code);
+}
+
+void writeZoom(const Props& style, const QVariant& v) {
+    if (v.typeId() == QMetaType::Bool) {
+        if (v.toBool())
+            throw HostError(QStringLiteral("Zoom is a percentage or false"));
+        // "Fit to pages": keep the sheet's own fit values when it has any.
+        sal_Int16 x = 0, y = 0, pages = 0;
         style->getPropertyValue("ScaleToPagesX") >>= x;
         style->getPropertyValue("ScaleToPagesY") >>= y;
         style->getPropertyValue("ScaleToPages") >>= pages;
-        style->getPropertyValue("PageScale") >>= scale;
-        if (x > 0 || y > 0 || pages > 0)
-            return false;
-        return int(scale);
+        if (x == 0 && y == 0 && pages == 0) {
+            style->setPropertyValue("ScaleToPagesX", Any(sal_Int16(1)));
+            style->setPropertyValue("ScaleToPagesY", Any(sal_Int16(1)));
+        }
+        return;
     }
+    const int percent = v.toInt();
+    if (percent < 10 || percent > 400)
+        throw HostError(QStringLiteral("Zoom must lie between 10 and 400"));
+    for (const char* fit : {"ScaleToPagesX", "ScaleToPagesY", "ScaleToPages"}) {
+        try {
+            style->setPropertyValue(rtl::OUString::createFromAscii(fit), Any(sal_Int16(0)));
+        } catch (const css::uno::Exception&) {
+        }
     }
-    throw HostError(QStringLiteral("Unknown page-setup property"));
+    style->setPropertyValue("PageScale", Any(sal_Int16(percent)));
 }
 
 void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
                        const QVariant& v) {
     Props style = ownStyle(doc, sheet);
     const rtl::OUString styleName = styleNameOf(sheet);
-    Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
-    auto text = v.toString();
+    const host::PageValueKind kind = host::pagePropertyKind(p);
+    if (const char* name = stylePropertyOf(p)) {
+        if (kind == host::PageValueKind::Number)
+            setPoints(style, name, v);
+        else
+            style->setPropertyValue(rtl::OUString::createFromAscii(name), Any(v.toBool()));
+        return;
+    }
+    if (isExtraOnly(p))
+        return writeExtra(doc, styleName, pagePropertyName(p),
+                          kind == host::PageValueKind::Flag ? (v.toBool() ? 1 : 0) : v.toInt());
+    if (isHeader(p) || isFooter(p))
+        return writeHeaderFooter(style, p, v.toString());
     switch (p) {
     case PageProperty::PrintTitleRows:
-    case PageProperty::PrintTitleColumns: {
-        const bool rows = p == PageProperty::PrintTitleRows;
-        if (text.trimmed().isEmpty()) {
-            rows ? areas->setPrintTitleRows(false) : areas->setPrintTitleColumns(false);
-            return;
-        }
-        const auto [first, last] = parseSpan(text, rows);
-        css::table::CellRangeAddress a;
-        a.Sheet = Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)
-                      ->getRangeAddress()
-                      .Sheet;
-        if (rows) {
-            a.StartRow = first;
-            a.EndRow = last;
-            areas->setTitleRows(a);
-            areas->setPrintTitleRows(true);
-        } else {
-            a.StartColumn = first;
-            a.EndColumn = last;
-            areas->setTitleColumns(a);
-            areas->setPrintTitleColumns(true);
-        }
-        return;
-    }
-    case PageProperty::PrintArea: {
-        std::vector<css::table::CellRangeAddress> list;
-        Reference<css::table::XCellRange> cells(sheet, UNO_QUERY_THROW);
-        for (const auto& part : text.split(u',', Qt::SkipEmptyParts)) {
-            try {
-                list.push_back(
-                    Reference<css::sheet::XCellRangeAddressable>(
-                        cells->getCellRangeByName(toUno(part.trimmed())), UNO_QUERY_THROW)
-                        ->getRangeAddress());
-            } catch (const css::uno::RuntimeException&) {
-                throw HostError(QStringLiteral("\"%1\" is not a print area").arg(part));
-            }
-        }
-        areas->setPrintAreas(
-            Sequence<css::table::CellRangeAddress>(list.data(), sal_Int32(list.size())));
-        return;
-    }
-    case PageProperty::LeftHeader:
-    case PageProperty::CenterHeader:
-    case PageProperty::RightHeader:
-    case PageProperty::LeftFooter:
-    case PageProperty::CenterFooter:
-    case PageProperty::RightFooter: {
-        const bool header = int(p) <= int(PageProperty::RightHeader);
-        const int which =
-            int(p) - int(header ? PageProperty::LeftHeader : PageProperty::LeftFooter);
-        const char* on = header ? "HeaderIsOn" : "FooterIsOn";
-        if (!getBool(style, on)) {
-            if (text.isEmpty())
-                return;
-            // Switching it on brings back whatever the style kept: start blank.
-            style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
-            auto blank = headerFooter(style, header);
-            for (int i = 0; i < 3; ++i)
-                part(blank, i)->setString(rtl::OUString());
-            style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
-                                    Any(blank));
-        }
-        auto content = headerFooter(style, header);
-        part(content, which)->setString(toUno(text));
-        style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
-                                Any(content));
-        style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
-                                Any(content));
-        return;
-    }
-    case PageProperty::LeftMargin:
-        return setPoints(style, "LeftMargin", v);
-    case PageProperty::RightMargin:
-        return setPoints(style, "RightMargin", v);
-    case PageProperty::TopMargin:
-        return setPoints(style, "TopMargin", v);
-    case PageProperty::BottomMargin:
-        return setPoints(style, "BottomMargin", v);
-    case PageProperty::HeaderMargin:
-        return setPoints(style, "HeaderBodyDistance", v);
-    case PageProperty::FooterMargin:
-        return setPoints(style, "FooterBodyDistance", v);
-    case PageProperty::PrintHeadings:
-        return style->setPropertyValue("PrintHeaders", Any(v.toBool()));
-    case PageProperty::PrintGridlines:
-        return style->setPropertyValue("PrintGrid", Any(v.toBool()));
-    case PageProperty::PrintComments: {
-        const int mode = v.toInt();
-        style->setPropertyValue("PrintAnnotations", Any(mode != host::page::PrintNoComments));
-        writeExtra(doc, styleName, "PrintComments", mode);
-        return;
-    }
-    case PageProperty::PrintQuality:
-        return writeExtra(doc, styleName, "PrintQuality", v.toInt());
-    case PageProperty::CenterHorizontally:
-        return style->setPropertyValue("CenterHorizontally", Any(v.toBool()));
-    case PageProperty::CenterVertically:
-        return style->setPropertyValue("CenterVertically", Any(v.toBool()));
-    case PageProperty::Orientation: {
-        // The flag alone does not turn the page: the size is swapped too.
-        const bool landscape = v.toInt() == host::page::Landscape;
-        auto size = pageSize(style);
-        if ((size.Width > size.Height) != landscape)
-            std::swap(size.Width, size.Height);
-        style->setPropertyValue("IsLandscape", Any(landscape));
-        style->setPropertyValue("Size", Any(size));
-        return;
-    }
-    case PageProperty::Draft:
-        return writeExtra(doc, styleName, "Draft", v.toBool() ? 1 : 0);
-    case PageProperty::PaperSize: {
-        const int code = v.toInt();
-        for (const auto& paper : Papers) {
-            if (paper.code != code)
-                continue;
-            const bool landscape = getBool(style, "IsLandscape");
-            css::awt::Size size;
-            size.Width = landscape ? paper.height : paper.width;
-            size.Height = landscape ? paper.width : paper.height;
-            style->setPropertyValue("Size", Any(size));
-            return;
-        }
-        // A paper Calc has no fixed size for: remembered, size left alone.
-        return writeExtra(doc, styleName, "PaperSize", code);
-    }
+    case PageProperty::PrintTitleColumns:
+        return writePrintTitles(sheet, p == PageProperty::PrintTitleRows, v.toString());
+    case PageProperty::PrintArea:
+        return writePrintArea(sheet, v.toString());
+    case PageProperty::PrintComments:
+        return writePrintComments(doc, style, styleName, v.toInt());
+    case PageProperty::Orientation:
+        return writeOrientation(style, v.toInt());
+    case PageProperty::PaperSize:
+        return writePaperSize(doc, style, styleName, v.toInt());
     case PageProperty::FirstPageNumber: {
         const int n = v.toInt();
         style->setPropertyValue("FirstPageNumber",
@@ -512,35 +567,10 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
     case PageProperty::Order:
         return style->setPropertyValue("PrintDownFirst",
                                        Any(v.toInt() == host::page::DownThenOver));
-    case PageProperty::BlackAndWhite:
-        return writeExtra(doc, styleName, "BlackAndWhite", v.toBool() ? 1 : 0);
-    case PageProperty::Zoom: {
-        if (v.typeId() == QMetaType::Bool) {
-            if (v.toBool())
-                throw HostError(QStringLiteral("Zoom is a percentage or false"));
-            // "Fit to pages": keep the sheet's own fit values when it has any.
-            sal_Int16 x = 0, y = 0, pages = 0;
-            style->getPropertyValue("ScaleToPagesX") >>= x;
-            style->getPropertyValue("ScaleToPagesY") >>= y;
-            style->getPropertyValue("ScaleToPages") >>= pages;
-            if (x == 0 && y == 0 && pages == 0) {
-                style->setPropertyValue("ScaleToPagesX", Any(sal_Int16(1)));
-                style->setPropertyValue("ScaleToPagesY", Any(sal_Int16(1)));
-            }
-            return;
-        }
-        const int percent = v.toInt();
-        if (percent < 10 || percent > 400)
-            throw HostError(QStringLiteral("Zoom must lie between 10 and 400"));
-        for (const char* fit : {"ScaleToPagesX", "ScaleToPagesY", "ScaleToPages"}) {
-            try {
-                style->setPropertyValue(rtl::OUString::createFromAscii(fit), Any(sal_Int16(0)));
-            } catch (const css::uno::Exception&) {
-            }
-        }
-        style->setPropertyValue("PageScale", Any(sal_Int16(percent)));
-        return;
-    }
+    case PageProperty::Zoom:
+        return writeZoom(style, v);
+    default:
+        break;
     }
 }
 

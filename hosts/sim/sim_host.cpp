@@ -11,54 +11,6 @@ using host::HostError;
 
 namespace {
 
-QVariant defaultPageValue(host::PageProperty p) {
-    using P = host::PageProperty;
-    switch (p) {
-    case P::PrintTitleRows:
-    case P::PrintTitleColumns:
-    case P::PrintArea:
-    case P::LeftHeader:
-    case P::CenterHeader:
-    case P::RightHeader:
-    case P::LeftFooter:
-    case P::CenterFooter:
-    case P::RightFooter:
-        return QString();
-    // The spreadsheet's "standard" margins, in points.
-    case P::LeftMargin:
-    case P::RightMargin:
-        return 50.4;
-    case P::TopMargin:
-    case P::BottomMargin:
-        return 54.0;
-    case P::HeaderMargin:
-    case P::FooterMargin:
-        return 21.6;
-    case P::PrintHeadings:
-    case P::PrintGridlines:
-    case P::CenterHorizontally:
-    case P::CenterVertically:
-    case P::Draft:
-    case P::BlackAndWhite:
-        return false;
-    case P::PrintComments:
-        return host::page::PrintNoComments;
-    case P::PrintQuality:
-        return 600;
-    case P::Orientation:
-        return host::page::Portrait;
-    case P::PaperSize:
-        return host::page::PaperA4;
-    case P::FirstPageNumber:
-        return host::page::FirstPageAutomatic;
-    case P::Order:
-        return host::page::DownThenOver;
-    case P::Zoom:
-        return 100;
-    }
-    return QVariant();
-}
-
 // A value as the spreadsheet stores it: whole numbers stay ints, flags bools.
 QVariant normalisedPageValue(const QString& name, const QVariant& v) {
     switch (*pageValueKind(name)) {
@@ -842,7 +794,7 @@ private:
 
 SheetData::SheetData() {
     for (int i = 0; i < host::PagePropertyCount; ++i)
-        page[size_t(i)] = defaultPageValue(host::PageProperty(i));
+        page[size_t(i)] = host::pagePropertyDefault(host::PageProperty(i));
 }
 
 const CellData* SheetData::cell(int row, int column) const {
