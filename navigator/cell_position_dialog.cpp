@@ -5,7 +5,7 @@
 #include "layout.h"
 #include "list_logic.h"
 #include "main_window.h"
-#include "settings.h"
+#include "settings_keys.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -117,10 +117,8 @@ void Korvex_F0101::OKCancel_Cmd_Click(int index) {
     if (index == 0) {
         Korvex_F01::S_Move = S_Move->isChecked() ? 1 : 0;
         Korvex_F01::CValue = CValue->text();
-        Korvex_M01::WriteIni(QStringLiteral("F01_Info"), QStringLiteral("S_Move"),
-                             Korvex_F01::S_Move);
-        Korvex_M01::WriteIni(QStringLiteral("F01_Info"), QStringLiteral("CValue"),
-                             Korvex_F01::CValue);
+        korvex::keys::write(korvex::keys::F01_S_Move, Korvex_F01::S_Move);
+        korvex::keys::write(korvex::keys::F01_CValue, Korvex_F01::CValue);
         accept();
         return;
     }

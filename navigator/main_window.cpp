@@ -6,7 +6,7 @@
 #include "list_logic.h"
 #include "messages.h"
 #include "nav_list.h"
-#include "settings.h"
+#include "settings_keys.h"
 #include "startup.h"
 #include "window_order.h"
 
@@ -130,19 +130,17 @@ void Korvex_F01::Form_Load() {
     Korvex_M01::LoadFont(this, Book_List);
     CopyListFont();
 
-    const QString info = QStringLiteral("F01_Info");
-    B_Sort = Korvex_M01::GetIniInt(info, QStringLiteral("B_Sort"), 0);
-    S_Sort = Korvex_M01::GetIniInt(info, QStringLiteral("S_Sort"), 0);
-    S_Move = Korvex_M01::GetIniInt(info, QStringLiteral("S_Move"), 0);
-    CValue = Korvex_M01::GetIniString(info, QStringLiteral("CValue"), QStringLiteral("A1"), 256);
+    B_Sort = korvex::keys::readInt(korvex::keys::F01_B_Sort);
+    S_Sort = korvex::keys::readInt(korvex::keys::F01_S_Sort);
+    S_Move = korvex::keys::readInt(korvex::keys::F01_S_Move);
+    CValue = korvex::keys::readString(korvex::keys::F01_CValue);
 
     PM_BookSort->setChecked(B_Sort != 0);
     PM_SheetSort->setChecked(S_Sort != 0);
     OM_BookSort->setChecked(PM_BookSort->isChecked());
     OM_SheetSort->setChecked(PM_SheetSort->isChecked());
 
-    const int onTop =
-        Korvex_M01::GetIniInt(QStringLiteral("OM_Activate"), QString::fromLatin1(ObjectName), 0);
+    const int onTop = korvex::keys::readInt(korvex::keys::topMost(ObjectName));
     OM_Activate->setChecked(onTop != 0);
     Korvex_M01::SetTopMost(Korvex_M01::F01_hWnd, OM_Activate->isChecked());
     Korvex_M01::F01_TopMost = OM_Activate->isChecked();
@@ -171,10 +169,9 @@ void Korvex_F01::Form_Unload() {
     Korvex_M01::SaveCtlPos(this, ImgSplitter);
     Korvex_M01::SaveFont(this, Book_List);
 
-    Korvex_M01::WriteIni(QStringLiteral("OM_Activate"), QString::fromLatin1(ObjectName),
-                         QString::fromLatin1(OM_Activate->isChecked() ? "1" : "0"));
-    Korvex_M01::WriteIni(QStringLiteral("F01_Info"), QStringLiteral("B_Sort"), B_Sort);
-    Korvex_M01::WriteIni(QStringLiteral("F01_Info"), QStringLiteral("S_Sort"), S_Sort);
+    korvex::keys::write(korvex::keys::topMost(ObjectName), OM_Activate->isChecked() ? 1 : 0);
+    korvex::keys::write(korvex::keys::F01_B_Sort, B_Sort);
+    korvex::keys::write(korvex::keys::F01_S_Sort, S_Sort);
 
     CloseToolWindows();
     if (m_help)

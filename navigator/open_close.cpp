@@ -8,7 +8,7 @@
 #include "host_helpers.h"
 #include "main_window.h"
 #include "nav_list.h"
-#include "settings.h"
+#include "settings_keys.h"
 #include "window_order.h"
 
 #include <QFileInfo>
@@ -61,8 +61,8 @@ void openOne(const QString& path) {
 } // namespace
 
 void Korvex_F01::FM_Open_Click() {
-    const QString startFolder = Korvex_M01::GetIniString(
-        QStringLiteral("CDialog"), QStringLiteral("Path"), Korvex_M01::ExeFolder(), 256);
+    const QString startFolder =
+        korvex::keys::readString(korvex::keys::CDialog_Path, Korvex_M01::ExeFolder());
     const QStringList files = korvex::ui().openFiles(this, openRequest(windowTitle(), startFolder));
     if (files.isEmpty())
         return; // cancelled: nothing changes, not even the stored folder
@@ -77,8 +77,7 @@ void Korvex_F01::FM_Open_Click() {
         return;
     }
     RefreshBookList();
-    Korvex_M01::WriteIni(QStringLiteral("CDialog"), QStringLiteral("Path"),
-                         rememberedFolder(files));
+    korvex::keys::write(korvex::keys::CDialog_Path, rememberedFolder(files));
 }
 
 void Korvex_F01::FM_Close_Click() {
