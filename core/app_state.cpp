@@ -60,6 +60,17 @@ QString ExeBaseName() {
     return g_exeBaseName;
 }
 
+QString VersionText(int major, int minor, int revision) {
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(major)
+        .arg(minor, 2, 10, QLatin1Char('0'))
+        .arg(revision, 2, 10, QLatin1Char('0'));
+}
+
+QString VersionText() {
+    return VersionText(KORVEX_VERSION_MAJOR, KORVEX_VERSION_MINOR, KORVEX_VERSION_REVISION);
+}
+
 } // namespace Korvex_M01
 
 namespace Korvex_M02 {

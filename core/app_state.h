@@ -36,6 +36,11 @@ void InitPaths(const QString& executablePath);
 QString ExeFolder();
 QString ExeBaseName();
 
+// "Version 1.10.01": major as is, minor and revision with two digits. Without
+// arguments, the program's own version.
+QString VersionText(int major, int minor, int revision);
+QString VersionText();
+
 } // namespace Korvex_M01
 
 namespace Korvex_M02 {

@@ -48,10 +48,6 @@ void SetConnector(std::shared_ptr<korvex::host::Connector> connector) {
     g_connector = std::move(connector);
 }
 
-korvex::host::Connector* CurrentConnector() {
-    return g_connector.get();
-}
-
 bool AttachExcel() {
     if (!g_connector)
         return false;

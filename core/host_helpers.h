@@ -26,7 +26,6 @@ struct CellPos {
 
 // Which host the program talks to (chosen once at start-up).
 void SetConnector(std::shared_ptr<korvex::host::Connector> connector);
-korvex::host::Connector* CurrentConnector();
 
 bool AttachExcel();                                       // never throws
 void StartExcel(const QString& filePath);                 // skipped

@@ -8,8 +8,8 @@
 
 #include <climits>
 
-// The settings file keeps the classic profile-file rules so that files written
-// by earlier releases (and edited by hand) read the same:
+// The settings file follows the usual profile-file rules, so that files edited
+// by hand read as their authors expect:
 //  - a line "[name]" opens a section; "key=value" is an entry; lines starting
 //    with ";" or "#", blank lines and lines without "=" are kept but never read;
 //  - section and key names are matched case-insensitively; blanks (space, tab)
@@ -166,7 +166,7 @@ QString cutUtf8(const QString& s, int maxBytes) {
 }
 
 // Optional sign, then digits up to the first other character; no digits at all
-// gives 0, as the classic integer read does. Out-of-range numbers are clamped
+// gives 0, as profile-file integer reads do. Out-of-range numbers are clamped
 // instead of wrapping around.
 int leadingInt(const QString& s) {
     qsizetype i = 0;
@@ -300,7 +300,7 @@ QString GetIniString(const QString& section, const QString& key, const QString& 
 
 void SplitPath(const QString& fullPath, QString& folder, QString& file) {
     // Both separators are accepted, and each folder part keeps the separator
-    // that followed it. As in earlier releases, every part that contains a dot
+    // that followed it. Every part that contains a dot
     // is taken for a file name, so a folder such as "a.b" is left out of the
     // folder and the last dotted part wins as the file name.
     folder.clear();

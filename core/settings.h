@@ -1,6 +1,6 @@
 #pragma once
-// The settings file: an INI file read and written key by key with the classic
-// profile semantics (missing file/section/key gives the default; sections and
+// The settings file: an INI file read and written key by key with the usual
+// profile-file semantics (missing file/section/key gives the default; sections and
 // keys are matched case-insensitively; a write changes one value and keeps every
 // other line). Text is UTF-8.
 
@@ -15,14 +15,14 @@ public:
 
     // Leading decimal number (optional sign, then digits); the default when the
     // file, section or key is missing or the value empty; 0 for a value that
-    // does not start with a number (as the classic integer read does).
+    // does not start with a number (as profile-file integer reads do).
     int readInt(const QString& section, const QString& key, int defaultValue) const;
     // The value cut to at most size-1 bytes (never inside a UTF-8 character).
     // Surrounding blanks are not removed here (see GetIniString).
     QString readString(const QString& section, const QString& key, const QString& defaultValue,
                        int size) const;
     // Writes one value; the first write creates the file. Returns false when the
-    // file could not be written (callers of the classic API ignore it).
+    // file could not be written (most callers ignore it).
     bool write(const QString& section, const QString& key, const QString& value) const;
 
 private:

@@ -1,5 +1,7 @@
 #include "work_database.h"
 
+#include "result_tables.h"
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFile>
@@ -298,7 +300,7 @@ QString Korvex_C01::TranslateSql(const QString& sql) {
 
     QString out = sql;
     out.replace(deleteStar, QStringLiteral("\\1 \\2"));
-    out.replace(orderKey, QStringLiteral("execute || printf('%08d', seq_no)"));
+    out.replace(orderKey, korvex::results::OrderKeyExpression());
     out.replace(custIndex, QStringLiteral("\\1\\3_CustID\\2\\3"));
     return out;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Korvex_C01: the program's one connection to its work database (SQLite through
 // Qt SQL). Every completed statement is durable at once; Commit/Rollback keep
-// the classic "a transaction is always open" bookkeeping but change no data.
+// the "a transaction is always open" bookkeeping the windows rely on, but
+// change no data.
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -40,9 +41,9 @@ public:
     // leaving the data in the file or in the "_tmp.mdb" copy beside it.
     void Compact_Database(const QString& DB_Name);
 
-    // The Jet dialect the windows speak, rewritten for SQLite: "delete * from",
-    // the "execute & format(seq_no, "00000000")" ordering key and the shared
-    // index name CustID. Execute and OpenRecordset apply it.
+    // Statements written in the work database's own SQL, rewritten for SQLite:
+    // "delete * from", the "execute & format(seq_no, "00000000")" ordering key
+    // and the shared index name CustID. Execute and OpenRecordset apply it.
     static QString TranslateSql(const QString& sql);
 
     // Steps of Compact_Database at which CompactionHook is called (tests throw

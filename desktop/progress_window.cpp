@@ -1,5 +1,7 @@
 #include "progress_window.h"
 
+#include "app_state.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>
@@ -100,8 +102,7 @@ void Korvex_F00::Form_Load() {
         icon = style()->standardIcon(QStyle::SP_DesktopIcon);
     m_picIcon->setPixmap(icon.pixmap(48, 48));
     m_lblTitle->setText(QStringLiteral("Korvex"));
-    m_lblVersion->setText(
-        VersionText(KORVEX_VERSION_MAJOR, KORVEX_VERSION_MINOR, KORVEX_VERSION_REVISION));
+    m_lblVersion->setText(Korvex_M01::VersionText());
 }
 
 void Korvex_F00::Form_LoadMsg(const QString& L_Msg) {
@@ -110,11 +111,4 @@ void Korvex_F00::Form_LoadMsg(const QString& L_Msg) {
     // Let the window system take the new pixels; user input waits for the
     // event loop proper, so nothing can be clicked in the middle of start-up.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-QString Korvex_F00::VersionText(int major, int minor, int revision) {
-    return QStringLiteral("Version %1.%2.%3")
-        .arg(major)
-        .arg(minor, 2, 10, QLatin1Char('0'))
-        .arg(revision, 2, 10, QLatin1Char('0'));
 }

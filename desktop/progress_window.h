@@ -16,9 +16,6 @@ public:
     // the thread busy, so an ordinary update would not be seen until later.
     void Form_LoadMsg(const QString& L_Msg);
 
-    // "Version 1.10.01": major "#0", minor and revision "00".
-    static QString VersionText(int major, int minor, int revision);
-
     QLabel* Label_Msg() const { return m_labelMsg; }
 
 private:

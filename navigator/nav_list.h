@@ -1,5 +1,5 @@
 #pragma once
-// A single-selection list whose "click" is what the classic list box raised:
+// A single-selection list whose "click" is raised for three things alike:
 // the user's mouse or keyboard choice of an entry, a choice of the current
 // entry made by the program, and a click on the entry that is already current.
 // Filling or clearing the list raises nothing, and taking the focus never picks

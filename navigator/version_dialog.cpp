@@ -1,5 +1,6 @@
 #include "version_dialog.h"
 
+#include "app_state.h"
 #include "layout.h"
 #include "list_logic.h"
 #include "system_info.h"
@@ -10,15 +11,6 @@
 #include <QPushButton>
 
 using namespace korvex::navigator;
-
-namespace korvex::navigator {
-QString versionText(int major, int minor, int revision) {
-    return QStringLiteral("Version %1.%2.%3")
-        .arg(major)
-        .arg(minor, 2, 10, QLatin1Char('0'))
-        .arg(revision, 2, 10, QLatin1Char('0'));
-}
-} // namespace korvex::navigator
 
 namespace {
 void placeTw(QWidget* w, int left, int top, int width, int height) {
@@ -82,8 +74,7 @@ Korvex_F0103::Korvex_F0103(QWidget* parent) : QDialog(parent) {
 void Korvex_F0103::Form_Load() {
     Korvex_M01::LoadFormPos(this, true);
     setWindowTitle(QStringLiteral("Korvex") + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
-    lblVersion->setText(
-        versionText(KORVEX_VERSION_MAJOR, KORVEX_VERSION_MINOR, KORVEX_VERSION_REVISION));
+    lblVersion->setText(Korvex_M01::VersionText());
     lblTitle->setText(QStringLiteral("Korvex"));
 }
 

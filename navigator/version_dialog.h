@@ -36,8 +36,3 @@ private:
     QPushButton* cmdSysInfo = nullptr;
     bool m_unloaded = false;
 };
-
-namespace korvex::navigator {
-// "Version 1.10.01": major as is, minor and revision with two digits.
-QString versionText(int major, int minor, int revision);
-} // namespace korvex::navigator

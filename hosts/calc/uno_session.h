@@ -127,7 +127,6 @@ public:
         return h;
     }
     std::chrono::milliseconds callTimeout() const { return m_timeout; }
-    void setCallTimeout(std::chrono::milliseconds t) { m_timeout = t; }
 
     // Runs `f` on the worker and returns its result. UNO exceptions become
     // HostError; a missed deadline drops the connection and throws HostError.

@@ -187,7 +187,7 @@ private slots:
     }
 
     // Both result tables carry their ordering index, also when a window uses
-    // the original statements with the shared index name.
+    // the table definitions' own statements with the shared index name.
     void resultTablesEachGetTheirIndex_data() {
         QTest::addColumn<QStringList>("statements");
         QTest::newRow("constants")
@@ -195,7 +195,7 @@ private slots:
                            QString::fromLatin1(korvex::results::kCreateSortIndex),
                            QString::fromLatin1(korvex::results::kCreateReplaceTable),
                            QString::fromLatin1(korvex::results::kCreateReplaceIndex)};
-        QTest::newRow("original text") << QStringList{
+        QTest::newRow("shared index name") << QStringList{
             QStringLiteral("create table w_sort ( book     varchar(128) ,sheet   varchar(128) "
                            ",range   varchar(10) ,search  varchar(255) ,result  varchar(255) "
                            ",execute char(19) ,seq_no  long );"),

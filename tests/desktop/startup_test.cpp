@@ -245,7 +245,7 @@ private slots:
         QFETCH(int, minor);
         QFETCH(int, revision);
         QFETCH(QString, text);
-        QCOMPARE(Korvex_F00::VersionText(major, minor, revision), text);
+        QCOMPARE(Korvex_M01::VersionText(major, minor, revision), text);
     }
 };
 

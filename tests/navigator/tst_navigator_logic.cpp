@@ -2,6 +2,7 @@
 // clamping, the open dialog's request, the help book and the look-up of the
 // system-information program.
 
+#include "app_state.h"
 #include "cell_position_dialog.h"
 #include "help_book.h"
 #include "list_logic.h"
@@ -153,8 +154,8 @@ void NavigatorLogicTest::rememberedFolderEndsWithSeparator() {
 }
 
 void NavigatorLogicTest::versionAndCellTexts() {
-    QCOMPARE(versionText(1, 10, 1), QStringLiteral("Version 1.10.01"));
-    QCOMPARE(versionText(12, 3, 0), QStringLiteral("Version 12.03.00"));
+    QCOMPARE(Korvex_M01::VersionText(1, 10, 1), QStringLiteral("Version 1.10.01"));
+    QCOMPARE(Korvex_M01::VersionText(12, 3, 0), QStringLiteral("Version 12.03.00"));
     QCOMPARE(cellFieldText(QStringLiteral("$AB7")), QStringLiteral("AB7"));
     QCOMPARE(cellFieldText(QStringLiteral("$B12")), QStringLiteral("B12"));
     QCOMPARE(cellFieldText(QStringLiteral("C3")), QStringLiteral("C3"));
