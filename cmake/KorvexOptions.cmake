@@ -6,8 +6,21 @@ target_compile_definitions(korvex_options INTERFACE
     KORVEX_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
     KORVEX_VERSION_MINOR=${PROJECT_VERSION_MINOR}
     KORVEX_VERSION_REVISION=${PROJECT_VERSION_PATCH})
+if(KORVEX_WERROR)
+    target_compile_options(korvex_options INTERFACE -Werror)
+endif()
+if(KORVEX_SANITIZE AND KORVEX_TSAN)
+    message(FATAL_ERROR "KORVEX_SANITIZE and KORVEX_TSAN exclude each other")
+endif()
+# Only Korvex's own code is instrumented; LibreOffice runs in its own process
+# and the UNO runtime libraries are the office's.
 if(KORVEX_SANITIZE)
     target_compile_options(korvex_options INTERFACE
-        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+        -fsanitize=address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
     target_link_options(korvex_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(KORVEX_TSAN)
+    target_compile_options(korvex_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(korvex_options INTERFACE -fsanitize=thread)
 endif()

@@ -3,7 +3,6 @@
 
 #include "matcher.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <algorithm>
@@ -367,10 +366,9 @@ void MatcherTest::cellTextsFollowLookIn() {
 }
 
 void MatcherTest::pathologicalPatternsStayFast() {
-    // Backtracking matchers go exponential on these; ours must not.
+    // Backtracking matchers go exponential on these (the test would not end
+    // within its time limit); ours must not. bench/matcher_bench measures it.
     const QString longText(32767, u'a');
-    QElapsedTimer timer;
-    timer.start();
     for (const auto at : {Whole, Part}) {
         const Pattern p("*a*a*a*a*a*a*a*a*a*a*b", at, false, false);
         QVERIFY(!p.matches(longText));
@@ -387,7 +385,6 @@ void MatcherTest::pathologicalPatternsStayFast() {
             ++hits;
     }
     QVERIFY(hits > 0);
-    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(MatcherTest)

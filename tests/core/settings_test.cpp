@@ -214,6 +214,7 @@ private slots:
     }
 
     void failedWriteKeepsTheOldFile() {
+        // ctest runs this test as an unprivileged user (scripts/unprivileged.sh).
         if (::geteuid() == 0)
             QSKIP("permissions do not bind the super-user");
         put("[A]\nx=1\n");

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a test executable as an unprivileged user when the tests run as root,
+# so that file permissions bind it as they bind a user. The executable is
+# copied to a private folder that user can reach (the checkout may lie below
+# a home folder closed to others); it runs there with the same arguments.
+set -euo pipefail
+exe=$1
+shift
+if [ "$(id -u)" != 0 ]; then
+    exec "$exe" "$@"
+fi
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+cp "$exe" "$dir/"
+chmod 755 "$dir" "$dir/$(basename "$exe")"
+cd "$dir"
+HOME="$dir" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    "$dir/$(basename "$exe")" "$@"
