@@ -137,8 +137,13 @@ public:
             return true;
         const QList<HitRow> rows = std::move(m_rows);
         m_rows.clear();
-        return guarded([&] { m_window.AddResultRows(m_book, rows); });
+        const bool stored = guarded([&] { m_window.AddResultRows(m_book, rows); });
+        m_failed = m_failed || !stored;
+        return stored;
     }
+    // Some rows could not be stored: the run must stop and say so rather than
+    // go on finding occurrences whose rows are thrown away.
+    bool failed() const { return m_failed; }
     QString stamp() { return m_clock.now(); }
 
 private:
@@ -146,6 +151,7 @@ private:
     QString m_book;
     QList<HitRow> m_rows;
     StampClock m_clock;
+    bool m_failed = false;
 };
 
 SearchEngine::SearchEngine(EngineMode mode, EngineWindow& window) : m_mode(mode), m_window(window) {
@@ -331,7 +337,8 @@ void SearchEngine::stepClick() {
         }
         m_passSeen.insert(hit.address);
         takeHit(sheet, hit, name, p.HitCount, sink);
-        sink.flush();
+        if (!sink.flush() || sink.failed())
+            m_window.showMessage(messageId("E", 5));
         ++p.HitCount;
         guarded([&] { m_window.commit(); });
         break;
@@ -407,11 +414,13 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
                 m_batchRows = std::min(m_batchRows * 2, 8192);
             else if (ms > 18)
                 m_batchRows = std::max(m_batchRows / 2, 1);
+            if (sink.failed())
+                break;
         }
         if (m_sinceYield.elapsed() >= m_yieldIntervalMs) {
             settle();
             letEventsThrough(sheetName, n);
-            if (m_window.pass().NotRunning)
+            if (m_window.pass().NotRunning || sink.failed())
                 break;
         }
     }
@@ -453,7 +462,7 @@ void SearchEngine::runAllClick() {
         current = entries[i].name;
         if (const host::SheetPtr sheet = lookUpSheet(book, current))
             allAtOnceOnSheet(sheet, current, n, sink);
-        if (p.NotRunning)
+        if (p.NotRunning || sink.failed())
             break;
     }
     sink.flush();
@@ -466,7 +475,9 @@ void SearchEngine::runAllClick() {
         restoreStartPos();
     }
     m_window.showProgress({current, n, true, clock.elapsed()});
-    if (n == 0)
+    if (sink.failed())
+        m_window.showMessage(messageId("E", 5));
+    else if (n == 0)
         m_window.showMessage(messageId("N", 1));
 }
 

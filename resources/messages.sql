@@ -72,6 +72,12 @@ INSERT INTO T_Message VALUES ('E_F02_004',
     '保存先のフォルダーへの書き込み権限と空き容量を確かめてください。',
     16, NULL, NULL);
 
+-- Result rows could not be written to the work database; the run stopped.
+INSERT INTO T_Message VALUES ('E_F02_005',
+    '検索結果を作業データベースに書き込めませんでした。' || char(10) ||
+    '検索を中止しました。作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
 -- Nothing was found.
 INSERT INTO T_Message VALUES ('N_F02_001',
     '検索文字列は見つかりませんでした。',
@@ -103,6 +109,12 @@ INSERT INTO T_Message VALUES ('E_F03_003',
 INSERT INTO T_Message VALUES ('E_F03_004',
     '置換結果リストを CSV ファイルに書き込めませんでした。' || char(10) ||
     '保存先のフォルダーへの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
+-- No cell is replaced without its stored row, so the run stopped.
+INSERT INTO T_Message VALUES ('E_F03_005',
+    '置換結果を作業データベースに書き込めませんでした。' || char(10) ||
+    '置換を中止しました。作業データベースの書き込み権限と空き容量を確かめてください。',
     16, NULL, NULL);
 
 INSERT INTO T_Message VALUES ('N_F03_001',
