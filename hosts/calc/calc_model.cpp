@@ -348,6 +348,11 @@ void groupSheets(const DocRef& doc, const QStringList& names) {
     Reference<css::view::XSelectionSupplier> selection(controller, UNO_QUERY_THROW);
     if (!selection->select(Any(ranges)))
         throw HostError(QStringLiteral("LibreOffice refused to group the sheets"));
+    // Then the marked cells go and the group stays, as after clicks on the
+    // sheet tabs: with cells marked the print dialog prints "selected cells",
+    // a single page, instead of the grouped sheets.
+    selection->select(Any(Reference<css::sheet::XSheetCellRangeContainer>(
+        factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW)));
     view->setActiveSheet(chosen.front());
 }
 

@@ -3,6 +3,9 @@
 #include "calc_model.h"
 #include "uno_text.h"
 
+#include <com/sun/star/accessibility/XAccessible.hpp>
+#include <com/sun/star/accessibility/XAccessibleContext.hpp>
+#include <com/sun/star/accessibility/XAccessibleText.hpp>
 #include <com/sun/star/awt/AsyncCallback.hpp>
 #include <com/sun/star/awt/XCallback.hpp>
 #include <cppuhelper/implbase1.hxx>
@@ -30,7 +33,38 @@ private:
     Reference<css::awt::XDialog> m_dialog;
 };
 
+void collectTexts(const Reference<css::accessibility::XAccessible>& node, int depth,
+                  QStringList& texts) {
+    if (!node.is() || depth > 40)
+        return;
+    const auto context = node->getAccessibleContext();
+    if (!context.is())
+        return;
+    if (const auto name = toQt(context->getAccessibleName()); !name.isEmpty())
+        texts << name;
+    Reference<css::accessibility::XAccessibleText> text(context, css::uno::UNO_QUERY);
+    if (text.is())
+        if (const auto shown = toQt(text->getText()); !shown.isEmpty())
+            texts << shown;
+    for (decltype(context->getAccessibleChildCount()) i = 0, n = context->getAccessibleChildCount();
+         i < n; ++i)
+        collectTexts(context->getAccessibleChild(i), depth + 1, texts);
+}
+
 } // namespace
+
+QStringList openDialogTexts(const host::ApplicationPtr& app) {
+    const auto session = std::dynamic_pointer_cast<CalcApplication>(app)->session();
+    return session->run([ctx = session->context()] {
+        QStringList texts;
+        const auto open = uno_helpers::openDialogs(ctx);
+        if (!open.empty())
+            collectTexts(
+                Reference<css::accessibility::XAccessible>(open.front(), css::uno::UNO_QUERY), 0,
+                texts);
+        return texts;
+    });
+}
 
 OfficeDialogScript::OfficeDialogScript(host::ApplicationPtr app, Script script)
     : m_app(std::move(app)), m_script(std::move(script)), m_watcher([this] { watch(); }) {}

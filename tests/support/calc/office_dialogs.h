@@ -6,6 +6,8 @@
 
 #include "host.h"
 
+#include <QStringList>
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -34,5 +36,9 @@ private:
     std::atomic<int> m_answered{0};
     std::thread m_watcher;
 };
+
+// The texts the office's open dialog shows (labels, buttons, fields), read
+// through its accessibility tree without touching anything.
+QStringList openDialogTexts(const host::ApplicationPtr& app);
 
 } // namespace korvex::calc
