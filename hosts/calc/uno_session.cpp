@@ -315,9 +315,12 @@ bool Session::ping(std::chrono::milliseconds timeout) {
         } catch (...) {
         }
         desktop.clear(); // no proxy may outlive the call
-        answered->set_value(ok);
+        // Marked done before the answer is handed over: the next check may
+        // start the moment the waiter sees it, and must not find this ping
+        // still under way and count a live office as silent.
         state->pinging = false;
         --state->inFlight;
+        answered->set_value(ok);
     }).detach();
     if (!waitResponsively(future, timeout))
         return false;
