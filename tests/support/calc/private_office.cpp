@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
@@ -35,6 +36,28 @@ bool waitFor(const std::function<bool()>& ready, int timeoutMs) {
         QThread::msleep(100);
     }
     return ready();
+}
+
+// True once every thread of the process has reached its stop: SIGSTOP is
+// only requested by kill(), and a thread still running may answer one more
+// call before it halts.
+bool allThreadsStopped(qint64 pid) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    const QStringList ids = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& id : ids) {
+        QFile stat(tasks.filePath(id + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue; // the thread has ended
+        const QByteArray line = stat.readAll();
+        // The state follows the command name, which is in parentheses.
+        const int close = line.lastIndexOf(')');
+        if (close < 0 || close + 2 >= line.size())
+            continue;
+        const char state = line.at(close + 2);
+        if (state != 'T' && state != 't' && state != 'Z' && state != 'X')
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -153,8 +176,11 @@ void PrivateOffice::kill() {
 }
 
 void PrivateOffice::freeze() {
-    if (running())
-        ::kill(pid_t(m_office->processId()), SIGSTOP);
+    if (!running())
+        return;
+    const qint64 pid = m_office->processId();
+    ::kill(pid_t(pid), SIGSTOP);
+    waitFor([pid] { return allThreadsStopped(pid); }, 5000);
 }
 
 void PrivateOffice::thaw() {
