@@ -42,6 +42,9 @@ OfficeOptions defaultOfficeOptions() {
 
 namespace {
 
+// How long the check before each action waits for the office to answer.
+constexpr int PingDeadlineMs = 5000;
+
 // An office of this user running with the wanted profile, found among the
 // processes: its process id and the profile argument it was started with.
 struct RunningOffice {
@@ -105,10 +108,13 @@ public:
         // A known connection is kept while the office answers; a dead or
         // silent one is replaced by a fresh connection to whatever office
         // listens on the pipe now (the user may have restarted it). The ping
-        // is short, so that a user action on a frozen office answers soon.
+        // gives an office busy with a long recalculation, or a loaded
+        // machine, a few seconds before the connection is given up: dropping
+        // a live office costs the user the connection, while a frozen one is
+        // found only once and then answered "no host" at once above.
         if (m_app && m_app->session()->alive() &&
             m_app->session()->ping(
-                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, 1000))))
+                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, PingDeadlineMs))))
             return m_app;
         if (m_app) {
             if (m_app->session()->alive())
