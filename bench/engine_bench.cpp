@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
                 Hits);
     std::printf("  empty table:        %.3f s, %.0f rows/s, %.2f us a row\n", empty, Hits / empty,
                 empty / Hits * 1e6);
-    std::printf("  %d rows stored: %.3f s, %.0f rows/s, %.2f us a row\n", Stored, full,
-                Hits / full, full / Hits * 1e6);
+    std::printf("  %d rows stored: %.3f s, %.0f rows/s, %.2f us a row\n", Stored, full, Hits / full,
+                full / Hits * 1e6);
     std::printf("  ratio stored/empty: %.2f (goal <= 1.2); goal >= 100000 rows/s\n", full / empty);
     Korvex_M02::SetConnector(nullptr);
     Korvex_M02::ExcelApp.reset();

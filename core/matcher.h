@@ -134,7 +134,7 @@ struct CellTexts {
 };
 const QString& textFor(const CellTexts& texts, host::LookIn lookIn);
 
-// One stretch of a text, in UTF-16 units of the ORIGINAL (unfolded) text.
+// One stretch of a text, in UTF-16 units of the unfolded text as given.
 struct Span {
     qsizetype start = 0;
     qsizetype length = 0;
@@ -174,7 +174,7 @@ public:
     // `~` escapes): with Whole the whole text when it matches; with Part each
     // leftmost-longest occurrence from left to right, not overlapping, the
     // scan going on after each replaced stretch. An empty replacement deletes
-    // the matched text. Spans are mapped back to the original text, so text
+    // the matched text. Spans are mapped back to the unfolded text, so text
     // outside the matches (for instance half-width kana) is kept as it was.
     Replacement replace(const QString& text, const QString& replacement) const;
 

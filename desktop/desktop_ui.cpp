@@ -27,8 +27,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStringListModel>
-#include <QTranslator>
 #include <QToolBar>
+#include <QTranslator>
 #include <QUrl>
 #include <QVBoxLayout>
 

@@ -1,5 +1,5 @@
 // The find/replace matcher: wildcard, case and width rules, replacement inside
-// the original text, and the order in which Find/FindNext visit the matches.
+// the unfolded text, and the order in which Find/FindNext visit the matches.
 
 #include "matcher.h"
 
@@ -242,7 +242,7 @@ void MatcherTest::replace_data() {
     row("full-width both", "abc", Part, false, false, "ａｂｃとabc", "X", "XとX", 2);
     row("full-width kept", "abc", Part, false, true, "ａｂｃとabc", "X", "ａｂｃとX", 1);
     // Folding shortens ｶﾞ to one character; the replacement must still land on
-    // the right stretch of the original text and leave the rest untouched.
+    // the right stretch of the unfolded text and leave the rest untouched.
     row("full-width ga in half-width", "ガ", Part, false, false, "ｶﾞｷﾞｸﾞ", "カ", "カｷﾞｸﾞ", 1);
     row("half-width gi in half-width", "ｷﾞ", Part, false, false, "ｶﾞｷﾞｸﾞ", "x", "ｶﾞxｸﾞ", 1);
     row("half-width pattern mixed text", "ｶﾞ", Part, false, false, "ガｶﾞ", "ka", "kaka", 2);
