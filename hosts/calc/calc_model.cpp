@@ -373,12 +373,12 @@ host::WorkbookPtr CalcApplication::workbook(int index) {
             throw HostError(QStringLiteral("There is no workbook number %1").arg(index));
         return docs[size_t(index - 1)];
     });
-    return std::make_shared<CalcWorkbook>(m_s, doc);
+    return std::make_shared<CalcWorkbook>(m_s, m_cache, doc);
 }
 
 host::WorkbookPtr CalcApplication::workbook(const QString& name) {
     auto doc = m_s->run([d = m_s->desktop(), name] { return documentNamed(d, name); });
-    return std::make_shared<CalcWorkbook>(m_s, doc);
+    return std::make_shared<CalcWorkbook>(m_s, m_cache, doc);
 }
 
 host::WorkbookPtr CalcApplication::openWorkbook(const QString& path,
@@ -415,7 +415,7 @@ host::WorkbookPtr CalcApplication::openWorkbook(const QString& path,
             return doc;
         },
         std::max(m_s->callTimeout(), std::chrono::milliseconds(120000)));
-    return std::make_shared<CalcWorkbook>(m_s, doc);
+    return std::make_shared<CalcWorkbook>(m_s, m_cache, doc);
 }
 
 host::WindowPtr CalcApplication::window(const QString& caption) {
@@ -432,7 +432,7 @@ host::WindowPtr CalcApplication::window(const QString& caption) {
 
 host::WorkbookPtr CalcApplication::activeWorkbook() {
     auto doc = m_s->run([d = m_s->desktop()] { return activeDocument(d); });
-    return std::make_shared<CalcWorkbook>(m_s, doc);
+    return std::make_shared<CalcWorkbook>(m_s, m_cache, doc);
 }
 
 host::SheetPtr CalcApplication::activeSheet() {
@@ -452,7 +452,7 @@ host::RangePtr CalcApplication::activeCell() {
         cell.addr = cursorOf(cell.doc, cell.sheet);
         return cell;
     });
-    return std::make_shared<CalcRange>(m_s, c.doc, c.sheet, c.addr);
+    return std::make_shared<CalcRange>(m_s, m_cache, c.doc, c.sheet, c.addr);
 }
 
 bool CalcApplication::showDialog(host::Dialog dialog) {
@@ -618,7 +618,7 @@ void CalcWorkbook::close(std::optional<bool> saveChanges) {
 
 host::SheetPtr CalcWorkbook::activeSheet() {
     auto sheet = m_s->run([doc = m_doc->get()] { return activeSheetOf(doc); });
-    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
+    return std::make_shared<CalcSheet>(m_s, m_cache, m_doc->get(), sheet);
 }
 
 int CalcWorkbook::sheetCount() {
@@ -637,7 +637,7 @@ host::SheetPtr CalcWorkbook::sheet(int index) {
             throw HostError(QStringLiteral("There is no sheet number %1").arg(index));
         return SheetRef(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
     });
-    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
+    return std::make_shared<CalcSheet>(m_s, m_cache, m_doc->get(), sheet);
 }
 
 host::SheetPtr CalcWorkbook::sheet(const QString& name) {
@@ -648,7 +648,7 @@ host::SheetPtr CalcWorkbook::sheet(const QString& name) {
             throw HostError(QStringLiteral("The workbook has no sheet \"%1\"").arg(name));
         return SheetRef(sheets->getByName(toUno(name)), UNO_QUERY_THROW);
     });
-    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
+    return std::make_shared<CalcSheet>(m_s, m_cache, m_doc->get(), sheet);
 }
 
 int CalcWorkbook::worksheetCount() {
@@ -675,7 +675,7 @@ host::SheetPtr CalcWorkbook::worksheet(int index) {
         }
         throw HostError(QStringLiteral("There is no worksheet number %1").arg(index));
     });
-    return std::make_shared<CalcSheet>(m_s, m_doc->get(), sheet);
+    return std::make_shared<CalcSheet>(m_s, m_cache, m_doc->get(), sheet);
 }
 
 host::SheetPtr CalcWorkbook::worksheet(const QString& name) {
@@ -795,7 +795,7 @@ host::RangePtr CalcSheet::cells() {
         requireWorksheet(sheet);
         return addressOf(sheet);
     });
-    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), addr);
+    return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), addr);
 }
 
 host::RangePtr CalcSheet::cell(int row, int column) {
@@ -811,7 +811,7 @@ host::RangePtr CalcSheet::cell(int row, int column) {
         a.StartColumn = a.EndColumn = column - 1;
         return a;
     });
-    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), addr);
+    return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), addr);
 }
 
 host::RangePtr CalcSheet::range(const QString& address) {
@@ -825,7 +825,7 @@ host::RangePtr CalcSheet::range(const QString& address) {
             throw HostError(QStringLiteral("\"%1\" is not a cell address").arg(address));
         }
     });
-    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), addr);
+    return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), addr);
 }
 
 host::PageSetupPtr CalcSheet::pageSetup() {

@@ -4,6 +4,7 @@
 // each operation is one task on the session's worker, so a closed document,
 // a vanished office or a frozen one all end as HostError in the caller.
 
+#include "calc_search_cache.h"
 #include "uno_session.h"
 
 #include <com/sun/star/awt/XDialog.hpp>
@@ -23,11 +24,16 @@ namespace korvex::calc {
 using SessionPtr = std::shared_ptr<Session>;
 using DocRef = css::uno::Reference<css::frame::XModel>;
 using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
+// The application's search cache, shared with the books, sheets and cells it
+// hands out.
+using CachePtr = std::shared_ptr<SearchCache>;
 
 class CalcApplication : public host::Application {
 public:
-    explicit CalcApplication(SessionPtr session) : m_s(std::move(session)) {}
+    explicit CalcApplication(SessionPtr session)
+        : m_s(std::move(session)), m_cache(std::make_shared<SearchCache>(m_s)) {}
     const SessionPtr& session() const { return m_s; }
+    SearchCache& searchCache() const { return *m_cache; }
 
     int workbookCount() override;
     host::WorkbookPtr workbook(int index) override;
@@ -52,11 +58,13 @@ public:
 
 private:
     SessionPtr m_s;
+    CachePtr m_cache;
 };
 
 class CalcWorkbook : public host::Workbook {
 public:
-    CalcWorkbook(SessionPtr s, DocRef doc) : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))) {}
+    CalcWorkbook(SessionPtr s, CachePtr cache, DocRef doc)
+        : m_s(std::move(s)), m_cache(std::move(cache)), m_doc(m_s->hold(std::move(doc))) {}
     DocRef document() const { return m_doc->get(); }
 
     QString name() const override;
@@ -75,6 +83,7 @@ public:
 
 private:
     SessionPtr m_s;
+    CachePtr m_cache;
     HeldPtr<css::frame::XModel> m_doc;
 };
 
@@ -97,8 +106,8 @@ private:
 
 class CalcSheet : public host::Sheet {
 public:
-    CalcSheet(SessionPtr s, DocRef doc, SheetRef sheet)
-        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))),
+    CalcSheet(SessionPtr s, CachePtr cache, DocRef doc, SheetRef sheet)
+        : m_s(std::move(s)), m_cache(std::move(cache)), m_doc(m_s->hold(std::move(doc))),
           m_sheet(m_s->hold(std::move(sheet))) {}
     QString name() const override;
     bool isWorksheet() const override;
@@ -114,15 +123,19 @@ public:
 
 private:
     SessionPtr m_s;
+    CachePtr m_cache;
     HeldPtr<css::frame::XModel> m_doc;
     HeldPtr<css::sheet::XSpreadsheet> m_sheet;
 };
 
 class CalcRange : public host::Range {
 public:
-    CalcRange(SessionPtr s, DocRef doc, SheetRef sheet, css::table::CellRangeAddress address)
-        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))), m_sheet(m_s->hold(std::move(sheet))),
-          m_addr(address) {}
+    // `foundIn`: the kept matches (SearchCache::Matches::id) this cell was
+    // found in, 0 for none.
+    CalcRange(SessionPtr s, CachePtr cache, DocRef doc, SheetRef sheet,
+              css::table::CellRangeAddress address, std::uint64_t foundIn = 0)
+        : m_s(std::move(s)), m_cache(std::move(cache)), m_doc(m_s->hold(std::move(doc))),
+          m_sheet(m_s->hold(std::move(sheet))), m_addr(address), m_foundIn(foundIn) {}
     const css::table::CellRangeAddress& rangeAddress() const { return m_addr; }
     SheetRef sheet() const { return m_sheet->get(); }
 
@@ -139,18 +152,17 @@ public:
 
     // Every match in this range under `settings`, read now or kept from the
     // last read while no watched document has changed.
-    const Session::MatchCache& matches(const matcher::FindSettings& settings);
+    const SearchCache::Matches& matches(const matcher::FindSettings& settings);
 
 private:
     host::RangePtr search(const matcher::FindSettings& settings, const host::RangePtr& after);
-    // This cell's value as the last search read it, with the change count it
-    // is good for; nullopt when that search did not read it.
-    std::optional<QVariant> cachedValue(std::uint64_t* generation) const;
 
     SessionPtr m_s;
+    CachePtr m_cache;
     HeldPtr<css::frame::XModel> m_doc;
     HeldPtr<css::sheet::XSpreadsheet> m_sheet;
     css::table::CellRangeAddress m_addr;
+    std::uint64_t m_foundIn;
 };
 
 class CalcPageSetup : public host::PageSetup {

@@ -26,15 +26,12 @@
 #include <com/sun/star/util/CellProtection.hpp>
 #include <com/sun/star/util/Date.hpp>
 #include <com/sun/star/util/NumberFormat.hpp>
-#include <com/sun/star/util/XModifyBroadcaster.hpp>
-#include <com/sun/star/util/XModifyListener.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
 #include <com/sun/star/util/XReplaceDescriptor.hpp>
 #include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
-#include <cppuhelper/implbase1.hxx>
 #include <rtl/math.hxx>
 
 #include <QDateTime>
@@ -478,37 +475,13 @@ bool uno_helpers::writeTypedValue(const DocRef& doc, const Reference<css::table:
     return true;
 }
 
-std::optional<QVariant> CalcRange::cachedValue(std::uint64_t* generation) const {
-    const auto& cache = m_s->matchCache;
-    if (!cache)
-        return std::nullopt;
-    try {
-        if (cache->sheet->get() != m_sheet->get())
-            return std::nullopt;
-    } catch (const HostError&) {
-        return std::nullopt;
-    }
-    const CellPosition p{m_addr.StartRow + 1, m_addr.StartColumn + 1};
-    const auto it = std::lower_bound(cache->sorted.begin(), cache->sorted.end(), p,
-                                     matcher::OrderLess{cache->settings.searchOrder});
-    if (it == cache->sorted.end() || *it != p)
-        return std::nullopt;
-    const QVariant& v = cache->values[size_t(it - cache->sorted.begin())];
-    if (!v.isValid())
-        return std::nullopt;
-    *generation = cache->generation;
-    return v;
-}
-
 QVariant CalcRange::value() const {
     // A match of the last search answers from the sheet read that found it
     // while no watched document has changed since. The office calls its
     // modify listeners from inside every change and waits for them, so a
     // change that is done has been counted by then: no round trip is needed
     // to trust an unmoved count. A closed book counts as a change too.
-    std::uint64_t generation = 0;
-    const std::optional<QVariant> known = cachedValue(&generation);
-    if (known && m_s->alive() && m_s->changes->load() == generation)
+    if (const auto known = m_cache->valueOf(m_foundIn, {row(), column()}))
         return *known;
     return m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), a = m_addr] {
         return oneValue(doc, sheet, {a.StartRow + 1, a.StartColumn + 1});
@@ -540,99 +513,42 @@ void CalcRange::select() {
 }
 
 host::RangePtr CalcRange::find(const host::FindOptions& options) {
-    m_s->lastFind = matcher::FindSettings::fromFind(options);
-    return search(*m_s->lastFind, options.after);
+    m_cache->rememberFind(matcher::FindSettings::fromFind(options));
+    return search(*m_cache->lastFind(), options.after);
 }
 
 host::RangePtr CalcRange::findNext(const host::RangePtr& after) {
-    if (!m_s->lastFind)
+    if (!m_cache->lastFind())
         return nullptr;
-    return search(*m_s->lastFind, after);
+    return search(*m_cache->lastFind(), after);
 }
 
-namespace {
-
-class ChangeCounter : public cppu::WeakImplHelper1<css::util::XModifyListener> {
-public:
-    explicit ChangeCounter(std::shared_ptr<std::atomic<std::uint64_t>> counter)
-        : m_counter(std::move(counter)) {}
-    void SAL_CALL modified(const css::lang::EventObject&) override { ++*m_counter; }
-    void SAL_CALL disposing(const css::lang::EventObject&) override { ++*m_counter; }
-
-private:
-    std::shared_ptr<std::atomic<std::uint64_t>> m_counter;
-};
-
-bool sameArea(const Address& a, const Address& b) {
-    return a.Sheet == b.Sheet && a.StartColumn == b.StartColumn && a.StartRow == b.StartRow &&
-           a.EndColumn == b.EndColumn && a.EndRow == b.EndRow;
-}
-
-bool isWatched(Session& s, const DocRef& doc) {
-    for (const auto& w : s.watched) {
-        try {
-            if (w->get() == doc)
-                return true;
-        } catch (const HostError&) {
-        }
-    }
-    return false;
-}
-
-void watch(const SessionPtr& s, const DocRef& doc) {
-    if (isWatched(*s, doc))
-        return;
-    s->run([doc, counter = s->changes] {
-        Reference<css::util::XModifyBroadcaster>(doc, UNO_QUERY_THROW)
-            ->addModifyListener(new ChangeCounter(counter));
-    });
-    s->watched.push_back(s->hold(doc));
-}
-
-} // namespace
-
-const Session::MatchCache& CalcRange::matches(const matcher::FindSettings& settings) {
+const SearchCache::Matches& CalcRange::matches(const matcher::FindSettings& settings) {
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
-    watch(m_s, doc);
-    // The office reports a change to its listeners before the change is
-    // done, so once this round trip is back every earlier change is counted.
-    m_s->run([doc] { requireOpen(doc); });
-    const std::uint64_t generation = m_s->changes->load();
-
-    auto& cache = m_s->matchCache;
-    bool fresh = cache && cache->generation == generation && cache->settings == settings &&
-                 sameArea(cache->area, m_addr);
-    if (fresh) {
-        try {
-            fresh = cache->sheet->get() == sheet;
-        } catch (const HostError&) {
-            fresh = false;
-        }
+    const auto look = m_cache->lookUp(doc, sheet, m_addr, settings);
+    if (look.kept)
+        return *look.kept;
+    auto hits = m_s->run(
+        [doc, sheet, a = m_addr, settings] { return matchingCells(doc, sheet, a, settings); });
+    const matcher::OrderLess less{settings.searchOrder};
+    std::sort(hits.begin(), hits.end(),
+              [less](const Match& x, const Match& y) { return less(x.pos, y.pos); });
+    std::vector<CellPosition> sorted;
+    std::vector<QVariant> values;
+    sorted.reserve(hits.size());
+    values.reserve(hits.size());
+    for (auto& h : hits) {
+        sorted.push_back(h.pos);
+        values.push_back(std::move(h.value));
     }
-    if (!fresh) {
-        auto hits = m_s->run(
-            [doc, sheet, a = m_addr, settings] { return matchingCells(doc, sheet, a, settings); });
-        const matcher::OrderLess less{settings.searchOrder};
-        std::sort(hits.begin(), hits.end(),
-                  [less](const Match& x, const Match& y) { return less(x.pos, y.pos); });
-        std::vector<CellPosition> sorted;
-        std::vector<QVariant> values;
-        sorted.reserve(hits.size());
-        values.reserve(hits.size());
-        for (auto& h : hits) {
-            sorted.push_back(h.pos);
-            values.push_back(std::move(h.value));
-        }
-        cache = Session::MatchCache{m_s->hold(sheet),  m_addr,           settings, generation,
-                                    std::move(sorted), std::move(values)};
-    }
-    return *cache;
+    return m_cache->fill(sheet, m_addr, settings, look.generation, std::move(sorted),
+                         std::move(values));
 }
 
 host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
                                  const host::RangePtr& after) {
-    const Session::MatchCache& cache = matches(settings);
+    const SearchCache::Matches& cache = matches(settings);
     // Without After the search starts after the range's first cell, which is
     // then searched last.
     const CellPosition from = after ? CellPosition{after->row(), after->column()}
@@ -644,7 +560,7 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
     Address cell = m_addr;
     cell.StartRow = cell.EndRow = next->row - 1;
     cell.StartColumn = cell.EndColumn = next->column - 1;
-    return std::make_shared<CalcRange>(m_s, m_doc->get(), m_sheet->get(), cell);
+    return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), cell, cache.id);
 }
 
 // ---------------------------------------------------------------------------
@@ -721,30 +637,6 @@ std::vector<QVariant> valuesOf(const DocRef& doc, const SheetRef& sheet, sal_Int
         out.push_back(std::move(m.value));
     return out;
 }
-
-// A cell Korvex has just written, as the kept matches need to see it.
-struct OwnWrite {
-    CellPosition pos;
-    QString content;
-    QVariant value;
-    QString displayed; // read only when the kept matches look in values
-};
-
-// What a run of Korvex's own writes on one sheet did. The change count is
-// read around the writes: when it moved by exactly the changes the writes
-// themselves report, nobody else changed anything in between.
-struct OwnWrites {
-    std::vector<OwnWrite> cells;
-    std::uint64_t before = 0;
-    std::uint64_t after = 0;
-    std::uint64_t writeCalls = 0;
-    // Some formula on the sheet refers to a written cell, so its result may
-    // have moved too.
-    bool dependents = false;
-};
-
-// The office reports each content change of a cell to modify listeners once.
-constexpr std::uint64_t ChangesPerWrite = 1;
 
 // Reads back what the writes left in `cells`, and whether formulas on the
 // sheet depend on them. Runs on the worker, right after the writes.
@@ -826,104 +718,6 @@ void enterValue(const DocRef& doc, const Reference<css::table::XCell>& cell,
     }
 }
 
-bool inside(const Address& a, CellPosition p) {
-    return p.row - 1 >= a.StartRow && p.row - 1 <= a.EndRow && p.column - 1 >= a.StartColumn &&
-           p.column - 1 <= a.EndColumn;
-}
-
-// Brings the kept matches up to date with Korvex's own writes instead of
-// throwing them away: the written cells are matched again, the rest of the
-// sheet has not changed. Whenever that cannot be known (someone else changed
-// something meanwhile, formulas show what was written, another sheet's
-// displayed values may follow it) the kept matches are left to go stale or
-// dropped, and the next search reads the sheet again.
-void noteOwnWrites(Session& s, const SheetRef& sheet, const OwnWrites& w) {
-    auto& cache = s.matchCache;
-    if (!cache || cache->generation != w.before ||
-        w.after - w.before != w.writeCalls * ChangesPerWrite)
-        return;
-    if (w.writeCalls == 0)
-        return;
-    bool sameSheet = false;
-    try {
-        sameSheet = cache->sheet->get() == sheet;
-    } catch (const HostError&) {
-        return;
-    }
-    const bool byValue = cache->settings.lookIn == host::LookIn::Values;
-    if (byValue && (!sameSheet || w.dependents)) {
-        cache.reset();
-        return;
-    }
-    if (!sameSheet || w.dependents) {
-        // Formula texts and notes stay; a formula's result may not.
-        for (auto& v : cache->values)
-            v = QVariant();
-        if (!sameSheet) {
-            cache->generation = w.after;
-            return;
-        }
-    }
-
-    const matcher::OrderLess less{cache->settings.searchOrder};
-    const matcher::Pattern pattern = cache->settings.pattern();
-    // Written cells by position: whether each matches now, and its value.
-    std::vector<std::pair<CellPosition, std::optional<QVariant>>> changed;
-    for (const auto& c : w.cells) {
-        if (!inside(cache->area, c.pos))
-            continue;
-        bool match = false;
-        switch (cache->settings.lookIn) {
-        case host::LookIn::Formulas:
-            match = pattern.matches(c.content);
-            break;
-        case host::LookIn::Values:
-            match = pattern.matches(c.displayed);
-            break;
-        case host::LookIn::Comments: // notes are not written
-            match = std::binary_search(cache->sorted.begin(), cache->sorted.end(), c.pos, less);
-            break;
-        }
-        changed.emplace_back(c.pos, match ? std::optional<QVariant>(c.value) : std::nullopt);
-    }
-    std::stable_sort(changed.begin(), changed.end(),
-                     [less](const auto& x, const auto& y) { return less(x.first, y.first); });
-    // The last write of a cell counts.
-    std::vector<std::pair<CellPosition, std::optional<QVariant>>> last;
-    for (auto& c : changed) {
-        if (!last.empty() && last.back().first == c.first)
-            last.back() = std::move(c);
-        else
-            last.push_back(std::move(c));
-    }
-    std::vector<CellPosition> sorted;
-    std::vector<QVariant> values;
-    sorted.reserve(cache->sorted.size() + last.size());
-    values.reserve(sorted.capacity());
-    size_t i = 0;
-    size_t k = 0;
-    while (i < cache->sorted.size() || k < last.size()) {
-        const bool takeOld =
-            k == last.size() || (i < cache->sorted.size() && less(cache->sorted[i], last[k].first));
-        if (takeOld) {
-            sorted.push_back(cache->sorted[i]);
-            values.push_back(std::move(cache->values[i]));
-            ++i;
-            continue;
-        }
-        if (i < cache->sorted.size() && cache->sorted[i] == last[k].first)
-            ++i; // replaced by the written cell
-        if (last[k].second) {
-            sorted.push_back(last[k].first);
-            values.push_back(std::move(*last[k].second));
-        }
-        ++k;
-    }
-    cache->sorted = std::move(sorted);
-    cache->values = std::move(values);
-    cache->generation = w.after;
-}
-
 struct BulkReplace {
     std::vector<host::CellReplacement> cells;
     OwnWrites writes;
@@ -1003,13 +797,13 @@ std::optional<std::uint64_t> replaceByOffice(const DocRef& doc, const SheetRef& 
 // one go and writing only those whose content changes.
 BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
                            const std::vector<CellPosition>& cells,
-                           const host::ReplaceOptions& options,
-                           const std::shared_ptr<std::atomic<std::uint64_t>>& counter,
-                           bool wantDisplayed) {
+                           const host::ReplaceOptions& options, SearchCache::Probe& probe) {
     using Outcome = host::CellReplacement::Outcome;
     BulkReplace out;
     requireOpen(doc);
     requireWorksheet(sheet);
+    probe.visit(doc, sheet);
+    probe.stamp(out.writes);
     const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     const sal_Int16 sheetIndex = addressOf(sheet).Sheet;
     const auto contents = contentsOf(sheet, sheetIndex, cells);
@@ -1049,7 +843,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
         out.cells.push_back(std::move(r));
     }
 
-    out.writes.before = counter->load();
+    out.writes.before = probe.changes();
     std::optional<std::uint64_t> calls;
     if (planned.size() > FewCells)
         calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options);
@@ -1062,13 +856,13 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
         }
     }
     out.writes.writeCalls = *calls;
-    out.writes.after = counter->load();
+    out.writes.after = probe.changes();
 
     std::vector<CellPosition> written;
     written.reserve(planned.size());
     for (const auto& p : planned)
         written.push_back(cells[p.at]);
-    readBack(doc, sheet, sheetIndex, written, wantDisplayed, out.writes);
+    readBack(doc, sheet, sheetIndex, written, probe.keptByValueHere(), out.writes);
     for (size_t k = 0; k < planned.size(); ++k) {
         auto& r = out.cells[planned[k].at];
         r.newContent = out.writes.cells[k].content;
@@ -1077,33 +871,31 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     return out;
 }
 
-// Whether the kept matches are of this sheet and look in values, so that
-// written cells' displayed texts are needed to bring them up to date.
-bool keptMatchesByValueOn(Session& s, const SheetRef& sheet) {
-    const auto& cache = s.matchCache;
-    if (!cache || cache->settings.lookIn != host::LookIn::Values)
-        return false;
-    try {
-        return cache->sheet->get() == sheet;
-    } catch (const HostError&) {
-        return false;
-    }
-}
-
 } // namespace
 
 std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options) {
     const auto settings = matcher::FindSettings::fromFind(options);
+    const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
     std::optional<CellPosition> after;
+    SheetRef afterSheet;
     if (options.after) {
         const auto* cell = dynamic_cast<const CalcRange*>(options.after.get());
-        if (!cell || cell->sheet() != sheet)
+        if (!cell)
             throw HostError(QStringLiteral("After is not a cell of this sheet"));
+        afterSheet = cell->sheet();
         after = CellPosition{cell->row(), cell->column()};
     }
-    const auto whole = std::static_pointer_cast<CalcRange>(cells());
-    const Session::MatchCache& cache = whole->matches(settings);
+    // Which sheet After is on is a question for the office.
+    const auto address = m_s->run([doc, sheet, afterSheet] {
+        requireOpen(doc);
+        requireWorksheet(sheet);
+        if (afterSheet.is() && afterSheet != sheet)
+            throw HostError(QStringLiteral("After is not a cell of this sheet"));
+        return addressOf(sheet);
+    });
+    const auto whole = std::make_shared<CalcRange>(m_s, m_cache, doc, sheet, address);
+    const SearchCache::Matches& cache = whole->matches(settings);
     const auto order =
         matcher::findOrder(cache.sorted, after, settings.searchOrder, settings.searchDirection);
     const matcher::OrderLess less{settings.searchOrder};
@@ -1125,9 +917,9 @@ std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options
     if (!unknown.empty()) {
         // Cells the read that found them gave no value for (errors, empty
         // cells with a note, values gone since Korvex wrote the sheet).
-        const auto values =
-            m_s->run([doc = m_doc->get(), sheet, sheetIndex = whole->rangeAddress().Sheet,
-                      unknown] { return valuesOf(doc, sheet, sheetIndex, unknown); });
+        const auto values = m_s->run([doc, sheet, sheetIndex = address.Sheet, unknown] {
+            return valuesOf(doc, sheet, sheetIndex, unknown);
+        });
         for (size_t k = 0; k < unknown.size(); ++k)
             found[unknownAt[k]].valueText = host::valueText(values[k]);
     }
@@ -1139,12 +931,10 @@ CalcSheet::replaceCells(const host::ReplaceOptions& options,
                         const std::vector<host::CellPosition>& cells) {
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
-    watch(m_s, doc);
-    auto done = m_s->run([doc, sheet, cells, options, counter = m_s->changes,
-                          byValue = keptMatchesByValueOn(*m_s, sheet)] {
-        return replaceInCells(doc, sheet, cells, options, counter, byValue);
+    auto done = m_s->run([doc, sheet, cells, options, probe = m_cache->probe()]() mutable {
+        return replaceInCells(doc, sheet, cells, options, probe);
     });
-    noteOwnWrites(*m_s, sheet, done.writes);
+    m_cache->noteOwnWrites(done.writes);
     return std::move(done.cells);
 }
 
@@ -1152,27 +942,30 @@ void CalcRange::setValue(const QVariant& value) {
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
     const bool oneCell = m_addr.StartRow == m_addr.EndRow && m_addr.StartColumn == m_addr.EndColumn;
-    if (oneCell)
-        watch(m_s, doc);
-    const auto writes = m_s->run([doc, sheet, a = m_addr, value, counter = m_s->changes, oneCell,
-                                  byValue = keptMatchesByValueOn(*m_s, sheet)] {
-        requireOpen(doc);
-        OwnWrites w;
-        w.before = counter->load();
-        auto range = rangeAt(sheet, a);
-        for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
-            for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
-                requireEditable(sheet, a.StartColumn + c, a.StartRow + r);
-                enterValue(doc, range->getCellByPosition(c, r), value);
-                ++w.writeCalls;
+    const auto writes =
+        m_s->run([doc, sheet, a = m_addr, value, oneCell, probe = m_cache->probe()]() mutable {
+            requireOpen(doc);
+            OwnWrites w;
+            if (oneCell) {
+                probe.visit(doc, sheet);
+                probe.stamp(w);
             }
-        w.after = counter->load();
-        if (oneCell)
-            readBack(doc, sheet, a.Sheet, {{a.StartRow + 1, a.StartColumn + 1}}, byValue, w);
-        return w;
-    });
+            w.before = probe.changes();
+            auto range = rangeAt(sheet, a);
+            for (sal_Int32 r = 0; r <= a.EndRow - a.StartRow; ++r)
+                for (sal_Int32 c = 0; c <= a.EndColumn - a.StartColumn; ++c) {
+                    requireEditable(sheet, a.StartColumn + c, a.StartRow + r);
+                    enterValue(doc, range->getCellByPosition(c, r), value);
+                    ++w.writeCalls;
+                }
+            w.after = probe.changes();
+            if (oneCell)
+                readBack(doc, sheet, a.Sheet, {{a.StartRow + 1, a.StartColumn + 1}},
+                         probe.keptByValueHere(), w);
+            return w;
+        });
     if (oneCell)
-        noteOwnWrites(*m_s, sheet, writes);
+        m_cache->noteOwnWrites(writes);
 }
 
 bool CalcRange::replace(const host::ReplaceOptions& options) {
@@ -1184,12 +977,11 @@ bool CalcRange::replace(const host::ReplaceOptions& options) {
     if (m_addr.StartRow == m_addr.EndRow && m_addr.StartColumn == m_addr.EndColumn) {
         // The engines' one cell: written like a bulk replace of one, so that
         // what Korvex knows of the sheet survives the write.
-        watch(m_s, doc);
         auto done = m_s->run([doc, sheet, cell = CellPosition{row(), column()}, options,
-                              counter = m_s->changes, byValue = keptMatchesByValueOn(*m_s, sheet)] {
-            return replaceInCells(doc, sheet, {cell}, options, counter, byValue);
+                              probe = m_cache->probe()]() mutable {
+            return replaceInCells(doc, sheet, {cell}, options, probe);
         });
-        noteOwnWrites(*m_s, sheet, done.writes);
+        m_cache->noteOwnWrites(done.writes);
         const auto outcome = done.cells.front().outcome;
         if (outcome == host::CellReplacement::Outcome::Refused)
             throw HostError(QStringLiteral("The cell is on a protected sheet"));

@@ -181,6 +181,19 @@ void Session::post(std::function<void()> task) {
     m_worker->post(std::move(task));
 }
 
+void Session::postQuietly(std::function<void()> f) {
+    if (!alive())
+        return;
+    post([f = std::move(f), state = m_state] {
+        ++state->inFlight;
+        try {
+            f();
+        } catch (...) {
+        }
+        --state->inFlight;
+    });
+}
+
 void Session::throwDead() const {
     QString why = m_state->reason();
     if (why.isEmpty())

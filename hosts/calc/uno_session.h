@@ -12,28 +12,22 @@
 // the caller's frame is gone while the worker may still be inside the task.
 
 #include "host.h"
-#include "matcher.h"
 #include "responsive_wait.h"
 
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
-#include <com/sun/star/sheet/XSpreadsheet.hpp>
-#include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <QString>
-#include <QVariant>
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <exception>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -121,10 +115,14 @@ public:
     // Keeps `r` for a long-lived object; released when the connection dies.
     template <class T> HeldPtr<T> hold(css::uno::Reference<T> r) {
         auto h = std::make_shared<Held<T>>(std::move(r));
+        keep(h);
+        return h;
+    }
+    // Releases `h` when the connection dies (at once when it is dead).
+    void keep(const std::shared_ptr<HeldBase>& h) {
         m_state->keep(h);
         if (!alive())
             h->release();
-        return h;
     }
     std::chrono::milliseconds callTimeout() const { return m_timeout; }
 
@@ -139,36 +137,14 @@ public:
     // few seconds and a ping that goes unanswered drops the connection.
     // Korvex's windows keep painting meanwhile and take no input.
     template <class F> auto runWhileAlive(F f) -> std::invoke_result_t<F&>;
+    // Queues `f` for the worker without waiting for it; its failure is
+    // ignored. For tidying up that must not hold anyone up.
+    void postQuietly(std::function<void()> f);
 
     // True when the office answers a trivial call within `timeout`. At most
     // one ping is under way at a time: while an earlier one has not come
     // back, the office counts as silent at once.
     bool ping(std::chrono::milliseconds timeout);
-
-    // The settings of the last find, which findNext reuses (the spreadsheet
-    // keeps them per application, across sheets and books).
-    std::optional<matcher::FindSettings> lastFind;
-
-    // The matches of the last search, kept while no watched document has
-    // changed, so that walking ten thousand hits with findNext does not read
-    // the sheet ten thousand times. Documents are watched by a modify
-    // listener that counts every change the office reports.
-    struct MatchCache {
-        HeldPtr<css::sheet::XSpreadsheet> sheet;
-        css::table::CellRangeAddress area;
-        matcher::FindSettings settings;
-        std::uint64_t generation = 0;
-        std::vector<matcher::CellPosition> sorted; // in settings.searchOrder
-        // The value each match held when the sheet was read, parallel to
-        // `sorted` (invalid where the read did not give it). Walking the
-        // matches reads every one's value; while `generation` is current
-        // these answer without another read of the cell.
-        std::vector<QVariant> values;
-    };
-    std::optional<MatchCache> matchCache;
-    std::shared_ptr<std::atomic<std::uint64_t>> changes =
-        std::make_shared<std::atomic<std::uint64_t>>(0);
-    std::vector<HeldPtr<css::frame::XModel>> watched;
 
 private:
     Session();

@@ -243,6 +243,9 @@ private slots:
 
         QVERIFY_THROWS_EXCEPTION(HostError, app->workbookCount());
         QVERIFY(!conn->attach());
+        // Nothing of the dead connection is kept, its watched book included.
+        QCOMPARE(
+            std::dynamic_pointer_cast<calc::CalcApplication>(app)->searchCache().watchedCount(), 0);
 
         QString error;
         QVERIFY2(m_office->start(&error), qPrintable(error));
@@ -322,10 +325,15 @@ private slots:
         const auto cells = sheet->cells();
         const auto cell = sheet->range("A1");
         const auto setup = sheet->pageSetup();
-        calc::closeAllDocuments(app); // as if the user closed it in the office
-
         host::FindOptions options;
         options.what = text("基本");
+        auto& cache = std::dynamic_pointer_cast<calc::CalcApplication>(app)->searchCache();
+        QCOMPARE(sheet->findAll(options).size(), size_t(1));
+        QCOMPARE(cache.watchedCount(), 1);
+        calc::closeAllDocuments(app); // as if the user closed it in the office
+        // The office drops a closed book's listeners; Korvex lets go of it too.
+        QCOMPARE(cache.watchedCount(), 0);
+
         QVERIFY_THROWS_EXCEPTION(HostError, book->name());
         QVERIFY_THROWS_EXCEPTION(HostError, book->activeSheet());
         QVERIFY_THROWS_EXCEPTION(HostError, sheet->name());
@@ -591,7 +599,7 @@ private slots:
         QFETCH(bool, kept);
         const auto app = load(*m_connector, OwnWrites);
         QVERIFY(app);
-        const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+        auto& cache = std::dynamic_pointer_cast<calc::CalcApplication>(app)->searchCache();
         const auto sheet = app->workbook(text("自筆.xlsx"))->worksheet(1);
         host::FindOptions find;
         find.what = QStringLiteral("a");
@@ -615,12 +623,10 @@ private slots:
         }
         if (write == "office")
             QVERIFY(typeInOffice(app, text("自筆.xlsx"), text("表"), 3, 3, QStringLiteral("a")));
-        const bool fresh =
-            session->matchCache && session->matchCache->generation == session->changes->load();
-        QCOMPARE(fresh, kept);
+        QCOMPARE(cache.current(), kept);
 
         const QStringList known = hitsOf(sheet->findAll(find));
-        session->matchCache.reset();
+        cache.forget();
         QCOMPARE(known, hitsOf(sheet->findAll(find)));
     }
 

@@ -1,0 +1,327 @@
+#include "calc_search_cache.h"
+
+#include "calc_model.h"
+
+#include <com/sun/star/util/XModifyBroadcaster.hpp>
+#include <com/sun/star/util/XModifyListener.hpp>
+#include <cppuhelper/implbase1.hxx>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace korvex::calc {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using host::HostError;
+using matcher::CellPosition;
+
+// The documents Korvex listens to, shared by the cache, the worker's tasks and
+// the listeners themselves (which the office calls on threads of its own).
+// Every reference is let go when the connection dies, like any kept one.
+class WatchedDocuments : public HeldBase, public std::enable_shared_from_this<WatchedDocuments> {
+public:
+    struct Entry {
+        std::uint64_t id = 0;
+        DocRef doc;
+        Reference<css::util::XModifyListener> listener;
+    };
+
+    std::atomic<std::uint64_t> changes{0};
+
+    // On the worker.
+    void watch(const DocRef& doc);
+    // A listener's document was closed: the office drops its listeners then.
+    void closed(std::uint64_t id);
+    // Hands every entry over and takes no new ones.
+    std::vector<Entry> takeAll();
+    void release() override { takeAll(); }
+    int count() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return int(m_entries.size());
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    std::uint64_t m_lastId = 0;
+    bool m_over = false;
+};
+
+namespace {
+
+class ChangeCounter : public cppu::WeakImplHelper1<css::util::XModifyListener> {
+public:
+    ChangeCounter(std::weak_ptr<WatchedDocuments> watched, std::uint64_t id)
+        : m_watched(std::move(watched)), m_id(id) {}
+    void SAL_CALL modified(const css::lang::EventObject&) override {
+        if (const auto w = m_watched.lock())
+            ++w->changes;
+    }
+    // A closed book counts as a change too.
+    void SAL_CALL disposing(const css::lang::EventObject&) override {
+        if (const auto w = m_watched.lock()) {
+            ++w->changes;
+            w->closed(m_id);
+        }
+    }
+
+private:
+    std::weak_ptr<WatchedDocuments> m_watched;
+    std::uint64_t m_id;
+};
+
+bool sameArea(const css::table::CellRangeAddress& a, const css::table::CellRangeAddress& b) {
+    return a.Sheet == b.Sheet && a.StartColumn == b.StartColumn && a.StartRow == b.StartRow &&
+           a.EndColumn == b.EndColumn && a.EndRow == b.EndRow;
+}
+
+bool inside(const css::table::CellRangeAddress& a, CellPosition p) {
+    return p.row - 1 >= a.StartRow && p.row - 1 <= a.EndRow && p.column - 1 >= a.StartColumn &&
+           p.column - 1 <= a.EndColumn;
+}
+
+// The office reports each content change of a cell to modify listeners once.
+constexpr std::uint64_t ChangesPerWrite = 1;
+
+} // namespace
+
+void WatchedDocuments::watch(const DocRef& doc) {
+    std::vector<DocRef> known;
+    std::uint64_t id = 0;
+    Reference<css::util::XModifyListener> listener;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_over)
+            return;
+        for (const auto& e : m_entries)
+            known.push_back(e.doc);
+    }
+    // Comparing office objects may ask the office; the lock is not held
+    // meanwhile, since a closing document calls back into closed().
+    for (const auto& d : known)
+        if (d == doc)
+            return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_over)
+            return;
+        id = ++m_lastId;
+        listener = new ChangeCounter(weak_from_this(), id);
+        // Listed before it is added, so that a close coming at once finds it.
+        m_entries.push_back({id, doc, listener});
+    }
+    try {
+        Reference<css::util::XModifyBroadcaster>(doc, UNO_QUERY_THROW)->addModifyListener(listener);
+    } catch (...) {
+        closed(id);
+        throw;
+    }
+}
+
+void WatchedDocuments::closed(std::uint64_t id) {
+    Entry gone; // let go outside the lock
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [id](const Entry& e) { return e.id == id; });
+    if (it == m_entries.end())
+        return;
+    gone = std::move(*it);
+    m_entries.erase(it);
+}
+
+std::vector<WatchedDocuments::Entry> WatchedDocuments::takeAll() {
+    std::vector<Entry> all;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_over = true;
+    all.swap(m_entries);
+    return all;
+}
+
+// ---------------------------------------------------------------------------
+
+bool SearchCache::Probe::visit(const DocRef& doc, const SheetRef& sheet) {
+    m_watched->watch(doc);
+    m_sameSheet = m_keptSheet.is() && m_keptSheet == sheet;
+    return m_sameSheet;
+}
+
+std::uint64_t SearchCache::Probe::changes() const {
+    return m_watched->changes.load();
+}
+
+SearchCache::SearchCache(std::shared_ptr<Session> session)
+    : m_s(std::move(session)), m_watched(std::make_shared<WatchedDocuments>()) {
+    m_s->keep(m_watched);
+}
+
+SearchCache::~SearchCache() {
+    auto entries = m_watched->takeAll();
+    if (entries.empty() || !m_s->alive())
+        return;
+    // Nobody waits for this: dropping the cache must not hold anyone up, even
+    // on an office that stopped answering.
+    m_s->postQuietly([entries = std::move(entries)] {
+        for (const auto& e : entries) {
+            try {
+                Reference<css::util::XModifyBroadcaster>(e.doc, UNO_QUERY_THROW)
+                    ->removeModifyListener(e.listener);
+            } catch (...) {
+                // closed meanwhile: the office has dropped the listener itself
+            }
+        }
+    });
+}
+
+SearchCache::LookUp SearchCache::lookUp(const DocRef& doc, const SheetRef& sheet,
+                                        const css::table::CellRangeAddress& area,
+                                        const matcher::FindSettings& settings) {
+    // The office reports a change to its listeners before the change is
+    // done, so once this round trip is back every earlier change is counted.
+    const bool sameSheet = m_s->run([p = probe(), doc, sheet]() mutable {
+        uno_helpers::requireOpen(doc);
+        return p.visit(doc, sheet);
+    });
+    LookUp out;
+    out.generation = m_watched->changes.load();
+    if (m_kept && sameSheet && m_kept->generation == out.generation &&
+        m_kept->settings == settings && sameArea(m_kept->area, area))
+        out.kept = &*m_kept;
+    return out;
+}
+
+const SearchCache::Matches&
+SearchCache::fill(const SheetRef& sheet, const css::table::CellRangeAddress& area,
+                  const matcher::FindSettings& settings, std::uint64_t generation,
+                  std::vector<CellPosition> sorted, std::vector<QVariant> values) {
+    m_kept = Matches{++m_lastId, area, settings, generation, std::move(sorted), std::move(values)};
+    m_keptSheet = m_s->hold(sheet);
+    return *m_kept;
+}
+
+std::optional<QVariant> SearchCache::valueOf(std::uint64_t matchesId, CellPosition cell) const {
+    if (!m_kept || m_kept->id != matchesId || !current() || !m_s->alive())
+        return std::nullopt;
+    const auto it = std::lower_bound(m_kept->sorted.begin(), m_kept->sorted.end(), cell,
+                                     matcher::OrderLess{m_kept->settings.searchOrder});
+    if (it == m_kept->sorted.end() || *it != cell)
+        return std::nullopt;
+    const QVariant& v = m_kept->values[size_t(it - m_kept->sorted.begin())];
+    if (!v.isValid())
+        return std::nullopt;
+    return v;
+}
+
+SearchCache::Probe SearchCache::probe() const {
+    Probe p;
+    p.m_watched = m_watched;
+    if (!m_kept)
+        return p;
+    try {
+        p.m_keptSheet = m_keptSheet->get();
+    } catch (const HostError&) {
+        return p; // the connection is gone: the task will fail anyway
+    }
+    p.m_keptId = m_kept->id;
+    p.m_keptByValue = m_kept->settings.lookIn == host::LookIn::Values;
+    return p;
+}
+
+bool SearchCache::current() const {
+    return m_kept && m_kept->generation == m_watched->changes.load();
+}
+
+int SearchCache::watchedCount() const {
+    return m_watched->count();
+}
+
+// The written cells are matched again, the rest of the sheet has not changed.
+// Whenever that cannot be known (someone else changed something meanwhile,
+// formulas show what was written, another sheet's displayed values may follow
+// it) the kept matches are left to go stale or dropped, and the next search
+// reads the sheet again.
+void SearchCache::noteOwnWrites(const OwnWrites& w) {
+    auto& cache = m_kept;
+    if (!cache || cache->id != w.keptId || cache->generation != w.before ||
+        w.after - w.before != w.writeCalls * ChangesPerWrite)
+        return;
+    if (w.writeCalls == 0)
+        return;
+    const bool sameSheet = w.sameSheet;
+    const bool byValue = cache->settings.lookIn == host::LookIn::Values;
+    if (byValue && (!sameSheet || w.dependents)) {
+        cache.reset();
+        return;
+    }
+    if (!sameSheet || w.dependents) {
+        // Formula texts and notes stay; a formula's result may not.
+        for (auto& v : cache->values)
+            v = QVariant();
+        if (!sameSheet) {
+            cache->generation = w.after;
+            return;
+        }
+    }
+
+    const matcher::OrderLess less{cache->settings.searchOrder};
+    const matcher::Pattern pattern = cache->settings.pattern();
+    // Written cells by position: whether each matches now, and its value.
+    std::vector<std::pair<CellPosition, std::optional<QVariant>>> changed;
+    for (const auto& c : w.cells) {
+        if (!inside(cache->area, c.pos))
+            continue;
+        bool match = false;
+        switch (cache->settings.lookIn) {
+        case host::LookIn::Formulas:
+            match = pattern.matches(c.content);
+            break;
+        case host::LookIn::Values:
+            match = pattern.matches(c.displayed);
+            break;
+        case host::LookIn::Comments: // notes are not written
+            match = std::binary_search(cache->sorted.begin(), cache->sorted.end(), c.pos, less);
+            break;
+        }
+        changed.emplace_back(c.pos, match ? std::optional<QVariant>(c.value) : std::nullopt);
+    }
+    std::stable_sort(changed.begin(), changed.end(),
+                     [less](const auto& x, const auto& y) { return less(x.first, y.first); });
+    // The last write of a cell counts.
+    std::vector<std::pair<CellPosition, std::optional<QVariant>>> last;
+    for (auto& c : changed) {
+        if (!last.empty() && last.back().first == c.first)
+            last.back() = std::move(c);
+        else
+            last.push_back(std::move(c));
+    }
+    std::vector<CellPosition> sorted;
+    std::vector<QVariant> values;
+    sorted.reserve(cache->sorted.size() + last.size());
+    values.reserve(sorted.capacity());
+    size_t i = 0;
+    size_t k = 0;
+    while (i < cache->sorted.size() || k < last.size()) {
+        const bool takeOld =
+            k == last.size() || (i < cache->sorted.size() && less(cache->sorted[i], last[k].first));
+        if (takeOld) {
+            sorted.push_back(cache->sorted[i]);
+            values.push_back(std::move(cache->values[i]));
+            ++i;
+            continue;
+        }
+        if (i < cache->sorted.size() && cache->sorted[i] == last[k].first)
+            ++i; // replaced by the written cell
+        if (last[k].second) {
+            sorted.push_back(last[k].first);
+            values.push_back(std::move(*last[k].second));
+        }
+        ++k;
+    }
+    cache->sorted = std::move(sorted);
+    cache->values = std::move(values);
+    cache->generation = w.after;
+}
+
+} // namespace korvex::calc
