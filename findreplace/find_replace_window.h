@@ -124,7 +124,6 @@ private:
     // beeping or the window's "book not open" message) when there is nothing
     // to act on.
     bool targetBookReady(QString& book);
-    QString activeSheetOf(const QString& book) const;
     void recoverLists();
     QString messageId(int number) const;
     // Runs a handler, turning a failure that escapes it into the window's

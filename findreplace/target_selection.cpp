@@ -6,7 +6,9 @@
 #include "find_replace_window.h"
 
 #include "app_state.h"
+#include "book_lists.h"
 #include "host_helpers.h"
+#include "list_widgets.h"
 #include "messages.h"
 #include "name_order.h"
 #include "ui_seam.h"
@@ -21,30 +23,7 @@
 
 namespace korvex::findreplace {
 
-using host::HostError;
-using Korvex_M02::ExcelApp;
-
 namespace {
-
-template <typename P> P need(P p, const char* what) {
-    if (!p)
-        throw HostError(QString::fromLatin1(what));
-    return p;
-}
-
-QStringList entriesOf(const QComboBox* combo) {
-    QStringList names;
-    for (int i = 0; i < combo->count(); ++i)
-        names << combo->itemText(i);
-    return names;
-}
-
-QStringList entriesOf(const QListWidget* list) {
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
-}
 
 // One selection change for the whole list: many sheets do not cost one
 // selection signal each.
@@ -64,31 +43,13 @@ void applySelection(QListWidget* list, const QList<bool>& selected) {
 
 } // namespace
 
-QString FindReplaceWindow::activeSheetOf(const QString& book) const {
-    return need(need(need(ExcelApp, "no host")->workbook(book), "no book")->activeSheet(),
-                "no active sheet")
-        ->name();
-}
-
 void FindReplaceWindow::ReloadBooks() {
     // Without a host the names shown last stay (sorted again when sorting is
     // on); a host that fails while being listed counts as no host.
     const QString previous = Book_Combo->currentText();
-    QStringList names = entriesOf(Book_Combo);
-    bool found = false;
-    try {
-        QStringList fresh = names;
-        found = Korvex_M02::ListBooks(fresh);
-        names = fresh;
-    } catch (const std::exception&) {
-        found = false;
-    }
-    {
-        const QSignalBlocker quiet(Book_Combo);
-        Book_Combo->clear();
-        Book_Combo->addItems(namesForList(names, m_opt.B_Sort));
-        Book_Combo->setCurrentIndex(-1);
-    }
+    QStringList names = comboEntries(Book_Combo);
+    const bool found = refreshBookNames(names);
+    fillCombo(Book_Combo, namesForList(names, m_opt.B_Sort));
     if (!found) {
         Sheet_List->clear();
         return;
@@ -96,15 +57,15 @@ void FindReplaceWindow::ReloadBooks() {
 
     QString active;
     try {
-        active = need(need(ExcelApp, "no host")->activeWorkbook(), "no active book")->name();
+        active = activeBookName();
     } catch (const std::exception&) {
         return;
     }
-    const int row = indexOfName(entriesOf(Book_Combo), active);
+    const int row = indexOfName(comboEntries(Book_Combo), active);
     if (row < 0) {
         // The active book has no visible window: the target stays what it was
         // (its sheets with it) while that book is still listed.
-        const int kept = indexOfName(entriesOf(Book_Combo), previous);
+        const int kept = indexOfName(comboEntries(Book_Combo), previous);
         const QSignalBlocker quiet(Book_Combo);
         Book_Combo->setCurrentIndex(kept);
         if (kept < 0)
@@ -152,9 +113,9 @@ void FindReplaceWindow::LoadSheets() {
         Korvex_M02::ListSheets(sheets, book);
         Sheet_List->clear();
         Sheet_List->addItems(namesForList(sheets, m_opt.S_Sort));
-        const QString active = activeSheetOf(book);
+        const QString active = activeSheetName(book);
         applySelection(Sheet_List,
-                       selectionFor(SheetSelection::OnlyActive, entriesOf(Sheet_List), active));
+                       selectionFor(SheetSelection::OnlyActive, listEntries(Sheet_List), active));
     } catch (const std::exception&) {
         recoverLists();
     }
@@ -165,8 +126,8 @@ void FindReplaceWindow::selectBySelection(SheetSelection command) {
         QString book;
         if (!targetBookReady(book))
             return;
-        const QString active = activeSheetOf(book);
-        applySelection(Sheet_List, selectionFor(command, entriesOf(Sheet_List), active));
+        const QString active = activeSheetName(book);
+        applySelection(Sheet_List, selectionFor(command, listEntries(Sheet_List), active));
     } catch (const std::exception&) {
         recoverLists();
     }

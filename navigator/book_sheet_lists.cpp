@@ -6,6 +6,7 @@
 #include "main_window.h"
 
 #include "app_state.h"
+#include "book_lists.h"
 #include "host_helpers.h"
 #include "list_logic.h"
 #include "messages.h"
@@ -17,22 +18,10 @@
 #include <exception>
 
 using namespace korvex::navigator;
+using korvex::activeBookName;
+using korvex::need;
 using korvex::host::HostError;
 using Korvex_M02::ExcelApp;
-
-namespace {
-
-template <typename P> P need(P p, const char* what) {
-    if (!p)
-        throw HostError(QString::fromLatin1(what));
-    return p;
-}
-
-QString activeBookName() {
-    return need(need(ExcelApp, "no host")->activeWorkbook(), "no active book")->name();
-}
-
-} // namespace
 
 void Korvex_F01::fillList(NavList* list, const QStringList& names, int sortValue) {
     list->fill(namesForList(names, sortValue));
@@ -42,15 +31,7 @@ void Korvex_F01::RefreshBookList() {
     // The host is asked for a fresh list; when it cannot be reached the names
     // the list showed last stay (sorted again if sorting is on).
     QStringList names = Book_List->entries();
-    bool found = false;
-    try {
-        QStringList fresh = names;
-        found = Korvex_M02::ListBooks(fresh);
-        names = fresh;
-    } catch (const std::exception&) {
-        // The host went away while being listed: treat it as unreachable.
-        found = false;
-    }
+    const bool found = korvex::refreshBookNames(names);
     fillList(Book_List, names, B_Sort);
     if (!found) {
         Sheet_List->clearEntries();
@@ -84,9 +65,7 @@ void Korvex_F01::RefreshSheetList(bool CheckActive) {
         QStringList sheets;
         Korvex_M02::ListSheets(sheets, book);
         fillList(Sheet_List, sheets, S_Sort);
-        const QString active =
-            need(need(ExcelApp->workbook(book), "no book")->activeSheet(), "no active sheet")
-                ->name();
+        const QString active = korvex::activeSheetName(book);
         Sheet_List->setCurrentByProgram(indexOfName(Sheet_List->entries(), active));
     } catch (const std::exception&) {
         if (m_bookRecovery)

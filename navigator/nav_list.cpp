@@ -1,5 +1,7 @@
 #include "nav_list.h"
 
+#include "list_widgets.h"
+
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -18,11 +20,7 @@ QString NavList::currentText() const {
 }
 
 QStringList NavList::entries() const {
-    QStringList names;
-    names.reserve(count());
-    for (int i = 0; i < count(); ++i)
-        names << item(i)->text();
-    return names;
+    return korvex::listEntries(this);
 }
 
 void NavList::fill(const QStringList& names) {

@@ -5,7 +5,9 @@
 #include "print_window.h"
 
 #include "app_state.h"
+#include "book_lists.h"
 #include "host_helpers.h"
+#include "list_widgets.h"
 #include "messages.h"
 #include "name_order.h"
 #include "print_logic.h"
@@ -21,32 +23,9 @@
 #include <exception>
 
 using namespace korvex::printing;
-using korvex::host::HostError;
-using Korvex_M02::ExcelApp;
 
-namespace {
-
-template <typename P> P need(P p, const char* what) {
-    if (!p)
-        throw HostError(QString::fromLatin1(what));
-    return p;
-}
-
-QStringList comboEntries(const QComboBox* combo) {
-    QStringList names;
-    for (int i = 0; i < combo->count(); ++i)
-        names << combo->itemText(i);
-    return names;
-}
-
-void fillCombo(QComboBox* combo, const QStringList& names) {
-    const QSignalBlocker quiet(combo);
-    combo->clear();
-    combo->addItems(names);
-    combo->setCurrentIndex(-1);
-}
-
-} // namespace
+using korvex::comboEntries;
+using korvex::fillCombo;
 
 void Korvex_F04::chooseComboText(QComboBox* combo, const QString& text) {
     const int row =
@@ -78,9 +57,7 @@ void Korvex_F04::LoadSheets(const QString& book, QWidget* list) {
             Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
             return;
         }
-        const QString active =
-            need(need(ExcelApp->workbook(book), "no book")->activeSheet(), "no active sheet")
-                ->name();
+        const QString active = korvex::activeSheetName(book);
         QStringList sheets;
         Korvex_M02::ListSheets(sheets, book);
         sheets = korvex::namesForList(sheets, S_Sort);
@@ -112,14 +89,7 @@ void Korvex_F04::recoverLists() {
 void Korvex_F04::ReloadBooks() {
     // Without a host the lists keep the names they showed last.
     QStringList names = comboEntries(Combo_Book);
-    bool found = false;
-    try {
-        QStringList fresh = names;
-        found = Korvex_M02::ListBooks(fresh);
-        names = fresh;
-    } catch (const std::exception&) {
-        found = false; // the host went away while being listed
-    }
+    const bool found = korvex::refreshBookNames(names);
     names = korvex::namesForList(names, B_Sort);
     fillCombo(Combo_Book, names);
     fillCombo(Combo_BookSel, names);
@@ -130,7 +100,7 @@ void Korvex_F04::ReloadBooks() {
     }
     QString active;
     try {
-        active = need(need(ExcelApp, "no host")->activeWorkbook(), "no active book")->name();
+        active = korvex::activeBookName();
     } catch (const std::exception&) {
         active.clear();
     }
