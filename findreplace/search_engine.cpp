@@ -3,11 +3,13 @@
 #include "app_state.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 
 #include <algorithm>
 
 #include <exception>
+#include <memory>
 
 namespace korvex::findreplace {
 
@@ -155,7 +157,9 @@ private:
 };
 
 SearchEngine::SearchEngine(EngineMode mode, EngineWindow& window) : m_mode(mode), m_window(window) {
-    m_sinceYield.start();
+    auto steady = std::make_shared<QElapsedTimer>();
+    steady->start();
+    m_now = [steady] { return steady->elapsed(); };
 }
 
 QString SearchEngine::messageId(const char* kind, int number) const {
@@ -363,7 +367,7 @@ void SearchEngine::stepClick() {
 void SearchEngine::letEventsThrough(const QString& sheetName, qint64 rows) {
     m_window.showProgress({sheetName, rows, false, 0});
     m_window.letEventsThrough();
-    m_sinceYield.restart();
+    m_lastYield = m_now();
 }
 
 void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName,
@@ -406,10 +410,9 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
         // and one host call per batch rather than per row, small enough that
         // with events let through every 15 ms no stretch reaches 50 ms.
         if (sink.pending() >= m_batchRows) {
-            QElapsedTimer took;
-            took.start();
+            const qint64 started = m_now();
             settle();
-            const qint64 ms = took.elapsed();
+            const qint64 ms = m_now() - started;
             if (ms < 6)
                 m_batchRows = std::min(m_batchRows * 2, 8192);
             else if (ms > 18)
@@ -417,7 +420,7 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
             if (sink.failed())
                 break;
         }
-        if (m_sinceYield.elapsed() >= m_yieldIntervalMs) {
+        if (m_now() - m_lastYield >= m_yieldIntervalMs) {
             settle();
             letEventsThrough(sheetName, n);
             if (m_window.pass().NotRunning || sink.failed())
@@ -436,8 +439,7 @@ void SearchEngine::runAllClick() {
     }
     if (!preconditionsHold())
         return;
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 started = m_now();
     m_window.AddSearchHistory();
     m_window.setGridActive(false);
     m_window.setMainWindowEnabled(false);
@@ -451,7 +453,7 @@ void SearchEngine::runAllClick() {
     m_window.setBusyPointer(true);
 
     p.NotRunning = false;
-    m_sinceYield.restart();
+    m_lastYield = m_now();
     qint64 n = 0;
     const QList<SheetEntry> entries = m_window.sheetEntries();
     RowSink sink(m_window, m_book);
@@ -474,7 +476,7 @@ void SearchEngine::runAllClick() {
         m_window.SetBusy(false);
         restoreStartPos();
     }
-    m_window.showProgress({current, n, true, clock.elapsed()});
+    m_window.showProgress({current, n, true, m_now() - started});
     if (sink.failed())
         m_window.showMessage(messageId("E", 5));
     else if (n == 0)

@@ -10,9 +10,10 @@
 #include "host.h"
 #include "host_helpers.h"
 
-#include <QElapsedTimer>
 #include <QSet>
 #include <QString>
+
+#include <functional>
 
 namespace korvex::findreplace {
 
@@ -39,6 +40,9 @@ public:
     // How long a run may go without letting events through. Tests set 0 to
     // let them through after every row.
     void setYieldIntervalMs(int ms) { m_yieldIntervalMs = ms; }
+    // The clock the run's pacing and its reported time are read from, in
+    // milliseconds (a steady clock unless set): tests drive it themselves.
+    void setClock(std::function<qint64()> nowMs) { m_now = std::move(nowMs); }
     EngineMode mode() const { return m_mode; }
 
 private:
@@ -76,7 +80,8 @@ private:
     QSet<QString> m_passSeen;
     int m_yieldIntervalMs = 15;
     int m_batchRows = 8;
-    QElapsedTimer m_sinceYield;
+    std::function<qint64()> m_now;
+    qint64 m_lastYield = 0;
 };
 
 } // namespace korvex::findreplace

@@ -20,7 +20,6 @@ public:
         return connector;
     }
     void shutdown() override { m_host.reset(); }
-    bool steadyTiming() const override { return true; }
     bool hookOperations(std::function<void(const QString&)> hook) override {
         if (m_host)
             m_host->beforeOperation = std::move(hook);

@@ -27,9 +27,6 @@ public:
         (void)hook;
         return false;
     }
-    // Whether the host answers in steady time, so that a test may hold a run
-    // to milliseconds. A real office has hiccups of its own.
-    virtual bool steadyTiming() const { return false; }
 };
 
 int runEngineSuite(EngineWorld& world, int argc, char** argv);
