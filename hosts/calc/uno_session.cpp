@@ -185,12 +185,12 @@ void Session::postQuietly(std::function<void()> f) {
     if (!alive())
         return;
     post([f = std::move(f), state = m_state] {
-        ++state->inFlight;
+        state->callStarted();
         try {
             f();
         } catch (...) {
         }
-        --state->inFlight;
+        state->callEnded();
     });
 }
 
@@ -318,7 +318,7 @@ bool Session::ping(std::chrono::milliseconds timeout) {
     }
     if (m_state->pinging.exchange(true))
         return false; // the last ping is still waiting for the office
-    ++m_state->inFlight;
+    m_state->callStarted();
     std::thread([desktop, answered, state = m_state]() mutable {
         bool ok = false;
         try {
@@ -332,7 +332,7 @@ bool Session::ping(std::chrono::milliseconds timeout) {
         // start the moment the waiter sees it, and must not find this ping
         // still under way and count a live office as silent.
         state->pinging = false;
-        --state->inFlight;
+        state->callEnded();
         answered->set_value(ok);
     }).detach();
     if (!waitResponsively(future, timeout))

@@ -77,6 +77,17 @@ struct SessionState {
     // A connection given up on a frozen office keeps its one stuck call;
     // while that has not come back, the office has not come back either.
     std::atomic<int> inFlight{0};
+    // Every call into an office starts and ends here, so that the calls under
+    // way in the whole process are known too.
+    void callStarted() {
+        ++inFlight;
+        ++underWayEverywhere;
+    }
+    void callEnded() {
+        --inFlight;
+        --underWayEverywhere;
+    }
+    static inline std::atomic<int> underWayEverywhere{0};
     std::atomic<bool> pinging{false};
     std::mutex mutex;
     QString deathReason;
@@ -172,10 +183,10 @@ template <class F> auto Session::submit(F f) -> std::future<std::invoke_result_t
     auto promise = std::make_shared<std::promise<R>>();
     std::future<R> future = promise->get_future();
     post([f = std::move(f), promise, state = m_state]() mutable {
-        ++state->inFlight;
+        state->callStarted();
         struct Done {
             SessionState& s;
-            ~Done() { --s.inFlight; }
+            ~Done() { s.callEnded(); }
         } done{*state};
         try {
             if constexpr (std::is_void_v<R>) {
@@ -212,6 +223,12 @@ template <class F> auto Session::runWhileAlive(F f) -> std::invoke_result_t<F&> 
         }
     }
     return future.get();
+}
+
+// Calls into an office now under way on any connection, given-up ones
+// included: a frozen office holds at most one of them.
+inline int callsUnderWay() {
+    return SessionState::underWayEverywhere.load();
 }
 
 // Bootstraps the local UNO runtime once per process (thread-safe).
