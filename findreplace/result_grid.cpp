@@ -77,11 +77,89 @@ private:
     QTableView* m_view;
 };
 
+// Row places by arithmetic. The rows all have one height and none is hidden
+// (the grid never hides or sizes a single row), so a row's place is its
+// number times that height. The header's own answer adds up the height of
+// every row before it whenever the row count has changed: with a million
+// rows, that would be paid again for every row a one-by-one search adds.
+struct UniformRows {
+    const QHeaderView* header;
+
+    bool hold() const {
+        return header->hiddenSectionCount() == 0 &&
+               qint64(header->length()) == qint64(header->defaultSectionSize()) * header->count();
+    }
+    int height() const { return header->defaultSectionSize(); }
+    // The row's top in viewport coordinates, clamped into the int range.
+    int top(int row) const {
+        const qint64 y = qint64(row) * height() - header->offset();
+        return int(std::clamp<qint64>(y, -(1 << 30), 1 << 30));
+    }
+    // The band of rows first..last across `width`, clipped to `height`
+    // pixels of viewport.
+    QRect band(int first, int last, int width, int viewportHeight) const {
+        const int y0 = std::max(top(first), -1);
+        const int y1 = std::min(top(last) + height(), viewportHeight + 1);
+        return y1 > y0 ? QRect(0, y0, width, y1 - y0) : QRect();
+    }
+};
+
+// The row selectors at the left. Besides placing rows by arithmetic it keeps
+// its width hint: its sections show no text, so the hint depends on the font
+// and style only, while the header would otherwise measure two hundred
+// sections again after every added row.
+class RowHeader : public QHeaderView {
+public:
+    explicit RowHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
+
+    QSize sizeHint() const override {
+        const bool empty = count() == 0;
+        if (!m_hint.isValid() || empty != m_hintEmpty) {
+            m_hint = QHeaderView::sizeHint();
+            m_hintEmpty = empty;
+        }
+        return m_hint;
+    }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            m_hint = QSize();
+        QHeaderView::changeEvent(event);
+    }
+    void currentChanged(const QModelIndex& current, const QModelIndex& old) override {
+        const UniformRows rows{this};
+        if (!rows.hold() || current.row() == old.row()) {
+            QHeaderView::currentChanged(current, old);
+            return;
+        }
+        for (const QModelIndex& i : {old, current})
+            if (i.isValid() && i.parent() == rootIndex())
+                viewport()->update(
+                    rows.band(i.row(), i.row(), viewport()->width(), viewport()->height()));
+    }
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        const UniformRows rows{this};
+        if (!rows.hold())
+            return QHeaderView::visualRegionForSelection(selection);
+        QRegion region;
+        for (const QItemSelectionRange& r : selection)
+            if (r.isValid() && r.parent() == rootIndex())
+                region += rows.band(r.top(), r.bottom(), viewport()->width(), viewport()->height());
+        return region;
+    }
+
+private:
+    mutable QSize m_hint;
+    mutable bool m_hintEmpty = true;
+};
+
 ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     : QTableView(parent), m_kind(kind), m_db(db), m_model(std::make_unique<ResultModel>(kind, db)),
       m_linkage(std::make_unique<GridLinkage>()) {
     setObjectName(kind == ResultKind::Search ? QStringLiteral("Search_Grid")
                                              : QStringLiteral("Replace_Grid"));
+    setVerticalHeader(new RowHeader(this));
     setModel(m_model.get());
     m_delegate = new MergeDelegate(this);
     setItemDelegate(m_delegate);
@@ -276,6 +354,68 @@ void ResultGrid::moveToLast() {
 void ResultGrid::windowActivated() {
     if (!m_linkage->gridActive())
         moveToLast();
+}
+
+bool ResultGrid::rowsPlacedByArithmetic(const QModelIndex& index) const {
+    return index.isValid() && index.model() == model() && index.parent() == rootIndex() &&
+           verticalHeader()->count() == model()->rowCount() && UniformRows{verticalHeader()}.hold();
+}
+
+QRect ResultGrid::visualRect(const QModelIndex& index) const {
+    if (!rowsPlacedByArithmetic(index))
+        return QTableView::visualRect(index);
+    if (isIndexHidden(index))
+        return QRect();
+    // As the table does: a layout still waiting (the row count changed) is
+    // done first, so that the scroll range and offset are current.
+    const_cast<ResultGrid*>(this)->executeDelayedItemsLayout();
+    const UniformRows rows{verticalHeader()};
+    const int line = showGrid() ? 1 : 0;
+    return QRect(columnViewportPosition(index.column()), rows.top(index.row()),
+                 columnWidth(index.column()) - line, rows.height() - line);
+}
+
+void ResultGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    // Across, the table's own rules apply (they look at the columns only)
+    // unless the cell is already in sight across and no centring is asked.
+    const int x = index.isValid() ? columnViewportPosition(index.column()) : 0;
+    const bool inSightAcross =
+        index.isValid() && x >= 0 && x + columnWidth(index.column()) <= viewport()->width();
+    if (!rowsPlacedByArithmetic(index) || isIndexHidden(index) ||
+        verticalScrollMode() != ScrollPerPixel || hint == PositionAtCenter || !inSightAcross) {
+        QTableView::scrollTo(index, hint);
+        return;
+    }
+    executeDelayedItemsLayout();
+    const UniformRows rows{verticalHeader()};
+    const int h = rows.height();
+    const int y = rows.top(index.row());
+    const int viewHeight = viewport()->height();
+    if (hint == EnsureVisible) {
+        if (y < 0 || h > viewHeight)
+            hint = PositionAtTop;
+        else if (y + h > viewHeight)
+            hint = PositionAtBottom;
+    }
+    const int rowTop = index.row() * h;
+    if (hint == PositionAtTop)
+        verticalScrollBar()->setValue(rowTop);
+    else if (hint == PositionAtBottom)
+        verticalScrollBar()->setValue(rowTop - viewHeight + h);
+    update(index);
+}
+
+QRegion ResultGrid::visualRegionForSelection(const QItemSelection& selection) const {
+    if (!model() || verticalHeader()->count() != model()->rowCount() ||
+        !UniformRows{verticalHeader()}.hold())
+        return QTableView::visualRegionForSelection(selection);
+    // Rows are selected whole: each range's band of rows across the viewport.
+    const UniformRows rows{verticalHeader()};
+    QRegion region;
+    for (const QItemSelectionRange& r : selection)
+        if (r.isValid() && r.parent() == rootIndex())
+            region += rows.band(r.top(), r.bottom(), viewport()->width(), viewport()->height());
+    return region;
 }
 
 void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -136,8 +136,14 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
 
 public:
+    // Rows are placed by arithmetic (see the source), never by adding up the
+    // heights of all the rows before them.
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
     // Rows of the multiple selection: their number, and their row numbers in
     // ascending order.
     int selectedRowCount() const;
@@ -145,6 +151,7 @@ public:
 
 private:
     HitAddress hitAt(int row) const;
+    bool rowsPlacedByArithmetic(const QModelIndex& index) const;
     QList<PrintColumn> shownColumns() const;
     void deleteByKey(bool before);
     void showFirstRow();

@@ -99,13 +99,6 @@ const ResultModel::Page& ResultModel::page(int pageNo) const {
         it->lastUse = ++m_useClock;
         return *it;
     }
-    if (m_pages.size() >= kMaxPages) {
-        auto oldest = m_pages.begin();
-        for (auto p = m_pages.begin(); p != m_pages.end(); ++p)
-            if (p->lastUse < oldest->lastUse)
-                oldest = p;
-        m_pages.erase(oldest);
-    }
     ++m_pageReads;
     Page pg;
     pg.lastUse = ++m_useClock;
@@ -147,6 +140,18 @@ const ResultModel::Page& ResultModel::page(int pageNo) const {
             }
         }
     }
+    return keepPage(pageNo, std::move(pg));
+}
+
+ResultModel::Page& ResultModel::keepPage(int pageNo, Page pg) const {
+    if (m_pages.size() >= kMaxPages && !m_pages.contains(pageNo)) {
+        auto oldest = m_pages.begin();
+        for (auto p = m_pages.begin(); p != m_pages.end(); ++p)
+            if (p->lastUse < oldest->lastUse)
+                oldest = p;
+        m_pages.erase(oldest);
+    }
+    pg.lastUse = ++m_useClock;
     return *m_pages.insert(pageNo, std::move(pg));
 }
 
@@ -280,15 +285,65 @@ bool ResultModel::setData(const QModelIndex& index, const QVariant& value, int r
 void ResultModel::appendRows(const QList<ResultRow>& rows) {
     if (rows.isEmpty())
         return;
+    // Stamped here rather than by the writer, so that the model knows every
+    // text it stored.
     QList<ResultRow> stamped = rows;
+    QString now;
+    for (ResultRow& r : stamped)
+        if (r.execute.isEmpty()) {
+            if (now.isEmpty())
+                now = executeStamp();
+            r.execute = now;
+        }
     const QList<qint64> ids = insertResultRows(m_db, m_kind, stamped);
     const int first = int(m_rowIds.size());
     beginInsertRows(QModelIndex(), first, first + int(ids.size()) - 1);
-    // The last page may have been read while it was short; it is read again
-    // when next shown.
-    dropPagesFrom(first);
     m_rowIds.insert(m_rowIds.end(), ids.cbegin(), ids.cend());
+    keepAppended(first, stamped);
     endInsertRows();
+}
+
+// The view asks for the newest rows right after they are added (the new
+// current row, the rows scrolled into sight). Reading their page back from
+// the table each time would make adding one row cost a page read, so the
+// rows just written go into the kept pages as a read would give them: the
+// last kept page grows, and the page holding the newest row is kept.
+void ResultModel::keepAppended(int first, const QList<ResultRow>& rows) {
+    const auto& cols = resultColumns(m_kind);
+    const auto rowOf = [&cols](const ResultRow& r) {
+        Row row;
+        row.texts.reserve(cols.size());
+        for (const ResultColumn& c : cols)
+            row.texts << fitField(r.field(c.field), c.size);
+        row.seqNo = r.seqNo;
+        return row;
+    };
+    const int end = first + int(rows.size());
+    const int firstPage = first / kPageRows;
+    const int lastPage = (end - 1) / kPageRows;
+    const int headRows = first - firstPage * kPageRows;
+    // A kept page that does not end where the new rows begin was read while
+    // other rows were missing from it; it is read again when next shown.
+    for (auto it = m_pages.begin(); it != m_pages.end();) {
+        if (it.key() > firstPage || (it.key() == firstPage && it->rows.size() != headRows))
+            it = m_pages.erase(it);
+        else
+            ++it;
+    }
+    Page* head = nullptr;
+    if (auto it = m_pages.find(firstPage); it != m_pages.end())
+        head = &*it;
+    else if (headRows == 0)
+        head = &keepPage(firstPage, Page());
+    if (head)
+        for (int i = first; i < std::min(end, (firstPage + 1) * kPageRows); ++i)
+            head->rows.append(rowOf(rows[i - first]));
+    if (lastPage != firstPage) {
+        Page pg;
+        for (int i = lastPage * kPageRows; i < end; ++i)
+            pg.rows.append(rowOf(rows[i - first]));
+        keepPage(lastPage, std::move(pg));
+    }
 }
 
 bool ResultModel::removeRowNumbers(QList<int> rows) {

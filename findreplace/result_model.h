@@ -88,6 +88,9 @@ private:
 
     const Row* rowData(int row) const;
     const Page& page(int pageNo) const;
+    // Keeps a page, dropping the least recently used one when too many are kept.
+    Page& keepPage(int pageNo, Page pg) const;
+    void keepAppended(int first, const QList<ResultRow>& rows);
     void dropPagesFrom(int row);
     bool loadRowIds();
 

@@ -217,6 +217,38 @@ private slots:
         QCOMPARE(tableColumn(ResultKind::Search, "range").size(), 2);
     }
 
+    // Rows added one at a time across page boundaries: each is current and in
+    // sight at once, rows stand where the header puts them, and what the list
+    // shows without reading the table again is what the table holds.
+    void manyRowsOneByOne() {
+        auto grid = makeGrid();
+        grid->addResultRows({row("a.xlsx", "S", "A1")});
+        QApplication::processEvents();
+        const QString longResult = QString(300, QChar(0x3042));
+        for (int i = 1; i < 600; ++i) {
+            grid->addResultRows({row("a.xlsx", "S", "B1", i % 7 ? "" : "2020/01/02 03:04:05", i,
+                                     i % 5 ? "りんご" : longResult.toUtf8().constData())});
+            const QModelIndex current = grid->currentIndex();
+            QCOMPARE(current.row(), i);
+            QVERIFY(grid->viewport()->rect().contains(grid->visualRect(current)));
+            if (i % 100 == 0)
+                QApplication::processEvents();
+        }
+        const int reads = grid->resultModel()->pageReads();
+        ResultModel fresh(ResultKind::Search, Korvex_M01::WorkDb());
+        QVERIFY(fresh.bind());
+        QCOMPARE(fresh.rowCount(), 600);
+        for (int r : {0, 1, 255, 256, 257, 511, 512, 599})
+            for (int c = 0; c < fresh.columnCount(); ++c)
+                QCOMPARE(grid->resultModel()->text(r, c), fresh.text(r, c));
+        for (int r : {598, 599})
+            QCOMPARE(grid->visualRect(grid->model()->index(r, 1)).top(),
+                     grid->rowViewportPosition(r));
+        QCOMPARE(grid->resultModel()->pageReads(), reads); // the newest rows were kept
+        grid->scrollToTop();
+        QCOMPARE(grid->visualRect(grid->model()->index(3, 0)).top(), grid->rowViewportPosition(3));
+    }
+
     // The event table: which row changes and clicks move the host's cursor.
     void linkage_data() {
         QTest::addColumn<bool>("linked");
