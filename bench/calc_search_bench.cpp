@@ -10,11 +10,22 @@
 // Replace: the host's bulk replace of the 10,000 cells, recording each old
 // value, against UNO replaceAll on an identical sheet (which records nothing).
 //
+// The whole engine: the all-at-once search of the search window, every row
+// written to w_sort and appended to the list's model, against the listing;
+// and the all-at-once replace of the replace window (rows to w_replace, what
+// each replacement wrote kept beside them), against replaceAll. The replaced
+// sheet is then compared cell by cell with the one replaceAll made.
+//
 // Prints each time and its ratio to the baseline measured in the same run.
 
+#include "app_state.h"
+#include "bench_window.h"
 #include "calc_fixtures.h"
 #include "calc_model.h"
 #include "private_office.h"
+#include "replace_log.h"
+#include "result_model.h"
+#include "search_engine.h"
 #include "uno_text.h"
 
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -30,8 +41,10 @@
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -130,6 +143,44 @@ int unoReplaceAll(const calc::SessionPtr& session, const calc::DocRef& doc, int 
         Minutes);
 }
 
+// Every cell of the used area as text, row by row.
+std::vector<rtl::OUString> sheetTexts(const calc::SessionPtr& session, const calc::DocRef& doc,
+                                      int sheetIndex) {
+    return session->run(
+        [doc, sheetIndex] {
+            const auto sheet = unoSheet(doc, sheetIndex);
+            auto cursor = sheet->createCursor();
+            Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
+            used->gotoStartOfUsedArea(false);
+            used->gotoEndOfUsedArea(true);
+            const auto data =
+                Reference<css::sheet::XCellRangeData>(cursor, UNO_QUERY_THROW)->getDataArray();
+            std::vector<rtl::OUString> out;
+            for (const auto& row : data)
+                for (const auto& v : row) {
+                    rtl::OUString text;
+                    v >>= text;
+                    out.push_back(text);
+                }
+            return out;
+        },
+        Minutes);
+}
+
+// One all-at-once click of the engine over one sheet; returns the rows it
+// recorded.
+int engineRun(findreplace::EngineMode mode, findreplace::ResultModel& model, Korvex_C01& db,
+              const QString& book, const QString& sheet) {
+    bench::BenchWindow window(model, db, book, {{sheet, true}});
+    window.opts.what = QStringLiteral("hit");
+    if (mode == findreplace::EngineMode::Replace)
+        window.opts.replacement = QStringLiteral("hot");
+    findreplace::SearchEngine engine(mode, window);
+    const int before = model.rowCount();
+    engine.runAllClick();
+    return model.rowCount() - before;
+}
+
 void printRatio(const char* what, int count, double ms, double baselineMs) {
     std::printf("%-44s %6d in %8.1f ms (%.4f ms each)  ratio %.2f\n", what, count, ms,
                 ms / std::max(1, count), ms / baselineMs);
@@ -138,7 +189,9 @@ void printRatio(const char* what, int count, double ms, double baselineMs) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication qapp(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
     calc::PrivateOffice office(QStringLiteral("bench"));
     QString error;
     if (!office.start(&error)) {
@@ -147,9 +200,10 @@ int main(int argc, char** argv) {
     }
     auto options = office.options();
     options.callTimeoutMs = 600000;
-    const auto app = calc::makeConnector(options)->attach();
+    const auto connector = calc::makeConnector(options);
+    const auto app = connector->attach();
     const QString book = QStringLiteral("bench.xlsx");
-    const QStringList sheetNames{"data", "walk", "uno"};
+    const QStringList sheetNames{"data", "walk", "uno", "engine", "engrep"};
     QString fixtureText = QStringLiteral("[book bench.xlsx]\n");
     for (const QString& name : sheetNames)
         fixtureText += QStringLiteral("[sheet %1]\n").arg(name);
@@ -206,6 +260,33 @@ int main(int argc, char** argv) {
     std::vector<host::FoundCell> after;
     const double findAgainMs = millisecondsOf([&] { after = data->findAll(inFormulas); });
 
+    // The engine, through the program's own work database.
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("bench.mdb"));
+    QFile(dbPath).open(QIODevice::WriteOnly);
+    Korvex_C01 db;
+    db.Connect(dbPath);
+    findreplace::CreateResultTable(db, findreplace::ResultKind::Search);
+    findreplace::CreateResultTable(db, findreplace::ResultKind::Replace);
+    findreplace::createReplaceLog(db);
+    findreplace::ResultModel searchModel(findreplace::ResultKind::Search, db);
+    findreplace::ResultModel replaceModel(findreplace::ResultKind::Replace, db);
+    searchModel.bind();
+    replaceModel.bind();
+    Korvex_M02::SetConnector(connector);
+    int engineFound = 0;
+    const double engineSearchMs = millisecondsOf([&] {
+        engineFound = engineRun(findreplace::EngineMode::Search, searchModel, db, book,
+                                QStringLiteral("engine"));
+    });
+    int engineReplaced = 0;
+    const double engineReplaceMs = millisecondsOf([&] {
+        engineReplaced = engineRun(findreplace::EngineMode::Replace, replaceModel, db, book,
+                                   QStringLiteral("engrep"));
+    });
+    const bool sameCells = sheetTexts(session, doc, int(sheetNames.indexOf("engrep"))) ==
+                           sheetTexts(session, doc, int(sheetNames.indexOf("uno")));
+
     std::printf("cells searched: %d, occurrences: %d\n\n", Rows * Columns, listed);
     std::printf("%-44s %6d in %8.1f ms (%.4f ms each)\n",
                 "UNO findAll + addresses + one getDataArray", listed, listingMs,
@@ -219,7 +300,16 @@ int main(int argc, char** argv) {
                replaceAllMs);
     std::printf("\n%-44s %6d in %8.1f ms (after Korvex's own writes)\n", "Sheet::findAll again",
                 int(after.size()), findAgainMs);
+    std::printf("\nthe engine, rows into the work database and the list's model:\n");
+    printRatio("all-at-once search vs UNO listing", engineFound, engineSearchMs, listingMs);
+    printRatio("all-at-once replace vs UNO replaceAll", engineReplaced, engineReplaceMs,
+               replaceAllMs);
+    std::printf("replaced sheet %s the one replaceAll made\n",
+                sameCells ? "equals" : "DIFFERS FROM");
+    Korvex_M02::SetConnector(nullptr);
+    Korvex_M02::ExcelApp.reset();
     const bool same = listed == int(found.size()) && walked == listed && replaced == listed &&
-                      replacedByUno == listed && after.empty();
+                      replacedByUno == listed && after.empty() && engineFound == listed &&
+                      engineReplaced == listed && sameCells;
     return same ? 0 : 2;
 }
