@@ -8,7 +8,6 @@
 #include "private_office.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
@@ -161,12 +160,13 @@ private slots:
         });
         repaint.start(100);
         korvex.paints = 0;
-        QElapsedTimer clock;
-        clock.start();
-        for (const auto dialog : {host::Dialog::PageSetup, host::Dialog::Print})
+        // The user takes a while over each dialog: a call that came back
+        // before it was closed finds it not yet answered.
+        int answered = 0;
+        for (const auto dialog : {host::Dialog::PageSetup, host::Dialog::Print}) {
             QVERIFY(app->showDialog(dialog));
-        QVERIFY2(clock.elapsed() >= 3000, "a dialog was still open when the call came back");
-        QCOMPARE(user.answered(), 2);
+            QVERIFY2(user.answered() == ++answered, "the call came back while its dialog was open");
+        }
         QVERIFY(korvex.paints >= 10);
         QCOMPARE(korvex.keys, 0);
     }

@@ -88,11 +88,13 @@ void OfficeDialogScript::watch() {
             const QString title = session->run([dialog] { return toQt(dialog->getTitle()); });
             m_script(title.startsWith(QLatin1String("Print")) ? host::Dialog::Print
                                                               : host::Dialog::PageSetup);
+            // Counted before the dialog can close, so that whoever waits for
+            // it to close finds it counted.
+            ++m_answered;
             session->run([ctx = session->context(), dialog] {
                 css::awt::AsyncCallback::create(ctx)->addCallback(new CloseDialog(dialog),
                                                                   css::uno::Any());
             });
-            ++m_answered;
             // Not twice for one dialog: wait until it has gone.
             while (!m_stop && session->run([ctx = session->context()] {
                 return !uno_helpers::openDialogs(ctx).empty();
