@@ -17,7 +17,9 @@
 //    matching quotes (" or ') loses them;
 //  - when a section or key appears twice, the first one is used, for reads and
 //    for writes alike; entries before the first section belong to no section;
-//  - a UTF-8 byte-order mark and CRLF line ends are accepted and preserved.
+//  - a UTF-8 byte-order mark and CRLF line ends are accepted and preserved;
+//  - a NUL byte ends the text of its line, as it ends a C string: nothing after
+//    it on that line is read, so no NUL ever reaches a window or the host.
 // A write touches exactly one line (or inserts one, or appends a section) and
 // keeps every other byte; it replaces the file atomically, so a crash or a full
 // disk never leaves a half-written settings file.
@@ -73,6 +75,8 @@ struct Parsed {
 };
 
 Parsed parseLine(QByteArray raw, bool first) {
+    if (const qsizetype nul = raw.indexOf('\0'); nul >= 0)
+        raw.truncate(nul);
     if (first && raw.startsWith(kBom))
         raw.remove(0, kBom.size());
     const QString t = trimBlanks(QString::fromUtf8(raw));
