@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QStringList>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,6 +31,15 @@ QString nextConnectionName(const char* role) {
 }
 
 constexpr int kSqliteBusy = 5;
+constexpr int kSqliteIoErr = 10;
+constexpr int kSqliteFull = 13;
+constexpr int kSqliteCantOpen = 14;
+
+int primaryCode(const QSqlError& e) {
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    return ok ? code & 0xFF : 0;
+}
 
 [[noreturn]] void fail(const QString& text) {
     throw std::runtime_error(text.toStdString());
@@ -45,11 +55,18 @@ QString nativeName(const QString& path) {
 void verifySqliteFile(QSqlDatabase& db, const QString& path) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA schema_version;")) || !q.next()) {
-        bool ok = false;
-        const int code = q.lastError().nativeErrorCode().toInt(&ok);
-        if (ok && (code & 0xFF) == kSqliteBusy)
+        const int code = primaryCode(q.lastError());
+        if (code == kSqliteBusy)
             fail(QStringLiteral("作業データベース %1 は他のプログラム（別に起動した Korvex "
                                 "など）が使用中です。\n%2")
+                     .arg(nativeName(path), q.lastError().text()));
+        // SQLite creates its shared-memory file beside the database before the
+        // first read; a full disk stops it there, and the file itself is fine.
+        if (code == kSqliteIoErr || code == kSqliteFull || code == kSqliteCantOpen)
+            fail(QStringLiteral(
+                     "作業データベース %1 を読み出せません。ファイルは変更していません。"
+                     "ディスクの空き容量と、フォルダーへの書き込み権限を確かめてください。"
+                     "\n%2")
                      .arg(nativeName(path), q.lastError().text()));
         fail(QStringLiteral("作業データベース %1 は SQLite データベースとして読めません"
                             "（壊れているか、別の種類のファイルです）。\n%2")
@@ -61,11 +78,32 @@ void verifySqliteFile(QSqlDatabase& db, const QString& path) {
                  .arg(nativeName(path), q.lastError().text()));
 }
 
+// True when the file can be written and replaced: both it and its folder are
+// writable. access() also honours read-only mounts and immutable files, which
+// bind even the super-user.
+bool replaceable(const QFileInfo& info) {
+    return ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0 &&
+           ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) == 0;
+}
+
 // Opens a private connection; the caller removes it with closeConnection().
-QSqlDatabase openConnection(const QString& name, const QString& path, int busyTimeoutMs = 5000) {
+// A read-only connection treats the file as immutable: in a folder that cannot
+// take SQLite's shared-memory and WAL files a WAL-mode file could not be read
+// at all otherwise. Rows that a killed run left only in a WAL file stay there,
+// unseen this time, for the next writable start to fold in.
+QSqlDatabase openConnection(const QString& name, const QString& path, int busyTimeoutMs = 5000,
+                            bool readOnly = false) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs);
+    if (readOnly) {
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        uri.setQuery(QStringLiteral("immutable=1"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+    } else {
+        db.setDatabaseName(path);
+    }
+    db.setConnectOptions(options);
     if (!db.open()) {
         const QString why = db.lastError().text();
         db = QSqlDatabase();
@@ -154,7 +192,10 @@ void Korvex_C01::Connect(const QString& DB_Name) {
         fail(QStringLiteral("作業データベース %1 はファイルではありません。")
                  .arg(nativeName(DB_Name)));
 
-    QSqlDatabase db = openConnection(m_connectionName, DB_Name);
+    // A database the user cannot write is still shown, read-only: its rows
+    // are there to look at, and every write is refused with a message.
+    const bool readOnly = !replaceable(info);
+    QSqlDatabase db = openConnection(m_connectionName, DB_Name, 5000, readOnly);
     try {
         verifySqliteFile(db, DB_Name);
     } catch (...) {
@@ -162,7 +203,8 @@ void Korvex_C01::Connect(const QString& DB_Name) {
         closeConnection(m_connectionName);
         throw;
     }
-    {
+    m_readOnly = readOnly;
+    if (!readOnly) {
         QSqlQuery q(db);
         // A read-only folder cannot take a WAL file; SQLite then keeps its
         // rollback journal, which is still correct, so the answer is not checked.
@@ -205,6 +247,7 @@ void Korvex_C01::DisConnect() {
     if (!m_connected)
         return;
     m_connected = false;
+    m_readOnly = false;
     closeConnection(m_connectionName);
 }
 
@@ -220,12 +263,20 @@ long Korvex_C01::Execute(const QString& Sql_Str, bool CommitFlg) {
     return 0;
 }
 
-void Korvex_C01::Compact_Database(const QString& DB_Name) {
+bool Korvex_C01::Compact_Database(const QString& DB_Name) {
     if (m_connected)
         fail(QStringLiteral("作業データベースの接続中は最適化できません。"));
     const QFileInfo info(DB_Name);
     if (!info.isFile())
         fail(QStringLiteral("作業データベース %1 が見つかりません。").arg(nativeName(DB_Name)));
+    // Compaction only tidies the file; a file the user keeps read-only (or in
+    // a read-only folder) is used as it is rather than replaced by a writable
+    // copy behind the user's back.
+    if (!replaceable(info)) {
+        qWarning("Korvex: %s is read-only; it is used without compaction",
+                 qPrintable(nativeName(DB_Name)));
+        return false;
+    }
 
     // The copy is written beside the database so that the final rename stays on
     // one file system and is atomic.
@@ -236,6 +287,7 @@ void Korvex_C01::Compact_Database(const QString& DB_Name) {
         fail(QStringLiteral("前回の一時ファイル %1 を削除できません。").arg(nativeName(tmp)));
     runHook(CompactStep::StaleRemoved);
 
+    bool uncompacted = false;
     try {
         {
             ScopedConnection src(nextConnectionName("compact"), db, 2000);
@@ -252,9 +304,25 @@ void Korvex_C01::Compact_Database(const QString& DB_Name) {
             // lives only in a WAL file that belongs to the file being replaced.
             q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"));
             q.finish();
-            if (!q.exec(QStringLiteral("VACUUM INTO %1;").arg(sqlLiteral(tmp))))
-                fail(QStringLiteral("作業データベース %1 を最適化できません。\n%2")
-                         .arg(nativeName(db), q.lastError().text()));
+            if (!q.exec(QStringLiteral("VACUUM INTO %1;").arg(sqlLiteral(tmp)))) {
+                // The source was read to the end without complaint when the copy
+                // fails to be written: the disk is full or will not take the
+                // file. The database is whole; it is simply used uncompacted.
+                const int code = primaryCode(q.lastError());
+                if (code == kSqliteFull || code == kSqliteIoErr || code == kSqliteCantOpen) {
+                    qWarning("Korvex: %s could not be compacted (%s); it is used as it is",
+                             qPrintable(nativeName(db)), qPrintable(q.lastError().text()));
+                    uncompacted = true;
+                } else {
+                    fail(QStringLiteral("作業データベース %1 を最適化できません。"
+                                        "ファイルは変更していません。\n%2")
+                             .arg(nativeName(db), q.lastError().text()));
+                }
+            }
+        }
+        if (uncompacted) {
+            QFile::remove(tmp);
+            return false;
         }
         syncPath(tmp, false);
         {
@@ -279,6 +347,7 @@ void Korvex_C01::Compact_Database(const QString& DB_Name) {
             fail(QStringLiteral("最適化したデータベースを %1 に置き換えられません。\n%2")
                      .arg(nativeName(db), QString::fromLocal8Bit(std::strerror(errno))));
         syncPath(info.absolutePath(), true);
+        return true;
     } catch (...) {
         // The database file is replaced only by the atomic rename, so until
         // then it still holds every row and the copy can go.

@@ -37,9 +37,15 @@ public:
     void DisConnect();
     // 0, or a non-zero error number (the native SQLite code); never throws.
     long Execute(const QString& Sql_Str, bool CommitFlg);
-    // Compacts the file in place (only while not connected); throws on failure,
-    // leaving the data in the file or in the "_tmp.mdb" copy beside it.
-    void Compact_Database(const QString& DB_Name);
+    // Compacts the file in place (only while not connected) and returns true.
+    // Returns false, the file untouched, when it cannot be replaced: the file
+    // or its folder is not writable, or the disk has no room for the copy.
+    // Throws on any other failure (a damaged file, one in use), leaving the
+    // data in the file or in the "_tmp.mdb" copy beside it.
+    bool Compact_Database(const QString& DB_Name);
+    // True while connected to a file that is opened for reading only (the
+    // file or its folder is not writable): every write is refused.
+    bool ReadOnly() const { return m_connected && m_readOnly; }
 
     // Statements written in the work database's own SQL, rewritten for SQLite:
     // "delete * from", the "execute & format(seq_no, "00000000")" ordering key
@@ -57,6 +63,7 @@ public:
 
 private:
     bool m_connected = false;
+    bool m_readOnly = false;
     QString m_connectionName;
 };
 

@@ -337,7 +337,13 @@ void FindReplaceWindow::Form_Load() {
         m_grid->loadLayout(Korvex_M01::GrxFile, name);
     OM_BookMerge->setChecked(m_grid->columnMerged(0));
     OM_SheetMerge->setChecked(m_grid->columnMerged(1));
-    Korvex_M01::PrintSetting(true, *m_grid);
+    try {
+        Korvex_M01::PrintSetting(true, *m_grid);
+    } catch (const std::exception& e) {
+        // Print settings that cannot be read or kept (a read-only folder, a
+        // folder where the file should be) leave the grid with its defaults.
+        qWarning("Korvex: %s", e.what());
+    }
 
     m_opt = readOptions(m_mode);
     setOptionsIntoControls();
