@@ -353,6 +353,11 @@ void groupSheets(const DocRef& doc, const QStringList& names) {
     // a single page, instead of the grouped sheets.
     selection->select(Any(Reference<css::sheet::XSheetCellRangeContainer>(
         factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW)));
+    // The sheet tabs learn of a group made this way only when the view
+    // switches to another sheet of it. Until then they show the active sheet
+    // alone while every edit goes to the whole group, and the user's next
+    // click on a tab of the group breaks it up.
+    view->setActiveSheet(chosen[1]);
     view->setActiveSheet(chosen.front());
 }
 

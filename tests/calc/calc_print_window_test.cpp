@@ -284,6 +284,10 @@ private slots:
         QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
         QCOMPARE(app->activeSheet()->name(), QStringLiteral("S4"));
         QVERIFY(f.isEnabled());
+        // The sheet tabs show that group too: a click on its other tab keeps
+        // it, as after grouping by hand.
+        calc::clickSheetTab(app, book, QStringLiteral("S2"));
+        QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
     }
 
     // ﾌﾟﾛﾊﾟﾃｨ opens the office's page-setup dialog on the base sheet; closing

@@ -3,14 +3,18 @@
 #include "calc_model.h"
 #include "uno_text.h"
 
+#include <com/sun/star/accessibility/AccessibleRole.hpp>
 #include <com/sun/star/accessibility/XAccessible.hpp>
 #include <com/sun/star/accessibility/XAccessibleContext.hpp>
+#include <com/sun/star/accessibility/XAccessibleSelection.hpp>
 #include <com/sun/star/accessibility/XAccessibleText.hpp>
 #include <com/sun/star/awt/AsyncCallback.hpp>
 #include <com/sun/star/awt/XCallback.hpp>
 #include <cppuhelper/implbase1.hxx>
 
 #include <QThread>
+
+#include <type_traits>
 
 namespace korvex::calc {
 
@@ -51,7 +55,48 @@ void collectTexts(const Reference<css::accessibility::XAccessible>& node, int de
         collectTexts(context->getAccessibleChild(i), depth + 1, texts);
 }
 
+// The tab bar's page list, found without descending into the sheet's cells.
+Reference<css::accessibility::XAccessibleContext>
+sheetTabs(const Reference<css::accessibility::XAccessible>& node, int depth) {
+    if (!node.is() || depth > 30)
+        return {};
+    const auto context = node->getAccessibleContext();
+    if (!context.is())
+        return {};
+    if (context->getAccessibleRole() == css::accessibility::AccessibleRole::PAGE_TAB_LIST)
+        return context;
+    const auto n = context->getAccessibleChildCount();
+    if (n > 100)
+        return {};
+    for (std::remove_const_t<decltype(n)> i = 0; i < n; ++i)
+        if (auto found = sheetTabs(context->getAccessibleChild(i), depth + 1); found.is())
+            return found;
+    return {};
+}
+
 } // namespace
+
+void clickSheetTab(const host::ApplicationPtr& app, const QString& book, const QString& sheet) {
+    const auto session = std::dynamic_pointer_cast<CalcApplication>(app)->session();
+    const auto doc = std::static_pointer_cast<CalcWorkbook>(app->workbook(book))->document();
+    session->run([doc, sheet] {
+        const auto window = uno_helpers::frameOf(doc)->getContainerWindow();
+        const auto tabs =
+            sheetTabs(Reference<css::accessibility::XAccessible>(window, css::uno::UNO_QUERY), 0);
+        if (!tabs.is())
+            throw host::HostError(QStringLiteral("The window shows no sheet tabs"));
+        const auto n = tabs->getAccessibleChildCount();
+        for (std::remove_const_t<decltype(n)> i = 0; i < n; ++i) {
+            if (toQt(tabs->getAccessibleChild(i)->getAccessibleContext()->getAccessibleName()) ==
+                sheet) {
+                Reference<css::accessibility::XAccessibleSelection>(tabs, css::uno::UNO_QUERY_THROW)
+                    ->selectAccessibleChild(i);
+                return;
+            }
+        }
+        throw host::HostError(QStringLiteral("No tab for sheet \"%1\"").arg(sheet));
+    });
+}
 
 QStringList openDialogTexts(const host::ApplicationPtr& app) {
     const auto session = std::dynamic_pointer_cast<CalcApplication>(app)->session();

@@ -41,4 +41,8 @@ private:
 // through its accessibility tree without touching anything.
 QStringList openDialogTexts(const host::ApplicationPtr& app);
 
+// Clicks the sheet's tab in the book's window, as the user would: through the
+// tab bar itself, so that what the tabs show decides what stays grouped.
+void clickSheetTab(const host::ApplicationPtr& app, const QString& book, const QString& sheet);
+
 } // namespace korvex::calc
