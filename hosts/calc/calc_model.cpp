@@ -463,6 +463,25 @@ host::RangePtr CalcApplication::activeCell() {
 bool CalcApplication::showDialog(host::Dialog dialog) {
     const char* command =
         dialog == host::Dialog::PageSetup ? ".uno:PageFormatDialog" : ".uno:Print";
+    // The page setup edited is the active sheet's alone, as everywhere else.
+    struct Split {
+        DocRef doc;
+        std::optional<PageStyleSplit> split;
+    };
+    Split own;
+    if (dialog == host::Dialog::PageSetup) {
+        own = m_s->run([d = m_s->desktop()] {
+            Split s;
+            s.doc = activeDocument(d);
+            try {
+                s.split = separatePageStyle(s.doc, activeSheetOf(s.doc));
+            } catch (const css::uno::Exception&) {
+                // A document whose styles cannot change: the dialog shows
+                // the shared style, as the office's own menu would.
+            }
+            return s;
+        });
+    }
     const bool ok = m_s->runWhileAlive([ctx = m_s->context(), d = m_s->desktop(), command] {
         auto doc = activeDocument(d);
         Any result = dispatch(ctx, doc, command);
@@ -488,6 +507,8 @@ bool CalcApplication::showDialog(host::Dialog dialog) {
         }
         pauseResponsively(std::chrono::milliseconds(100));
     }
+    if (own.split)
+        m_s->run([doc = own.doc, split = *own.split] { rejoinUnchangedPageStyle(doc, split); });
     // A dialog the office runs on its own reports a failed dispatch even
     // though it was shown.
     return ok || seen;

@@ -17,6 +17,7 @@
 #include <com/sun/star/table/XCell.hpp>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace korvex::calc {
@@ -225,6 +226,18 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, host::PagePrope
 css::uno::Reference<css::beans::XPropertySet> ownPageStyle(const DocRef& doc,
                                                            const SheetRef& sheet);
 css::uno::Reference<css::beans::XPropertySet> pageStyleOf(const DocRef& doc, const SheetRef& sheet);
+// The office's page-style dialog edits the style of the sheet it is opened
+// on, and with it every sheet sharing that style. Before it opens, the sheet
+// gets a style of its own; when the user leaves the dialog without a change,
+// the sheet goes back to the shared style and the document is as it was.
+struct PageStyleSplit {
+    SheetRef sheet;
+    rtl::OUString shared;
+    rtl::OUString own;
+    bool documentWasModified = false;
+};
+std::optional<PageStyleSplit> separatePageStyle(const DocRef& doc, const SheetRef& sheet);
+void rejoinUnchangedPageStyle(const DocRef& doc, const PageStyleSplit& split);
 // Writes a flag (bool) or a date, time or date-time (QDateTime, QDate or
 // QTime) into `cell` as the office keeps one: a number under a boolean
 // format, or a serial number under a format that shows it the way

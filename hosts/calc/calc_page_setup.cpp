@@ -30,6 +30,7 @@
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
 
 #include <QRegularExpression>
 
@@ -276,6 +277,35 @@ Props pageStyleOf(const DocRef& doc, const SheetRef& sheet) {
 }
 Props ownPageStyle(const DocRef& doc, const SheetRef& sheet) {
     return ownStyle(doc, sheet);
+}
+
+std::optional<PageStyleSplit> separatePageStyle(const DocRef& doc, const SheetRef& sheet) {
+    Reference<css::util::XModifiable> modifiable(doc, UNO_QUERY_THROW);
+    PageStyleSplit split;
+    split.sheet = sheet;
+    split.shared = styleNameOf(sheet);
+    split.documentWasModified = modifiable->isModified();
+    ownStyle(doc, sheet);
+    split.own = styleNameOf(sheet);
+    if (split.own == split.shared)
+        return std::nullopt;
+    // Whether the dialog changed anything shows in the document's modified
+    // flag, which only the new style has set on an unchanged document.
+    if (!split.documentWasModified)
+        modifiable->setModified(false);
+    return split;
+}
+
+void rejoinUnchangedPageStyle(const DocRef& doc, const PageStyleSplit& split) {
+    Reference<css::util::XModifiable> modifiable(doc, UNO_QUERY_THROW);
+    // On a document changed before, a change in the dialog cannot be told
+    // apart: the sheet keeps its own style, which looks the same when the
+    // dialog was cancelled.
+    if (split.documentWasModified || modifiable->isModified())
+        return;
+    Props(split.sheet, UNO_QUERY_THROW)->setPropertyValue("PageStyle", Any(split.shared));
+    pageStyles(doc)->removeByName(split.own);
+    modifiable->setModified(false);
 }
 
 // Properties that are one page-style property of Calc's: the margins (in

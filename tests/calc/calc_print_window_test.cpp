@@ -16,6 +16,7 @@
 #include <com/sun/star/sheet/XHeaderFooterContent.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
 
 #include <QAction>
 #include <QFile>
@@ -103,6 +104,41 @@ int headerFooterFields(const host::ApplicationPtr& app, const QString& book, con
             }
         }
         return fields;
+    });
+}
+
+// The page style the sheet prints with.
+QString pageStyleName(const host::ApplicationPtr& app, const QString& book, const QString& sheet) {
+    using css::uno::UNO_QUERY_THROW;
+    const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+    const auto doc = std::static_pointer_cast<calc::CalcWorkbook>(app->workbook(book))->document();
+    return session->run([doc, sheet] {
+        css::uno::Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        css::uno::Reference<css::beans::XPropertySet> s(
+            d->getSheets()->getByName(calc::toUno(sheet)), UNO_QUERY_THROW);
+        rtl::OUString name;
+        s->getPropertyValue("PageStyle") >>= name;
+        return calc::toQt(name);
+    });
+}
+
+bool unsavedChanges(const host::ApplicationPtr& app, const QString& book) {
+    const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+    const auto doc = std::static_pointer_cast<calc::CalcWorkbook>(app->workbook(book))->document();
+    return session->run([doc] {
+        return bool(css::uno::Reference<css::util::XModifiable>(doc, css::uno::UNO_QUERY_THROW)
+                        ->isModified());
+    });
+}
+
+// What the user's OK in the office's page-style dialog does: the style the
+// active sheet prints with turns to landscape.
+void turnActiveSheetsStyleLandscape(const host::ApplicationPtr& app) {
+    const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+    session->run([d = session->desktop()] {
+        const auto doc = calc::uno_helpers::activeDocument(d);
+        calc::uno_helpers::pageStyleOf(doc, calc::uno_helpers::activeSheetOf(doc))
+            ->setPropertyValue("IsLandscape", css::uno::Any(true));
     });
 }
 
@@ -291,7 +327,9 @@ private slots:
     }
 
     // ﾌﾟﾛﾊﾟﾃｨ opens the office's page-setup dialog on the base sheet; closing
-    // it without a change leaves the page setup, and the cursor comes back.
+    // it without a change leaves the page setup and the document as they were,
+    // and the cursor comes back. A change made in it reaches the base sheet
+    // alone, though all five sheets shared one page style.
     void pageSetupDialog_opensOnTheBaseSheet() {
         Scratch scratch;
         const auto app = loadFiveSheets(false);
@@ -314,9 +352,31 @@ private slots:
         }
         QCOMPARE(sheetWhileOpen, QStringLiteral("S3"));
         compareAll(pageSetupOf(app, book, QStringLiteral("S3")), before, QStringLiteral("S3"));
+        QCOMPARE(pageStyleName(app, book, QStringLiteral("S3")),
+                 pageStyleName(app, book, QStringLiteral("S1")));
+        QVERIFY(!unsavedChanges(app, book));
         QCOMPARE(app->workbook(book)->window(1)->selectedSheets(), QStringList{"S4"});
         QCOMPARE(cursorOf(app), QStringLiteral("S4!C5"));
         QVERIFY(f.isEnabled());
+
+        {
+            calc::OfficeDialogScript user(app, [&](host::Dialog dialog) {
+                if (dialog == host::Dialog::PageSetup)
+                    turnActiveSheetsStyleLandscape(app);
+            });
+            press(f, "Command_PrintSet");
+            QCOMPARE(user.answered(), 1);
+        }
+        const auto orientation = [&](const char* sheet) {
+            return app->workbook(book)
+                ->worksheet(QString::fromLatin1(sheet))
+                ->pageSetup()
+                ->get(PageProperty::Orientation)
+                .toInt();
+        };
+        QCOMPARE(orientation("S3"), host::page::Landscape);
+        for (const char* other : {"S1", "S2", "S4", "S5"})
+            QCOMPARE(orientation(other), host::page::Portrait);
     }
 };
 
