@@ -7,6 +7,7 @@
 // progress report (goals 50 ms and 100 ms).
 
 #include "app_state.h"
+#include "bench_window.h"
 #include "host_helpers.h"
 #include "result_model.h"
 #include "result_table.h"
@@ -35,65 +36,24 @@ constexpr int Stored = 1000000;
 constexpr int SlowHits = 1000;
 constexpr int SlowRowUs = 300;
 
-class BenchWindow : public EngineWindow {
+// The window over a work database that takes its time over every row, noting
+// when events are let through and progress is shown.
+class SlowWindow : public bench::BenchWindow {
 public:
-    explicit BenchWindow(ResultModel& model) : m_model(model) {}
-    PassState state;
-    EngineOptions opts;
-
-    PassState& pass() override { return state; }
-    void ResetFind() override {
-        state.NotRunning = true;
-        state.HitCount = 0;
-        state.ResumeSheet = 0;
-        state.CurrentHit.reset();
-        state.FirstHitSheet.clear();
-    }
-    EngineOptions options() const override { return opts; }
-    QString targetBook() const override { return QStringLiteral("bench.xlsx"); }
-    QList<SheetEntry> sheetEntries() const override { return {{QStringLiteral("S"), true}}; }
-    void SetBusy(bool) override {}
-    void AddSearchHistory() override {}
-    void setGridActive(bool) override {}
-    void setMainWindowEnabled(bool) override {}
-    void setBusyPointer(bool) override {}
-    void AddResultRows(const QString& book, const QList<HitRow>& rows) override {
-        if (rowCostUs)
-            QThread::usleep(ulong(rowCostUs) * ulong(rows.size()));
-        QList<ResultRow> out;
-        out.reserve(rows.size());
-        for (const HitRow& r : rows) {
-            ResultRow row;
-            row.book = book;
-            row.sheet = r.sheet;
-            row.range = r.range;
-            row.search = opts.what;
-            row.result = r.result;
-            row.execute = r.execute;
-            row.seqNo = r.seqNo;
-            out.append(row);
-        }
-        m_model.appendRows(out);
-    }
-    void keepReplaced(const QString&, const QList<ReplacedCell>&) override {}
-    void commit() override {}
-    void showMessage(const QString& id) override {
-        std::printf("unexpected message %s\n", qPrintable(id));
-    }
-    void beep() override {}
-    void showProgress(const EngineProgress&) override { progressAt.append(clock.elapsed()); }
-    void letEventsThrough() override {
-        yieldsAt.append(clock.elapsed());
-        QCoreApplication::processEvents();
-    }
-
-    int rowCostUs = 0; // a slow work database
+    using bench::BenchWindow::BenchWindow;
     QElapsedTimer clock;
     QList<qint64> yieldsAt;
     QList<qint64> progressAt;
 
-private:
-    ResultModel& m_model;
+    void AddResultRows(const QString& book, const QList<HitRow>& rows) override {
+        QThread::usleep(ulong(SlowRowUs) * ulong(rows.size()));
+        bench::BenchWindow::AddResultRows(book, rows);
+    }
+    void showProgress(const EngineProgress&) override { progressAt.append(clock.elapsed()); }
+    void letEventsThrough() override {
+        yieldsAt.append(clock.elapsed());
+        bench::BenchWindow::letEventsThrough();
+    }
 };
 
 double runOnce(SearchEngine& engine, ResultModel& model) {
@@ -160,7 +120,8 @@ int main(int argc, char** argv) {
 
     ResultModel model(ResultKind::Search, db);
     model.bind();
-    BenchWindow window(model);
+    bench::BenchWindow window(model, db, QStringLiteral("bench.xlsx"),
+                              {{QStringLiteral("S"), true}});
     window.opts.what = QStringLiteral("x");
     SearchEngine engine(EngineMode::Search, window);
 
@@ -185,9 +146,8 @@ int main(int argc, char** argv) {
     Korvex_M02::SetConnector(sim::SimConnector::fromFixtureText(slowFixture, &error));
     ResultModel slowModel(ResultKind::Search, db);
     slowModel.bind();
-    BenchWindow slow(slowModel);
+    SlowWindow slow(slowModel, db, QStringLiteral("bench.xlsx"), {{QStringLiteral("S"), true}});
     slow.opts.what = QStringLiteral("x");
-    slow.rowCostUs = SlowRowUs;
     SearchEngine slowEngine(EngineMode::Search, slow);
     slow.clock.start();
     slowEngine.runAllClick();
