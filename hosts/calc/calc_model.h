@@ -15,6 +15,7 @@
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/text/XText.hpp>
 
 #include <memory>
 #include <optional>
@@ -222,6 +223,11 @@ css::uno::Any dispatch(const css::uno::Reference<css::uno::XComponentContext>& c
 QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, host::PageProperty p);
 void writePageProperty(const DocRef& doc, const SheetRef& sheet, host::PageProperty p,
                        const QVariant& value);
+// One part of a header or footer in the spreadsheet's codes ("Page &P of
+// &N"), read from Calc's text fields and written back as fields.
+QString readHeaderFooterText(const css::uno::Reference<css::text::XText>& text);
+void writeHeaderFooterText(const DocRef& doc, const css::uno::Reference<css::text::XText>& text,
+                           const QString& codes);
 // The sheet's page style, made its own first when other sheets share it.
 css::uno::Reference<css::beans::XPropertySet> ownPageStyle(const DocRef& doc,
                                                            const SheetRef& sheet);

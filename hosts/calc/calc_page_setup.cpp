@@ -3,9 +3,10 @@
 // written: changing one sheet's page setup never changes another sheet.
 //
 // Where Calc has no equivalent (draft quality, black and white, print
-// quality, comments printed in place) the value is kept in a document
-// property named after the page style, so it reads back as written and
-// travels with the document, without changing what Calc prints.
+// quality, comments printed in place) the value is kept in Korvex's memory
+// for the session, never in the user's document. Header and footer texts are
+// the spreadsheet's codes, kept by Calc as text fields
+// (calc_header_footer.cpp).
 
 #include "calc_model.h"
 
@@ -405,8 +406,12 @@ QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty
         const int stored = readExtra(doc, styleName, pagePropertyName(p)).value_or(fallback);
         return kind == host::PageValueKind::Flag ? QVariant(stored != 0) : QVariant(stored);
     }
-    if (isHeader(p) || isFooter(p))
-        return toQt(part(headerFooter(style, isHeader(p)), headerFooterPart(p))->getString());
+    if (isHeader(p) || isFooter(p)) {
+        // A header switched off prints nothing, whatever the style keeps.
+        if (!getBool(style, isHeader(p) ? "HeaderIsOn" : "FooterIsOn"))
+            return QString();
+        return readHeaderFooterText(part(headerFooter(style, isHeader(p)), headerFooterPart(p)));
+    }
     Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
     switch (p) {
     case PageProperty::PrintTitleRows:
@@ -478,7 +483,7 @@ void writePrintArea(const SheetRef& sheet, const QString& text) {
             Sequence<css::table::CellRangeAddress>(list.data(), sal_Int32(list.size())));
 }
 
-void writeHeaderFooter(const Props& style, PageProperty p, const QString& text) {
+void writeHeaderFooter(const DocRef& doc, const Props& style, PageProperty p, const QString& text) {
     const bool header = isHeader(p);
     const char* on = header ? "HeaderIsOn" : "FooterIsOn";
     if (!getBool(style, on)) {
@@ -493,11 +498,16 @@ void writeHeaderFooter(const Props& style, PageProperty p, const QString& text) 
                                 Any(blank));
     }
     auto content = headerFooter(style, header);
-    part(content, headerFooterPart(p))->setString(toUno(text));
+    writeHeaderFooterText(doc, part(content, headerFooterPart(p)), text);
     style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
                             Any(content));
     style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
                             Any(content));
+    // With nothing left in any part there is no header: none is printed and
+    // no room is kept for it, and it reads back empty.
+    if (text.isEmpty() && part(content, 0)->getString().isEmpty() &&
+        part(content, 1)->getString().isEmpty() && part(content, 2)->getString().isEmpty())
+        style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(false));
 }
 
 void writePrintComments(const DocRef& doc, const Props& style, const rtl::OUString& styleName,
@@ -575,7 +585,7 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
         return writeExtra(doc, styleName, pagePropertyName(p),
                           kind == host::PageValueKind::Flag ? (v.toBool() ? 1 : 0) : v.toInt());
     if (isHeader(p) || isFooter(p))
-        return writeHeaderFooter(style, p, v.toString());
+        return writeHeaderFooter(doc, style, p, v.toString());
     switch (p) {
     case PageProperty::PrintTitleRows:
     case PageProperty::PrintTitleColumns:

@@ -52,6 +52,11 @@ public:
         return path;
     }
 
+    std::optional<int> headerFooterFields(const QString& book, const QString& sheet,
+                                          host::PageProperty part) override {
+        return calc::headerFooterFields(m_app, book, sheet, part);
+    }
+
     bool scriptDialogs(std::function<bool(host::Dialog, host::Application&)> script) override {
         // The office's dialogs cannot report OK or Cancel: whatever the
         // script answers, the dialog is closed once the script is done.

@@ -452,6 +452,24 @@ private slots:
         QCOMPARE(other->get(PageProperty::Zoom).toInt(), 100);
     }
 
+    // A new document's own header and footer are fields: they read as the
+    // codes they stand for, not as what they show outside a printed page.
+    void newDocument_headerAndFooterReadAsCodes() {
+        const auto app = m_connector->attach();
+        QVERIFY(app);
+        calc::closeAllDocuments(app);
+        calc::openBlankDocument(app, text("新規.ods"));
+        const auto sheet = app->workbook(text("新規.ods"))->worksheet(1);
+        const auto ps = sheet->pageSetup();
+        QCOMPARE(ps->get(PageProperty::CenterHeader).toString(), QStringLiteral("&A"));
+        const QString footer = ps->get(PageProperty::CenterFooter).toString();
+        QVERIFY2(footer.endsWith(QLatin1String(" &P")) && !footer.contains(u'1'),
+                 qPrintable(footer));
+        QCOMPARE(calc::headerFooterFields(app, text("新規.ods"), sheet->name(),
+                                          PageProperty::CenterFooter),
+                 1);
+    }
+
     void groupOfThreeSheets_printsAsOneJob() {
         const auto app = load(*m_connector, FiveSheets);
         QVERIFY(app);

@@ -15,6 +15,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
 
 namespace korvex::contract {
 
@@ -45,6 +46,17 @@ public:
     virtual bool scriptDialogs(std::function<bool(host::Dialog, host::Application&)> script) {
         (void)script;
         return false;
+    }
+
+    // Fields in one header or footer part of a sheet's page setup, for a
+    // host that keeps the codes (&P, &A...) as fields that print the value
+    // of each page; nullopt for a host that keeps the text as it is.
+    virtual std::optional<int> headerFooterFields(const QString& book, const QString& sheet,
+                                                  host::PageProperty part) {
+        (void)book;
+        (void)sheet;
+        (void)part;
+        return std::nullopt;
     }
 
     // A host that cannot show one book in two windows skips those cases.

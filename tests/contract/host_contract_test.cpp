@@ -850,6 +850,49 @@ A8 = 0.1
         QCOMPARE(target->pageSetup()->get(PageProperty::Zoom).toInt(), 75);
     }
 
+    // Header and footer texts in the spreadsheet's codes read back as
+    // written, on the sheet itself and on a sheet they are copied to; where
+    // the host keeps the codes as fields, each code is one field.
+    void pageSetup_headerCodesReadBackAsWritten_data() {
+        QTest::addColumn<QString>("codes");
+        QTest::addColumn<int>("fields");
+        QTest::newRow("plain text") << text("社外秘") << 0;
+        QTest::newRow("page of pages") << text("Page &P of &N") << 2;
+        QTest::newRow("sheet and file") << text("&A - &F") << 2;
+        QTest::newRow("date, time, folder") << text("&D &T &Z") << 3;
+        QTest::newRow("codes side by side") << text("&Z&F&P&N") << 4;
+        QTest::newRow("literal ampersand") << text("A && B") << 0;
+        QTest::newRow("literal ampersand before a code") << text("R&&&D") << 1;
+        QTest::newRow("two lines") << text("&A\n- &P -") << 2;
+        QTest::newRow("formatting codes") << text("&B太字&B &\"Arial,Bold\"&12小") << 0;
+        QTest::newRow("empty") << QString() << 0;
+    }
+
+    void pageSetup_headerCodesReadBackAsWritten() {
+        QFETCH(QString, codes);
+        QFETCH(int, fields);
+        const QString book = text("印刷.xlsx");
+        const auto app = start(PageFixture);
+        const auto sheet = app->workbook(book)->worksheet(text("倍率"));
+        const auto ps = sheet->pageSetup();
+        ps->set(PageProperty::CenterHeader, codes);
+        ps->set(PageProperty::RightFooter, codes);
+        const auto target = app->workbook(book)->worksheet(text("対象"));
+        Korvex_M02::CopyPageSetup(*target, *ps);
+
+        for (const QString& name : {text("倍率"), text("対象")}) {
+            const auto readBack = app->workbook(book)->worksheet(name)->pageSetup();
+            for (const auto part : {PageProperty::CenterHeader, PageProperty::RightFooter}) {
+                const QString where = name + u' ' + host::pagePropertyName(part);
+                QCOMPARE(readBack->get(part).toString(), codes);
+                if (const auto n = m_world.headerFooterFields(book, name, part))
+                    QVERIFY2(*n == fields,
+                             qPrintable(where + QStringLiteral(": %1 fields").arg(*n)));
+            }
+            QCOMPARE(readBack->get(PageProperty::LeftHeader).toString(), QString());
+        }
+    }
+
     // -- books, windows, sheets --------------------------------------------
 
     void books_inHostOrderWithHiddenOnes() {

@@ -16,6 +16,7 @@
 #include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
 #include <com/sun/star/sheet/XSheetAnnotations.hpp>
 #include <com/sun/star/sheet/XSheetAnnotationsSupplier.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
@@ -353,6 +354,58 @@ void fillSheet(const host::ApplicationPtr& app, const QString& book, const QStri
             range->setFormulaArray(data);
         },
         std::max(s->callTimeout(), std::chrono::milliseconds(120000)));
+}
+
+int headerFooterFields(const host::ApplicationPtr& app, const QString& book, const QString& sheet,
+                       host::PageProperty part) {
+    const int index = int(part) - int(host::PageProperty::LeftHeader);
+    if (index < 0 || index > 5)
+        throw HostError(QStringLiteral("Not a header or footer part"));
+    auto s = sessionOf(app);
+    return s->run([d = s->desktop(), book, sheet, index] {
+        auto doc = documentNamed(d, book);
+        Reference<css::sheet::XSpreadsheetDocument> sd(doc, UNO_QUERY_THROW);
+        SheetRef sh(must(sd->getSheets())->getByName(toUno(sheet)), UNO_QUERY_THROW);
+        const auto style = pageStyleOf(doc, sh);
+        bool on = false;
+        style->getPropertyValue(index < 3 ? "HeaderIsOn" : "FooterIsOn") >>= on;
+        if (!on)
+            return 0; // whatever the style keeps is not printed
+        Reference<css::sheet::XHeaderFooterContent> content(
+            style->getPropertyValue(index < 3 ? "RightPageHeaderContent"
+                                              : "RightPageFooterContent"),
+            UNO_QUERY_THROW);
+        const Reference<css::text::XText> text = index % 3 == 0   ? content->getLeftText()
+                                                 : index % 3 == 1 ? content->getCenterText()
+                                                                  : content->getRightText();
+        int fields = 0;
+        auto paragraphs = Reference<css::container::XEnumerationAccess>(text, UNO_QUERY_THROW)
+                              ->createEnumeration();
+        while (paragraphs->hasMoreElements()) {
+            auto portions = Reference<css::container::XEnumerationAccess>(paragraphs->nextElement(),
+                                                                          UNO_QUERY_THROW)
+                                ->createEnumeration();
+            while (portions->hasMoreElements()) {
+                rtl::OUString type;
+                Reference<css::beans::XPropertySet>(portions->nextElement(), UNO_QUERY_THROW)
+                    ->getPropertyValue("TextPortionType") >>= type;
+                fields += type == "TextField" ? 1 : 0;
+            }
+        }
+        return fields;
+    });
+}
+
+void openBlankDocument(const host::ApplicationPtr& app, const QString& title) {
+    auto s = sessionOf(app);
+    s->run(
+        [d = s->desktop(), title] {
+            Reference<css::frame::XComponentLoader> loader(d, UNO_QUERY_THROW);
+            DocRef doc(loader->loadComponentFromURL("private:factory/scalc", "_blank", 0, {}),
+                       UNO_QUERY_THROW);
+            Reference<css::frame::XTitle>(doc, UNO_QUERY_THROW)->setTitle(toUno(title));
+        },
+        std::max(s->callTimeout(), std::chrono::milliseconds(60000)));
 }
 
 void printGroupToFile(const host::ApplicationPtr& app, const QString& book, const QString& path) {

@@ -29,6 +29,14 @@ void writeWorkbookFile(const host::ApplicationPtr& app, const QString& path,
 // Enters rows of cell texts (as typed) from A1 in one call.
 void fillSheet(const host::ApplicationPtr& app, const QString& book, const QString& sheet,
                const std::vector<QStringList>& rows);
+// Text fields (not plain text) in one header or footer part of the sheet's
+// page setup, counted on the office's own text portions; none while the
+// header or footer is switched off.
+int headerFooterFields(const host::ApplicationPtr& app, const QString& book, const QString& sheet,
+                       host::PageProperty part);
+// A new document as the office makes one, its page style untouched (a
+// header and footer of fields), titled `title`.
+void openBlankDocument(const host::ApplicationPtr& app, const QString& title);
 // Prints what the book's first window has grouped, as one job, into a file
 // (the office's file printer writes PDF).
 void printGroupToFile(const host::ApplicationPtr& app, const QString& book, const QString& path);
