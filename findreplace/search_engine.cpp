@@ -405,18 +405,14 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
         }
         sink.add(std::move(row));
         ++n;
-        // Rows go out in batches sized so that storing one (and replacing its
-        // cells) takes some 6 to 18 ms: large enough to cost one transaction
-        // and one host call per batch rather than per row, small enough that
-        // with events let through every 15 ms no stretch reaches 50 ms.
+        // Rows go out in batches: one transaction and one host call per
+        // batch rather than per row, each batch small enough that with
+        // events let through every 15 ms no stretch reaches 50 ms.
         if (sink.pending() >= m_batchRows) {
+            const int rows = sink.pending();
             const qint64 started = m_now();
             settle();
-            const qint64 ms = m_now() - started;
-            if (ms < 6)
-                m_batchRows = std::min(m_batchRows * 2, 8192);
-            else if (ms > 18)
-                m_batchRows = std::max(m_batchRows / 2, 1);
+            sizeNextBatch(rows, m_now() - started);
             if (sink.failed())
                 break;
         }
@@ -429,6 +425,33 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     }
     settle();
     guarded([&] { m_window.commit(); });
+}
+
+// A batch costs a part per row and a part per call, and the part per call
+// can be most of it: a Calc replace call costs 10 to 30 ms whatever its
+// size. Judging a batch by its time alone would then shrink every batch to
+// one row, paying that part for every row. So the cost of one more row is
+// learnt from batches of different sizes (never more than a batch's average
+// per row), and a batch doubles while twice its size is expected to stay
+// within budget; one over budget halves the next. A size kept for a while
+// within budget is doubled once to learn again, as one slow call (the office
+// is busy with something else) can make a row look dearer than it is.
+void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
+    constexpr qint64 OverBudgetMs = 40;
+    constexpr double GrowWithinMs = 30;
+    constexpr int TriesBeforeProbing = 4;
+    if (m_lastBatch.rows > 0 && m_lastBatch.rows != rows)
+        m_perRowMs = std::max(0.0, double(ms - m_lastBatch.ms) / double(rows - m_lastBatch.rows));
+    if (m_perRowMs >= 0)
+        m_perRowMs = std::min(m_perRowMs, double(ms) / rows);
+    m_sameSizeBatches = rows == m_lastBatch.rows ? m_sameSizeBatches + 1 : 0;
+    m_lastBatch = {rows, ms};
+    const bool growthFits =
+        m_perRowMs < 0 ? ms <= GrowWithinMs / 2 : double(ms) + rows * m_perRowMs <= GrowWithinMs;
+    if (ms > OverBudgetMs)
+        m_batchRows = std::max(rows / 2, 1);
+    else if (growthFits || (m_sameSizeBatches >= TriesBeforeProbing && ms <= GrowWithinMs))
+        m_batchRows = std::min(rows * 2, 8192);
 }
 
 void SearchEngine::runAllClick() {

@@ -67,6 +67,7 @@ private:
     void allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName, qint64& n,
                           RowSink& sink);
     void letEventsThrough(const QString& sheetName, qint64 rows);
+    void sizeNextBatch(int rows, qint64 ms);
     void restoreStartPos();
 
     EngineMode m_mode;
@@ -80,6 +81,14 @@ private:
     QSet<QString> m_passSeen;
     int m_yieldIntervalMs = 15;
     int m_batchRows = 8;
+    // The last batch measured, and the cost of one more row in a batch
+    // learnt from it (negative until two sizes have been measured).
+    struct {
+        int rows = 0;
+        qint64 ms = 0;
+    } m_lastBatch;
+    double m_perRowMs = -1;
+    int m_sameSizeBatches = 0;
     std::function<qint64()> m_now;
     qint64 m_lastYield = 0;
 };
