@@ -51,6 +51,10 @@ host::ReplaceOptions replaceOptionsFor(const EngineOptions& options) {
 QString progressText(EngineMode mode, const EngineProgress& p) {
     const QString rows = QLocale(QLocale::Japanese).toString(p.rows);
     const bool search = mode == EngineMode::Search;
+    if (p.finished && p.stopped)
+        return (search ? QStringLiteral("検索中止: %1 件（%2 秒）")
+                       : QStringLiteral("置換中止: %1 件（%2 秒）"))
+            .arg(rows, QString::number(double(p.elapsedMs) / 1000.0, 'f', 1));
     if (p.finished)
         return (search ? QStringLiteral("検索完了: %1 件（%2 秒）")
                        : QStringLiteral("置換完了: %1 件（%2 秒）"))
@@ -493,13 +497,14 @@ void SearchEngine::runAllClick() {
     sink.flush();
 
     m_window.setBusyPointer(false);
+    const bool stopped = p.NotRunning; // set by the stop button meanwhile
     p.NotRunning = true;
     m_window.setMainWindowEnabled(true);
     if (p.HitCount == 0) {
         m_window.SetBusy(false);
         restoreStartPos();
     }
-    m_window.showProgress({current, n, true, m_now() - started});
+    m_window.showProgress({current, n, true, m_now() - started, stopped});
     if (sink.failed())
         m_window.showMessage(messageId("E", 5));
     else if (n == 0)

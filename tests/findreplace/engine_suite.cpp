@@ -377,6 +377,11 @@ A1 = y
         QCOMPARE(cursor(), start);
         QVERIFY(w->messages.isEmpty());
         QCOMPARE(w->progress.last().rows, qint64(2));
+        // The status line says the run was stopped, not that it completed.
+        QVERIFY2(progressText(EngineMode(mode), w->progress.last())
+                     .startsWith(EngineMode(mode) == EngineMode::Search ? u("検索中止: 2 件")
+                                                                        : u("置換中止: 2 件")),
+                 qPrintable(progressText(EngineMode(mode), w->progress.last())));
         const QString changed = EngineMode(mode) == EngineMode::Replace ? "b" : "a";
         QCOMPARE(cellText("B.xlsx", "S", "A2"), changed);
         QCOMPARE(cellText("B.xlsx", "S", "A3"), changed);
