@@ -314,6 +314,7 @@ void DamagedInputsTest::settingsFile_data() {
     QTest::newRow("no final line end")
         << QByteArray("[F02_Info]\nS_Text=売\n[Someone_Else]\nmine=keep me") << -1 << "売";
     QTest::newRow("a folder of that name") << QByteArray("<folder>") << -1 << "";
+    QTest::newRow("read-only file") << QByteArray("<read-only>") << 300 << "売";
 }
 
 void DamagedInputsTest::settingsFile() {
@@ -324,9 +325,14 @@ void DamagedInputsTest::settingsFile() {
     makeInstallation();
     const QString ini = Korvex_M01::IniFile;
     const bool folder = content == "<folder>";
+    const bool readOnly = content == "<read-only>";
     if (folder) {
         QVERIFY(QFile::remove(ini));
         QVERIFY(QDir().mkdir(ini));
+    } else if (readOnly) {
+        if (isRoot())
+            QSKIP("permissions do not bind the super-user");
+        QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner));
     } else {
         QVERIFY(writeFile(ini, content));
     }
@@ -348,6 +354,11 @@ void DamagedInputsTest::settingsFile() {
 
     if (folder) {
         QVERIFY(QFileInfo(ini).isDir());
+        return;
+    }
+    if (readOnly) { // read, never replaced by a writable copy
+        QCOMPARE(readAll(ini), kSettings);
+        QCOMPARE(QFileInfo(ini).permissions(), QFile::ReadOwner | QFile::ReadUser);
         return;
     }
     // Every line Korvex did not write is still there, byte for byte, in order.
