@@ -9,6 +9,12 @@ target_compile_definitions(korvex_options INTERFACE
 if(KORVEX_WERROR)
     target_compile_options(korvex_options INTERFACE -Werror)
 endif()
+if(KORVEX_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "KORVEX_FUZZ needs clang (libFuzzer)")
+endif()
+if((KORVEX_SANITIZE OR KORVEX_TSAN) AND KORVEX_FUZZ)
+    message(FATAL_ERROR "KORVEX_FUZZ brings its own sanitizers")
+endif()
 if(KORVEX_SANITIZE AND KORVEX_TSAN)
     message(FATAL_ERROR "KORVEX_SANITIZE and KORVEX_TSAN exclude each other")
 endif()
@@ -23,4 +29,13 @@ endif()
 if(KORVEX_TSAN)
     target_compile_options(korvex_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
     target_link_options(korvex_options INTERFACE -fsanitize=thread)
+endif()
+# Fuzzing: every Korvex library is instrumented for coverage and checked by
+# AddressSanitizer and UndefinedBehaviorSanitizer; the fuzz targets add the
+# libFuzzer driver (tests/fuzz).
+if(KORVEX_FUZZ)
+    target_compile_options(korvex_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    target_link_options(korvex_options INTERFACE -fsanitize=address,undefined)
 endif()

@@ -2,7 +2,8 @@
 # Sets up, builds and runs every Korvex test, warnings treated as errors: the
 # normal build (including the LibreOffice Calc host suite), then every test
 # again under AddressSanitizer and UndefinedBehaviorSanitizer (Calc host
-# included), then the Calc host's tests under ThreadSanitizer.
+# included), then the Calc host's tests under ThreadSanitizer, then a short
+# fuzzing run of the file loaders.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -44,5 +45,10 @@ echo "== thread sanitizer tests"
 # cannot know, so it is told not to end such a child.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0" \
     run_ctest --test-dir "$root/build-tsan" --output-on-failure -R '^calc_host_test$'
+
+# The loaders of files Korvex does not control, fuzzed briefly from their seed
+# inputs; a longer run by hand: scripts/fuzz.sh 600
+echo "== fuzzing (${KORVEX_FUZZ_SECONDS:-20} s per target)"
+bash scripts/fuzz.sh "${KORVEX_FUZZ_SECONDS:-20}"
 
 echo "== all tests passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s"
