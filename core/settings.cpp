@@ -29,6 +29,12 @@ namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 
+// Every read goes through the whole file. A settings file holds a few
+// kilobytes; one far larger is not ours (a log or a disk image saved under the
+// name) and is neither read into memory at each look-up nor rewritten: it
+// reads as missing, and writes to it are refused.
+constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+
 struct Line {
     QByteArray text; // without its line end
     QByteArray eol;  // "\n", "\r\n" or empty for a last line without one
@@ -147,7 +153,7 @@ Location locate(const QList<Line>& lines, const QString& section, const QString&
 // missing (an unreadable file counts as missing).
 std::optional<QString> lookup(const QString& path, const QString& section, const QString& key) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxFileBytes)
         return std::nullopt;
     const Location loc = locate(splitLines(f.readAll()), section, key);
     if (loc.entry < 0)
@@ -231,8 +237,9 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
     {
         QFile f(m_path);
         if (f.exists()) {
-            if (!f.open(QIODevice::ReadOnly))
-                return false; // never replace a file we could not read
+            // Never replace a file we could not read.
+            if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxFileBytes)
+                return false;
             old = f.readAll();
         }
     }

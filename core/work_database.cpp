@@ -69,7 +69,8 @@ void verifySqliteFile(QSqlDatabase& db, const QString& path) {
                      "\n%2")
                      .arg(nativeName(path), q.lastError().text()));
         fail(QStringLiteral("作業データベース %1 は SQLite データベースとして読めません"
-                            "（壊れているか、別の種類のファイルです）。\n%2")
+                            "（壊れているか、別の種類のファイルです）。ファイルは変更していません。"
+                            "\n%2")
                  .arg(nativeName(path), q.lastError().text()));
     }
     q.finish();
