@@ -356,8 +356,20 @@ void groupSheets(const DocRef& doc, const QStringList& names) {
     // The sheet tabs learn of a group made this way only when the view
     // switches to another sheet of it. Until then they show the active sheet
     // alone while every edit goes to the whole group, and the user's next
-    // click on a tab of the group breaks it up.
-    view->setActiveSheet(chosen[1]);
+    // click on a tab of the group breaks it up. A group of every visible
+    // sheet is the exception: there a switch ends the group, as a click on a
+    // tab does when all are selected.
+    Reference<css::container::XIndexAccess> all(sheets, UNO_QUERY_THROW);
+    bool someSheetLeftOut = false;
+    for (sal_Int32 i = 0, n = all->getCount(); i < n && !someSheetLeftOut; ++i) {
+        SheetRef s(all->getByIndex(i), UNO_QUERY_THROW);
+        bool visible = true;
+        Reference<css::beans::XPropertySet>(s, UNO_QUERY_THROW)->getPropertyValue("IsVisible") >>=
+            visible;
+        someSheetLeftOut = visible && !names.contains(sheetName(s));
+    }
+    if (someSheetLeftOut)
+        view->setActiveSheet(chosen[1]);
     view->setActiveSheet(chosen.front());
 }
 

@@ -1025,6 +1025,15 @@ A8 = 0.1
         QCOMPARE(book->window(1)->selectedSheets(), QStringList{text("2月")});
     }
 
+    // A group of every sheet of a book stays whole, on the sheet named first.
+    void grouping_everySheet() {
+        const auto app = start("[book 全部.xlsx]\n[sheet A]\n[sheet B]\n[sheet C]\n");
+        const auto book = app->workbook(text("全部.xlsx"));
+        book->selectSheets({"B", "A", "C"});
+        QCOMPARE(book->window(1)->selectedSheets(), (QStringList{"A", "B", "C"}));
+        QCOMPARE(app->activeSheet()->name(), QStringLiteral("B"));
+    }
+
     void dialogs_runOnTheActiveBook() {
         const auto app = start(BooksFixture);
         QStringList printedGroup;
