@@ -15,22 +15,6 @@
 
 namespace korvex::findreplace {
 
-namespace {
-
-// The connection's own SQLite handle, for the one bulk read Qt SQL would make
-// a hundred times slower (a value object per row); null when the driver is
-// not SQLite.
-sqlite3* nativeHandle(const QSqlDatabase& db) {
-    if (!db.isValid() || !db.driver())
-        return nullptr;
-    const QVariant h = db.driver()->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(h.constData());
-}
-
-} // namespace
-
 ResultModel::ResultModel(ResultKind kind, Korvex_C01& db, QObject* parent)
     : QAbstractTableModel(parent), m_kind(kind), m_db(db) {}
 
@@ -43,7 +27,7 @@ bool ResultModel::loadRowIds() {
     // other one, and the table's own select returns rows in that order.
     const QString sql =
         QStringLiteral("select rowid from %1 order by rowid").arg(tableName(m_kind));
-    if (sqlite3* h = nativeHandle(con)) {
+    if (sqlite3* h = nativeSqliteHandle(con)) {
         const QByteArray utf8 = sql.toUtf8();
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)

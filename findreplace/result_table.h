@@ -15,6 +15,8 @@
 #include <QStringList>
 
 class Korvex_C01;
+class QSqlDatabase;
+struct sqlite3;
 
 namespace korvex::findreplace {
 
@@ -77,5 +79,10 @@ QString fitField(const QString& text, int size);
 // the clock as each one is written. Returns the new rows' rowids in order.
 // Throws std::runtime_error (nothing stored) when the database refuses.
 QList<qint64> insertResultRows(Korvex_C01& db, ResultKind kind, QList<ResultRow> rows);
+
+// The connection's own SQLite handle, for the bulk reads and writes Qt SQL
+// would make many times slower (a value object per field); null when the
+// driver is not SQLite.
+sqlite3* nativeSqliteHandle(const QSqlDatabase& db);
 
 } // namespace korvex::findreplace
