@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -87,6 +88,40 @@ std::optional<RunningOffice> findUserOffice(const QString& userInstallation) {
     return std::nullopt;
 }
 
+// The live connection to the office on each pipe, shared by every connector
+// of the process. The office hands out the same object ids on every
+// connection, and the local UNO runtime maps an id to the one proxy it
+// already holds: a second connection to the same office would be handed the
+// first one's objects, which die with the first connection.
+class SharedConnections {
+public:
+    std::shared_ptr<CalcApplication> live(const QString& pipe) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto it = m_apps.find(pipe);
+        if (it == m_apps.end())
+            return nullptr;
+        auto app = it->second.lock();
+        if (!app || !app->session()->alive()) {
+            m_apps.erase(it);
+            return nullptr;
+        }
+        return app;
+    }
+    void add(const QString& pipe, const std::shared_ptr<CalcApplication>& app) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_apps[pipe] = app;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<QString, std::weak_ptr<CalcApplication>> m_apps;
+};
+
+SharedConnections& sharedConnections() {
+    static SharedConnections connections;
+    return connections;
+}
+
 class CalcConnector : public host::Connector {
 public:
     explicit CalcConnector(OfficeOptions options) : m_options(std::move(options)) {
@@ -154,8 +189,11 @@ public:
     }
 
 private:
-    // A fresh connection, or null (m_stuck set when its handshake is stuck).
+    // Another connector's live connection to the office, else a fresh one;
+    // null when there is none (m_stuck set when its handshake is stuck).
     host::ApplicationPtr open(bool* nothingListens) {
+        if ((m_app = sharedConnections().live(m_options.pipeName)))
+            return m_app;
         std::shared_ptr<const SessionState> state;
         try {
             auto session = Session::open(
@@ -163,6 +201,7 @@ private:
                 std::chrono::milliseconds(std::min(m_options.callTimeoutMs, 3000)),
                 std::chrono::milliseconds(m_options.callTimeoutMs), &state, nothingListens);
             m_app = std::make_shared<CalcApplication>(session);
+            sharedConnections().add(m_options.pipeName, m_app);
             return m_app;
         } catch (const HostError& e) {
             if (qEnvironmentVariableIsSet("KORVEX_UNO_DEBUG"))

@@ -199,6 +199,44 @@ private slots:
         QCOMPARE(app->workbookCount(), 0);
     }
 
+    // Two connectors to one office (Korvex's own and a tool's, or two tests
+    // of one process): letting either go, in either order, leaves the other
+    // working, and a connector made after both were gone attaches afresh.
+    void twoConnectors_eachOutlivesTheOther_data() {
+        QTest::addColumn<bool>("firstGoesFirst");
+        QTest::newRow("first released first") << true;
+        QTest::newRow("second released first") << false;
+    }
+    void twoConnectors_eachOutlivesTheOther() {
+        QFETCH(bool, firstGoesFirst);
+        auto first = connector();
+        auto firstApp = load(*first, ThreeSheets);
+        QVERIFY(firstApp);
+        auto second = connector();
+        auto secondApp = second->attach();
+        QVERIFY(secondApp);
+        const auto book = secondApp->workbook(text("共有.xlsx"));
+        if (firstGoesFirst) {
+            firstApp.reset();
+            first.reset();
+        } else {
+            secondApp.reset();
+            second.reset();
+        }
+        auto& staying = firstGoesFirst ? second : first;
+        const auto app = staying->attach();
+        QVERIFY(app);
+        QCOMPARE(app->workbookCount(), 1);
+        QCOMPARE(app->workbook(1)->worksheet(2)->name(), text("対象"));
+        if (firstGoesFirst)
+            QCOMPARE(book->worksheetCount(), 3);
+        firstApp.reset();
+        secondApp.reset();
+        first.reset();
+        second.reset();
+        QCOMPARE(connector()->attach()->workbook(1)->name(), text("共有.xlsx"));
+    }
+
     void noOffice_attachFindsNothingQuickly() {
         auto options = m_office->options();
         options.pipeName = QStringLiteral("korvex-nobody-listens-here");
