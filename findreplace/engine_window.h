@@ -74,7 +74,7 @@ struct EngineProgress {
     qint64 rows = 0;
     bool finished = false;
     qint64 elapsedMs = 0;
-    bool stopped = false; // finished by 検索中止 / 置換中止 before the end
+    bool stopped = false; // ended before the end: 検索中止 / 置換中止, or the host went away
 };
 
 class EngineWindow {

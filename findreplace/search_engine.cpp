@@ -199,14 +199,24 @@ host::SheetPtr SearchEngine::lookUpSheet(const host::WorkbookPtr& book, const QS
     // renamed to another spelling is not the listed sheet and is skipped
     // rather than searched under the listed name.
     host::SheetPtr sheet;
-    guarded([&] {
+    bool reached = guarded([&] {
         auto found = book->worksheet(name);
         if (found && found->name() == name)
             sheet = std::move(found);
     });
-    if (sheet && !guarded([&] { sheet->activate(); }))
+    if (sheet && !(reached = guarded([&] { sheet->activate(); })))
         sheet.reset(); // "after the active cell" would name another sheet's cell
+    if (!reached)
+        hostGone();
     return sheet;
+}
+
+bool SearchEngine::hostGone() {
+    // A sheet renamed or a cell refused fails one call while the host still
+    // answers; only a host that cannot be attached any more ends the click.
+    if (!m_hostLost && !M02::AttachExcel())
+        m_hostLost = true;
+    return m_hostLost;
 }
 
 // The next occurrence after `after` (null: after the sheet's active cell),
@@ -215,11 +225,12 @@ host::SheetPtr SearchEngine::lookUpSheet(const host::WorkbookPtr& book, const QS
 // an all-at-once run in this one, change what the open pass looks for.
 host::RangePtr SearchEngine::findAfter(const host::SheetPtr& sheet, const host::RangePtr& after) {
     host::RangePtr hit;
-    guarded([&] {
-        host::FindOptions f = findOptionsFor(m_mode, m_options);
-        f.after = after ? after : app().activeCell();
-        hit = sheet->cells()->find(f);
-    });
+    if (!guarded([&] {
+            host::FindOptions f = findOptionsFor(m_mode, m_options);
+            f.after = after ? after : app().activeCell();
+            hit = sheet->cells()->find(f);
+        }))
+        hostGone();
     return hit;
 }
 
@@ -247,7 +258,8 @@ void SearchEngine::replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRo
     if (cells.empty())
         return;
     std::vector<host::CellReplacement> done;
-    guarded([&] { done = sheet->replaceCells(replaceOptionsFor(m_options), cells); });
+    if (!guarded([&] { done = sheet->replaceCells(replaceOptionsFor(m_options), cells); }))
+        hostGone();
     // What was written is kept for undoing the row later. A formula is not:
     // putting the old value back would turn it into a constant for good.
     QList<ReplacedCell> kept;
@@ -294,6 +306,7 @@ void SearchEngine::stepClick() {
     }
     if (!preconditionsHold())
         return;
+    m_hostLost = false;
     m_window.AddSearchHistory();
     m_window.SetBusy(true);
     m_window.setGridActive(true);
@@ -314,7 +327,9 @@ void SearchEngine::stepClick() {
     };
     bool found = false;
     int i = p.ResumeSheet;
-    for (; book && i < entries.size(); ++i) {
+    if (!book)
+        hostGone();
+    for (; book && !m_hostLost && i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         const QString& name = entries[i].name;
@@ -358,7 +373,10 @@ void SearchEngine::stepClick() {
         M02::ActivateExcel();
         return;
     }
-    if (p.HitCount != 0) {
+    if (m_hostLost) {
+        // The pass cannot go on in a host that is gone; its rows stay.
+        m_window.showMessage(messageId("E", 6));
+    } else if (p.HitCount != 0) {
         m_window.showMessage(messageId("N", 2));
     } else {
         m_window.showMessage(messageId("N", 1));
@@ -379,14 +397,15 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     // Every occurrence of the sheet in one host call, in the order the find
     // would give them one by one from the sheet's active cell.
     std::vector<host::FoundCell> found;
-    guarded([&] {
-        host::FindOptions f = findOptionsFor(m_mode, m_options);
-        // The active cell, named through this sheet so that the host sees a
-        // cell of the sheet it searches.
-        const host::RangePtr active = app().activeCell();
-        f.after = sheet->cell(active->row(), active->column());
-        found = sheet->findAll(f);
-    });
+    if (!guarded([&] {
+            host::FindOptions f = findOptionsFor(m_mode, m_options);
+            // The active cell, named through this sheet so that the host sees
+            // a cell of the sheet it searches.
+            const host::RangePtr active = app().activeCell();
+            f.after = sheet->cell(active->row(), active->column());
+            found = sheet->findAll(f);
+        }))
+        hostGone();
     if (found.empty())
         return;
     const bool replace = m_mode == EngineMode::Replace;
@@ -417,13 +436,13 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
             const qint64 started = m_now();
             settle();
             sizeNextBatch(rows, m_now() - started);
-            if (sink.failed())
+            if (sink.failed() || m_hostLost)
                 break;
         }
         if (m_now() - m_lastYield >= m_yieldIntervalMs) {
             settle();
             letEventsThrough(sheetName, n);
-            if (m_window.pass().NotRunning || sink.failed())
+            if (m_window.pass().NotRunning || sink.failed() || m_hostLost)
                 break;
         }
     }
@@ -467,6 +486,7 @@ void SearchEngine::runAllClick() {
     if (!preconditionsHold())
         return;
     const qint64 started = m_now();
+    m_hostLost = false;
     m_window.AddSearchHistory();
     m_window.setGridActive(false);
     m_window.setMainWindowEnabled(false);
@@ -485,28 +505,39 @@ void SearchEngine::runAllClick() {
     const QList<SheetEntry> entries = m_window.sheetEntries();
     RowSink sink(m_window, m_book);
     QString current;
+    if (!book)
+        hostGone();
     for (int i = 0; book && i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         current = entries[i].name;
         if (const host::SheetPtr sheet = lookUpSheet(book, current))
             allAtOnceOnSheet(sheet, current, n, sink);
-        if (p.NotRunning || sink.failed())
+        if (p.NotRunning || sink.failed() || m_hostLost)
             break;
     }
-    sink.flush();
+    if (sink.pending() != 0) {
+        sink.flush();
+        guarded([&] { m_window.commit(); });
+    }
 
     m_window.setBusyPointer(false);
     const bool stopped = p.NotRunning; // set by the stop button meanwhile
     p.NotRunning = true;
     m_window.setMainWindowEnabled(true);
-    if (p.HitCount == 0) {
+    if (m_hostLost) {
+        // An open one-by-one pass points into the host that went away.
+        m_window.ResetFind();
+        m_window.SetBusy(false);
+    } else if (p.HitCount == 0) {
         m_window.SetBusy(false);
         restoreStartPos();
     }
-    m_window.showProgress({current, n, true, m_now() - started, stopped});
+    m_window.showProgress({current, n, true, m_now() - started, stopped || m_hostLost});
     if (sink.failed())
         m_window.showMessage(messageId("E", 5));
+    else if (m_hostLost)
+        m_window.showMessage(messageId("E", 6));
     else if (n == 0)
         m_window.showMessage(messageId("N", 1));
 }

@@ -53,6 +53,9 @@ private:
     bool preconditionsHold();
     host::SheetPtr lookUpSheet(const host::WorkbookPtr& book, const QString& name);
     host::RangePtr findAfter(const host::SheetPtr& sheet, const host::RangePtr& after);
+    // Called when a host call failed: true (and remembered for the rest of
+    // the click) when the host itself is no longer reachable.
+    bool hostGone();
     Hit describe(const host::RangePtr& cell) const;
     HitRow rowFor(const QString& sheetName, const QString& address, const QString& valueText,
                   qint32 seqNo, RowSink& sink) const;
@@ -75,6 +78,10 @@ private:
     EngineOptions m_options;
     QString m_book;
     bool m_startPosKnown = false;
+    // The host went away during this click: the click stops where it is and
+    // says so, rather than fail every later call and report what it has as
+    // the whole result.
+    bool m_hostLost = false;
     // Cells of the sheet being worked that the open pass has already recorded:
     // a cell that keeps matching after its replacement failed is never taken
     // twice, even when the first occurrence itself stopped matching.

@@ -78,6 +78,14 @@ INSERT INTO T_Message VALUES ('E_F02_005',
     '検索を中止しました。作業データベースの書き込み権限と空き容量を確かめてください。',
     16, NULL, NULL);
 
+-- The spreadsheet went away during a search (closed or crashed); the run
+-- stopped and the rows recorded until then are kept.
+INSERT INTO T_Message VALUES ('E_F02_006',
+    '表計算ソフトに接続できなくなったため、検索を中止しました。' || char(10) ||
+    'それまでの検索結果は保存されています。' ||
+    '表計算ソフトを起動し直してから、ブック一覧を再表示してください。',
+    16, NULL, NULL);
+
 -- Nothing was found.
 INSERT INTO T_Message VALUES ('N_F02_001',
     '検索文字列は見つかりませんでした。',
@@ -115,6 +123,14 @@ INSERT INTO T_Message VALUES ('E_F03_004',
 INSERT INTO T_Message VALUES ('E_F03_005',
     '置換結果を作業データベースに書き込めませんでした。' || char(10) ||
     '置換を中止しました。作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
+-- The spreadsheet went away during a replacement. Changes to its books that
+-- were not saved may be gone with it; the rows recorded until then are kept.
+INSERT INTO T_Message VALUES ('E_F03_006',
+    '表計算ソフトに接続できなくなったため、置換を中止しました。' || char(10) ||
+    'それまでの置換結果は保存されていますが、保存していないブックの変更は失われた可能性があります。' ||
+    '表計算ソフトを起動し直してから、ブック一覧を再表示してください。',
     16, NULL, NULL);
 
 INSERT INTO T_Message VALUES ('N_F03_001',

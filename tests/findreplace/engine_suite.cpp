@@ -567,6 +567,80 @@ A1 = y
                  cells);
     }
 
+    // The host goes away (closed, crashed) in the middle of a click: the
+    // click stops with the window's message, the rows written so far stay,
+    // the window leaves the busy state with the main window enabled and no
+    // pass left open, and once a host runs again the next click works in it.
+    void hostGoesAwayMidClick_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("allAtOnce");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("search all") << int(EngineMode::Search) << true << "E_F02_006";
+        QTest::newRow("replace all") << int(EngineMode::Replace) << true << "E_F03_006";
+        QTest::newRow("search one by one") << int(EngineMode::Search) << false << "E_F02_006";
+        QTest::newRow("replace one by one") << int(EngineMode::Replace) << false << "E_F03_006";
+    }
+    void hostGoesAwayMidClick() {
+        QFETCH(int, mode);
+        QFETCH(bool, allAtOnce);
+        QFETCH(QString, message);
+        const char* fixture = "[book B.xlsx]\n[sheet S]\nA1 = a\nA2 = a\nA3 = a\n"
+                              "[sheet T]\nA1 = a\nA2 = a\n";
+        begin(fixture, EngineMode(mode), QStringLiteral("B.xlsx"), {"S", "T"}, {"S", "T"});
+        struct NoHost : host::Connector {
+            host::ApplicationPtr attach() override { return nullptr; }
+            host::ApplicationPtr start() override { return nullptr; }
+        };
+        bool armed = false; // one by one: the host goes away in its next find
+        bool gone = false;
+        const auto goAway = [&] {
+            gone = true;
+            M02::SetConnector(std::make_shared<NoHost>());
+        };
+        if (!m_world.hookOperations([&](const QString& op) {
+                if (armed && op == QLatin1String("Range.find"))
+                    goAway();
+                if (gone)
+                    throw host::HostError(QStringLiteral("The connection to the host is gone"));
+            }))
+            QSKIP("this host cannot be made to go away on demand");
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        // All at once: gone after the second row, so that the third row of S
+        // is the last; one by one: gone in the second click.
+        const QStringList kept =
+            allAtOnce ? QStringList{"S!A2=a#0", "S!A3=a#1", "S!A1=a#2"} : QStringList{"S!A2=a#0"};
+        if (allAtOnce) {
+            w->onYield = [&] {
+                if (w->rows.size() == 2)
+                    goAway();
+            };
+            engine->runAllClick();
+        } else {
+            engine->stepClick();
+            armed = true;
+            engine->stepClick();
+        }
+        QCOMPARE(w->rowTexts(), kept);
+        QCOMPARE(w->messages, QStringList{message});
+        QVERIFY(w->state.NotRunning && !w->busy && w->mainEnabled && !w->passOpen());
+        QVERIFY(!allAtOnce || w->progress.last().stopped);
+
+        w->onYield = nullptr;
+        m_world.hookOperations(nullptr);
+        M02::SetConnector(m_world.start(u(fixture)));
+        w->rows.clear();
+        w->messages.clear();
+        if (allAtOnce)
+            engine->runAllClick();
+        else
+            engine->stepClick();
+        QCOMPARE(w->rows.size(), allAtOnce ? 5 : 1);
+        QVERIFY(w->messages.isEmpty());
+        if (EngineMode(mode) == EngineMode::Replace)
+            QCOMPARE(cellText("B.xlsx", "S", "A2"), QStringLiteral("b"));
+    }
+
     // A cell whose row cannot be stored keeps its text: its old value would
     // otherwise be lost.
     void replaceNeedsItsRowStored() {
