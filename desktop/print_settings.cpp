@@ -1,7 +1,10 @@
 #include "print_settings.h"
 
 #include <QList>
+#include <QLocale>
 #include <QSizeF>
+
+#include <cmath>
 
 namespace korvex {
 namespace {
@@ -12,14 +15,16 @@ const QByteArray kMagic("korvex-print/1");
 // PrnFile record whatever a driver reports.
 constexpr int kMaxPrinterNameBytes = 1024;
 
+// The shortest text that reads back as the very same number: a margin chosen
+// in points (10 pt = 3.5277... mm) must come back as it was chosen.
 QByteArray mm(double v) {
-    return QByteArray::number(v, 'f', 2);
+    return QByteArray::number(v, 'f', QLocale::FloatingPointShortest);
 }
 
 std::optional<double> parseMm(const QByteArray& text) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (!ok || v < 0 || v > 10000)
+    if (!ok || !std::isfinite(v) || v < 0 || v > 10000)
         return std::nullopt;
     return v;
 }

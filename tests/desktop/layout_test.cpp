@@ -363,7 +363,7 @@ private slots:
         s.printerName = QStringLiteral("経理部 プリンタ");
         s.pageSize = QPageSize(QPageSize::B5);
         s.orientation = QPageLayout::Landscape;
-        s.marginsMm = QMarginsF(12.5, 8, 7.25, 20);
+        s.marginsMm = QMarginsF(12.5, 8, 7.25, 10 * 25.4 / 72); // 10 pt
         const auto back = korvex::PrintSettings::fromBlock(s.toBlock());
         QVERIFY(back);
         QCOMPARE(*back, s);
@@ -379,6 +379,10 @@ private slots:
             "korvex-print/1\npage=Nonsense\nmargins=1,2,x,4\nsize=-1x5\nfuture=1\n");
         QVERIFY(odd);
         QCOMPARE(*odd, korvex::PrintSettings());
+        const auto notNumbers =
+            korvex::PrintSettings::fromBlock("korvex-print/1\nmargins=nan,inf,1,2\nsize=nanxinf\n");
+        QVERIFY(notNumbers);
+        QCOMPARE(*notNumbers, korvex::PrintSettings());
         QVERIFY(s.toBlock().size() < 4086);
     }
 };
