@@ -640,11 +640,37 @@ std::vector<QVariant> valuesOf(const DocRef& doc, const SheetRef& sheet, sal_Int
 
 // Reads back what the writes left in `cells`, and whether formulas on the
 // sheet depend on them. Runs on the worker, right after the writes.
+// The cells as one set of ranges of the office's.
+Reference<css::sheet::XSheetCellRangeContainer> cellSet(const DocRef& doc, sal_Int16 sheetIndex,
+                                                        const std::vector<CellPosition>& cells) {
+    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+    Reference<css::sheet::XSheetCellRangeContainer> ranges(
+        factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+    Sequence<Address> addresses(sal_Int32(cells.size()));
+    auto* a = addresses.getArray();
+    for (size_t i = 0; i < cells.size(); ++i) {
+        a[i].Sheet = sheetIndex;
+        a[i].StartRow = a[i].EndRow = cells[i].row - 1;
+        a[i].StartColumn = a[i].EndColumn = cells[i].column - 1;
+    }
+    ranges->addRangeAddresses(addresses, false);
+    return ranges;
+}
+
+// A bulk replace has just read the contents and built the set of the cells
+// for its own check; each is a round trip to the office, and these answer
+// without one.
+struct KnownAfterWrite {
+    std::optional<std::vector<Content>> contents;
+    Reference<css::sheet::XSheetCellRangeContainer> ranges;
+};
+
 void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
-              const std::vector<CellPosition>& cells, bool wantDisplayed, OwnWrites& out) {
+              const std::vector<CellPosition>& cells, bool wantDisplayed, OwnWrites& out,
+              const KnownAfterWrite& known = {}) {
     if (cells.empty())
         return;
-    const auto contents = contentsOf(sheet, sheetIndex, cells);
+    const auto contents = known.contents ? *known.contents : contentsOf(sheet, sheetIndex, cells);
     const auto values = valuesOf(doc, sheet, sheetIndex, cells);
     // Displayed texts as a values search reads them: the box around the
     // cells in one go, or cell by cell when it is too large.
@@ -670,17 +696,9 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
         out.cells.push_back(std::move(w));
     }
     // Dependents on this sheet come back together with the cells themselves.
-    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
-    Reference<css::sheet::XSheetCellRangeContainer> ranges(
-        factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
-    Sequence<Address> addresses(sal_Int32(cells.size()));
-    auto* a = addresses.getArray();
-    for (size_t i = 0; i < cells.size(); ++i) {
-        a[i].Sheet = sheetIndex;
-        a[i].StartRow = a[i].EndRow = cells[i].row - 1;
-        a[i].StartColumn = a[i].EndColumn = cells[i].column - 1;
-    }
-    ranges->addRangeAddresses(addresses, true);
+    Reference<css::sheet::XSheetCellRangeContainer> ranges = known.ranges;
+    if (!ranges.is())
+        ranges = cellSet(doc, sheetIndex, cells);
     Reference<css::sheet::XFormulaQuery> query(ranges, UNO_QUERY_THROW);
     long long reached = 0;
     for (const auto& r : must(query->queryDependents(false))->getRangeAddresses())
@@ -741,28 +759,18 @@ constexpr size_t FewCells = 2;
 // of it (the office folds case and width by rules of its own, and makes text
 // of numbers it replaces in). Returns the write calls made; nullopt when the
 // office would not take the call, and nothing was written.
-std::optional<std::uint64_t> replaceByOffice(const DocRef& doc, const SheetRef& sheet,
-                                             sal_Int16 sheetIndex,
-                                             const std::vector<CellPosition>& cells,
-                                             const std::vector<PlannedWrite>& planned,
-                                             const host::ReplaceOptions& options) {
+std::optional<std::uint64_t>
+replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
+                const std::vector<CellPosition>& cells, const std::vector<PlannedWrite>& planned,
+                const host::ReplaceOptions& options, KnownAfterWrite& known) {
     std::vector<CellPosition> where;
     where.reserve(planned.size());
     for (const auto& p : planned)
         where.push_back(cells[p.at]);
     sal_Int32 replaced = 0;
     try {
-        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
-        Reference<css::sheet::XSheetCellRangeContainer> ranges(
-            factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
-        Sequence<Address> addresses(sal_Int32(where.size()));
-        auto* a = addresses.getArray();
-        for (size_t i = 0; i < where.size(); ++i) {
-            a[i].Sheet = sheetIndex;
-            a[i].StartRow = a[i].EndRow = where[i].row - 1;
-            a[i].StartColumn = a[i].EndColumn = where[i].column - 1;
-        }
-        ranges->addRangeAddresses(addresses, false);
+        const auto ranges = cellSet(doc, sheetIndex, where);
+        known.ranges = ranges;
         Reference<css::util::XReplaceable> replaceable(ranges, UNO_QUERY_THROW);
         auto descriptor = must(replaceable->createReplaceDescriptor());
         descriptor->setSearchString(toUno(options.what));
@@ -780,7 +788,8 @@ std::optional<std::uint64_t> replaceByOffice(const DocRef& doc, const SheetRef& 
         return std::nullopt;
     }
     std::uint64_t writeCalls = replaced > 0 ? 1 : 0;
-    const auto now = contentsOf(sheet, sheetIndex, where);
+    bool rewritten = false;
+    auto now = contentsOf(sheet, sheetIndex, where);
     for (size_t i = 0; i < planned.size(); ++i) {
         const auto& p = planned[i];
         // A cell that was not a marked text must not have become one.
@@ -789,7 +798,11 @@ std::optional<std::uint64_t> replaceByOffice(const DocRef& doc, const SheetRef& 
         must(sheet->getCellByPosition(where[i].column - 1, where[i].row - 1))
             ->setFormula(contentToApi(p.text, p.marked));
         ++writeCalls;
+        rewritten = true;
     }
+    // What was read is what the cells hold unless one had to be written again.
+    if (!rewritten)
+        known.contents = std::move(now);
     return writeCalls;
 }
 
@@ -845,8 +858,9 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
 
     out.writes.before = probe.changes();
     std::optional<std::uint64_t> calls;
+    KnownAfterWrite known;
     if (planned.size() > FewCells)
-        calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options);
+        calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options, known);
     if (!calls) {
         calls = 0;
         for (const auto& p : planned) {
@@ -862,7 +876,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     written.reserve(planned.size());
     for (const auto& p : planned)
         written.push_back(cells[p.at]);
-    readBack(doc, sheet, sheetIndex, written, probe.keptByValueHere(), out.writes);
+    readBack(doc, sheet, sheetIndex, written, probe.keptByValueHere(), out.writes, known);
     for (size_t k = 0; k < planned.size(); ++k) {
         auto& r = out.cells[planned[k].at];
         r.newContent = out.writes.cells[k].content;
