@@ -197,6 +197,10 @@ bool PrivateOffice::running() const {
     return m_office->state() == QProcess::Running;
 }
 
+qint64 PrivateOffice::processId() const {
+    return running() ? m_office->processId() : 0;
+}
+
 QString PrivateOffice::profileUrl() const {
     return QUrl::fromLocalFile(m_profile.path()).toString(QUrl::FullyEncoded);
 }

@@ -31,6 +31,9 @@ public:
     void freeze();
     void thaw();
     bool running() const;
+    // The office's process (soffice.bin), for signals sent from another
+    // thread; 0 when none runs.
+    qint64 processId() const;
 
     // Options naming this office's pipe, with a short call deadline.
     OfficeOptions options() const;
