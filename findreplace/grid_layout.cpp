@@ -98,9 +98,12 @@ std::optional<GridLayout> readGridLayout(const QString& file, const QString& nam
                 layout.mergedFields << m.toString();
         layout.headingFont = fontOf(o.value(QStringLiteral("headingFont")));
         layout.bodyFont = fontOf(o.value(QStringLiteral("bodyFont")));
+        // Kept as the opaque 8-bit colour the screen shows and the file stores:
+        // a hand-written "transparent" would hide every row, and a 16-bit or
+        // translucent colour would not read back as it was written.
         const QColor color(o.value(QStringLiteral("textColor")).toString());
         if (color.isValid())
-            layout.textColor = color;
+            layout.textColor = QColor::fromRgb(color.rgb());
         // The first layout of the name is the one, even when it is unusable.
         return layout;
     }

@@ -547,6 +547,16 @@ private slots:
             QVERIFY(fresh->saveLayout(path, QStringLiteral("Korvex_F02"))); // replaced by ours
             QVERIFY(readGridLayout(path, QStringLiteral("Korvex_F02")).has_value());
         }
+        // A colour written by hand is taken as the opaque colour the screen
+        // shows: never invisible text, and it reads back as it is written.
+        const QString hand = env->writeFile(QStringLiteral("hand.grx"),
+                                            "{\"format\":\"korvex-grid-layouts\",\"version\":1,"
+                                            "\"layouts\":[{\"name\":\"Korvex_F02\",\"textColor\":"
+                                            "\"transparent\"},{\"name\":\"Korvex_F03\","
+                                            "\"textColor\":\"#BBBBBB673398\"}]}");
+        QCOMPARE(readGridLayout(hand, QStringLiteral("Korvex_F02"))->textColor, QColor(Qt::black));
+        QCOMPARE(readGridLayout(hand, QStringLiteral("Korvex_F03"))->textColor,
+                 QColor(0xbb, 0xbb, 0x33));
         grid->loadLayout(env->dir.filePath(QStringLiteral("missing.grx")),
                          QStringLiteral("Korvex_F02"));
         QCOMPARE(grid->horizontalHeader()->logicalIndex(0), 4);
