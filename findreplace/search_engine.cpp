@@ -450,18 +450,17 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     guarded([&] { m_window.commit(); });
 }
 
-// A batch costs a part per row and a part per call, and the part per call
-// can be most of it: a Calc replace call costs 10 to 30 ms whatever its
-// size. Judging a batch by its time alone would then shrink every batch to
-// one row, paying that part for every row. So the cost of one more row is
-// learnt from batches of different sizes (never more than a batch's average
-// per row), and a batch doubles while twice its size is expected to stay
-// within budget; one over budget halves the next. A size kept for a while
-// within budget is doubled once to learn again, as one slow call (the office
-// is busy with something else) can make a row look dearer than it is.
+// A batch costs a part per call and a part per row, and the part per call
+// can be most of it: a Calc replace call costs 10 to 30 ms whatever its size,
+// more on a busy machine. Judging a batch by its time alone would shrink
+// every batch to one row and pay the call for every row. So the cost of one
+// more row is learnt from batches of different sizes (never more than a
+// batch's average per row), and the rows of a batch are given what the call
+// leaves of the budget, but never less than half of it: when the call alone
+// takes the whole budget, smaller batches only mean more such calls. A size
+// kept for a while is doubled or halved once to learn the cost of a row again.
 void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
-    constexpr qint64 OverBudgetMs = 40;
-    constexpr double GrowWithinMs = 30;
+    constexpr double BudgetMs = 30;
     constexpr int TriesBeforeProbing = 4;
     if (m_lastBatch.rows > 0 && m_lastBatch.rows != rows)
         m_perRowMs = std::max(0.0, double(ms - m_lastBatch.ms) / double(rows - m_lastBatch.rows));
@@ -469,12 +468,27 @@ void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
         m_perRowMs = std::min(m_perRowMs, double(ms) / rows);
     m_sameSizeBatches = rows == m_lastBatch.rows ? m_sameSizeBatches + 1 : 0;
     m_lastBatch = {rows, ms};
-    const bool growthFits =
-        m_perRowMs < 0 ? ms <= GrowWithinMs / 2 : double(ms) + rows * m_perRowMs <= GrowWithinMs;
-    if (ms > OverBudgetMs)
-        m_batchRows = std::max(rows / 2, 1);
-    else if (growthFits || (m_sameSizeBatches >= TriesBeforeProbing && ms <= GrowWithinMs))
-        m_batchRows = std::min(rows * 2, 8192);
+    const bool probe = m_sameSizeBatches >= TriesBeforeProbing;
+    int next = rows;
+    if (m_perRowMs < 0) {
+        if (ms <= BudgetMs / 2)
+            next = rows * 2;
+        else if (ms > BudgetMs * 4 / 3)
+            next = rows / 2;
+        else if (probe)
+            next = rows * 2;
+    } else {
+        const double rowsPart = rows * m_perRowMs;
+        const double callPart = std::max(0.0, double(ms) - rowsPart);
+        const double forRows = std::max(BudgetMs - callPart, BudgetMs / 2);
+        if (2 * rowsPart <= forRows)
+            next = rows * 2;
+        else if (rowsPart > forRows * 4 / 3)
+            next = rows / 2;
+        else if (probe)
+            next = rowsPart <= forRows ? rows * 2 : rows / 2;
+    }
+    m_batchRows = std::clamp(next, 1, 8192);
 }
 
 void SearchEngine::runAllClick() {

@@ -403,6 +403,7 @@ A1 = y
         QTest::newRow("search") << int(EngineMode::Search) << 0;
         QTest::newRow("replace") << int(EngineMode::Replace) << 0;
         QTest::newRow("replace, 20 ms a call") << int(EngineMode::Replace) << 20;
+        QTest::newRow("replace, 60 ms a call") << int(EngineMode::Replace) << 60;
     }
     void longRunStaysResponsive() {
         QFETCH(int, mode);
@@ -432,7 +433,8 @@ A1 = y
             QVERIFY(w->yieldsAt[i] - w->yieldsAt[i - 1] >= interval);
         const qint64 gap = largestGap(w->yieldsAt, 0, end);
         const qint64 progressGap = largestGap(w->progressAt, 0, end);
-        QVERIFY2(gap <= 50, qPrintable(QString::number(gap)));
+        // A call that alone takes longer cannot be helped.
+        QVERIFY2(gap <= std::max(50, callCostMs + 20), qPrintable(QString::number(gap)));
         QVERIFY2(progressGap <= 100, qPrintable(QString::number(progressGap)));
         for (const EngineProgress& p : w->progress.mid(0, w->progress.size() - 1))
             QCOMPARE(p.sheet, QStringLiteral("S"));
