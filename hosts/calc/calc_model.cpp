@@ -245,8 +245,10 @@ css::table::CellRangeAddress addressOf(const Reference<css::uno::XInterface>& ra
 }
 
 // The cursor cell of `sheet` in the document's view. Calc has no "active
-// cell" property: a selection of one cell is the cursor itself; otherwise the
-// view data remembers the cursor of every sheet.
+// cell" property: on the active sheet a selection of one cell is the cursor
+// itself, and so is that sheet's cell in the selection of a group (which
+// holds the cursor cell on every grouped sheet); otherwise the view data
+// remembers the cursor of every sheet.
 css::table::CellRangeAddress cursorOf(const DocRef& doc,
                                       const Reference<css::sheet::XSpreadsheet>& sheet) {
     auto sheetAddr = addressOf(sheet);
@@ -255,13 +257,24 @@ css::table::CellRangeAddress cursorOf(const DocRef& doc,
     auto controller = controllerOf(doc);
     Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
     Reference<css::view::XSelectionSupplier> selection(controller, UNO_QUERY_THROW);
-    Reference<css::sheet::XCellRangeAddressable> selected(selection->getSelection(), UNO_QUERY);
-    if (selected.is()) {
-        auto a = selected->getRangeAddress();
-        if (a.Sheet == cell.Sheet && a.StartColumn == a.EndColumn && a.StartRow == a.EndRow)
-            return a;
-    }
+    const bool onActiveSheet = addressOf(must(view->getActiveSheet())).Sheet == cell.Sheet;
+    auto isCursor = [&](const css::table::CellRangeAddress& a) {
+        return onActiveSheet && a.Sheet == cell.Sheet && a.StartColumn == a.EndColumn &&
+               a.StartRow == a.EndRow;
+    };
+    const Any selectionNow = selection->getSelection();
+    Reference<css::sheet::XCellRangeAddressable> selected(selectionNow, UNO_QUERY);
+    if (selected.is() && isCursor(selected->getRangeAddress()))
+        return selected->getRangeAddress();
+    Reference<css::sheet::XSheetCellRanges> group(selectionNow, UNO_QUERY);
+    if (group.is())
+        for (const auto& a : group->getRangeAddresses())
+            if (isCursor(a))
+                return a;
+    // The document hands out the view data it described first, long out of
+    // date by now; dropped, it is described afresh from the view.
     Reference<css::document::XViewDataSupplier> vds(doc, UNO_QUERY_THROW);
+    vds->setViewData({});
     auto data = vds->getViewData();
     Sequence<css::beans::PropertyValue> props;
     if (data.is() && data->getCount() > 0 && (data->getByIndex(0) >>= props)) {
