@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -141,16 +142,34 @@ const char* const FiveSheets = R"(
 [book 印刷.xlsx]
 active
 [sheet S1]
-A1 = one
+A1 = marker-S1
 [sheet S2]
-A1 = two
+A1 = marker-S2
 [sheet S3]
-A1 = three
+A1 = marker-S3
 [sheet S4]
-A1 = four
+A1 = marker-S4
 [sheet S5]
-A1 = five
+A1 = marker-S5
 )";
+
+// The text of a printed PDF.
+QString pdfText(const QString& path) {
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    if (!pdftotext.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+// The sheets of FiveSheets whose marker the text holds.
+QStringList markedSheets(const QString& printed) {
+    QStringList sheets;
+    for (const char* sheet : {"S1", "S2", "S3", "S4", "S5"})
+        if (printed.contains(QStringLiteral("marker-") + QLatin1String(sheet)))
+            sheets << QLatin1String(sheet);
+    return sheets;
+}
 
 int pdfPages(const QString& path) {
     QFile file(path);
@@ -245,10 +264,12 @@ private slots:
         QVERIFY(scratch.ui.messages.isEmpty());
     }
 
-    // 印刷 with three targets: while the office's print dialog is open exactly
-    // those three are grouped, the dialog's own preview counts three pages and
-    // printed to a file they give three pages; once it is closed the user's
-    // own group of two is back, on the same sheet.
+    // 印刷 with three targets. While the office's print dialog is open exactly
+    // those three are grouped and its preview counts three pages. Cancelled,
+    // it prints nothing; answered with its Print button, the office's printer
+    // gets one job holding the three sheets' pages and no other sheet's.
+    // Either way the user's own group of two is back afterwards, on the same
+    // sheet and cell.
     void printOut_printsExactlyTheTargetsAndRestoresTheGroup() {
         Scratch scratch;
         const auto app = loadFiveSheets(true);
@@ -257,40 +278,57 @@ private slots:
         const QString book = text("印刷.xlsx");
         const auto grouping = [&] { return app->workbook(book)->window(1)->selectedSheets(); };
         QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
-        QCOMPARE(app->activeSheet()->name(), QStringLiteral("S4"));
+        QCOMPARE(cursorOf(app), QStringLiteral("S4!C5"));
+        const QStringList jobsBefore = m_office->printedJobs();
 
         Korvex_F04 f;
         f.show();
         select(targets(f), {"S1", "S3", "S5"});
-        QTemporaryDir dir;
-        const QString pdf = dir.filePath(QStringLiteral("targets.pdf"));
-        QStringList groupWhileOpen;
-        QStringList dialogTexts;
-        bool enabledWhileOpen = true;
-        {
-            calc::OfficeDialogScript user(app, [&](host::Dialog dialog) {
-                if (dialog != host::Dialog::Print)
-                    return;
-                enabledWhileOpen = f.isEnabled();
-                groupWhileOpen = grouping();
-                // The dialog's own preview counts the pages it would print.
-                for (int tries = 0; tries < 50 && !dialogTexts.contains(QStringLiteral("/ 3"));
-                     ++tries, QThread::msleep(100))
-                    dialogTexts = calc::openDialogTexts(app);
-                calc::printGroupToFile(app, book, pdf);
-            });
-            press(f, "Command_PrintOut");
-            QCOMPARE(user.answered(), 1);
+        for (const bool confirm : {false, true}) {
+            const char* const answer = confirm ? "printed" : "cancelled";
+            QStringList groupWhileOpen;
+            QStringList dialogTexts;
+            bool enabledWhileOpen = true;
+            {
+                calc::OfficeDialogScript user(app, calc::Answering{[&](host::Dialog dialog) {
+                                                  if (dialog != host::Dialog::Print)
+                                                      return false;
+                                                  enabledWhileOpen = f.isEnabled();
+                                                  groupWhileOpen = grouping();
+                                                  // The dialog's own preview counts the
+                                                  // pages it would print.
+                                                  for (int tries = 0;
+                                                       tries < 50 &&
+                                                       !dialogTexts.contains(QStringLiteral("/ 3"));
+                                                       ++tries, QThread::msleep(100))
+                                                      dialogTexts = calc::openDialogTexts(app);
+                                                  return confirm;
+                                              }});
+                press(f, "Command_PrintOut");
+                QVERIFY2(user.answered() == 1, answer);
+            }
+            QVERIFY2(!enabledWhileOpen, answer);
+            QVERIFY2(groupWhileOpen == (QStringList{"S1", "S3", "S5"}), answer);
+            QVERIFY2(dialogTexts.contains(QStringLiteral("/ 3")),
+                     qPrintable(dialogTexts.join('|')));
+            QVERIFY2(grouping() == (QStringList{"S2", "S4"}), answer);
+            QVERIFY2(cursorOf(app) == QStringLiteral("S4!C5"), qPrintable(cursorOf(app)));
+            QVERIFY(f.isEnabled());
         }
-        QVERIFY(!enabledWhileOpen);
-        QCOMPARE(groupWhileOpen, (QStringList{"S1", "S3", "S5"}));
-        QVERIFY2(dialogTexts.contains(QStringLiteral("/ 3")), qPrintable(dialogTexts.join('|')));
-        QCOMPARE(pdfPages(pdf), 3);
-        QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
-        QCOMPARE(app->activeSheet()->name(), QStringLiteral("S4"));
-        QVERIFY(f.isEnabled());
-        // The sheet tabs show that group too: a click on its other tab keeps
-        // it, as after grouping by hand.
+
+        // The job is written once the office has spooled it.
+        QStringList jobs;
+        for (int tries = 0; tries < 300 && jobs.size() <= jobsBefore.size(); ++tries) {
+            QTest::qWait(100);
+            jobs = m_office->printedJobs();
+        }
+        QCOMPARE(jobs.size(), jobsBefore.size() + 1); // the cancelled dialog printed nothing
+        const QString printed = pdfText(jobs.last());
+        QCOMPARE(markedSheets(printed), (QStringList{"S1", "S3", "S5"}));
+        QCOMPARE(pdfPages(jobs.last()), 3);
+
+        // The sheet tabs show the user's group too: a click on its other tab
+        // keeps it, as after grouping by hand.
         calc::clickSheetTab(app, book, QStringLiteral("S2"));
         QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
     }

@@ -5,6 +5,7 @@
 
 #include <com/sun/star/accessibility/AccessibleRole.hpp>
 #include <com/sun/star/accessibility/XAccessible.hpp>
+#include <com/sun/star/accessibility/XAccessibleAction.hpp>
 #include <com/sun/star/accessibility/XAccessibleContext.hpp>
 #include <com/sun/star/accessibility/XAccessibleSelection.hpp>
 #include <com/sun/star/accessibility/XAccessibleText.hpp>
@@ -22,12 +23,43 @@ namespace {
 
 using css::uno::Reference;
 
-// Closes a dialog on the office's main thread, where its own buttons would.
-class CloseDialog : public cppu::WeakImplHelper1<css::awt::XCallback> {
+// The dialog's confirming button ("OK", or "Print" in the print dialog).
+Reference<css::accessibility::XAccessibleAction>
+confirmButton(const Reference<css::accessibility::XAccessible>& node, int depth) {
+    if (!node.is() || depth > 40)
+        return {};
+    const auto context = node->getAccessibleContext();
+    if (!context.is())
+        return {};
+    if (context->getAccessibleRole() == css::accessibility::AccessibleRole::PUSH_BUTTON) {
+        const QString name = toQt(context->getAccessibleName());
+        if (name == QLatin1String("OK") || name == QLatin1String("Print"))
+            return Reference<css::accessibility::XAccessibleAction>(context, css::uno::UNO_QUERY);
+        return {};
+    }
+    const auto n = context->getAccessibleChildCount();
+    for (std::remove_const_t<decltype(n)> i = 0; i < n; ++i)
+        if (auto found = confirmButton(context->getAccessibleChild(i), depth + 1); found.is())
+            return found;
+    return {};
+}
+
+// Answers a dialog on the office's main thread, where its own buttons
+// would: a press on its confirming button, or a close that confirms nothing.
+class AnswerDialog : public cppu::WeakImplHelper1<css::awt::XCallback> {
 public:
-    explicit CloseDialog(Reference<css::awt::XDialog> dialog) : m_dialog(std::move(dialog)) {}
+    AnswerDialog(Reference<css::awt::XDialog> dialog, bool confirm)
+        : m_dialog(std::move(dialog)), m_confirm(confirm) {}
     void SAL_CALL notify(const css::uno::Any&) override {
         try {
+            if (m_confirm) {
+                const auto button = confirmButton(
+                    Reference<css::accessibility::XAccessible>(m_dialog, css::uno::UNO_QUERY), 0);
+                if (button.is() && button->getAccessibleActionCount() > 0) {
+                    button->doAccessibleAction(0);
+                    return;
+                }
+            }
             m_dialog->endExecute();
         } catch (...) {
         }
@@ -35,6 +67,7 @@ public:
 
 private:
     Reference<css::awt::XDialog> m_dialog;
+    bool m_confirm;
 };
 
 void collectTexts(const Reference<css::accessibility::XAccessible>& node, int depth,
@@ -112,7 +145,14 @@ QStringList openDialogTexts(const host::ApplicationPtr& app) {
 }
 
 OfficeDialogScript::OfficeDialogScript(host::ApplicationPtr app, Script script)
-    : m_app(std::move(app)), m_script(std::move(script)), m_watcher([this] { watch(); }) {}
+    : OfficeDialogScript(std::move(app), Answering{[script](host::Dialog dialog) {
+                             script(dialog);
+                             return false;
+                         }}) {}
+
+OfficeDialogScript::OfficeDialogScript(host::ApplicationPtr app, Answering answering)
+    : m_app(std::move(app)), m_script(std::move(answering.script)), m_watcher([this] { watch(); }) {
+}
 
 OfficeDialogScript::~OfficeDialogScript() {
     m_stop = true;
@@ -131,13 +171,18 @@ void OfficeDialogScript::watch() {
             if (!dialog.is())
                 continue;
             const QString title = session->run([dialog] { return toQt(dialog->getTitle()); });
-            m_script(title.startsWith(QLatin1String("Print")) ? host::Dialog::Print
-                                                              : host::Dialog::PageSetup);
+            // The window the office shows while a job prints asks the user
+            // nothing: it goes away by itself.
+            if (title == QLatin1String("Printing"))
+                continue;
+            const bool confirm =
+                m_script(title.startsWith(QLatin1String("Print")) ? host::Dialog::Print
+                                                                  : host::Dialog::PageSetup);
             // Counted before the dialog can close, so that whoever waits for
             // it to close finds it counted.
             ++m_answered;
-            session->run([ctx = session->context(), dialog] {
-                css::awt::AsyncCallback::create(ctx)->addCallback(new CloseDialog(dialog),
+            session->run([ctx = session->context(), dialog, confirm] {
+                css::awt::AsyncCallback::create(ctx)->addCallback(new AnswerDialog(dialog, confirm),
                                                                   css::uno::Any());
             });
             // Not twice for one dialog: wait until it has gone.

@@ -1,8 +1,9 @@
 #pragma once
 // Plays the user in front of the office's own dialogs: every dialog the
 // office shows runs a script (which may drive the host meanwhile, as a user
-// would edit in the dialog) and is then closed from the office's own thread,
-// as the user's click would close it.
+// would edit in the dialog) and is then answered from the office's own
+// thread, as the user's click would: closed as Cancel closes it, or confirmed
+// with its own OK (Print) button.
 
 #include "host.h"
 
@@ -15,11 +16,19 @@
 
 namespace korvex::calc {
 
+// A script that decides how the dialog is answered: true presses its OK
+// (Print) button, false closes it without confirming anything.
+struct Answering {
+    std::function<bool(host::Dialog)> script;
+};
+
 class OfficeDialogScript {
 public:
-    // The script learns which dialog is open; it runs on a side thread.
+    // The script learns which dialog is open; it runs on a side thread. The
+    // dialog is then closed without confirming anything.
     using Script = std::function<void(host::Dialog)>;
     OfficeDialogScript(host::ApplicationPtr app, Script script);
+    OfficeDialogScript(host::ApplicationPtr app, Answering answering);
     ~OfficeDialogScript();
     OfficeDialogScript(const OfficeDialogScript&) = delete;
     OfficeDialogScript& operator=(const OfficeDialogScript&) = delete;
@@ -31,7 +40,7 @@ private:
     void watch();
 
     host::ApplicationPtr m_app;
-    Script m_script;
+    std::function<bool(host::Dialog)> m_script;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_answered{0};
     std::thread m_watcher;

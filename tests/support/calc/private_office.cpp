@@ -123,6 +123,8 @@ bool PrivateOffice::start(QString* error, bool acceptPipe) {
     }
     if (m_display.isNull() && !m_xvfb && !startDisplay(error))
         return false;
+    if (!writePrinterSetup(error))
+        return false;
     auto env = QProcessEnvironment::systemEnvironment();
     QStringList args{QStringLiteral("-env:UserInstallation=") + profileUrl(),
                      QStringLiteral("--norestore"), QStringLiteral("--nologo"),
@@ -135,6 +137,9 @@ bool PrivateOffice::start(QString* error, bool acceptPipe) {
         env.insert(QStringLiteral("DISPLAY"), m_display);
     // Dialogs and message boxes of a test office must never wait for a user.
     env.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gen"));
+    // Its printers are the profile's own (writePrinterSetup), never the
+    // machine's print server.
+    env.insert(QStringLiteral("SAL_DISABLE_CUPS"), QStringLiteral("1"));
     // A fresh profile makes the office end with code 81 once and expect to
     // be started again (its launcher normally does that).
     auto probe = connector();
@@ -199,6 +204,44 @@ bool PrivateOffice::running() const {
 
 qint64 PrivateOffice::processId() const {
     return running() ? m_office->processId() : 0;
+}
+
+QString PrivateOffice::printFolder() const {
+    return m_profile.filePath(QStringLiteral("printed"));
+}
+
+QStringList PrivateOffice::printedJobs() const {
+    QStringList jobs;
+    const QDir folder(printFolder());
+    for (const QFileInfo& job : folder.entryInfoList({QStringLiteral("job-*.pdf")}, QDir::Files,
+                                                     QDir::Time | QDir::Reversed))
+        jobs << job.filePath();
+    return jobs;
+}
+
+// A printer of the profile's own, made the default: it takes the PDF the
+// office prints and keeps each job as a file in printFolder(). The office
+// reads the profile's psprint.conf after the system's, so its entries win.
+bool PrivateOffice::writePrinterSetup(QString* error) const {
+    const QString folder = m_profile.filePath(QStringLiteral("user/psprint"));
+    QFile conf(folder + QStringLiteral("/psprint.conf"));
+    if (!QDir().mkpath(folder) || !QDir().mkpath(printFolder()) ||
+        !conf.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = QStringLiteral("cannot set up the office's printer in %1").arg(folder);
+        return false;
+    }
+    // The shell's process id names the job: one file per job.
+    conf.write(QStringLiteral("[Korvex Test Printer]\n"
+                              "Printer=SGENPRT/Korvex Test Printer\n"
+                              "DefaultPrinter=1\n"
+                              "Location=\n"
+                              "Comment=\n"
+                              "Command=cat > \"%1/job-$$.pdf.part\" && "
+                              "mv \"%1/job-$$.pdf.part\" \"%1/job-$$.pdf\"\n")
+                   .arg(printFolder())
+                   .toUtf8());
+    return conf.error() == QFileDevice::NoError;
 }
 
 QString PrivateOffice::profileUrl() const {

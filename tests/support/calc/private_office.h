@@ -1,7 +1,8 @@
 #pragma once
 // A LibreOffice of its own for tests and benchmarks: a private X server (when
-// Xvfb is there), a private profile and a private pipe, so that nothing the
-// user runs is touched and runs do not see each other.
+// Xvfb is there), a private profile with a printer of its own (each job kept
+// as a PDF file) and a private pipe, so that nothing the user runs is touched,
+// nothing reaches a real printer and runs do not see each other.
 
 #include "calc_connector.h"
 
@@ -40,10 +41,17 @@ public:
     QString pipeName() const { return m_pipe; }
     // The X display the office shows its windows on (empty: headless).
     QString display() const { return m_display; }
+    // The office's default printer writes each job here, as one PDF file
+    // named job-*.pdf: what the user prints from the office's print dialog
+    // can be read back.
+    QString printFolder() const;
+    // The jobs printed so far, oldest first.
+    QStringList printedJobs() const;
     std::shared_ptr<host::Connector> connector() const { return makeConnector(options()); }
 
 private:
     bool startDisplay(QString* error);
+    bool writePrinterSetup(QString* error) const;
     QString profileUrl() const;
 
     QString m_pipe;
