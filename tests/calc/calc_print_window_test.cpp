@@ -267,7 +267,8 @@ private slots:
     // 印刷 with three targets. While the office's print dialog is open exactly
     // those three are grouped and its preview counts three pages. Cancelled,
     // it prints nothing; answered with its Print button, the office's printer
-    // gets one job holding the three sheets' pages and no other sheet's.
+    // gets one job holding the three sheets' pages and no other sheet's, their
+    // header and footer fields printing each page's own values.
     // Either way the user's own group of two is back afterwards, on the same
     // sheet and cell.
     void printOut_printsExactlyTheTargetsAndRestoresTheGroup() {
@@ -280,6 +281,12 @@ private slots:
         QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
         QCOMPARE(cursorOf(app), QStringLiteral("S4!C5"));
         const QStringList jobsBefore = m_office->printedJobs();
+        // Headers and footers of fields print each page's own values.
+        for (const char* sheet : {"S1", "S3", "S5"}) {
+            const auto ps = app->workbook(book)->worksheet(QLatin1String(sheet))->pageSetup();
+            ps->set(PageProperty::CenterHeader, QStringLiteral("Sheet &A"));
+            ps->set(PageProperty::CenterFooter, QStringLiteral("Page &P of &N"));
+        }
 
         Korvex_F04 f;
         f.show();
@@ -326,6 +333,17 @@ private slots:
         const QString printed = pdfText(jobs.last());
         QCOMPARE(markedSheets(printed), (QStringList{"S1", "S3", "S5"}));
         QCOMPARE(pdfPages(jobs.last()), 3);
+        // Each page shows its own sheet's name, and the job's page count.
+        const QStringList pages = printed.split(u'\f');
+        QVERIFY2(pages.size() >= 3, qPrintable(printed));
+        static const QRegularExpression footer(QStringLiteral("Page \\d+ of 3"));
+        for (int i = 0; i < 3; ++i) {
+            const QString sheet = QStringList{"S1", "S3", "S5"}[i];
+            QVERIFY2(pages[i].contains(QStringLiteral("Sheet ") + sheet) &&
+                         pages[i].contains(QStringLiteral("marker-") + sheet) &&
+                         pages[i].contains(footer),
+                     qPrintable(pages[i]));
+        }
 
         // The sheet tabs show the user's group too: a click on its other tab
         // keeps it, as after grouping by hand.
