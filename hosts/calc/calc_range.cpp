@@ -762,7 +762,8 @@ constexpr size_t FewCells = 2;
 std::optional<std::uint64_t>
 replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
                 const std::vector<CellPosition>& cells, const std::vector<PlannedWrite>& planned,
-                const host::ReplaceOptions& options, KnownAfterWrite& known) {
+                const host::ReplaceOptions& options, const SearchCache::Probe& probe,
+                KnownAfterWrite& known) {
     std::vector<CellPosition> where;
     where.reserve(planned.size());
     for (const auto& p : planned)
@@ -772,14 +773,18 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
         const auto ranges = cellSet(doc, sheetIndex, where);
         known.ranges = ranges;
         Reference<css::util::XReplaceable> replaceable(ranges, UNO_QUERY_THROW);
-        auto descriptor = must(replaceable->createReplaceDescriptor());
-        descriptor->setSearchString(toUno(options.what));
-        descriptor->setReplaceString(toUno(options.replacement));
-        Reference<css::beans::XPropertySet> props(descriptor, UNO_QUERY_THROW);
-        props->setPropertyValue("SearchWildcard", Any(true));
-        props->setPropertyValue("SearchCaseSensitive", Any(options.matchCase));
-        props->setPropertyValue("SearchWords", Any(options.lookAt == host::LookAt::Whole));
-        props->setPropertyValue("SearchType", Any(sal_Int16(0))); // formulas
+        auto descriptor = probe.replaceDescriptor(options);
+        if (!descriptor.is()) {
+            descriptor = must(replaceable->createReplaceDescriptor());
+            descriptor->setSearchString(toUno(options.what));
+            descriptor->setReplaceString(toUno(options.replacement));
+            Reference<css::beans::XPropertySet> props(descriptor, UNO_QUERY_THROW);
+            props->setPropertyValue("SearchWildcard", Any(true));
+            props->setPropertyValue("SearchCaseSensitive", Any(options.matchCase));
+            props->setPropertyValue("SearchWords", Any(options.lookAt == host::LookAt::Whole));
+            props->setPropertyValue("SearchType", Any(sal_Int16(0))); // formulas
+            probe.keepReplaceDescriptor(options, descriptor);
+        }
         replaced = replaceable->replaceAll(
             Reference<css::util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
     } catch (const css::uno::RuntimeException&) {
@@ -860,7 +865,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     std::optional<std::uint64_t> calls;
     KnownAfterWrite known;
     if (planned.size() > FewCells)
-        calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options, known);
+        calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options, probe, known);
     if (!calls) {
         calls = 0;
         for (const auto& p : planned) {

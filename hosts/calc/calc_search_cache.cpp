@@ -4,6 +4,7 @@
 
 #include <com/sun/star/util/XModifyBroadcaster.hpp>
 #include <com/sun/star/util/XModifyListener.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
 #include <cppuhelper/implbase1.hxx>
 
 #include <algorithm>
@@ -37,7 +38,27 @@ public:
     void closed(std::uint64_t id);
     // Hands every entry over and takes no new ones.
     std::vector<Entry> takeAll();
-    void release() override { takeAll(); }
+    void release() override {
+        takeAll();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_descriptor = {};
+    }
+
+    // The office's replace descriptor last configured and the options it was
+    // configured for; let go with every other reference.
+    struct KeptDescriptor {
+        Reference<css::util::XReplaceDescriptor> descriptor;
+        host::ReplaceOptions options;
+    };
+    KeptDescriptor keptDescriptor() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_descriptor;
+    }
+    void keepDescriptor(KeptDescriptor kept) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_over)
+            m_descriptor = std::move(kept);
+    }
     int count() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return int(m_entries.size());
@@ -48,6 +69,7 @@ private:
     std::vector<Entry> m_entries;
     std::uint64_t m_lastId = 0;
     bool m_over = false;
+    KeptDescriptor m_descriptor;
 };
 
 namespace {
@@ -146,6 +168,25 @@ bool SearchCache::Probe::visit(const DocRef& doc, const SheetRef& sheet) {
     m_watched->watch(doc);
     m_sameSheet = m_keptSheet.is() && m_keptSheet == sheet;
     return m_sameSheet;
+}
+
+namespace {
+bool sameReplace(const host::ReplaceOptions& a, const host::ReplaceOptions& b) {
+    return a.what == b.what && a.replacement == b.replacement && a.matchCase == b.matchCase &&
+           (a.lookAt == host::LookAt::Whole) == (b.lookAt == host::LookAt::Whole);
+}
+} // namespace
+
+Reference<css::util::XReplaceDescriptor>
+SearchCache::Probe::replaceDescriptor(const host::ReplaceOptions& options) const {
+    auto kept = m_watched->keptDescriptor();
+    return kept.descriptor.is() && sameReplace(kept.options, options) ? kept.descriptor : nullptr;
+}
+
+void SearchCache::Probe::keepReplaceDescriptor(
+    const host::ReplaceOptions& options,
+    const Reference<css::util::XReplaceDescriptor>& descriptor) const {
+    m_watched->keepDescriptor({descriptor, options});
 }
 
 std::uint64_t SearchCache::Probe::changes() const {

@@ -17,6 +17,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
 
 #include <QString>
 #include <QVariant>
@@ -79,6 +80,14 @@ public:
                    const css::uno::Reference<css::sheet::XSpreadsheet>& sheet);
         // The changes counted so far.
         std::uint64_t changes() const;
+        // On the worker: the office's replace descriptor already configured
+        // for exactly these options (configuring one costs seven round
+        // trips), or null; and keeping one for the next replace.
+        css::uno::Reference<css::util::XReplaceDescriptor>
+        replaceDescriptor(const host::ReplaceOptions& options) const;
+        void keepReplaceDescriptor(
+            const host::ReplaceOptions& options,
+            const css::uno::Reference<css::util::XReplaceDescriptor>& descriptor) const;
         // The kept matches look in displayed values (set by visit).
         bool keptByValueHere() const { return m_sameSheet && m_keptByValue; }
         // Fills in what noteOwnWrites needs to know of the probe.
