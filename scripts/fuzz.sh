@@ -29,6 +29,11 @@ CC=$cc CXX=$cxx cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDe
 cmake --build "$dir" --target "${targets[@]}"
 
 mkdir -p "$dir/crashes"
+# The targets hand each input to the loaders through a file: a folder in memory
+# where there is one, removed at the end.
+scratch=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")" korvex-fuzz.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+export KORVEX_FUZZ_SCRATCH=$scratch
 failed=0
 summary=()
 for t in "${targets[@]}"; do

@@ -13,10 +13,12 @@
 
 namespace korvex::fuzz {
 
-// A file of this process in a memory-backed folder where there is one.
+// A file of this process in the folder scripts/fuzz.sh made for the run (and
+// removes after it), else in the temporary folder.
 inline QString scratchFile(const char* name) {
-    const QString dir =
-        QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    QString dir = qEnvironmentVariable("KORVEX_FUZZ_SCRATCH");
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
     return QStringLiteral("%1/korvex-fuzz-%2-%3").arg(dir).arg(::getpid()).arg(QLatin1String(name));
 }
 
