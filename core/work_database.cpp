@@ -204,11 +204,10 @@ void Korvex_C01::Connect(const QString& DB_Name) {
         closeConnection(m_connectionName);
         throw;
     }
-    m_readOnly = readOnly;
     if (!readOnly) {
         QSqlQuery q(db);
-        // A read-only folder cannot take a WAL file; SQLite then keeps its
-        // rollback journal, which is still correct, so the answer is not checked.
+        // Should the folder still refuse the WAL file, SQLite keeps its
+        // rollback journal, which is just as correct, so the answer is not checked.
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL;"));
         q.finish();
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
@@ -248,7 +247,6 @@ void Korvex_C01::DisConnect() {
     if (!m_connected)
         return;
     m_connected = false;
-    m_readOnly = false;
     closeConnection(m_connectionName);
 }
 

@@ -24,7 +24,9 @@ public:
     QSqlDatabase DBase() const;
 
     // Throws std::runtime_error when the file is missing or is not a usable
-    // SQLite database; the file is then left exactly as it was.
+    // SQLite database; the file is then left exactly as it was. A file that
+    // cannot be written (or one in a read-only folder) is opened read-only:
+    // its rows can be read and every write fails.
     void Connect(const QString& DB_Name);
     // An executed, forward-readable query; throws on a bad statement or when
     // not connected.
@@ -43,9 +45,6 @@ public:
     // Throws on any other failure (a damaged file, one in use), leaving the
     // data in the file or in the "_tmp.mdb" copy beside it.
     bool Compact_Database(const QString& DB_Name);
-    // True while connected to a file that is opened for reading only (the
-    // file or its folder is not writable): every write is refused.
-    bool ReadOnly() const { return m_connected && m_readOnly; }
 
     // Statements written in the work database's own SQL, rewritten for SQLite:
     // "delete * from", the "execute & format(seq_no, "00000000")" ordering key
@@ -63,7 +62,6 @@ public:
 
 private:
     bool m_connected = false;
-    bool m_readOnly = false;
     QString m_connectionName;
 };
 
