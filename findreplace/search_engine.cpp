@@ -460,7 +460,7 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
 // takes the whole budget, smaller batches only mean more such calls. A size
 // kept for a while is doubled or halved once to learn the cost of a row again.
 void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
-    constexpr double BudgetMs = 30;
+    constexpr double BudgetMs = 24;
     constexpr int TriesBeforeProbing = 4;
     if (m_lastBatch.rows > 0 && m_lastBatch.rows != rows)
         m_perRowMs = std::max(0.0, double(ms - m_lastBatch.ms) / double(rows - m_lastBatch.rows));
@@ -485,8 +485,10 @@ void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
             next = rows * 2;
         else if (rowsPart > forRows * 4 / 3)
             next = rows / 2;
-        else if (probe)
-            next = rowsPart <= forRows ? rows * 2 : rows / 2;
+        else if (probe && 2 * rowsPart <= forRows * 4 / 3)
+            next = rows * 2;
+        else if (probe && rowsPart > forRows)
+            next = rows / 2;
     }
     m_batchRows = std::clamp(next, 1, 8192);
 }
