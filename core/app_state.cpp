@@ -74,5 +74,10 @@ QString VersionText() {
 } // namespace Korvex_M01
 
 namespace Korvex_M02 {
-korvex::host::ApplicationPtr ExcelApp;
+// Shutdown() lets go of the host while its runtime still runs. An exit()
+// that bypasses it (Qt ends the process so when the display server goes
+// away) would otherwise release the host's objects among static
+// destructors, after the office's client libraries were torn down, and crash
+// instead of ending.
+korvex::host::ApplicationPtr& ExcelApp = *new korvex::host::ApplicationPtr;
 } // namespace Korvex_M02

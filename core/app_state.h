@@ -45,5 +45,6 @@ QString VersionText();
 
 namespace Korvex_M02 {
 // The host in use; empty until attached. Cleared at shutdown, never closed.
-extern korvex::host::ApplicationPtr ExcelApp;
+// Never destroyed either: see app_state.cpp.
+extern korvex::host::ApplicationPtr& ExcelApp;
 } // namespace Korvex_M02

@@ -14,7 +14,9 @@ using korvex::host::WindowState;
 
 namespace {
 
-std::shared_ptr<korvex::host::Connector> g_connector;
+// Never destroyed, like ExcelApp (app_state.cpp): it holds the connection.
+std::shared_ptr<korvex::host::Connector>& g_connector =
+    *new std::shared_ptr<korvex::host::Connector>;
 
 // ExcelApp may be empty (never attached) or name a host that has ended; the
 // latter raises HostError on use, the former is turned into one here.

@@ -148,15 +148,18 @@ void ignoreBrokenPipes() {
 }
 
 Reference<css::uno::XComponentContext> localContext() {
-    static const Reference<css::uno::XComponentContext> context = [] {
+    // Never destroyed: released among static destructors, after an exit()
+    // that bypassed the orderly shutdown, it would call into a runtime whose
+    // libraries are already torn down.
+    static const auto* context = new Reference<css::uno::XComponentContext>([] {
         // Without this the runtime cannot find its type libraries and the
         // first remote call crashes.
         const QString rc = QStringLiteral("vnd.sun.star.pathname:") + officeProgramDir() +
                            QStringLiteral("/fundamentalrc");
         rtl::Bootstrap::set("URE_BOOTSTRAP", toUno(rc));
         return cppu::defaultBootstrap_InitialComponentContext();
-    }();
-    return context;
+    }());
+    return *context;
 }
 
 Session::Session() : m_state(std::make_shared<SessionState>()), m_worker(Worker::start()) {}
