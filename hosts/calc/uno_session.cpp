@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <deque>
 #include <thread>
 
@@ -137,6 +138,43 @@ void disposeQuietly(const Reference<css::uno::XInterface>& bridge,
     }
 }
 
+// The connections open now. An exit() that bypasses the orderly shutdown (Qt
+// ends the process so when the display server goes away) must not leave a
+// bridge running into the static destructors: its threads and the office's
+// calls to Korvex's listeners would run on in libraries being torn down. So
+// the first connection registers a handler, run before the UNO runtime's
+// statics go, that closes every bridge still open.
+std::mutex& liveMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+std::vector<std::weak_ptr<Session>>& liveSessions() {
+    static auto* sessions = new std::vector<std::weak_ptr<Session>>;
+    return *sessions;
+}
+
+void closeLiveSessionsAtExit() {
+    std::vector<std::weak_ptr<Session>> sessions;
+    {
+        std::lock_guard<std::mutex> lock(liveMutex());
+        sessions.swap(liveSessions());
+    }
+    for (const auto& w : sessions)
+        if (auto session = w.lock())
+            session->closeForExit();
+}
+
+void registerLive(const std::shared_ptr<Session>& session) {
+    static const bool registered = std::atexit(closeLiveSessionsAtExit) == 0;
+    (void)registered;
+    std::lock_guard<std::mutex> lock(liveMutex());
+    auto& sessions = liveSessions();
+    sessions.erase(std::remove_if(sessions.begin(), sessions.end(),
+                                  [](const std::weak_ptr<Session>& w) { return w.expired(); }),
+                   sessions.end());
+    sessions.push_back(session);
+}
+
 } // namespace
 
 // The bridge writes to the office's pipe with plain send(): once the office
@@ -163,6 +201,20 @@ Reference<css::uno::XComponentContext> localContext() {
 }
 
 Session::Session() : m_state(std::make_shared<SessionState>()), m_worker(Worker::start()) {}
+
+void Session::closeForExit() {
+    m_worker->stop();
+    if (!alive())
+        return;
+    m_state->markDead(QStringLiteral("Korvex is ending"));
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    std::thread([bridge = m_bridge, connection = m_connection, done] {
+        disposeQuietly(bridge, connection);
+        done->set_value();
+    }).detach();
+    finished.wait_for(std::chrono::seconds(2));
+}
 
 Session::~Session() {
     m_worker->stop();
@@ -305,6 +357,7 @@ std::shared_ptr<Session> Session::open(const QString& pipe, std::chrono::millise
     s->m_desktop = s->hold(holder->desktop);
     holder->context.clear();
     holder->desktop.clear();
+    registerLive(s);
     return s;
 }
 

@@ -119,6 +119,8 @@ public:
     std::shared_ptr<const SessionState> state() const { return m_state; }
     // Drops the connection: later calls fail at once with HostError.
     void drop(const QString& why);
+    // Closes the bridge before the process's static destructors run.
+    void closeForExit();
 
     css::uno::Reference<css::uno::XComponentContext> context() const { return m_context->get(); }
     css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop->get(); }

@@ -21,9 +21,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -164,6 +167,35 @@ private slots:
         m_main.reset();
         m_office.reset();
         m_env.reset();
+    }
+
+    // Qt ends the process with exit() from inside the event loop when the
+    // display server goes away. With the office attached that must still be
+    // an orderly end, not a crash among the static destructors.
+    void exitFromTheEventLoopWhileAttached() {
+        QTemporaryDir dir;
+        const QString bin = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+        for (const QString& name : {QStringLiteral("korvex.mdb")})
+            QVERIFY(QFile::copy(bin + QLatin1Char('/') + name, dir.filePath(name)));
+        QVERIFY(
+            QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/run_all_driver"),
+                        dir.filePath(QStringLiteral("korvex"))));
+        loadBook();
+        QProcess korvex;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("KORVEX_HOST"));
+        env.insert(QStringLiteral("KORVEX_UNO_PIPE"), m_office->pipeName());
+        korvex.setProcessEnvironment(env);
+        korvex.setProcessChannelMode(QProcess::MergedChannels);
+        korvex.start(dir.filePath(QStringLiteral("korvex")),
+                     {QStringLiteral("売上"), QStringLiteral("済"), QStringLiteral("--exit")});
+        QVERIFY(korvex.waitForFinished(120000));
+        const QByteArray output = korvex.readAll() + "\nexit code " +
+                                  QByteArray::number(korvex.exitCode()) +
+                                  (korvex.exitStatus() == QProcess::NormalExit ? "" : " (crashed)");
+        QVERIFY2(korvex.exitStatus() == QProcess::NormalExit && korvex.exitCode() == 3,
+                 output.right(300).constData());
+        QVERIFY2(output.contains("phase done"), output.right(600).constData());
     }
 
     void officeKilledMidRun() {
