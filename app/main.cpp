@@ -7,6 +7,7 @@
 #include "host_selection.h"
 #include "main_window.h"
 #include "startup.h"
+#include "window_stacking.h"
 
 #include <QApplication>
 
@@ -46,5 +47,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     Korvex_M02::SetConnector(std::move(connector));
+    korvex::installBookWindowStacking();
     return Korvex_M01::Main([] { return new Korvex_F01; });
 }

@@ -289,6 +289,9 @@ public:
     virtual void selectSheets(const QStringList& names) = 0;
     virtual int windowCount() = 0;
     virtual WindowPtr window(int index) = 0; // 1-based
+    // The desktop's own handle of the top-level window showing the book (an X
+    // window id on X11), so that Korvex can stack it; 0 when there is none.
+    virtual quintptr windowHandle() = 0;
 };
 
 struct OpenOptions {

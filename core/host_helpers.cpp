@@ -18,6 +18,11 @@ namespace {
 std::shared_ptr<korvex::host::Connector>& g_connector =
     *new std::shared_ptr<korvex::host::Connector>;
 
+std::function<void(quintptr)>& bookWindowPlacer() {
+    static std::function<void(quintptr)> placer;
+    return placer;
+}
+
 // ExcelApp may be empty (never attached) or name a host that has ended; the
 // latter raises HostError on use, the former is turned into one here.
 korvex::host::Application& app() {
@@ -209,8 +214,24 @@ void GetCurrentPos(CellPos& pos) {
     pos.Col = cell->column();
 }
 
+void SetBookWindowPlacer(std::function<void(quintptr)> placer) {
+    bookWindowPlacer() = std::move(placer);
+}
+
+void ActivateBook(korvex::host::Workbook& book) {
+    book.activate();
+    if (const auto& place = bookWindowPlacer()) {
+        if (const quintptr handle = book.windowHandle())
+            place(handle);
+    }
+}
+
+void ActivateBook(const QString& bookName) {
+    ActivateBook(*app().workbook(bookName));
+}
+
 void GoToPos(const CellPos& pos) {
-    app().workbook(pos.Book)->activate();
+    ActivateBook(pos.Book);
     app().activeWorkbook()->sheet(pos.Sheet)->activate();
     app().activeSheet()->cell(pos.Row, pos.Col)->activate();
 }

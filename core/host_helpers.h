@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace korvex::host {
@@ -26,6 +27,10 @@ struct CellPos {
 
 // Which host the program talks to (chosen once at start-up).
 void SetConnector(std::shared_ptr<korvex::host::Connector> connector);
+// How a book's window is put in front of the office's other windows but
+// directly behind Korvex's, without the focus. The desktop installs its
+// platform's way; without one a book is only made the active one.
+void SetBookWindowPlacer(std::function<void(quintptr windowHandle)> placer);
 
 bool AttachExcel();                                       // never throws
 void StartExcel(const QString& filePath);                 // skipped
@@ -45,7 +50,11 @@ QString GetCellValue();                   // propagates; beeps without host
 void SetCellValue(const QVariant& value); // propagates; beeps without host
 void GetCurrentPos(CellPos& pos);         // propagates; no attach
 void GoToPos(const CellPos& pos);         // propagates
-bool IsBookOpen(const QString& bookName); // case-sensitive; propagates
+// Makes the book the host's active one and shows its window just behind
+// Korvex's (SetBookWindowPlacer). Propagates.
+void ActivateBook(korvex::host::Workbook& book);
+void ActivateBook(const QString& bookName);
+bool IsBookOpen(const QString& bookName);                             // case-sensitive; propagates
 bool IsSheetExist(const QString& bookName, const QString& sheetName); // propagates
 // Copies the page setup property by property in the fixed order; stops at the
 // first one the host refuses (propagates).

@@ -68,7 +68,7 @@ bool GridLinkage::GoToHit(const HitAddress& hit) {
         if (!Korvex_M02::IsBookOpen(book) || !Korvex_M02::IsSheetExist(book, sheet))
             return false;
         auto& app = *Korvex_M02::ExcelApp;
-        app.workbook(book)->activate();
+        Korvex_M02::ActivateBook(book);
         app.activeWorkbook()->sheet(sheet)->activate();
         app.activeSheet()->range(hit.range.trimmed())->select();
         return true;

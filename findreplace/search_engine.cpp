@@ -315,7 +315,7 @@ void SearchEngine::stepClick() {
     host::WorkbookPtr book;
     guarded([&] {
         book = app().workbook(m_book);
-        book->activate();
+        M02::ActivateBook(*book);
     });
     m_window.setBusyPointer(true);
 
@@ -511,7 +511,7 @@ void SearchEngine::runAllClick() {
     host::WorkbookPtr book;
     guarded([&] {
         book = app().workbook(m_book);
-        book->activate();
+        M02::ActivateBook(*book);
     });
     m_window.setBusyPointer(true);
 

@@ -88,7 +88,7 @@ void Korvex_F01::ActivateSelectedSheet() {
     try {
         if (book.isEmpty() || sheet.isEmpty())
             throw HostError(QStringLiteral("no book or sheet chosen"));
-        need(ExcelApp->workbook(book), "no book")->activate();
+        Korvex_M02::ActivateBook(*need(ExcelApp->workbook(book), "no book"));
         const auto target =
             need(need(ExcelApp->activeWorkbook(), "no active book")->worksheet(sheet), "no sheet");
         target->activate();

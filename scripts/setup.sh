@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev libxcb1-dev
     # the LibreOffice Calc host: the office itself and its UNO SDK
     libreoffice-calc libreoffice-dev fonts-liberation2
     # Japanese text, and a display server for tests and screenshots

@@ -7,6 +7,8 @@
 #include <com/sun/star/awt/XDialog.hpp>
 #include <com/sun/star/awt/XExtendedToolkit.hpp>
 
+#include <com/sun/star/awt/SystemDependentXWindow.hpp>
+#include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XTopWindow2.hpp>
 #include <com/sun/star/awt/XWindow2.hpp>
@@ -29,6 +31,7 @@
 #include <com/sun/star/frame/XModel2.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
@@ -48,6 +51,8 @@
 #include <com/sun/star/util/XProtectable.hpp>
 #include <com/sun/star/util/XStringSubstitution.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
+
+#include <rtl/process.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -642,6 +647,23 @@ void CalcWorkbook::activate() {
     // raised or given the focus: Korvex's window, where the user clicked,
     // stays in front. Only showing the office brings it forward.
     m_s->run([doc = m_doc->get()] { frameOf(doc)->activate(); });
+}
+
+quintptr CalcWorkbook::windowHandle() {
+    return m_s->run([doc = m_doc->get()]() -> quintptr {
+        Reference<css::awt::XSystemDependentWindowPeer> peer(containerWindowOf(doc), UNO_QUERY);
+        if (!peer.is())
+            return 0;
+        css::uno::Sequence<sal_Int8> process(16);
+        rtl_getGlobalProcessId(reinterpret_cast<sal_uInt8*>(process.getArray()));
+        const css::uno::Any handle =
+            peer->getWindowHandle(process, css::lang::SystemDependent::SYSTEM_XWINDOW);
+        css::awt::SystemDependentXWindow x;
+        if (handle >>= x)
+            return quintptr(x.WindowHandle);
+        sal_Int64 plain = 0;
+        return (handle >>= plain) ? quintptr(plain) : 0;
+    });
 }
 
 void CalcWorkbook::close(std::optional<bool> saveChanges) {

@@ -82,6 +82,7 @@ public:
     void selectSheets(const QStringList& names) override;
     int windowCount() override;
     host::WindowPtr window(int index) override;
+    quintptr windowHandle() override;
 
 private:
     SessionPtr m_s;

@@ -609,6 +609,11 @@ public:
                 QStringLiteral("workbook '%1' has no window %2").arg(m_book->name).arg(index));
         return std::make_shared<SimWindow>(m_anchor.host, m_book, index);
     }
+    // A simulated book has no window on the desktop.
+    quintptr windowHandle() override {
+        check(QStringLiteral("Workbook.windowHandle"));
+        return 0;
+    }
 
 private:
     void check(const QString& op) const {

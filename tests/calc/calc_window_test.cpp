@@ -6,6 +6,7 @@
 #include "host_helpers.h"
 #include "office_dialogs.h"
 #include "private_office.h"
+#include "window_stacking.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -33,6 +34,16 @@ A1 = 一
 A1 = 二
 )";
 
+// Book names the window titles show without any escaping.
+const char* const LeftAndRight = R"(
+[book left.xlsx]
+[sheet One]
+A1 = 1
+[book right.xlsx]
+[sheet One]
+A1 = 2
+)";
+
 // The window manager's word on one root property holding window ids.
 QList<qulonglong> rootWindows(const char* property) {
     QProcess xprop;
@@ -46,6 +57,25 @@ QList<qulonglong> rootWindows(const char* property) {
     for (const QString& part : out.mid(hash + 1).split(u',', Qt::SkipEmptyParts))
         ids.append(part.trimmed().toULongLong(nullptr, 16));
     return ids;
+}
+
+QString windowTitle(qulonglong id) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(id),
+                                          QStringLiteral("-notype"), QStringLiteral("WM_NAME")});
+    xprop.waitForFinished(5000);
+    return QString::fromLatin1(xprop.readAllStandardOutput()).trimmed();
+}
+
+// Position from the bottom of the first managed window whose title holds
+// `text`; -1 when there is none.
+int stackingPosition(const QString& text) {
+    const auto stacking = rootWindows("_NET_CLIENT_LIST_STACKING");
+    for (int i = 0; i < stacking.size(); ++i) {
+        if (windowTitle(stacking[i]).contains(text))
+            return i;
+    }
+    return -1;
 }
 
 qulonglong activeWindow() {
@@ -77,13 +107,13 @@ protected:
     }
 };
 
-host::ApplicationPtr loadTwoBooks(host::Connector& connector) {
+host::ApplicationPtr loadTwoBooks(host::Connector& connector, const char* books = TwoBooks) {
     const auto app = connector.attach();
     if (!app)
         return nullptr;
     calc::closeAllDocuments(app);
     QString error;
-    const auto fixture = sim::parseFixture(QString::fromUtf8(TwoBooks), &error);
+    const auto fixture = sim::parseFixture(QString::fromUtf8(books), &error);
     if (!fixture)
         qFatal("fixture does not parse: %s", qPrintable(error));
     calc::loadFixture(app, *fixture);
@@ -138,6 +168,49 @@ private slots:
 
         Korvex_M02::ActivateExcel();
         QTRY_VERIFY_WITH_TIMEOUT(!onTop(id) && activeWindow() != id, 5000);
+        Korvex_M02::SetConnector(nullptr);
+    }
+
+    // A book Korvex activates comes out from under the office's other window,
+    // but only as far as directly behind Korvex, which keeps the focus.
+    void activatedBook_comesForwardBehindKorvex() {
+        const auto connector = m_connector;
+        const auto app = loadTwoBooks(*connector, LeftAndRight);
+        QVERIFY(app);
+        Korvex_M02::SetConnector(connector);
+        QVERIFY(Korvex_M02::AttachExcel());
+        korvex::installBookWindowStacking();
+        const QString left = QStringLiteral("left.xlsx");
+        const QString right = QStringLiteral("right.xlsx");
+        // Right covers left: each is brought forward in turn once the window
+        // manager has shown the one before.
+        for (const auto& [book, other] : {std::pair(left, right), std::pair(right, left)}) {
+            app->workbook(book)->activate();
+            app->bringToFront();
+            QTRY_VERIFY_WITH_TIMEOUT(stackingPosition(book) > stackingPosition(other), 5000);
+        }
+
+        QLabel korvex(QStringLiteral("Korvex"));
+        korvex.resize(400, 300);
+        korvex.show();
+        korvex.raise();
+        korvex.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&korvex));
+        const qulonglong id = korvex.winId();
+        QTRY_VERIFY_WITH_TIMEOUT(onTop(id) && activeWindow() == id, 5000);
+
+        Korvex_M02::GoToPos({left, QStringLiteral("One"), 2, 3});
+        QCOMPARE(app->activeWorkbook()->name(), left);
+        QCOMPARE(app->activeCell()->address(), QString("$C$2"));
+        QTRY_VERIFY2_WITH_TIMEOUT(stackingPosition(left) > stackingPosition(right),
+                                  "the chosen book stayed under the other one", 5000);
+        const auto stacking = rootWindows("_NET_CLIENT_LIST_STACKING");
+        QCOMPARE(stackingPosition(left), int(stacking.size()) - 2);
+        QVERIFY2(onTop(id), "the book was raised above Korvex");
+        QVERIFY2(activeWindow() == id, "the book took the focus");
+        QVERIFY(QApplication::focusWindow() == korvex.windowHandle());
+
+        Korvex_M02::SetBookWindowPlacer(nullptr);
         Korvex_M02::SetConnector(nullptr);
     }
 
