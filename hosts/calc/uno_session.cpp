@@ -202,11 +202,13 @@ Reference<css::uno::XComponentContext> localContext() {
 
 Session::Session() : m_state(std::make_shared<SessionState>()), m_worker(Worker::start()) {}
 
-void Session::closeForExit() {
+void Session::close(const QString& why) {
     m_worker->stop();
     if (!alive())
         return;
-    m_state->markDead(QStringLiteral("Korvex is ending"));
+    m_state->markDead(why);
+    // Closing a healthy bridge is quick; a side thread keeps an office that
+    // stopped answering from holding up whoever drops the session.
     auto done = std::make_shared<std::promise<void>>();
     auto finished = done->get_future();
     std::thread([bridge = m_bridge, connection = m_connection, done] {
@@ -216,20 +218,12 @@ void Session::closeForExit() {
     finished.wait_for(std::chrono::seconds(2));
 }
 
+void Session::closeForExit() {
+    close(QStringLiteral("Korvex is ending"));
+}
+
 Session::~Session() {
-    m_worker->stop();
-    if (alive()) {
-        m_state->markDead(QStringLiteral("The connection to LibreOffice was released"));
-        // Closing a healthy bridge is quick; a side thread keeps an office
-        // that stopped answering from holding up whoever drops the session.
-        auto done = std::make_shared<std::promise<void>>();
-        auto finished = done->get_future();
-        std::thread([bridge = m_bridge, connection = m_connection, done] {
-            disposeQuietly(bridge, connection);
-            done->set_value();
-        }).detach();
-        finished.wait_for(std::chrono::seconds(2));
-    }
+    close(QStringLiteral("The connection to LibreOffice was released"));
 }
 
 void Session::post(std::function<void()> task) {

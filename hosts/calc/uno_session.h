@@ -161,6 +161,9 @@ public:
 
 private:
     Session();
+    // Marks the connection dead with `why` and closes the bridge, waiting a
+    // little for an office that no longer answers.
+    void close(const QString& why);
     void post(std::function<void()> task);
     // Queues f for the UNO thread; its result or translated failure arrives
     // through the future.

@@ -9,6 +9,7 @@
 #include "window_stacking.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
@@ -89,6 +90,25 @@ bool onTop(qulonglong id) {
     return !stacking.isEmpty() && stacking.last() == id;
 }
 
+// Shows `window` as Korvex's window, on top and active as the user left it;
+// 0 when the window manager did not make it so.
+qulonglong putOnTop(QWidget& window) {
+    window.resize(400, 300);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+        return 0;
+    const qulonglong id = window.winId();
+    const QDeadlineTimer deadline(5000);
+    while (!(onTop(id) && activeWindow() == id)) {
+        if (deadline.hasExpired())
+            return 0;
+        QTest::qWait(50);
+    }
+    return id;
+}
+
 // Korvex's window as far as waiting goes: it counts what reaches it.
 class CountingWindow : public QLabel {
 public:
@@ -142,13 +162,8 @@ private slots:
         app->bringToFront();
 
         QLabel korvex(QStringLiteral("Korvex"));
-        korvex.resize(400, 300);
-        korvex.show();
-        korvex.raise();
-        korvex.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&korvex));
-        const qulonglong id = korvex.winId();
-        QTRY_VERIFY_WITH_TIMEOUT(onTop(id) && activeWindow() == id, 5000);
+        const qulonglong id = putOnTop(korvex);
+        QVERIFY2(id, "Korvex's window did not come on top with the focus");
 
         const QString one = QString::fromUtf8("一.xlsx");
         const QString two = QString::fromUtf8("二.xlsx");
@@ -191,13 +206,8 @@ private slots:
         }
 
         QLabel korvex(QStringLiteral("Korvex"));
-        korvex.resize(400, 300);
-        korvex.show();
-        korvex.raise();
-        korvex.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&korvex));
-        const qulonglong id = korvex.winId();
-        QTRY_VERIFY_WITH_TIMEOUT(onTop(id) && activeWindow() == id, 5000);
+        const qulonglong id = putOnTop(korvex);
+        QVERIFY2(id, "Korvex's window did not come on top with the focus");
 
         Korvex_M02::GoToPos({left, QStringLiteral("One"), 2, 3});
         QCOMPARE(app->activeWorkbook()->name(), left);
