@@ -44,21 +44,7 @@ public:
     void setMainWindowEnabled(bool) override {}
     void setBusyPointer(bool) override {}
     void AddResultRows(const QString& book, const QList<findreplace::HitRow>& rows) override {
-        QList<findreplace::ResultRow> out;
-        out.reserve(rows.size());
-        for (const findreplace::HitRow& r : rows) {
-            findreplace::ResultRow row;
-            row.book = book;
-            row.sheet = r.sheet;
-            row.range = r.range;
-            row.search = opts.what;
-            row.replace = opts.replacement;
-            row.result = r.result;
-            row.execute = r.execute;
-            row.seqNo = r.seqNo;
-            out.append(row);
-        }
-        m_model.appendRows(out);
+        m_model.appendRows(findreplace::resultRowsOf(book, opts.what, opts.replacement, rows));
     }
     void keepReplaced(const QString& book, const QList<findreplace::ReplacedCell>& cells) override {
         findreplace::keepReplacedCells(m_db, book, cells);

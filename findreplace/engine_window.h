@@ -6,6 +6,7 @@
 
 #include "host.h"
 #include "host_helpers.h"
+#include "result_table.h"
 
 #include <QList>
 #include <QString>
@@ -43,6 +44,11 @@ struct HitRow {
     QString execute;
     qint32 seqNo = 0;
 };
+
+// The result rows a window stores for `hits` found in `book` while it
+// searched for `search` (and replaced with `replacement`).
+QList<ResultRow> resultRowsOf(const QString& book, const QString& search,
+                              const QString& replacement, const QList<HitRow>& hits);
 
 // What a replacement put into a cell, kept beside its result row so that the
 // row can be undone later while the cell still holds exactly that.

@@ -624,23 +624,8 @@ void FindReplaceWindow::setBusyPointer(bool on) {
 }
 
 void FindReplaceWindow::AddResultRows(const QString& book, const QList<HitRow>& rows) {
-    const QString search = Search_Combo->currentText();
     const QString replacement = Replace_Combo ? Replace_Combo->currentText() : QString();
-    QList<ResultRow> stored;
-    stored.reserve(rows.size());
-    for (const HitRow& hit : rows) {
-        ResultRow row;
-        row.book = book;
-        row.sheet = hit.sheet;
-        row.range = hit.range;
-        row.search = search;
-        row.replace = replacement;
-        row.result = hit.result;
-        row.execute = hit.execute;
-        row.seqNo = hit.seqNo;
-        stored.append(row);
-    }
-    m_grid->addResultRows(stored);
+    m_grid->addResultRows(resultRowsOf(book, Search_Combo->currentText(), replacement, rows));
 }
 
 void FindReplaceWindow::keepReplaced(const QString& book, const QList<ReplacedCell>& cells) {

@@ -13,6 +13,25 @@
 
 namespace korvex::findreplace {
 
+QList<ResultRow> resultRowsOf(const QString& book, const QString& search,
+                              const QString& replacement, const QList<HitRow>& hits) {
+    QList<ResultRow> rows;
+    rows.reserve(hits.size());
+    for (const HitRow& hit : hits) {
+        ResultRow row;
+        row.book = book;
+        row.sheet = hit.sheet;
+        row.range = hit.range;
+        row.search = search;
+        row.replace = replacement;
+        row.result = hit.result;
+        row.execute = hit.execute;
+        row.seqNo = hit.seqNo;
+        rows.append(row);
+    }
+    return rows;
+}
+
 using host::HostError;
 namespace M02 = Korvex_M02;
 
