@@ -3,6 +3,7 @@
 // replace runs must say so, end cleanly (not busy, the window usable) and
 // leave every stored row as it was; the cell is never replaced without its row.
 
+#include "find_child.h"
 #include "navigator_env.h"
 #include "replace_window.h"
 #include "search_window.h"
@@ -37,12 +38,7 @@ void exec(const QString& sql) {
         qFatal("%s", qPrintable(sql));
 }
 
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+using korvex::test::child;
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // history, target selection with its messages, the view options and the
 // cell-value fetch, and opening and closing them from the main window.
 
+#include "find_child.h"
 #include "navigator_env.h"
 #include "replace_window.h"
 #include "result_grid.h"
@@ -61,12 +62,7 @@ std::unique_ptr<FindReplaceWindow> open(bool replace) {
     return std::unique_ptr<FindReplaceWindow>(w);
 }
 
-template <typename T = QWidget> T* child(QWidget& w, const QString& name) {
-    T* c = w.findChild<T*>(name);
-    if (!c)
-        qFatal("no control %s", qPrintable(name));
-    return c;
-}
+using korvex::test::child;
 QAction* action(QWidget& w, const char* name) {
     return child<QAction>(w, QString::fromLatin1(name));
 }

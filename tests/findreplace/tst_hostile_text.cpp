@@ -4,6 +4,7 @@
 // occurrence, every text verbatim or cut to its field's size, never run as
 // SQL, and the replacement must reach the cell exactly as typed.
 
+#include "find_child.h"
 #include "navigator_env.h"
 #include "replace_window.h"
 #include "result_table.h"
@@ -57,12 +58,7 @@ int rowCount(const QString& table) {
     return q.value(0).toInt();
 }
 
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+using korvex::test::child;
 
 } // namespace
 

@@ -5,6 +5,7 @@
 // act on the window as a user would.
 
 #include "app_state.h"
+#include "find_child.h"
 #include "host_helpers.h"
 #include "messages.h"
 #include "print_window.h"
@@ -43,12 +44,7 @@ public:
     korvex::test::ScriptedUi ui;
 };
 
-template <typename T> T* child(QObject& f, const char* name) {
-    auto* found = f.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
+using korvex::test::child;
 inline QListWidget* targets(Korvex_F04& f) {
     return child<QListWidget>(f, "List_Sheet");
 }

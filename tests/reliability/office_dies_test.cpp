@@ -11,6 +11,7 @@
 //   KORVEX_OFFICE_KILLS=10 ctest --test-dir build -R office_dies_test -V
 
 #include "calc_fixtures.h"
+#include "find_child.h"
 #include "navigator_env.h"
 #include "private_office.h"
 #include "replace_window.h"
@@ -46,12 +47,7 @@ QString sheetName(int s) {
     return QStringLiteral("S%1").arg(s);
 }
 
-template <typename T = QWidget> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+using korvex::test::child;
 
 // "S1!A2" for every row of the window's table, in the order they were
 // stored, read through a connection of its own: only committed rows count.

@@ -11,6 +11,7 @@
 // a program whose display server has gone away.
 
 #include "desktop_ui.h"
+#include "find_child.h"
 #include "host_helpers.h"
 #include "host_selection.h"
 #include "main_window.h"
@@ -36,12 +37,7 @@ void phase(const char* name) {
     std::fflush(stdout);
 }
 
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+using korvex::test::child;
 
 void runAll(korvex::findreplace::FindReplaceWindow& w, const QString& what,
             const QString& replacement, bool replace) {

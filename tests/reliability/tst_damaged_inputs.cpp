@@ -6,6 +6,7 @@
 // crash, and the rows already stored must come out exactly as they went in.
 
 #include "app_state.h"
+#include "find_child.h"
 #include "host_helpers.h"
 #include "main_window.h"
 #include "messages.h"
@@ -173,12 +174,7 @@ struct Session {
     int newRows = 0;
 };
 
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+using korvex::test::child;
 
 // Starts Korvex on the folder, opens the search window from the main window's
 // menu, searches every sheet for 売 and ends as the user would.
