@@ -25,6 +25,7 @@
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextField.hpp>
 
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -46,30 +47,18 @@ struct Piece {
     Code code = Code::SheetName;
 };
 
+// The code letter of each field, in the order of Code.
+constexpr char16_t CodeLetters[] = {u'A', u'P', u'N', u'D', u'T', u'F', u'Z'};
+
 std::optional<Code> codeOf(QChar c) {
-    switch (c.unicode()) {
-    case u'A':
-        return Code::SheetName;
-    case u'P':
-        return Code::Page;
-    case u'N':
-        return Code::Pages;
-    case u'D':
-        return Code::Date;
-    case u'T':
-        return Code::Time;
-    case u'F':
-        return Code::FileName;
-    case u'Z':
-        return Code::Path;
-    default:
-        return std::nullopt;
-    }
+    for (int i = 0; i < int(std::size(CodeLetters)); ++i)
+        if (c.unicode() == CodeLetters[i])
+            return Code(i);
+    return std::nullopt;
 }
 
 QChar letterOf(Code code) {
-    static const char16_t letters[] = {u'A', u'P', u'N', u'D', u'T', u'F', u'Z'};
-    return QChar(letters[int(code)]);
+    return QChar(CodeLetters[int(code)]);
 }
 
 // "Page &P of &N" as text and field pieces. An "&" before anything but a
