@@ -27,13 +27,7 @@ public:
     int messages = 0;
 
     findreplace::PassState& pass() override { return state; }
-    void ResetFind() override {
-        state.NotRunning = true;
-        state.HitCount = 0;
-        state.ResumeSheet = 0;
-        state.CurrentHit.reset();
-        state.FirstHitSheet.clear();
-    }
+    void ResetFind() override { state.reset(); }
     findreplace::EngineOptions options() const override { return opts; }
     QString targetBook() const override { return m_book; }
     QList<findreplace::SheetEntry> sheetEntries() const override { return m_sheets; }

@@ -72,6 +72,16 @@ struct PassState {
     QString FirstHitAddress;
     QString FirstHitSheet;
     Korvex_M02::CellPos StartPos;
+
+    // Closes the pass: the next click starts again at the first sheet. The
+    // start position stays, for the cursor to return to.
+    void reset() {
+        NotRunning = true;
+        ResumeSheet = 0;
+        HitCount = 0;
+        FirstHitSheet.clear();
+        CurrentHit.reset();
+    }
 };
 
 // Where an all-at-once run stands; `finished` marks the final report.

@@ -526,11 +526,7 @@ void FindReplaceWindow::SetBusy(bool Busy) {
 }
 
 void FindReplaceWindow::ResetFind() {
-    m_pass.NotRunning = true;
-    m_pass.ResumeSheet = 0;
-    m_pass.HitCount = 0;
-    m_pass.FirstHitSheet.clear();
-    m_pass.CurrentHit.reset();
+    m_pass.reset();
 }
 
 void FindReplaceWindow::AddSearchHistory() {

@@ -66,13 +66,7 @@ public:
 
     PassState state;
     PassState& pass() override { return state; }
-    void ResetFind() override {
-        state.NotRunning = true;
-        state.ResumeSheet = 0;
-        state.HitCount = 0;
-        state.FirstHitSheet.clear();
-        state.CurrentHit.reset();
-    }
+    void ResetFind() override { state.reset(); }
     // "検索中止" / "置換中止".
     void cancel() {
         ResetFind();
