@@ -324,6 +324,10 @@ public:
     virtual WindowState windowState() const = 0;
     virtual void setWindowState(WindowState state) = 0;
     virtual void bringToFront() = 0;
+    // Whether Korvex's windows go on painting while a call into this host is
+    // under way (input waiting until the call is over). A host whose calls
+    // cost a fixed part each is then better asked fewer, larger questions.
+    virtual bool paintsDuringCalls() const { return false; }
 };
 
 // Finds or starts the host. attach() is called before every user action, so it

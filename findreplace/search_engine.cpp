@@ -432,8 +432,11 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     // replaced in one call, each time events are let through.
     QList<HitRow> waiting;
     std::vector<host::CellPosition> cells;
+    qint64 storing = 0; // of the last settle, the time the rows took to store
     const auto settle = [&] {
+        const qint64 started = m_now();
         const bool stored = sink.flush();
+        storing = m_now() - started;
         if (replace && stored)
             replaceAndKeep(sheet, waiting, cells);
         waiting.clear();
@@ -454,7 +457,7 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
             const int rows = sink.pending();
             const qint64 started = m_now();
             settle();
-            sizeNextBatch(rows, m_now() - started);
+            sizeNextBatch(rows, m_now() - started, storing);
             if (sink.failed() || m_hostLost)
                 break;
         }
@@ -478,8 +481,11 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
 // leaves of the budget, but never less than half of it: when the call alone
 // takes the whole budget, smaller batches only mean more such calls. A size
 // kept for a while is doubled or halved once to learn the cost of a row again.
-void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
-    constexpr double BudgetMs = 24;
+// Where the windows go on painting during a host call (Calc), a replace batch
+// may take four times as long: Calc's fixed part is then paid a quarter as
+// often, and a click on the stop button waits at most one such call.
+void SearchEngine::sizeNextBatch(int rows, qint64 ms, qint64 storingMs) {
+    const double BudgetMs = m_batchBudgetMs;
     constexpr int TriesBeforeProbing = 4;
     if (m_lastBatch.rows > 0 && m_lastBatch.rows != rows)
         m_perRowMs = std::max(0.0, double(ms - m_lastBatch.ms) / double(rows - m_lastBatch.rows));
@@ -509,6 +515,10 @@ void SearchEngine::sizeNextBatch(int rows, qint64 ms) {
         else if (probe && rowsPart > forRows)
             next = rows / 2;
     }
+    // Storing rows stops the windows whatever the host does.
+    constexpr double StoringBudgetMs = 24;
+    if (storingMs > 0 && double(storingMs) / rows * next > StoringBudgetMs)
+        next = std::min(next, std::max(rows / 2, int(StoringBudgetMs * rows / double(storingMs))));
     m_batchRows = std::clamp(next, 1, 8192);
 }
 
@@ -528,10 +538,13 @@ void SearchEngine::runAllClick() {
     m_window.SetBusy(true);
     m_startPosKnown = guarded([&] { M02::GetCurrentPos(p.StartPos); });
     host::WorkbookPtr book;
+    bool paints = false;
     guarded([&] {
         book = app().workbook(m_book);
         M02::ActivateBook(*book);
+        paints = app().paintsDuringCalls();
     });
+    m_batchBudgetMs = m_mode == EngineMode::Replace && paints ? 96 : 24;
     m_window.setBusyPointer(true);
 
     p.NotRunning = false;

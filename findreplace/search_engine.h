@@ -70,7 +70,7 @@ private:
     void allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName, qint64& n,
                           RowSink& sink);
     void letEventsThrough(const QString& sheetName, qint64 rows);
-    void sizeNextBatch(int rows, qint64 ms);
+    void sizeNextBatch(int rows, qint64 ms, qint64 storingMs);
     void restoreStartPos();
 
     EngineMode m_mode;
@@ -88,6 +88,9 @@ private:
     QSet<QString> m_passSeen;
     int m_yieldIntervalMs = 15;
     int m_batchRows = 8;
+    // How long one batch may take: rows stored and, when replacing, their
+    // cells replaced in one host call.
+    double m_batchBudgetMs = 24;
     // The last batch measured, and the cost of one more row in a batch
     // learnt from it (negative until two sizes have been measured).
     struct {

@@ -57,6 +57,7 @@ public:
     host::WindowState windowState() const override;
     void setWindowState(host::WindowState state) override;
     void bringToFront() override;
+    bool paintsDuringCalls() const override { return true; }
 
 private:
     SessionPtr m_s;

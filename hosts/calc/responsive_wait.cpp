@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMetaObject>
+#include <QPointer>
 #include <QThread>
+
+#include <vector>
 
 namespace korvex::calc {
 
@@ -37,6 +41,58 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     default:
         return QObject::eventFilter(watched, event);
     }
+}
+
+namespace {
+
+// Close requests the window manager sent while the office was busy, in order.
+class CloseHolder : public QObject {
+public:
+    std::vector<QPointer<QObject>> held;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close || !event->spontaneous())
+            return QObject::eventFilter(watched, event);
+        bool known = false;
+        for (const auto& h : held)
+            known = known || h == watched;
+        if (!known)
+            held.emplace_back(watched);
+        event->ignore();
+        return true;
+    }
+};
+
+CloseHolder& closeHolder() {
+    static CloseHolder* holder = new CloseHolder; // lives as long as the process
+    return *holder;
+}
+
+} // namespace
+
+int PaintingWait::s_depth = 0;
+
+PaintingWait::PaintingWait() {
+    if (s_depth++ == 0)
+        QCoreApplication::instance()->installEventFilter(&closeHolder());
+}
+
+PaintingWait::~PaintingWait() {
+    if (--s_depth != 0)
+        return;
+    QCoreApplication::instance()->removeEventFilter(&closeHolder());
+    std::vector<QPointer<QObject>> held;
+    held.swap(closeHolder().held);
+    // A window's close() asks it again, so a window that refuses to close
+    // (a run in progress) still refuses.
+    for (const auto& target : held)
+        if (target)
+            QMetaObject::invokeMethod(target.data(), "close", Qt::QueuedConnection);
+}
+
+void PaintingWait::paint() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool onUserInterfaceThread() {

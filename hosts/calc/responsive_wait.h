@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 
@@ -33,6 +34,47 @@ bool onUserInterfaceThread();
 // Lets the windows paint for about `duration` (or just sleeps off the
 // user-interface thread).
 void pauseResponsively(std::chrono::milliseconds duration);
+
+// While alive on the user-interface thread, paint() lets Korvex's windows
+// paint and its timers run, while mouse and key input stays queued for later
+// and a close request from the window manager is made again when the last
+// such wait ends: nothing the user does starts while the office is busy, and
+// nothing the user does is lost. Nests.
+class PaintingWait {
+public:
+    PaintingWait();
+    ~PaintingWait();
+    PaintingWait(const PaintingWait&) = delete;
+    PaintingWait& operator=(const PaintingWait&) = delete;
+    void paint();
+
+private:
+    static int s_depth;
+};
+
+// Waits up to `timeout` for a call that usually ends within milliseconds; true
+// when `future` is ready. On the user-interface thread a call that lasts
+// longer than a frame leaves the windows painting (see PaintingWait).
+template <class R>
+bool waitPainting(std::future<R>& future, std::chrono::milliseconds timeout) {
+    constexpr std::chrono::milliseconds Frame(16);
+    if (!onUserInterfaceThread() || timeout <= Frame)
+        return future.wait_for(timeout) == std::future_status::ready;
+    if (future.wait_for(Frame) == std::future_status::ready)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + timeout - Frame;
+    PaintingWait wait;
+    for (;;) {
+        wait.paint();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+        if (future.wait_for(std::min(left, std::chrono::milliseconds(10))) ==
+            std::future_status::ready)
+            return true;
+    }
+}
 
 // Waits up to `timeout` for `future`; true when it is ready.
 template <class R>

@@ -210,7 +210,7 @@ template <class F> auto Session::submit(F f) -> std::future<std::invoke_result_t
 template <class F>
 auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_t<F&> {
     auto future = submit(std::move(f));
-    if (future.wait_for(timeout) != std::future_status::ready) {
+    if (!waitPainting(future, timeout)) {
         drop(QStringLiteral("LibreOffice did not answer within %1 s; the connection was dropped")
                  .arg(timeout.count() / 1000.0));
         throwDead();

@@ -774,6 +774,7 @@ public:
         enter(QStringLiteral("Application.setWindowState"));
         host().windowState = state;
     }
+    bool paintsDuringCalls() const override { return host().paintsDuringCalls; }
     void bringToFront() override {
         enter(QStringLiteral("Application.bringToFront"));
         ++host().bringToFrontCount;

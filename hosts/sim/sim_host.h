@@ -113,6 +113,9 @@ public:
     bool visible = true;
     host::WindowState windowState = host::WindowState::Normal;
     int bringToFrontCount = 0;
+    // What Application::paintsDuringCalls answers (the simulated host's calls
+    // return at once; tests pretend otherwise).
+    bool paintsDuringCalls = false;
 
     // What the "user" does in a dialog; the result is whether it was confirmed.
     // Unset: every dialog is confirmed at once without changes.

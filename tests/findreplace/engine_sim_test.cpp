@@ -25,6 +25,11 @@ public:
             m_host->beforeOperation = std::move(hook);
         return true;
     }
+    bool setPaintsDuringCalls(bool paints) override {
+        if (m_host)
+            m_host->paintsDuringCalls = paints;
+        return true;
+    }
 
 private:
     std::shared_ptr<sim::SimHost> m_host;

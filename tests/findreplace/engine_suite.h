@@ -27,6 +27,12 @@ public:
         (void)hook;
         return false;
     }
+    // Makes the host say whether Korvex's windows paint during its calls.
+    // False when the host's answer is fixed.
+    virtual bool setPaintsDuringCalls(bool paints) {
+        (void)paints;
+        return false;
+    }
 };
 
 int runEngineSuite(EngineWorld& world, int argc, char** argv);
