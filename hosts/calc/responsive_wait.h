@@ -55,8 +55,7 @@ private:
 // Waits up to `timeout` for a call that usually ends within milliseconds; true
 // when `future` is ready. On the user-interface thread a call that lasts
 // longer than a frame leaves the windows painting (see PaintingWait).
-template <class R>
-bool waitPainting(std::future<R>& future, std::chrono::milliseconds timeout) {
+template <class R> bool waitPainting(std::future<R>& future, std::chrono::milliseconds timeout) {
     constexpr std::chrono::milliseconds Frame(16);
     if (!onUserInterfaceThread() || timeout <= Frame)
         return future.wait_for(timeout) == std::future_status::ready;

@@ -26,6 +26,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <future>
@@ -397,6 +398,30 @@ private slots:
     void cleanupTestCase() {
         m_connector.reset();
         m_office.reset();
+    }
+
+    // A call that keeps the office busy for a while leaves Korvex's windows
+    // painting and its timers running, and still answers with its result; a
+    // quick call is not held up by it.
+    void longCall_letsTheWindowsPaint() {
+        const auto app = m_connector->attach();
+        QVERIFY(app);
+        const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start();
+        const int answer = session->run([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return 7;
+        });
+        const int ticksDuringLongCall = ticks;
+        QCOMPARE(answer, 7);
+        QVERIFY2(ticksDuringLongCall >= 5, qPrintable(QString::number(ticksDuringLongCall)));
+        ticks = 0;
+        QCOMPARE(session->run([] { return 8; }), 8);
+        QCOMPARE(ticks, 0);
     }
 
     // Page-setup values Calc has no place for stay out of the user's file.
