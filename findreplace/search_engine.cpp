@@ -545,6 +545,8 @@ void SearchEngine::runAllClick() {
         paints = app().paintsDuringCalls();
     });
     m_batchBudgetMs = m_mode == EngineMode::Replace && paints ? 96 : 24;
+    if (m_batchBudgetMs > 24)
+        m_batchRows = std::max(m_batchRows, 64); // fewer calls spent finding the size
     m_window.setBusyPointer(true);
 
     p.NotRunning = false;

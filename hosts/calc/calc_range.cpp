@@ -323,39 +323,102 @@ struct Match {
     QVariant value;
 };
 
+// The boxes a set of cells is read in, one bulk read each: one box per band
+// of rows, so that cells far apart (a batch that wraps from the end of the
+// sheet to its start) are read as two small boxes rather than as one box of
+// everything between them.
+class Boxes {
+public:
+    // Empty when there are no cells or the boxes hold too many cells to be
+    // worth reading.
+    Boxes(const std::vector<CellPosition>& cells, sal_Int16 sheetIndex) {
+        constexpr long long MaxCells = 1000000;
+        constexpr sal_Int32 RowGap = 32; // rows between bands worth a read of their own
+        constexpr size_t MaxBoxes = 8;
+        if (cells.empty())
+            return;
+        std::vector<sal_Int32> rows;
+        rows.reserve(cells.size());
+        for (const auto& p : cells)
+            rows.push_back(p.row - 1);
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        // Cut at the widest gaps between used rows.
+        std::vector<std::pair<sal_Int32, size_t>> gaps; // (width, last row index before it)
+        for (size_t i = 0; i + 1 < rows.size(); ++i)
+            if (rows[i + 1] - rows[i] > RowGap)
+                gaps.push_back({rows[i + 1] - rows[i], i});
+        std::sort(gaps.begin(), gaps.end(), std::greater<>());
+        gaps.resize(std::min(gaps.size(), MaxBoxes - 1));
+        std::vector<size_t> cuts;
+        for (const auto& g : gaps)
+            cuts.push_back(g.second);
+        std::sort(cuts.begin(), cuts.end());
+        size_t first = 0;
+        cuts.push_back(rows.size() - 1);
+        for (size_t last : cuts) {
+            Address box;
+            box.Sheet = sheetIndex;
+            box.StartRow = rows[first];
+            box.EndRow = rows[last];
+            box.StartColumn = SAL_MAX_INT32;
+            box.EndColumn = 0;
+            m_boxes.push_back(box);
+            first = last + 1;
+        }
+        for (const auto& p : cells) {
+            Address& box = m_boxes[size_t(indexOf(p))];
+            box.StartColumn = std::min(box.StartColumn, p.column - 1);
+            box.EndColumn = std::max(box.EndColumn, p.column - 1);
+        }
+        long long total = 0;
+        for (const auto& b : m_boxes)
+            total += (long long)(b.EndRow - b.StartRow + 1) * (b.EndColumn - b.StartColumn + 1);
+        if (total > MaxCells)
+            m_boxes.clear();
+    }
+    bool empty() const { return m_boxes.empty(); }
+    const std::vector<Address>& all() const { return m_boxes; }
+    // The box `p` is in (the cells given were all placed in one).
+    int indexOf(CellPosition p) const {
+        const auto after = std::upper_bound(
+            m_boxes.begin(), m_boxes.end(), p.row - 1,
+            [](sal_Int32 row, const Address& box) { return row < box.StartRow; });
+        return int(after - m_boxes.begin()) - 1;
+    }
+
+private:
+    std::vector<Address> m_boxes; // by rows, not overlapping
+};
+
 // Values of matches found by their formula or note text, in one bulk read of
-// the box around them unless that box is too large to be worth reading.
+// each box around them unless those hold too many cells to be worth reading.
 void readValues(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
                 std::vector<Match>& hits) {
-    constexpr long long MaxCells = 1000000;
-    Address box;
-    box.Sheet = sheetIndex;
-    box.StartRow = box.StartColumn = SAL_MAX_INT32;
-    box.EndRow = box.EndColumn = 0;
-    for (const auto& h : hits) {
-        box.StartRow = std::min(box.StartRow, h.pos.row - 1);
-        box.StartColumn = std::min(box.StartColumn, h.pos.column - 1);
-        box.EndRow = std::max(box.EndRow, h.pos.row - 1);
-        box.EndColumn = std::max(box.EndColumn, h.pos.column - 1);
-    }
-    if (hits.empty() ||
-        (long long)(box.EndRow - box.StartRow + 1) * (box.EndColumn - box.StartColumn + 1) >
-            MaxCells)
-        return;
-    auto range = rangeAt(sheet, box);
-    Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
-    const auto rows = data->getDataArray();
-    std::optional<FormatMap> formats;
-    for (auto& h : hits) {
-        const sal_Int32 r = h.pos.row - 1 - box.StartRow;
-        const sal_Int32 c = h.pos.column - 1 - box.StartColumn;
-        if (r >= rows.getLength() || c >= rows[r].getLength())
-            continue;
-        h.value = bulkValue(rows[r][c]);
-        if (h.value.typeId() == QMetaType::Double) {
-            if (!formats)
-                formats = formatMap(doc, range, box);
-            h.value = typedNumber(h.value.toDouble(), formats->at(r, c), formats->dayZero);
+    std::vector<CellPosition> cells;
+    cells.reserve(hits.size());
+    for (const auto& h : hits)
+        cells.push_back(h.pos);
+    const Boxes boxes(cells, sheetIndex);
+    for (size_t b = 0; b < boxes.all().size(); ++b) {
+        const Address& box = boxes.all()[b];
+        auto range = rangeAt(sheet, box);
+        Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
+        const auto rows = data->getDataArray();
+        std::optional<FormatMap> formats;
+        for (auto& h : hits) {
+            if (size_t(boxes.indexOf(h.pos)) != b)
+                continue;
+            const sal_Int32 r = h.pos.row - 1 - box.StartRow;
+            const sal_Int32 c = h.pos.column - 1 - box.StartColumn;
+            if (r >= rows.getLength() || c >= rows[r].getLength())
+                continue;
+            h.value = bulkValue(rows[r][c]);
+            if (h.value.typeId() == QMetaType::Double) {
+                if (!formats)
+                    formats = formatMap(doc, range, box);
+                h.value = typedNumber(h.value.toDouble(), formats->at(r, c), formats->dayZero);
+            }
         }
     }
 }
@@ -568,32 +631,9 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
 
 namespace {
 
-constexpr long long MaxBoxCells = 1000000;
-
 QString absoluteAddress(CellPosition p) {
     return QLatin1Char('$') + columnLetters(p.column - 1) + QLatin1Char('$') +
            QString::number(p.row);
-}
-
-// The box around `cells` (0-based), or nullopt when it is too large to read
-// in one go.
-std::optional<Address> boxAround(const std::vector<CellPosition>& cells, sal_Int16 sheetIndex) {
-    if (cells.empty())
-        return std::nullopt;
-    Address box;
-    box.Sheet = sheetIndex;
-    box.StartRow = box.StartColumn = SAL_MAX_INT32;
-    box.EndRow = box.EndColumn = 0;
-    for (const auto& p : cells) {
-        box.StartRow = std::min(box.StartRow, p.row - 1);
-        box.StartColumn = std::min(box.StartColumn, p.column - 1);
-        box.EndRow = std::max(box.EndRow, p.row - 1);
-        box.EndColumn = std::max(box.EndColumn, p.column - 1);
-    }
-    if ((long long)(box.EndRow - box.StartRow + 1) * (box.EndColumn - box.StartColumn + 1) >
-        MaxBoxCells)
-        return std::nullopt;
-    return box;
 }
 
 struct Content {
@@ -601,17 +641,22 @@ struct Content {
     bool marked = false; // a text that reads as a number: see contentFromApi
 };
 
-// Contents of `cells` as readFormulas gives them: one read of the box around
-// them, or one call per cell when that box is too large.
+// Contents of `cells` as readFormulas gives them: one read of each box
+// around them, or one call per cell when those are too large.
 std::vector<Content> contentsOf(const SheetRef& sheet, sal_Int16 sheetIndex,
                                 const std::vector<CellPosition>& cells) {
     std::vector<Content> out(cells.size());
-    if (const auto box = boxAround(cells, sheetIndex)) {
-        Reference<css::sheet::XCellRangeFormula> f(rangeAt(sheet, *box), UNO_QUERY_THROW);
-        const auto rows = f->getFormulaArray();
+    if (const Boxes boxes(cells, sheetIndex); !boxes.empty()) {
+        std::vector<Sequence<Sequence<rtl::OUString>>> read;
+        for (const Address& box : boxes.all())
+            read.push_back(Reference<css::sheet::XCellRangeFormula>(rangeAt(sheet, box),
+                                                                    UNO_QUERY_THROW)
+                               ->getFormulaArray());
         for (size_t i = 0; i < cells.size(); ++i) {
-            const sal_Int32 r = cells[i].row - 1 - box->StartRow;
-            const sal_Int32 c = cells[i].column - 1 - box->StartColumn;
+            const int b = boxes.indexOf(cells[i]);
+            const auto& rows = read[size_t(b)];
+            const sal_Int32 r = cells[i].row - 1 - boxes.all()[size_t(b)].StartRow;
+            const sal_Int32 c = cells[i].column - 1 - boxes.all()[size_t(b)].StartColumn;
             if (r < rows.getLength() && c < rows[r].getLength())
                 out[i].text = contentFromApi(rows[r][c], &out[i].marked);
         }
@@ -675,9 +720,10 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     // Displayed texts as a values search reads them: the box around the
     // cells in one go, or cell by cell when it is too large.
     std::map<std::uint64_t, QString> displayed;
-    const auto box = wantDisplayed ? boxAround(cells, sheetIndex) : std::nullopt;
-    if (box)
-        for (auto& c : readDisplayed(doc, sheet, *box))
+    const Boxes boxes = wantDisplayed ? Boxes(cells, sheetIndex) : Boxes({}, sheetIndex);
+    const bool box = !boxes.empty();
+    for (const Address& b : boxes.all())
+        for (auto& c : readDisplayed(doc, sheet, b))
             displayed.emplace(matcher::orderKey(c.pos, host::SearchOrder::ByRows),
                               std::move(c.text));
     for (size_t i = 0; i < cells.size(); ++i) {
