@@ -381,9 +381,9 @@ public:
     const std::vector<Address>& all() const { return m_boxes; }
     // The box `p` is in (the cells given were all placed in one).
     int indexOf(CellPosition p) const {
-        const auto after = std::upper_bound(
-            m_boxes.begin(), m_boxes.end(), p.row - 1,
-            [](sal_Int32 row, const Address& box) { return row < box.StartRow; });
+        const auto after =
+            std::upper_bound(m_boxes.begin(), m_boxes.end(), p.row - 1,
+                             [](sal_Int32 row, const Address& box) { return row < box.StartRow; });
         return int(after - m_boxes.begin()) - 1;
     }
 
@@ -649,9 +649,9 @@ std::vector<Content> contentsOf(const SheetRef& sheet, sal_Int16 sheetIndex,
     if (const Boxes boxes(cells, sheetIndex); !boxes.empty()) {
         std::vector<Sequence<Sequence<rtl::OUString>>> read;
         for (const Address& box : boxes.all())
-            read.push_back(Reference<css::sheet::XCellRangeFormula>(rangeAt(sheet, box),
-                                                                    UNO_QUERY_THROW)
-                               ->getFormulaArray());
+            read.push_back(
+                Reference<css::sheet::XCellRangeFormula>(rangeAt(sheet, box), UNO_QUERY_THROW)
+                    ->getFormulaArray());
         for (size_t i = 0; i < cells.size(); ++i) {
             const int b = boxes.indexOf(cells[i]);
             const auto& rows = read[size_t(b)];
@@ -707,6 +707,7 @@ Reference<css::sheet::XSheetCellRangeContainer> cellSet(const DocRef& doc, sal_I
 // without one.
 struct KnownAfterWrite {
     std::optional<std::vector<Content>> contents;
+    std::optional<std::vector<QVariant>> values;
     Reference<css::sheet::XSheetCellRangeContainer> ranges;
 };
 
@@ -716,7 +717,7 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     if (cells.empty())
         return;
     const auto contents = known.contents ? *known.contents : contentsOf(sheet, sheetIndex, cells);
-    const auto values = valuesOf(doc, sheet, sheetIndex, cells);
+    const auto values = known.values ? *known.values : valuesOf(doc, sheet, sheetIndex, cells);
     // Displayed texts as a values search reads them: the box around the
     // cells in one go, or cell by cell when it is too large.
     std::map<std::uint64_t, QString> displayed;
@@ -839,21 +840,48 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
         return std::nullopt;
     }
     std::uint64_t writeCalls = replaced > 0 ? 1 : 0;
-    bool rewritten = false;
-    auto now = contentsOf(sheet, sheetIndex, where);
+    // The values come first: a revert and the kept matches need them anyway,
+    // and a cell whose value is exactly the planned text holds that text (the
+    // office enters what it replaces as if typed, so a text that reads as a
+    // number would have become one). Only the other cells have their content
+    // read: numbers, formulas, emptied cells, and those where the office
+    // matched otherwise than Korvex does.
+    auto values = valuesOf(doc, sheet, sheetIndex, where);
+    std::vector<Content> now(planned.size());
+    std::vector<size_t> unsure;
     for (size_t i = 0; i < planned.size(); ++i) {
         const auto& p = planned[i];
-        // A cell that was not a marked text must not have become one.
-        if (now[i].text == p.text && (p.marked || !now[i].marked))
-            continue;
-        must(sheet->getCellByPosition(where[i].column - 1, where[i].row - 1))
-            ->setFormula(contentToApi(p.text, p.marked));
-        ++writeCalls;
-        rewritten = true;
+        const bool typedAsText = !p.text.isEmpty() && !p.text.startsWith(QLatin1Char('=')) &&
+                                 !p.text.startsWith(QLatin1Char('\''));
+        if (typedAsText && values[i].typeId() == QMetaType::QString &&
+            values[i].toString() == p.text)
+            now[i] = {p.text, p.marked};
+        else
+            unsure.push_back(i);
+    }
+    bool rewritten = false;
+    if (!unsure.empty()) {
+        std::vector<CellPosition> at;
+        for (size_t i : unsure)
+            at.push_back(where[i]);
+        const auto read = contentsOf(sheet, sheetIndex, at);
+        for (size_t k = 0; k < unsure.size(); ++k) {
+            const auto& p = planned[unsure[k]];
+            now[unsure[k]] = read[k];
+            // A cell that was not a marked text must not have become one.
+            if (read[k].text == p.text && (p.marked || !read[k].marked))
+                continue;
+            must(sheet->getCellByPosition(at[k].column - 1, at[k].row - 1))
+                ->setFormula(contentToApi(p.text, p.marked));
+            ++writeCalls;
+            rewritten = true;
+        }
     }
     // What was read is what the cells hold unless one had to be written again.
-    if (!rewritten)
+    if (!rewritten) {
         known.contents = std::move(now);
+        known.values = std::move(values);
+    }
     return writeCalls;
 }
 

@@ -129,6 +129,8 @@ A4 = a-a
 B4 = 1234
 C4 = ｶﾀｶﾅ
 A5 = ｶﾀｶﾅ
+E2 = a12
+E4 = a=1
 B5 = 5*3
 )";
 
@@ -722,10 +724,11 @@ A8 = 0.1
         const auto app = m_world.start(fixture);
         m_app = app;
         const auto book = app->workbook(text("置換一括.xlsx"));
-        // D1 is left out: it must keep its text. E5 is empty.
-        const std::vector<host::CellPosition> cells{{1, 1}, {1, 2}, {1, 3}, {2, 1}, {2, 2},
-                                                    {2, 3}, {3, 1}, {3, 2}, {3, 3}, {4, 1},
-                                                    {4, 2}, {4, 3}, {5, 1}, {5, 2}, {5, 5}};
+        // D1 is left out: it must keep its text. E5 is empty. "a" taken out
+        // of E2 leaves a number, out of E4 a formula.
+        const std::vector<host::CellPosition> cells{{1, 1}, {1, 2}, {1, 3}, {2, 1}, {2, 2}, {2, 3},
+                                                    {3, 1}, {3, 2}, {3, 3}, {4, 1}, {4, 2}, {4, 3},
+                                                    {5, 1}, {5, 2}, {5, 5}, {2, 5}, {4, 5}};
         using Outcome = host::CellReplacement::Outcome;
         for (size_t i = 0; i < std::size(cases); ++i) {
             const Case& c = cases[i];
