@@ -84,7 +84,8 @@ Reference<css::table::XCellRange> rangeAt(const SheetRef& sheet, const Address& 
 struct CellText {
     CellPosition pos;
     QString text;
-    QVariant value; // as value() gives it; invalid when not read
+    QVariant value;      // as value() gives it; invalid when not read
+    bool marked = false; // read as a formula: a text that reads as a number
 };
 
 // A cell's value from a bulk read: its number, or its text when it has one.
@@ -126,10 +127,14 @@ std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
     for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
         const auto& row = rows[r];
         for (sal_Int32 c = 0; c < row.getLength(); ++c)
-            if (!row[c].isEmpty())
+            if (!row[c].isEmpty()) {
+                bool marked = false;
+                QString text = contentFromApi(row[c], &marked);
                 out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1},
-                               contentFromApi(row[c]),
-                               {}});
+                               std::move(text),
+                               {},
+                               marked});
+            }
     }
     return out;
 }
@@ -321,6 +326,7 @@ std::vector<CellText> readComments(const SheetRef& sheet, const Address& area) {
 struct Match {
     CellPosition pos;
     QVariant value;
+    CellContent content; // when found by its formula
 };
 
 // The boxes a set of cells is read in, one bulk read each: one box per band
@@ -440,9 +446,11 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
         cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
                                                         : readFormulas(sheet, *area);
     }
+    const bool byFormula = settings.lookIn == host::LookIn::Formulas;
     for (auto& c : cells)
         if (pattern.matches(c.text))
-            hits.push_back({c.pos, std::move(c.value)});
+            hits.push_back({c.pos, std::move(c.value),
+                            byFormula ? CellContent{std::move(c.text), c.marked} : CellContent{}});
     if (settings.lookIn != host::LookIn::Values)
         readValues(doc, sheet, limit.Sheet, hits);
     return hits;
@@ -597,16 +605,21 @@ const SearchCache::Matches& CalcRange::matches(const matcher::FindSettings& sett
     const matcher::OrderLess less{settings.searchOrder};
     std::sort(hits.begin(), hits.end(),
               [less](const Match& x, const Match& y) { return less(x.pos, y.pos); });
+    const bool byFormula = settings.lookIn == host::LookIn::Formulas;
     std::vector<CellPosition> sorted;
     std::vector<QVariant> values;
+    std::vector<CellContent> contents;
     sorted.reserve(hits.size());
     values.reserve(hits.size());
+    contents.reserve(byFormula ? hits.size() : 0);
     for (auto& h : hits) {
         sorted.push_back(h.pos);
         values.push_back(std::move(h.value));
+        if (byFormula)
+            contents.push_back(std::move(h.content));
     }
     return m_cache->fill(sheet, m_addr, settings, look.generation, std::move(sorted),
-                         std::move(values));
+                         std::move(values), std::move(contents));
 }
 
 host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
@@ -636,10 +649,7 @@ QString absoluteAddress(CellPosition p) {
            QString::number(p.row);
 }
 
-struct Content {
-    QString text;
-    bool marked = false; // a text that reads as a number: see contentFromApi
-};
+using Content = CellContent;
 
 // Contents of `cells` as readFormulas gives them: one read of each box
 // around them, or one call per cell when those are too large.
@@ -674,7 +684,7 @@ std::vector<QVariant> valuesOf(const DocRef& doc, const SheetRef& sheet, sal_Int
     std::vector<Match> read;
     read.reserve(cells.size());
     for (const auto& p : cells)
-        read.push_back({p, {}});
+        read.push_back({p, {}, {}});
     readValuesOf(doc, sheet, sheetIndex, read);
     std::vector<QVariant> out;
     out.reserve(read.size());
@@ -728,7 +738,7 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
             displayed.emplace(matcher::orderKey(c.pos, host::SearchOrder::ByRows),
                               std::move(c.text));
     for (size_t i = 0; i < cells.size(); ++i) {
-        OwnWrite w{cells[i], contents[i].text, values[i], {}};
+        OwnWrite w{cells[i], contents[i], values[i], {}};
         if (box) {
             const auto it = displayed.find(matcher::orderKey(cells[i], host::SearchOrder::ByRows));
             if (it != displayed.end())
@@ -885,11 +895,13 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     return writeCalls;
 }
 
-// Replaces inside each listed cell on the worker, reading the cells before in
-// one go and writing only those whose content changes.
+// Replaces inside each listed cell on the worker, writing only those whose
+// content changes. What the cells hold before is taken from the kept matches
+// when they still tell it (`before`), or else read in one go.
 BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
                            const std::vector<CellPosition>& cells,
-                           const host::ReplaceOptions& options, SearchCache::Probe& probe) {
+                           const host::ReplaceOptions& options, SearchCache::Probe& probe,
+                           const std::optional<SearchCache::Known>& before) {
     using Outcome = host::CellReplacement::Outcome;
     BulkReplace out;
     requireOpen(doc);
@@ -898,8 +910,25 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     probe.stamp(out.writes);
     const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     const sal_Int16 sheetIndex = addressOf(sheet).Sheet;
-    const auto contents = contentsOf(sheet, sheetIndex, cells);
-    const auto values = valuesOf(doc, sheet, sheetIndex, cells);
+    const bool kept = before && probe.stillTrue(*before);
+    const auto contents = kept ? before->contents : contentsOf(sheet, sheetIndex, cells);
+    std::vector<QVariant> values;
+    if (kept) {
+        values = before->values;
+        std::vector<CellPosition> unread;
+        for (size_t i = 0; i < cells.size(); ++i)
+            if (!values[i].isValid())
+                unread.push_back(cells[i]);
+        if (!unread.empty()) {
+            auto read = valuesOf(doc, sheet, sheetIndex, unread);
+            size_t k = 0;
+            for (auto& v : values)
+                if (!v.isValid())
+                    v = std::move(read[k++]);
+        }
+    } else {
+        values = valuesOf(doc, sheet, sheetIndex, cells);
+    }
     const bool isProtected =
         Reference<css::util::XProtectable>(sheet, UNO_QUERY_THROW)->isProtected();
     std::vector<PlannedWrite> planned;
@@ -958,7 +987,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     readBack(doc, sheet, sheetIndex, written, probe.keptByValueHere(), out.writes, known);
     for (size_t k = 0; k < planned.size(); ++k) {
         auto& r = out.cells[planned[k].at];
-        r.newContent = out.writes.cells[k].content;
+        r.newContent = out.writes.cells[k].content.text;
         r.newValueText = host::valueText(out.writes.cells[k].value);
     }
     return out;
@@ -1024,8 +1053,9 @@ CalcSheet::replaceCells(const host::ReplaceOptions& options,
                         const std::vector<host::CellPosition>& cells) {
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
-    auto done = m_s->run([doc, sheet, cells, options, probe = m_cache->probe()]() mutable {
-        return replaceInCells(doc, sheet, cells, options, probe);
+    auto done = m_s->run([doc, sheet, cells, options, probe = m_cache->probe(),
+                          known = m_cache->known(cells)]() mutable {
+        return replaceInCells(doc, sheet, cells, options, probe, known);
     });
     m_cache->noteOwnWrites(done.writes);
     return std::move(done.cells);
@@ -1072,7 +1102,7 @@ bool CalcRange::replace(const host::ReplaceOptions& options) {
         // what Korvex knows of the sheet survives the write.
         auto done = m_s->run([doc, sheet, cell = CellPosition{row(), column()}, options,
                               probe = m_cache->probe()]() mutable {
-            return replaceInCells(doc, sheet, {cell}, options, probe);
+            return replaceInCells(doc, sheet, {cell}, options, probe, std::nullopt);
         });
         m_cache->noteOwnWrites(done.writes);
         const auto outcome = done.cells.front().outcome;

@@ -236,8 +236,11 @@ SearchCache::LookUp SearchCache::lookUp(const DocRef& doc, const SheetRef& sheet
 const SearchCache::Matches&
 SearchCache::fill(const SheetRef& sheet, const css::table::CellRangeAddress& area,
                   const matcher::FindSettings& settings, std::uint64_t generation,
-                  std::vector<CellPosition> sorted, std::vector<QVariant> values) {
-    m_kept = Matches{++m_lastId, area, settings, generation, std::move(sorted), std::move(values)};
+                  std::vector<CellPosition> sorted, std::vector<QVariant> values,
+                  std::vector<CellContent> contents) {
+    m_kept = Matches{
+        ++m_lastId,         area, settings, generation, std::move(sorted), std::move(values),
+        std::move(contents)};
     m_keptSheet = m_s->hold(sheet);
     return *m_kept;
 }
@@ -253,6 +256,26 @@ std::optional<QVariant> SearchCache::valueOf(std::uint64_t matchesId, CellPositi
     if (!v.isValid())
         return std::nullopt;
     return v;
+}
+
+std::optional<SearchCache::Known> SearchCache::known(const std::vector<CellPosition>& cells) const {
+    if (!m_kept || m_kept->contents.empty() || !current())
+        return std::nullopt;
+    Known k;
+    k.keptId = m_kept->id;
+    k.generation = m_kept->generation;
+    k.contents.reserve(cells.size());
+    k.values.reserve(cells.size());
+    const matcher::OrderLess less{m_kept->settings.searchOrder};
+    for (const auto& cell : cells) {
+        const auto it = std::lower_bound(m_kept->sorted.begin(), m_kept->sorted.end(), cell, less);
+        if (it == m_kept->sorted.end() || *it != cell)
+            return std::nullopt;
+        const auto at = size_t(it - m_kept->sorted.begin());
+        k.contents.push_back(m_kept->contents[at]);
+        k.values.push_back(m_kept->values[at]);
+    }
+    return k;
 }
 
 SearchCache::Probe SearchCache::probe() const {
@@ -308,15 +331,20 @@ void SearchCache::noteOwnWrites(const OwnWrites& w) {
 
     const matcher::OrderLess less{cache->settings.searchOrder};
     const matcher::Pattern pattern = cache->settings.pattern();
-    // Written cells by position: whether each matches now, and its value.
-    std::vector<std::pair<CellPosition, std::optional<QVariant>>> changed;
+    // Written cells by position: whether each matches now, and what it holds.
+    struct Written {
+        CellPosition pos;
+        bool match;
+        const OwnWrite* write;
+    };
+    std::vector<Written> changed;
     for (const auto& c : w.cells) {
         if (!inside(cache->area, c.pos))
             continue;
         bool match = false;
         switch (cache->settings.lookIn) {
         case host::LookIn::Formulas:
-            match = pattern.matches(c.content);
+            match = pattern.matches(c.content.text);
             break;
         case host::LookIn::Values:
             match = pattern.matches(c.displayed);
@@ -325,43 +353,52 @@ void SearchCache::noteOwnWrites(const OwnWrites& w) {
             match = std::binary_search(cache->sorted.begin(), cache->sorted.end(), c.pos, less);
             break;
         }
-        changed.emplace_back(c.pos, match ? std::optional<QVariant>(c.value) : std::nullopt);
+        changed.push_back({c.pos, match, &c});
     }
     std::stable_sort(changed.begin(), changed.end(),
-                     [less](const auto& x, const auto& y) { return less(x.first, y.first); });
+                     [less](const Written& x, const Written& y) { return less(x.pos, y.pos); });
     // The last write of a cell counts.
-    std::vector<std::pair<CellPosition, std::optional<QVariant>>> last;
-    for (auto& c : changed) {
-        if (!last.empty() && last.back().first == c.first)
-            last.back() = std::move(c);
+    std::vector<Written> last;
+    for (const Written& c : changed) {
+        if (!last.empty() && last.back().pos == c.pos)
+            last.back() = c;
         else
-            last.push_back(std::move(c));
+            last.push_back(c);
     }
+    const bool withContents = !cache->contents.empty();
     std::vector<CellPosition> sorted;
     std::vector<QVariant> values;
+    std::vector<CellContent> contents;
     sorted.reserve(cache->sorted.size() + last.size());
     values.reserve(sorted.capacity());
+    if (withContents)
+        contents.reserve(sorted.capacity());
     size_t i = 0;
     size_t k = 0;
     while (i < cache->sorted.size() || k < last.size()) {
         const bool takeOld =
-            k == last.size() || (i < cache->sorted.size() && less(cache->sorted[i], last[k].first));
+            k == last.size() || (i < cache->sorted.size() && less(cache->sorted[i], last[k].pos));
         if (takeOld) {
             sorted.push_back(cache->sorted[i]);
             values.push_back(std::move(cache->values[i]));
+            if (withContents)
+                contents.push_back(std::move(cache->contents[i]));
             ++i;
             continue;
         }
-        if (i < cache->sorted.size() && cache->sorted[i] == last[k].first)
+        if (i < cache->sorted.size() && cache->sorted[i] == last[k].pos)
             ++i; // replaced by the written cell
-        if (last[k].second) {
-            sorted.push_back(last[k].first);
-            values.push_back(std::move(*last[k].second));
+        if (last[k].match) {
+            sorted.push_back(last[k].pos);
+            values.push_back(last[k].write->value);
+            if (withContents)
+                contents.push_back(last[k].write->content);
         }
         ++k;
     }
     cache->sorted = std::move(sorted);
     cache->values = std::move(values);
+    cache->contents = std::move(contents);
     cache->generation = w.after;
 }
 

@@ -31,10 +31,17 @@ namespace korvex::calc {
 
 class WatchedDocuments;
 
+// A cell's content as typed: its formula or text. A text that would read as a
+// number is marked (it is entered again with an apostrophe in front).
+struct CellContent {
+    QString text;
+    bool marked = false;
+};
+
 // A cell Korvex has just written, as the kept matches need to see it.
 struct OwnWrite {
     matcher::CellPosition pos;
-    QString content;
+    CellContent content;
     QVariant value;
     QString displayed; // read only when the kept matches look in values
 };
@@ -69,6 +76,17 @@ public:
         // The value each match held when the sheet was read, parallel to
         // `sorted` (invalid where the read did not give it).
         std::vector<QVariant> values;
+        // Each match's content, parallel to `sorted` when the read looked in
+        // formulas (empty otherwise).
+        std::vector<CellContent> contents;
+    };
+
+    // What the kept matches say of some cells before a task writes them.
+    struct Known {
+        std::uint64_t keptId = 0;
+        std::uint64_t generation = 0;
+        std::vector<CellContent> contents;
+        std::vector<QVariant> values; // invalid where the read did not give it
     };
 
     // Handed to a task on the worker by value.
@@ -90,6 +108,10 @@ public:
             const css::uno::Reference<css::util::XReplaceDescriptor>& descriptor) const;
         // The kept matches look in displayed values (set by visit).
         bool keptByValueHere() const { return m_sameSheet && m_keptByValue; }
+        // On the worker, after visit: `known` still tells what the cells hold.
+        bool stillTrue(const Known& known) const {
+            return m_sameSheet && known.keptId == m_keptId && changes() == known.generation;
+        }
         // Fills in what noteOwnWrites needs to know of the probe.
         void stamp(OwnWrites& w) const {
             w.sameSheet = m_sameSheet;
@@ -121,11 +143,18 @@ public:
     LookUp lookUp(const css::uno::Reference<css::frame::XModel>& doc,
                   const css::uno::Reference<css::sheet::XSpreadsheet>& sheet,
                   const css::table::CellRangeAddress& area, const matcher::FindSettings& settings);
-    // Keeps what a read after lookUp found (`values` parallel to `sorted`).
+    // Keeps what a read after lookUp found (`values` and `contents` parallel
+    // to `sorted`; `contents` empty unless the read looked in formulas).
     const Matches& fill(const css::uno::Reference<css::sheet::XSpreadsheet>& sheet,
                         const css::table::CellRangeAddress& area,
                         const matcher::FindSettings& settings, std::uint64_t generation,
-                        std::vector<matcher::CellPosition> sorted, std::vector<QVariant> values);
+                        std::vector<matcher::CellPosition> sorted, std::vector<QVariant> values,
+                        std::vector<CellContent> contents);
+    // The contents and values of `cells` as the kept matches hold them, when
+    // they hold every one of them and nothing has changed since. Which sheet
+    // they are of is for the task to check (Probe::visit), with the change
+    // count (Probe::changes() == generation).
+    std::optional<Known> known(const std::vector<matcher::CellPosition>& cells) const;
     // The value of `cell` as the read `matchesId` gave it, while nothing has
     // changed since; no round trip.
     std::optional<QVariant> valueOf(std::uint64_t matchesId, matcher::CellPosition cell) const;

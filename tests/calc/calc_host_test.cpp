@@ -733,6 +733,25 @@ private slots:
             QCOMPARE(next->address(), QStringLiteral("$D$%1").arg(round + 2));
             QCOMPARE(next->value(), QVariant(typed));
         }
+        // A bulk replace after a bulk find sees edits made in between, too.
+        host::FindOptions inFormulas = options;
+        inFormulas.lookIn = host::LookIn::Formulas;
+        std::vector<host::CellPosition> found;
+        for (const auto& f : sheet->findAll(inFormulas))
+            found.push_back(f.cell);
+        QCOMPARE(found.size(), size_t(2)); // D11, A1
+        QVERIFY(typeInOffice(app, book, QStringLiteral("S2"), 0, 0, QStringLiteral("zzz")));
+        QVERIFY(
+            typeInOffice(app, book, QStringLiteral("S2"), 3, 10, QStringLiteral("two by hand")));
+        host::ReplaceOptions replace;
+        replace.what = QStringLiteral("two");
+        replace.replacement = QStringLiteral("TWO");
+        replace.matchCase = true;
+        const auto done = sheet->replaceCells(replace, found);
+        QCOMPARE(done.at(0).oldValueText, QStringLiteral("two by hand"));
+        QCOMPARE(done.at(0).newContent, QStringLiteral("TWO by hand"));
+        QVERIFY(done.at(1).outcome == host::CellReplacement::Outcome::NoMatch);
+        QCOMPARE(sheet->range(QStringLiteral("A1"))->value(), QVariant(QStringLiteral("zzz")));
     }
 };
 
