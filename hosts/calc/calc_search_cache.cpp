@@ -238,9 +238,15 @@ SearchCache::fill(const SheetRef& sheet, const css::table::CellRangeAddress& are
                   const matcher::FindSettings& settings, std::uint64_t generation,
                   std::vector<CellPosition> sorted, std::vector<QVariant> values,
                   std::vector<CellContent> contents) {
-    m_kept = Matches{
-        ++m_lastId,         area, settings, generation, std::move(sorted), std::move(values),
-        std::move(contents)};
+    Matches kept;
+    kept.id = ++m_lastId;
+    kept.area = area;
+    kept.settings = settings;
+    kept.generation = generation;
+    kept.sorted = std::move(sorted);
+    kept.values = std::move(values);
+    kept.contents = std::move(contents);
+    m_kept = std::move(kept);
     m_keptSheet = m_s->hold(sheet);
     return *m_kept;
 }
