@@ -151,6 +151,12 @@ void Korvex_F01::Form_Load() {
 }
 
 void Korvex_F01::closeEvent(QCloseEvent* event) {
+    // A run in a search or replace window disables this window; closing it
+    // then would take the work database and the host away from the run.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         m_unloaded = true;
         Form_Unload();
