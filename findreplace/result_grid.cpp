@@ -235,7 +235,12 @@ void ResultGrid::addResultRows(const QList<ResultRow>& rows) {
     m_model->appendRows(rows);
     const int last = rowCount() - 1;
     const QModelIndex current = currentIndex();
+    // The newest row becomes the current one without sending the host's
+    // cursor there: during a run (where a click on the grid arms the linkage)
+    // that would be one trip to the office for every batch of rows.
+    m_appending = true;
     setCurrentIndex(m_model->index(last, current.isValid() ? current.column() : 0));
+    m_appending = false;
 }
 
 // --- layout -------------------------------------------------------------------
@@ -420,7 +425,8 @@ QRegion ResultGrid::visualRegionForSelection(const QItemSelection& selection) co
 
 void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
-    if (current.isValid() && (current.row() != previous.row() || !previous.isValid()))
+    if (!m_appending && current.isValid() &&
+        (current.row() != previous.row() || !previous.isValid()))
         m_linkage->currentRowChanged(selectedRowCount(), rowCount(), hitAt(current.row()));
 }
 

@@ -160,6 +160,7 @@ private:
     Korvex_C01& m_db;
     std::unique_ptr<ResultModel> m_model;
     std::unique_ptr<GridLinkage> m_linkage;
+    bool m_appending = false; // rows being added move the current row, not the host's cursor
     MergeDelegate* m_delegate = nullptr;
     korvex::PrintSettings m_printSettings;
     QColor m_textColor;

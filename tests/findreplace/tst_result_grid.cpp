@@ -266,6 +266,8 @@ private slots:
             << true << false << "click1" << row1 << true;
         QTest::newRow("on, armed: arrows move") << true << true << "down" << row1 << true;
         QTest::newRow("on, armed: a click moves once") << true << true << "click1" << row1 << true;
+        QTest::newRow("on, armed: new rows do not move")
+            << true << true << "append" << home << true;
         QTest::newRow("two selected: no move") << true << true << "twoSelected" << home << true;
         QTest::newRow("switching on arms at once")
             << false << false << "switchOnDown" << row1 << true;
@@ -310,6 +312,9 @@ private slots:
                                                     QItemSelectionModel::NoUpdate);
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
                               grid->visualRect(grid->model()->index(2, 2)).center());
+        } else if (action == QLatin1String("append")) {
+            grid->addResultRows({row("在庫.xlsx", "倉庫", "E5")});
+            QCOMPARE(grid->currentIndex().row(), 3);
         } else if (action == QLatin1String("switchOnDown")) {
             grid->setLinkage(true);
             QTest::keyClick(grid.get(), Qt::Key_Down);
