@@ -437,8 +437,12 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
         const qint64 started = m_now();
         const bool stored = sink.flush();
         storing = m_now() - started;
-        if (replace && stored)
+        if (replace && stored && !cells.empty()) {
+            // The list shows the stored rows while the host replaces their
+            // cells; the count beside it says so too.
+            m_window.showProgress({sheetName, n, false, 0});
             replaceAndKeep(sheet, waiting, cells);
+        }
         waiting.clear();
         cells.clear();
     };
