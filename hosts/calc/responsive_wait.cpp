@@ -22,8 +22,10 @@ InputBlocker::~InputBlocker() {
         QCoreApplication::instance()->removeEventFilter(this);
 }
 
-bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
-    switch (event->type()) {
+namespace {
+
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -36,22 +38,34 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
     case QEvent::ContextMenu:
-    case QEvent::Close:
         return true;
     default:
-        return QObject::eventFilter(watched, event);
+        return false;
     }
+}
+
+} // namespace
+
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+    if (isUserInput(event->type()) || event->type() == QEvent::Close)
+        return true;
+    return QObject::eventFilter(watched, event);
 }
 
 namespace {
 
 // Close requests the window manager sent while the office was busy, in order.
+// The window system's own input waits in its queue meanwhile; input made up
+// inside the program and posted (which that queue does not hold) is dropped,
+// as nothing the user does may start while the office is busy.
 class CloseHolder : public QObject {
 public:
     std::vector<QPointer<QObject>> held;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (isUserInput(event->type()))
+            return true;
         if (event->type() != QEvent::Close || !event->spontaneous())
             return QObject::eventFilter(watched, event);
         bool known = false;
