@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace korvex {
 
@@ -78,6 +81,40 @@ bool managerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t wanted) 
     return false;
 }
 
+// Korvex's other windows on screen, bottom first, as the screen stacks them
+// now: they stay above the office's window with the one in use.
+std::vector<Ancestry> otherWindows(xcb_connection_t* c, xcb_atom_t wmState, const Ancestry& inUse,
+                                   const Ancestry& office) {
+    std::vector<Ancestry> found;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w->isMinimized() || !w->windowHandle())
+            continue;
+        const Ancestry a = ancestry(c, xcb_window_t(w->windowHandle()->winId()), wmState);
+        if (a.topLevel == XCB_WINDOW_NONE || a.topLevel == inUse.topLevel ||
+            a.topLevel == office.topLevel || a.root != inUse.root)
+            continue;
+        bool known = false;
+        for (const Ancestry& f : found)
+            known = known || f.topLevel == a.topLevel;
+        if (!known)
+            found.push_back(a);
+    }
+    const auto tree = own(xcb_query_tree_reply(c, xcb_query_tree(c, inUse.root), nullptr));
+    if (!tree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    const auto level = [&](const Ancestry& a) {
+        for (int i = 0; i < count; ++i)
+            if (children[i] == a.topLevel)
+                return i;
+        return -1;
+    };
+    std::sort(found.begin(), found.end(),
+              [&](const Ancestry& x, const Ancestry& y) { return level(x) < level(y); });
+    return found;
+}
+
 } // namespace
 
 bool stackBehind(quintptr handle, const QWidget* korvexWindow) {
@@ -93,6 +130,7 @@ bool stackBehind(quintptr handle, const QWidget* korvexWindow) {
     if (office.topLevel == XCB_WINDOW_NONE || korvex.topLevel == XCB_WINDOW_NONE ||
         office.topLevel == korvex.topLevel)
         return false;
+    const std::vector<Ancestry> others = otherWindows(c, wmState, korvex, office);
 
     const xcb_atom_t restack = atom(c, "_NET_RESTACK_WINDOW");
     if (office.managed != XCB_WINDOW_NONE && korvex.managed != XCB_WINDOW_NONE &&
@@ -117,10 +155,19 @@ bool stackBehind(quintptr handle, const QWidget* korvexWindow) {
                            reinterpret_cast<const char*>(&event));
         };
         raise(office.managed, korvex.managed);
-        raise(korvex.managed, office.managed);
+        xcb_window_t below = office.managed;
+        for (const Ancestry& other : others) {
+            if (other.managed == XCB_WINDOW_NONE)
+                continue;
+            raise(other.managed, below);
+            below = other.managed;
+        }
+        raise(korvex.managed, below);
     } else {
-        // Without one, the two top-level windows are siblings under the root.
-        const uint32_t values[] = {korvex.topLevel, XCB_STACK_MODE_BELOW};
+        // Without one, the top-level windows are siblings under the root: the
+        // office's goes directly below the lowest of Korvex's.
+        const xcb_window_t lowest = others.empty() ? korvex.topLevel : others.front().topLevel;
+        const uint32_t values[] = {lowest, XCB_STACK_MODE_BELOW};
         xcb_configure_window(c, office.topLevel,
                              XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
     }

@@ -10,7 +10,9 @@ class QWidget;
 namespace korvex {
 
 // Stacks the foreign top-level window `handle` (or the managed window that
-// holds it) directly below `korvexWindow`'s top-level window. Does nothing
+// holds it) below `korvexWindow`'s top-level window and below Korvex's other
+// windows on screen, which keep their order among themselves (the window in
+// use stays on top): bringing a book forward buries none of them. Does nothing
 // where the platform has no such windows (offscreen runs); false then.
 bool stackBehind(quintptr handle, const QWidget* korvexWindow);
 
