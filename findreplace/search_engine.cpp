@@ -414,7 +414,9 @@ void SearchEngine::letEventsThrough(const QString& sheetName, qint64 rows) {
 void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName,
                                     qint64& n, RowSink& sink) {
     // Every occurrence of the sheet in one host call, in the order the find
-    // would give them one by one from the sheet's active cell.
+    // would give them one by one from the sheet's active cell. Reading a
+    // large sheet takes a while: the status line names it meanwhile.
+    m_window.showProgress({sheetName, n, false, 0});
     std::vector<host::FoundCell> found;
     if (!guarded([&] {
             host::FindOptions f = findOptionsFor(m_mode, m_options);
