@@ -143,7 +143,8 @@ bool PrivateOffice::start(QString* error, bool acceptPipe) {
     // A fresh profile makes the office end with code 81 once and expect to
     // be started again (its launcher normally does that).
     auto probe = connector();
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    int restarts = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
         m_office = std::make_unique<QProcess>();
         m_office->setProcessEnvironment(env);
         dieWithParent(*m_office);
@@ -163,10 +164,19 @@ bool PrivateOffice::start(QString* error, bool acceptPipe) {
                 *error = QStringLiteral("the office ended with code %1").arg(m_office->exitCode());
             return false;
         }
+        ++restarts;
     }
-    if (!running() || !probe->attach()) {
+    // Right after an office on the same profile was killed, the first answer
+    // can come from a connection that is still being torn down.
+    if (running() && !waitFor([&] { return probe->attach() != nullptr; }, 30000)) {
         if (error)
-            *error = QStringLiteral("the office did not answer on pipe %1").arg(m_pipe);
+            *error = QStringLiteral("the office runs but did not answer on pipe %1").arg(m_pipe);
+        return false;
+    }
+    if (!running()) {
+        if (error)
+            *error = QStringLiteral("the office asked for %1 restarts and did not stay up")
+                         .arg(restarts);
         return false;
     }
     return true;
