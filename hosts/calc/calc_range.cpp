@@ -5,11 +5,13 @@
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/FormulaResult.hpp>
 #include <com/sun/star/sheet/XCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
 #include <com/sun/star/sheet/XFormulaQuery.hpp>
 #include <com/sun/star/sheet/XSheetAnnotation.hpp>
 #include <com/sun/star/sheet/XSheetAnnotations.hpp>
@@ -429,6 +431,50 @@ void readValues(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     }
 }
 
+// Values of matches found by their formula text in `area`. A text's value is
+// the text the formula read already gave; the office tells in one query which
+// cells hold numbers, dates or formulas, and only those are read.
+void readValuesByType(const DocRef& doc, const SheetRef& sheet, const Address& area,
+                      std::vector<Match>& hits) {
+    if (hits.empty())
+        return;
+    Reference<css::sheet::XCellRangesQuery> query(rangeAt(sheet, area), UNO_QUERY_THROW);
+    const Reference<css::sheet::XSheetCellRanges> others =
+        query->queryContentCells(css::sheet::CellFlags::VALUE | css::sheet::CellFlags::DATETIME |
+                                 css::sheet::CellFlags::FORMULA);
+    std::vector<size_t> order(hits.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const matcher::OrderLess byRows{host::SearchOrder::ByRows};
+    std::sort(order.begin(), order.end(),
+              [&](size_t x, size_t y) { return byRows(hits[x].pos, hits[y].pos); });
+    std::vector<bool> typed(hits.size(), false);
+    if (others.is()) {
+        for (const auto& r : others->getRangeAddresses()) {
+            auto it = std::lower_bound(
+                order.begin(), order.end(), CellPosition{r.StartRow + 1, r.StartColumn + 1},
+                [&](size_t i, CellPosition p) { return byRows(hits[i].pos, p); });
+            for (; it != order.end() && hits[*it].pos.row <= r.EndRow + 1; ++it) {
+                const sal_Int32 column = hits[*it].pos.column - 1;
+                if (column >= r.StartColumn && column <= r.EndColumn)
+                    typed[*it] = true;
+            }
+        }
+    }
+    std::vector<Match> read;
+    for (size_t i = 0; i < hits.size(); ++i) {
+        if (typed[i])
+            read.push_back({hits[i].pos, {}, {}});
+        else if (!hits[i].content.text.isEmpty())
+            hits[i].value = hits[i].content.text;
+    }
+    readValues(doc, sheet, area.Sheet, read);
+    size_t k = 0;
+    for (size_t i = 0; i < hits.size(); ++i)
+        if (typed[i])
+            hits[i].value = std::move(read[k++].value);
+}
+
 std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const Address& limit,
                                  const matcher::FindSettings& settings) {
     std::vector<Match> hits;
@@ -436,11 +482,12 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
     if (pattern.isEmpty())
         return hits;
     std::vector<CellText> cells;
+    std::optional<Address> area;
     if (settings.lookIn == host::LookIn::Comments) {
         // Notes may sit on empty cells, outside the used area.
         cells = readComments(sheet, limit);
     } else {
-        auto area = usedPart(sheet, limit);
+        area = usedPart(sheet, limit);
         if (!area)
             return hits;
         cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
@@ -451,7 +498,9 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
         if (pattern.matches(c.text))
             hits.push_back({c.pos, std::move(c.value),
                             byFormula ? CellContent{std::move(c.text), c.marked} : CellContent{}});
-    if (settings.lookIn != host::LookIn::Values)
+    if (byFormula)
+        readValuesByType(doc, sheet, *area, hits);
+    else if (settings.lookIn == host::LookIn::Comments)
         readValues(doc, sheet, limit.Sheet, hits);
     return hits;
 }
