@@ -522,9 +522,8 @@ void SearchEngine::sizeNextBatch(int rows, qint64 ms, qint64 storingMs) {
             next = rows / 2;
     }
     // Storing rows stops the windows whatever the host does.
-    constexpr double StoringBudgetMs = 24;
-    if (storingMs > 0 && double(storingMs) / rows * next > StoringBudgetMs)
-        next = std::min(next, std::max(rows / 2, int(StoringBudgetMs * rows / double(storingMs))));
+    if (storingMs > 0 && double(storingMs) / rows * next > BatchBudgetMs)
+        next = std::min(next, std::max(rows / 2, int(BatchBudgetMs * rows / double(storingMs))));
     m_batchRows = std::clamp(next, 1, 8192);
 }
 
@@ -550,8 +549,9 @@ void SearchEngine::runAllClick() {
         M02::ActivateBook(*book);
         paints = app().paintsDuringCalls();
     });
-    m_batchBudgetMs = m_mode == EngineMode::Replace && paints ? 96 : 24;
-    if (m_batchBudgetMs > 24)
+    const bool paintedCalls = m_mode == EngineMode::Replace && paints;
+    m_batchBudgetMs = paintedCalls ? PaintedBatchBudgetMs : BatchBudgetMs;
+    if (paintedCalls)
         m_batchRows = std::max(m_batchRows, 64); // fewer calls spent finding the size
     m_window.setBusyPointer(true);
 

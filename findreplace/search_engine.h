@@ -90,7 +90,9 @@ private:
     int m_batchRows = 8;
     // How long one batch may take: rows stored and, when replacing, their
     // cells replaced in one host call.
-    double m_batchBudgetMs = 24;
+    static constexpr double BatchBudgetMs = 24;        // no events while it lasts
+    static constexpr double PaintedBatchBudgetMs = 96; // the windows paint during host calls
+    double m_batchBudgetMs = BatchBudgetMs;
     // The last batch measured, and the cost of one more row in a batch
     // learnt from it (negative until two sizes have been measured).
     struct {

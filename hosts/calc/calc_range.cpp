@@ -408,15 +408,18 @@ void readValues(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     for (const auto& h : hits)
         cells.push_back(h.pos);
     const Boxes boxes(cells, sheetIndex);
+    std::vector<std::vector<Match*>> inBox(boxes.all().size());
+    if (!boxes.empty())
+        for (auto& h : hits)
+            inBox[size_t(boxes.indexOf(h.pos))].push_back(&h);
     for (size_t b = 0; b < boxes.all().size(); ++b) {
         const Address& box = boxes.all()[b];
         auto range = rangeAt(sheet, box);
         Reference<css::sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
         const auto rows = data->getDataArray();
         std::optional<FormatMap> formats;
-        for (auto& h : hits) {
-            if (size_t(boxes.indexOf(h.pos)) != b)
-                continue;
+        for (Match* hit : inBox[b]) {
+            Match& h = *hit;
             const sal_Int32 r = h.pos.row - 1 - box.StartRow;
             const sal_Int32 c = h.pos.column - 1 - box.StartColumn;
             if (r >= rows.getLength() || c >= rows[r].getLength())
@@ -698,13 +701,11 @@ QString absoluteAddress(CellPosition p) {
            QString::number(p.row);
 }
 
-using Content = CellContent;
-
 // Contents of `cells` as readFormulas gives them: one read of each box
 // around them, or one call per cell when those are too large.
-std::vector<Content> contentsOf(const SheetRef& sheet, sal_Int16 sheetIndex,
-                                const std::vector<CellPosition>& cells) {
-    std::vector<Content> out(cells.size());
+std::vector<CellContent> contentsOf(const SheetRef& sheet, sal_Int16 sheetIndex,
+                                    const std::vector<CellPosition>& cells) {
+    std::vector<CellContent> out(cells.size());
     if (const Boxes boxes(cells, sheetIndex); !boxes.empty()) {
         std::vector<Sequence<Sequence<rtl::OUString>>> read;
         for (const Address& box : boxes.all())
@@ -765,7 +766,7 @@ Reference<css::sheet::XSheetCellRangeContainer> cellSet(const DocRef& doc, sal_I
 // for its own check; each is a round trip to the office, and these answer
 // without one.
 struct KnownAfterWrite {
-    std::optional<std::vector<Content>> contents;
+    std::optional<std::vector<CellContent>> contents;
     std::optional<std::vector<QVariant>> values;
     Reference<css::sheet::XSheetCellRangeContainer> ranges;
 };
@@ -777,8 +778,8 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
         return;
     const auto contents = known.contents ? *known.contents : contentsOf(sheet, sheetIndex, cells);
     const auto values = known.values ? *known.values : valuesOf(doc, sheet, sheetIndex, cells);
-    // Displayed texts as a values search reads them: the box around the
-    // cells in one go, or cell by cell when it is too large.
+    // Displayed texts as a values search reads them: each box around the
+    // cells in one go, or cell by cell when they are too large.
     std::map<std::uint64_t, QString> displayed;
     const Boxes boxes = wantDisplayed ? Boxes(cells, sheetIndex) : Boxes({}, sheetIndex);
     const bool box = !boxes.empty();
@@ -906,7 +907,7 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     // read: numbers, formulas, emptied cells, and those where the office
     // matched otherwise than Korvex does.
     auto values = valuesOf(doc, sheet, sheetIndex, where);
-    std::vector<Content> now(planned.size());
+    std::vector<CellContent> now(planned.size());
     std::vector<size_t> unsure;
     for (size_t i = 0; i < planned.size(); ++i) {
         const auto& p = planned[i];

@@ -265,7 +265,7 @@ std::optional<QVariant> SearchCache::valueOf(std::uint64_t matchesId, CellPositi
 }
 
 std::optional<SearchCache::Known> SearchCache::known(const std::vector<CellPosition>& cells) const {
-    if (!m_kept || m_kept->contents.empty() || !current())
+    if (!m_kept || m_kept->settings.lookIn != host::LookIn::Formulas || !current())
         return std::nullopt;
     Known k;
     k.keptId = m_kept->id;
@@ -371,7 +371,7 @@ void SearchCache::noteOwnWrites(const OwnWrites& w) {
         else
             last.push_back(c);
     }
-    const bool withContents = !cache->contents.empty();
+    const bool withContents = cache->settings.lookIn == host::LookIn::Formulas;
     std::vector<CellPosition> sorted;
     std::vector<QVariant> values;
     std::vector<CellContent> contents;

@@ -77,7 +77,7 @@ public:
         // `sorted` (invalid where the read did not give it).
         std::vector<QVariant> values;
         // Each match's content, parallel to `sorted` when the read looked in
-        // formulas (empty otherwise).
+        // formulas (and only then).
         std::vector<CellContent> contents;
     };
 

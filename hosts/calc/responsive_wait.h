@@ -36,10 +36,10 @@ bool onUserInterfaceThread();
 void pauseResponsively(std::chrono::milliseconds duration);
 
 // While alive on the user-interface thread, paint() lets Korvex's windows
-// paint and its timers run, while mouse and key input stays queued for later
-// and a close request from the window manager is made again when the last
-// such wait ends: nothing the user does starts while the office is busy, and
-// nothing the user does is lost. Nests.
+// paint and its timers run, while the window system's mouse and key input
+// stays queued for later and a close request from the window manager is made
+// again when the last such wait ends: nothing the user does starts while the
+// office is busy, and nothing the user does is lost. Nests.
 class PaintingWait {
 public:
     PaintingWait();
