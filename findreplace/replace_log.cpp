@@ -2,6 +2,8 @@
 
 #include "app_state.h"
 #include "host_helpers.h"
+#include "native_statement.h"
+#include "result_table.h"
 #include "work_database.h"
 
 #include <QSet>
@@ -15,19 +17,16 @@ namespace korvex::findreplace {
 
 namespace {
 
-[[noreturn]] void fail(const QSqlQuery& q) {
-    throw std::runtime_error(q.lastError().text().toStdString());
-}
-
 const QString kTable = QString::fromLatin1(kReplaceLogTable);
 
 } // namespace
 
 void createReplaceLog(Korvex_C01& db) {
+    // The key leads with the run's time stamp and row number, which grow as a
+    // run goes, so that a run's entries go in at the end of the key's index.
     db.Execute(QStringLiteral("create table if not exists %1 ( book text, sheet text, range text, "
                               "execute text, seq_no integer, before_value text, written text, "
-                              "primary key (book, sheet, range, execute, "
-                              "seq_no) );")
+                              "primary key (execute, seq_no, book, sheet, range) );")
                    .arg(kTable),
                true);
 }
@@ -39,20 +38,22 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
     if (!base.transaction())
         throw std::runtime_error(base.lastError().text().toStdString());
     try {
-        QSqlQuery q(base);
-        if (!q.prepare(QStringLiteral("insert or replace into %1 values (?, ?, ?, ?, ?, ?, ?);")
-                           .arg(kTable)))
-            fail(q);
+        sqlite3* h = nativeSqliteHandle(base);
+        if (!h)
+            throw std::runtime_error("the work database is not an SQLite database");
+        NativeStatement insert(
+            h,
+            QStringLiteral("insert or replace into %1 values (?, ?, ?, ?, ?, ?, ?);").arg(kTable),
+            "what the replacements wrote");
         for (const ReplacedCell& c : cells) {
-            q.addBindValue(book);
-            q.addBindValue(c.sheet);
-            q.addBindValue(c.range);
-            q.addBindValue(c.execute);
-            q.addBindValue(c.seqNo);
-            q.addBindValue(c.before);
-            q.addBindValue(c.written);
-            if (!q.exec())
-                fail(q);
+            insert.bind(1, book);
+            insert.bind(2, c.sheet);
+            insert.bind(3, c.range);
+            insert.bind(4, c.execute);
+            insert.bind(5, qint64(c.seqNo));
+            insert.bind(6, c.before);
+            insert.bind(7, c.written);
+            insert.run();
         }
         if (!base.commit())
             throw std::runtime_error(base.lastError().text().toStdString());

@@ -1,6 +1,7 @@
 #include "result_table.h"
 
 #include "host_helpers.h"
+#include "native_statement.h"
 #include "result_tables.h"
 #include "work_database.h"
 
@@ -29,46 +30,21 @@ const QList<ResultColumn> kReplaceColumns = {
     {"execute", "実行日時", 19},
 };
 
-// Binds a text as Qt SQL would: a null string is NULL.
-int bindText(sqlite3_stmt* stmt, int at, const QString& text) {
-    if (text.isNull())
-        return sqlite3_bind_null(stmt, at);
-    return sqlite3_bind_text16(stmt, at, text.utf16(), int(text.size() * sizeof(char16_t)),
-                               SQLITE_TRANSIENT);
-}
-
-// Writes the rows through the connection's own SQLite handle, inside the
-// caller's transaction. An all-at-once run stores a row every few
-// microseconds, and binding each value through Qt SQL's value objects took
-// as long as SQLite's own work.
+// Writes the rows inside the caller's transaction.
 void insertNative(sqlite3* h, const QString& sql, ResultKind kind, QList<ResultRow>& rows,
                   QList<qint64>& ids) {
-    const QByteArray utf8 = sql.toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
-        throw std::runtime_error(std::string("cannot write result rows: ") + sqlite3_errmsg(h));
+    NativeStatement insert(h, sql, "result rows");
     const auto& cols = resultColumns(kind);
     for (ResultRow& r : rows) {
         if (r.execute.isEmpty())
             r.execute = executeStamp();
         int at = 1;
-        int rc = SQLITE_OK;
         for (const ResultColumn& c : cols)
-            if (rc == SQLITE_OK)
-                rc = bindText(stmt, at++, fitField(r.field(c.field), c.size));
-        if (rc == SQLITE_OK)
-            rc = sqlite3_bind_int(stmt, at, r.seqNo);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_step(stmt);
-        if (rc != SQLITE_DONE) {
-            const std::string why = sqlite3_errmsg(h);
-            sqlite3_finalize(stmt);
-            throw std::runtime_error("cannot write a result row: " + why);
-        }
+            insert.bind(at++, fitField(r.field(c.field), c.size));
+        insert.bind(at, qint64(r.seqNo));
+        insert.run();
         ids.append(sqlite3_last_insert_rowid(h));
-        sqlite3_reset(stmt);
     }
-    sqlite3_finalize(stmt);
 }
 
 } // namespace
