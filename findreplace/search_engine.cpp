@@ -427,6 +427,13 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
             found = sheet->findAll(f);
         }))
         hostGone();
+    // Events go through once the read is done, before the first row: going
+    // through after it would make a call of that one row.
+    if (m_now() - m_lastYield >= m_yieldIntervalMs) {
+        letEventsThrough(sheetName, n);
+        if (m_window.pass().NotRunning)
+            return;
+    }
     if (found.empty())
         return;
     const bool replace = m_mode == EngineMode::Replace;
@@ -485,8 +492,10 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
 // more row is learnt from batches of different sizes (never more than a
 // batch's average per row), and the rows of a batch are given what the call
 // leaves of the budget, but never less than half of it: when the call alone
-// takes the whole budget, smaller batches only mean more such calls. A size
-// kept for a while is doubled or halved once to learn the cost of a row again.
+// takes the whole budget, smaller batches only mean more such calls. A batch
+// grows fourfold while four times its rows still fit, as each step towards
+// the right size costs one more call. A size kept for a while is doubled or
+// halved once to learn the cost of a row again.
 // Where the windows go on painting during a host call (Calc), a replace batch
 // may take four times as long: Calc's fixed part is then paid a quarter as
 // often, and a click on the stop button waits at most one such call.
@@ -512,7 +521,9 @@ void SearchEngine::sizeNextBatch(int rows, qint64 ms, qint64 storingMs) {
         const double rowsPart = rows * m_perRowMs;
         const double callPart = std::max(0.0, double(ms) - rowsPart);
         const double forRows = std::max(BudgetMs - callPart, BudgetMs / 2);
-        if (2 * rowsPart <= forRows)
+        if (4 * rowsPart <= forRows)
+            next = rows * 4;
+        else if (2 * rowsPart <= forRows)
             next = rows * 2;
         else if (rowsPart > forRows * 4 / 3)
             next = rows / 2;

@@ -711,8 +711,9 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
         QTest::mouseClick(child(*w, QStringLiteral("Cmd_Cancel")), Qt::LeftButton);
         QCOMPARE(w->pass().HitCount, 0);
 
-        // All at once, stopped at its first chance: while it runs the window
-        // is busy and refuses to close, and the stop button ends it.
+        // All at once, stopped at its first chance, once the sheet is read and
+        // before its first row: while it runs the window is busy and refuses
+        // to close, and the stop button ends it.
         bool closed = true;
         bool cancelShown = false;
         QTimer::singleShot(0, w.get(), [&] {
@@ -726,7 +727,7 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
         QVERIFY(w->pass().NotRunning);
         QVERIFY(combo(*w, "Book_Combo")->isEnabled());
         const int stoppedAt = w->grid()->rowCount();
-        QVERIFY(stoppedAt > 1 && stoppedAt < 5);
+        QCOMPARE(stoppedAt, 1);
 
         // Run to the end; the history holds the text once.
         QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumSearch")), Qt::LeftButton);
@@ -739,7 +740,7 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
     // The rows stay in the work database and the merging in the layout file.
     QVERIFY(QFile::exists(Korvex_M01::GrxFile));
     auto again = open(false);
-    QCOMPARE(again->grid()->rowCount() >= 6, true);
+    QCOMPARE(again->grid()->rowCount(), 5);
     QVERIFY(action(*again, "OM_BookMerge")->isChecked());
     QVERIFY(!action(*again, "OM_SheetMerge")->isChecked());
 }
