@@ -195,7 +195,7 @@ char32_t codePointAt(const QChar* s, qsizetype n, qsizetype i, qsizetype* units)
 
 // Folds `text` into `out`; `origin`, when given, receives where each folded
 // code point starts in `text`, plus a final text.size().
-void foldInto(const QString& text, bool matchCase, bool matchByte, std::u32string& out,
+void foldInto(QStringView text, bool matchCase, bool matchByte, std::u32string& out,
               std::vector<qsizetype>* origin) {
     out.clear();
     if (origin)
@@ -391,7 +391,7 @@ Pattern Pattern::fromReplace(const host::ReplaceOptions& options) {
     return Pattern(options.what, options.lookAt, options.matchCase, options.matchByte);
 }
 
-bool Pattern::matches(const QString& text) const {
+bool Pattern::matches(QStringView text) const {
     if (m_empty || text.isEmpty())
         return false;
     thread_local std::u32string folded;

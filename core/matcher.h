@@ -163,7 +163,8 @@ public:
     host::LookAt lookAt() const { return m_lookAt; }
 
     // Whether `text` matches under the pattern's LookAt. Empty text: false.
-    bool matches(const QString& text) const;
+    bool matches(QStringView text) const;
+    bool matches(const QString& text) const { return matches(QStringView(text)); }
 
     // The first match starting at or after `from` (UTF-16 index of `text`):
     // with Whole the whole text when it matches (and from is 0), with Part the

@@ -122,21 +122,34 @@ rtl::OUString contentToApi(const QString& content, bool marked) {
     return toUno(formulaToApi(content));
 }
 
-std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area) {
+// Contents of the cells of `area` that have one; with `only`, of those whose
+// content it matches. A sheet holds many more cells than matches, and a
+// constant's content is matched in the office's own string, copied only when
+// it matches.
+std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area,
+                                   const matcher::Pattern* only = nullptr) {
     std::vector<CellText> out;
     Reference<css::sheet::XCellRangeFormula> f(rangeAt(sheet, area), UNO_QUERY_THROW);
     const auto rows = f->getFormulaArray();
     for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
         const auto& row = rows[r];
-        for (sal_Int32 c = 0; c < row.getLength(); ++c)
-            if (!row[c].isEmpty()) {
-                bool marked = false;
-                QString text = contentFromApi(row[c], &marked);
-                out.push_back({{area.StartRow + r + 1, area.StartColumn + c + 1},
-                               std::move(text),
-                               {},
-                               marked});
+        for (sal_Int32 c = 0; c < row.getLength(); ++c) {
+            const rtl::OUString& input = row[c];
+            if (input.isEmpty())
+                continue;
+            const bool formula = input.startsWith("=");
+            if (only && !formula) {
+                const sal_Int32 skip = input.startsWith("'") ? 1 : 0;
+                if (!only->matches(QStringView(input.getStr() + skip, input.getLength() - skip)))
+                    continue;
             }
+            bool marked = false;
+            QString text = contentFromApi(input, &marked);
+            if (only && formula && !only->matches(text))
+                continue;
+            out.push_back(
+                {{area.StartRow + r + 1, area.StartColumn + c + 1}, std::move(text), {}, marked});
+        }
     }
     return out;
 }
@@ -494,11 +507,11 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
         if (!area)
             return hits;
         cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
-                                                        : readFormulas(sheet, *area);
+                                                        : readFormulas(sheet, *area, &pattern);
     }
     const bool byFormula = settings.lookIn == host::LookIn::Formulas;
     for (auto& c : cells)
-        if (pattern.matches(c.text))
+        if (byFormula || pattern.matches(c.text))
             hits.push_back({c.pos, std::move(c.value),
                             byFormula ? CellContent{std::move(c.text), c.marked} : CellContent{}});
     if (byFormula)
