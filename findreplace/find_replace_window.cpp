@@ -188,8 +188,13 @@ void FindReplaceWindow::createControls() {
     // The line of the run in progress and of the last run's outcome.
     // It appears with the first run, so a window that has not run a search
     // keeps the whole design height for its controls.
+    // A label rather than the bar's own message: that one is cleared
+    // whenever the pointer passes over a menu item.
     statusBar()->setObjectName(QStringLiteral("Run_Status"));
     statusBar()->setSizeGripEnabled(false);
+    m_runStatus = new QLabel(statusBar());
+    m_runStatus->setObjectName(QStringLiteral("Run_Status_Text"));
+    statusBar()->addWidget(m_runStatus, 1);
     statusBar()->hide();
 
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -648,7 +653,7 @@ void FindReplaceWindow::showProgress(const EngineProgress& progress) {
         // newest row in sight.
         QTimer::singleShot(0, m_grid, [grid = m_grid] { grid->scrollTo(grid->currentIndex()); });
     }
-    statusBar()->showMessage(
+    m_runStatus->setText(
         progressText(m_mode.isReplace() ? EngineMode::Replace : EngineMode::Search, progress));
 }
 

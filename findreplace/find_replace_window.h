@@ -147,6 +147,7 @@ private:
     QListWidget* Sheet_List = nullptr;
     QPushButton* m_runButtons[3] = {}; // one-by-one, all at once, Cmd_Cancel
     QLabel* Label1[3] = {};
+    QLabel* m_runStatus = nullptr; // the line of the run in progress or of the last one
     QComboBox* Search_Combo = nullptr;
     QComboBox* Replace_Combo = nullptr;
     QPushButton* Cmd_CellGet[2] = {};
