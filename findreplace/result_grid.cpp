@@ -110,7 +110,12 @@ struct UniformRows {
 // sections again after every added row.
 class RowHeader : public QHeaderView {
 public:
-    explicit RowHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
+    // A click on a row heading chooses the row, as the table's own heading
+    // does; a header made by hand does not take clicks unless told to.
+    explicit RowHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+        setSectionsClickable(true);
+        setHighlightSections(true);
+    }
 
     QSize sizeHint() const override {
         const bool empty = count() == 0;
