@@ -174,10 +174,13 @@ std::vector<rtl::OUString> sheetTexts(const calc::SessionPtr& session, const cal
 
 // One all-at-once click of the engine over one sheet; returns the rows it
 // recorded.
+// The search window looks in formulas unless told otherwise (`lookInIndex`
+// 1: in values, as the listing does).
 int engineRun(findreplace::EngineMode mode, findreplace::ResultModel& model, Korvex_C01& db,
-              const QString& book, const QString& sheet) {
+              const QString& book, const QString& sheet, int lookInIndex = 0) {
     bench::BenchWindow window(model, db, book, {{sheet, true}});
     window.opts.what = QStringLiteral("hit");
+    window.opts.lookInIndex = lookInIndex;
     if (mode == findreplace::EngineMode::Replace)
         window.opts.replacement = QStringLiteral("hot");
     findreplace::SearchEngine engine(mode, window);
@@ -246,7 +249,8 @@ int main(int argc, char** argv) {
         return QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(round + 1);
     };
     for (int r = 0; r < rounds; ++r)
-        sheetNames << roundSheet("uno", r) << roundSheet("engine", r) << roundSheet("engrep", r);
+        sheetNames << roundSheet("uno", r) << roundSheet("engine", r) << roundSheet("enval", r)
+                   << roundSheet("engrep", r);
     QString fixtureText = QStringLiteral("[book bench.xlsx]\n");
     for (const QString& name : sheetNames)
         fixtureText += QStringLiteral("[sheet %1]\n").arg(name);
@@ -321,6 +325,7 @@ int main(int argc, char** argv) {
     replaceModel.bind();
     Korvex_M02::SetConnector(connector);
     Rounds searchRounds("all-at-once search vs UNO listing");
+    Rounds valuesRounds("all-at-once search in values vs UNO listing");
     Rounds replaceRounds("all-at-once replace vs UNO replaceAll");
     bool engineSame = true;
     for (int r = 0; r < rounds; ++r) {
@@ -331,6 +336,11 @@ int main(int argc, char** argv) {
         const double engineSearchMs = millisecondsOf([&] {
             engineFound = engineRun(findreplace::EngineMode::Search, searchModel, db, book,
                                     roundSheet("engine", r));
+        });
+        int valuesFound = 0;
+        const double valuesSearchMs = millisecondsOf([&] {
+            valuesFound = engineRun(findreplace::EngineMode::Search, searchModel, db, book,
+                                    roundSheet("enval", r), 1);
         });
         const int unoIndex = int(sheetNames.indexOf(roundSheet("uno", r)));
         const double replaceAll =
@@ -346,8 +356,10 @@ int main(int argc, char** argv) {
         if (!sameCells)
             std::printf("round %d: the replaced sheet DIFFERS FROM the one replaceAll made\n",
                         r + 1);
-        engineSame = engineSame && sameCells && engineFound == listed && engineReplaced == listed;
+        engineSame = engineSame && sameCells && engineFound == listed && valuesFound == listed &&
+                     engineReplaced == listed;
         searchRounds.add(engineSearchMs, listing);
+        valuesRounds.add(valuesSearchMs, listing);
         replaceRounds.add(engineReplaceMs, replaceAll);
     }
 
@@ -366,6 +378,7 @@ int main(int argc, char** argv) {
                 int(after.size()), findAgainMs);
     std::printf("\nthe engine, rows into the work database and the list's model:\n");
     searchRounds.print();
+    valuesRounds.print();
     replaceRounds.print();
     std::printf("replaced sheets %s the ones replaceAll made, every row recorded\n",
                 engineSame ? "equal" : "DO NOT ALL EQUAL");
