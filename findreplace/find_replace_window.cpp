@@ -428,7 +428,8 @@ bool FindReplaceWindow::Form_Unload() {
 
 void FindReplaceWindow::closeEvent(QCloseEvent* event) {
     if (!m_unloaded) {
-        if (!Form_Unload()) {
+        if (!Form_Unload()) { // a run is going on: the beep says the request was heard
+            beep();
             event->ignore();
             return;
         }

@@ -8,6 +8,7 @@
 #include "nav_list.h"
 #include "settings_keys.h"
 #include "startup.h"
+#include "ui_seam.h"
 #include "window_order.h"
 
 #include <QAction>
@@ -152,8 +153,10 @@ void Korvex_F01::Form_Load() {
 
 void Korvex_F01::closeEvent(QCloseEvent* event) {
     // A run in a search or replace window disables this window; closing it
-    // then would take the work database and the host away from the run.
+    // then would take the work database and the host away from the run. The
+    // beep says the request was heard.
     if (!isEnabled()) {
+        korvex::ui().beep();
         event->ignore();
         return;
     }

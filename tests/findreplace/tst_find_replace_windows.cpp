@@ -813,12 +813,16 @@ void FindReplaceWindowsTest::openedAndClosedByMainWindow() {
         f.TM_Search_Click(); // the open one comes back, no second one
         QCOMPARE(Korvex_M01::F02_hWnd, search.data());
         QVERIFY(!search->isMinimized());
-        // While a run goes on in one of them, the navigator does not close:
-        // its shutdown would take the work database away from the run.
+        // While a run goes on in one of them, neither it nor the navigator
+        // closes, each with a beep: the navigator's shutdown would take the
+        // work database away from the run.
         auto* running = static_cast<FindReplaceWindow*>(replace.data());
         running->pass().NotRunning = false;
         running->setMainWindowEnabled(false);
+        env.ui.clear();
         QVERIFY(!f.close());
+        QVERIFY(!running->close());
+        QCOMPARE(env.ui.beeps, 2);
         QVERIFY(f.isVisible() && search && replace && Korvex_M01::WorkDb().ConnectFlag());
         running->pass().NotRunning = true;
         running->setMainWindowEnabled(true);
