@@ -332,24 +332,24 @@ int main(int argc, char** argv) {
         // The first round's replaceAll is the one measured above.
         const double listing =
             r == 0 ? listingMs : millisecondsOf([&] { unoListing(session, doc, walkIndex); });
+        // One click of the engine on this round's sheet of `kind`, timed.
+        const auto timed = [&](findreplace::EngineMode mode, findreplace::ResultModel& model,
+                               const char* kind, int lookInIndex, int& rows) {
+            return millisecondsOf(
+                [&] { rows = engineRun(mode, model, db, book, roundSheet(kind, r), lookInIndex); });
+        };
         int engineFound = 0;
-        const double engineSearchMs = millisecondsOf([&] {
-            engineFound = engineRun(findreplace::EngineMode::Search, searchModel, db, book,
-                                    roundSheet("engine", r));
-        });
         int valuesFound = 0;
-        const double valuesSearchMs = millisecondsOf([&] {
-            valuesFound = engineRun(findreplace::EngineMode::Search, searchModel, db, book,
-                                    roundSheet("enval", r), 1);
-        });
+        int engineReplaced = 0;
+        const double engineSearchMs =
+            timed(findreplace::EngineMode::Search, searchModel, "engine", 0, engineFound);
+        const double valuesSearchMs =
+            timed(findreplace::EngineMode::Search, searchModel, "enval", 1, valuesFound);
         const int unoIndex = int(sheetNames.indexOf(roundSheet("uno", r)));
         const double replaceAll =
             r == 0 ? replaceAllMs : millisecondsOf([&] { unoReplaceAll(session, doc, unoIndex); });
-        int engineReplaced = 0;
-        const double engineReplaceMs = millisecondsOf([&] {
-            engineReplaced = engineRun(findreplace::EngineMode::Replace, replaceModel, db, book,
-                                       roundSheet("engrep", r));
-        });
+        const double engineReplaceMs =
+            timed(findreplace::EngineMode::Replace, replaceModel, "engrep", 0, engineReplaced);
         const bool sameCells =
             sheetTexts(session, doc, int(sheetNames.indexOf(roundSheet("engrep", r)))) ==
             sheetTexts(session, doc, unoIndex);
