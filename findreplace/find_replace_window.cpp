@@ -627,7 +627,8 @@ void FindReplaceWindow::setBusyPointer(bool on) {
 
 void FindReplaceWindow::AddResultRows(const QString& book, const QList<HitRow>& rows) {
     const QString replacement = Replace_Combo ? Replace_Combo->currentText() : QString();
-    m_grid->addResultRows(resultRowsOf(book, Search_Combo->currentText(), replacement, rows));
+    m_grid->addResultRows(resultRowsOf(book, Search_Combo->currentText(), replacement, rows),
+                          m_pass.NotRunning);
 }
 
 void FindReplaceWindow::keepReplaced(const QString& book, const QList<ReplacedCell>& cells) {

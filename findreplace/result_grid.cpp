@@ -234,16 +234,13 @@ void ResultGrid::addResultRow(const QString& book, const QString& sheet, const h
     addResultRows({ResultRow::fromHit(book, sheet, hit, seqNo, search, replace)});
 }
 
-void ResultGrid::addResultRows(const QList<ResultRow>& rows) {
+void ResultGrid::addResultRows(const QList<ResultRow>& rows, bool moveHostCursor) {
     if (rows.isEmpty())
         return;
     m_model->appendRows(rows);
     const int last = rowCount() - 1;
     const QModelIndex current = currentIndex();
-    // The newest row becomes the current one without sending the host's
-    // cursor there: during a run (where a click on the grid arms the linkage)
-    // that would be one trip to the office for every batch of rows.
-    m_appending = true;
+    m_appending = !moveHostCursor;
     setCurrentIndex(m_model->index(last, current.isValid() ? current.column() : 0));
     m_appending = false;
 }

@@ -70,8 +70,11 @@ public:
     void addResultRow(const QString& book, const QString& sheet, const host::RangePtr& hit,
                       qint32 seqNo, const QString& search, const QString& replace = QString());
     // Stores many rows in one transaction (all or none) and shows them; the last
-    // becomes the current row. For all-at-once runs, which call this per sheet.
-    void addResultRows(const QList<ResultRow>& rows);
+    // becomes the current row, and the linkage, when armed, sends the host's
+    // cursor to its cell: that is how a one-by-one search shows what it found.
+    // An all-at-once run passes false: sending the cursor after every batch of
+    // rows would be one trip to the office each time.
+    void addResultRows(const QList<ResultRow>& rows, bool moveHostCursor = true);
 
     // --- layout ---------------------------------------------------------------
 
@@ -160,7 +163,8 @@ private:
     Korvex_C01& m_db;
     std::unique_ptr<ResultModel> m_model;
     std::unique_ptr<GridLinkage> m_linkage;
-    bool m_appending = false; // rows being added move the current row, not the host's cursor
+    bool m_appending =
+        false; // rows being added by a run move the current row, not the host's cursor
     MergeDelegate* m_delegate = nullptr;
     korvex::PrintSettings m_printSettings;
     QColor m_textColor;

@@ -695,18 +695,23 @@ void FindReplaceWindowsTest::cellValueFetch() {
 
 void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
     Env env;
-    env.host(QStringLiteral("[book R.xls]\nactive\n[sheet One]\nA1 = 売上\nA2 = 売上高\n"
-                            "A3 = x\nA4 = 売上\n[sheet Two]\nB2 = 売上\n"));
+    const auto host =
+        env.host(QStringLiteral("[book R.xls]\nactive\n[sheet One]\nA1 = 売上\nA2 = 売上高\n"
+                                "A3 = x\nA4 = 売上\n[sheet Two]\nB2 = 売上\n"));
     {
         auto w = open(false);
         w->show();
         w->engine().setYieldIntervalMs(0);
         combo(*w, "Search_Combo")->setEditText(QStringLiteral("売上"));
         action(*w, "SM_SelAll")->trigger();
+        if (!action(*w, "OM_ExcelActive")->isChecked())
+            action(*w, "OM_ExcelActive")->trigger();
 
-        // One by one: a row per click, the pass left open.
+        // One by one: a row per click, the pass left open, and with the grid
+        // linked the office's cursor shows the occurrence found after A1.
         QTest::mouseClick(child(*w, QStringLiteral("Cmd_Search")), Qt::LeftButton);
         QCOMPARE(w->grid()->rowCount(), 1);
+        QCOMPARE(host->application()->activeCell()->address(false, false), QStringLiteral("A2"));
         QCOMPARE(w->pass().HitCount, 1);
         QVERIFY(w->pass().NotRunning);
         QTest::mouseClick(child(*w, QStringLiteral("Cmd_Cancel")), Qt::LeftButton);

@@ -266,8 +266,10 @@ private slots:
             << true << false << "click1" << row1 << true;
         QTest::newRow("on, armed: arrows move") << true << true << "down" << row1 << true;
         QTest::newRow("on, armed: a click moves once") << true << true << "click1" << row1 << true;
-        QTest::newRow("on, armed: new rows do not move")
+        QTest::newRow("on, armed: a run's new rows do not move")
             << true << true << "append" << home << true;
+        QTest::newRow("on, armed: a one-by-one row moves")
+            << true << true << "appendOne" << u("在庫.xlsx!倉庫!E5") << true;
         QTest::newRow("two selected: no move") << true << true << "twoSelected" << home << true;
         QTest::newRow("switching on arms at once")
             << false << false << "switchOnDown" << row1 << true;
@@ -312,8 +314,9 @@ private slots:
                                                     QItemSelectionModel::NoUpdate);
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
                               grid->visualRect(grid->model()->index(2, 2)).center());
-        } else if (action == QLatin1String("append")) {
-            grid->addResultRows({row("在庫.xlsx", "倉庫", "E5")});
+        } else if (action.startsWith(QLatin1String("append"))) {
+            grid->addResultRows({row("在庫.xlsx", "倉庫", "E5")},
+                                action == QLatin1String("appendOne"));
             QCOMPARE(grid->currentIndex().row(), 3);
         } else if (action == QLatin1String("switchOnDown")) {
             grid->setLinkage(true);
