@@ -3,7 +3,9 @@
 #include "responsive_wait.h"
 #include "uno_text.h"
 
+#include <com/sun/star/awt/AsyncCallback.hpp>
 #include <com/sun/star/awt/Toolkit.hpp>
+#include <com/sun/star/awt/XCallback.hpp>
 #include <com/sun/star/awt/XDialog.hpp>
 #include <com/sun/star/awt/XExtendedToolkit.hpp>
 
@@ -52,6 +54,7 @@
 #include <com/sun/star/util/XStringSubstitution.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 
+#include <cppuhelper/implbase1.hxx>
 #include <rtl/process.h>
 
 #include <QDir>
@@ -59,6 +62,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 
 namespace korvex::calc {
@@ -490,6 +494,20 @@ host::RangePtr CalcApplication::activeCell() {
     return std::make_shared<CalcRange>(m_s, m_cache, c.doc, c.sheet, c.addr);
 }
 
+namespace {
+
+// Marks the moment the office's main thread comes round to it.
+class Fence : public cppu::WeakImplHelper1<css::awt::XCallback> {
+public:
+    explicit Fence(std::shared_ptr<std::atomic<bool>> reached) : m_reached(std::move(reached)) {}
+    void SAL_CALL notify(const Any&) override { *m_reached = true; }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_reached;
+};
+
+} // namespace
+
 bool CalcApplication::showDialog(host::Dialog dialog) {
     const char* command =
         dialog == host::Dialog::PageSetup ? ".uno:PageFormatDialog" : ".uno:Print";
@@ -512,30 +530,36 @@ bool CalcApplication::showDialog(host::Dialog dialog) {
             return s;
         });
     }
-    const bool ok = m_s->runWhileAlive([ctx = m_s->context(), d = m_s->desktop(), command] {
+    // The office runs these dialogs on its own: the dispatch may come back
+    // before the dialog has even been built (the print dialog is queued on
+    // the office's main thread), and always while it is still open. A
+    // callback queued behind the dispatch runs only once everything the
+    // dispatch queued has run, so a dialog it brings is open by then, however
+    // slow the machine. What comes next (the cursor put back, the sheets
+    // regrouped) waits until the user has closed it.
+    auto fence = std::make_shared<std::atomic<bool>>(false);
+    const bool ok = m_s->runWhileAlive([ctx = m_s->context(), d = m_s->desktop(), command, fence] {
         auto doc = activeDocument(d);
         Any result = dispatch(ctx, doc, command);
+        css::awt::AsyncCallback::create(ctx)->addCallback(new Fence(fence), Any());
         css::frame::DispatchResultEvent event;
         if (result >>= event)
             return event.State != css::frame::DispatchResultState::FAILURE;
         return true;
     });
-    // The office runs these dialogs on its own: the dispatch comes back while
-    // the dialog is still open. What comes next (the cursor put back, the
-    // sheets regrouped) must wait until the user has closed it. A dialog that
-    // has not shown up soon after the dispatch was over with before it came
-    // back.
-    constexpr auto Grace = std::chrono::seconds(2);
+    // An office whose main thread never comes round to the callback is not
+    // waited for forever.
+    constexpr auto Patience = std::chrono::seconds(60);
     const auto dispatched = std::chrono::steady_clock::now();
     bool seen = false;
     for (;;) {
+        const bool fenced = fence->load();
         const bool open = m_s->run([ctx = m_s->context()] { return !openDialogs(ctx).empty(); });
-        if (open) {
+        if (open)
             seen = true;
-        } else if (seen || std::chrono::steady_clock::now() - dispatched > Grace) {
+        else if (seen || fenced || std::chrono::steady_clock::now() - dispatched > Patience)
             break;
-        }
-        pauseResponsively(std::chrono::milliseconds(100));
+        pauseResponsively(std::chrono::milliseconds(fenced ? 100 : 20));
     }
     if (own.split)
         m_s->run([doc = own.doc, split = *own.split] { rejoinUnchangedPageStyle(doc, split); });
