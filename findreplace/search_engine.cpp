@@ -1,6 +1,7 @@
 #include "search_engine.h"
 
 #include "app_state.h"
+#include "run_guard.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -319,7 +320,8 @@ void SearchEngine::restoreStartPos() {
 
 void SearchEngine::stepClick() {
     PassState& p = m_window.pass();
-    if (!p.NotRunning) { // an all-at-once run is in progress in this window
+    const RunGuard run;
+    if (!run.granted()) { // a run is in progress, in this window or another
         m_window.beep();
         return;
     }
@@ -540,7 +542,8 @@ void SearchEngine::sizeNextBatch(int rows, qint64 ms, qint64 storingMs) {
 
 void SearchEngine::runAllClick() {
     PassState& p = m_window.pass();
-    if (!p.NotRunning) { // a second click while the run lets events through
+    const RunGuard run;
+    if (!run.granted()) { // a click while a run, here or elsewhere, lets events through
         m_window.beep();
         return;
     }

@@ -12,6 +12,7 @@
 #include "busy_pointer.h"
 #include "host_helpers.h"
 #include "messages.h"
+#include "run_guard.h"
 #include "ui_seam.h"
 
 #include <QAction>
@@ -124,6 +125,11 @@ void Korvex_F04::EnableControls(bool enabled) {
 }
 
 void Korvex_F04::Command_SetStart_Click() {
+    const korvex::RunGuard run;
+    if (!run.granted()) {
+        korvex::ui().beep();
+        return;
+    }
     const bool attached = Korvex_M02::AttachExcel();
     const bool anySelected = !GetSelectedSheets().isEmpty();
     if (!attached || !anySelected) {
@@ -214,6 +220,11 @@ void Korvex_F04::Command_Cancel_Click() {
 }
 
 void Korvex_F04::Command_PrintSet_Click() {
+    const korvex::RunGuard run;
+    if (!run.granted()) {
+        korvex::ui().beep();
+        return;
+    }
     const QString book = Combo_Book->currentText();
     const QString sheet = Combo_Sheet->currentText();
     if (!bookOpen(book))
@@ -237,6 +248,11 @@ void Korvex_F04::Command_PrintSet_Click() {
 }
 
 void Korvex_F04::Command_PrintOut_Click() {
+    const korvex::RunGuard run;
+    if (!run.granted()) {
+        korvex::ui().beep();
+        return;
+    }
     const QString book = Combo_BookSel->currentText();
     if (!bookOpen(book))
         return;

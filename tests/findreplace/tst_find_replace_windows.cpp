@@ -719,17 +719,40 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
 
         // All at once, stopped at its first chance, once the sheet is read and
         // before its first row: while it runs the window is busy and refuses
-        // to close, and the stop button ends it.
+        // to close, every run command of every window is refused with a beep
+        // (the main window staying disabled), and the stop button ends it.
+        auto r = open(true);
+        r->show();
+        combo(*r, "Search_Combo")->setEditText(QStringLiteral("売上"));
+        combo(*r, "Replace_Combo")->setEditText(QStringLiteral("x"));
+        action(*r, "SM_SelAll")->trigger();
+        QWidget mainWindow;
+        Korvex_M01::F01_hWnd = &mainWindow;
         bool closed = true;
         bool cancelShown = false;
+        int refusedBeeps = 0;
+        bool mainEnabledMeanwhile = true;
         QTimer::singleShot(0, w.get(), [&] {
             closed = w->close();
             cancelShown = child(*w, QStringLiteral("Cmd_Cancel"))->isVisible();
+            const int beeps = env.ui.beeps;
+            for (QWidget* other : {child(*r, QStringLiteral("Cmd_SumReplace")),
+                                   child(*r, QStringLiteral("Cmd_Replace")),
+                                   child(*w, QStringLiteral("Cmd_Search"))})
+                QTest::mouseClick(other, Qt::LeftButton);
+            refusedBeeps = env.ui.beeps - beeps;
+            mainEnabledMeanwhile = mainWindow.isEnabled();
             QTest::mouseClick(child(*w, QStringLiteral("Cmd_Cancel")), Qt::LeftButton);
         });
         QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumSearch")), Qt::LeftButton);
+        Korvex_M01::F01_hWnd = nullptr;
         QVERIFY(!closed);
         QVERIFY(cancelShown);
+        QCOMPARE(refusedBeeps, 3);
+        QVERIFY(!mainEnabledMeanwhile);
+        QVERIFY(mainWindow.isEnabled());
+        QCOMPARE(r->grid()->rowCount(), 0);
+        QVERIFY(r->close());
         QVERIFY(w->pass().NotRunning);
         QVERIFY(combo(*w, "Book_Combo")->isEnabled());
         const int stoppedAt = w->grid()->rowCount();
