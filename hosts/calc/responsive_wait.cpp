@@ -6,21 +6,11 @@
 #include <QPointer>
 #include <QThread>
 
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace korvex::calc {
-
-InputBlocker::InputBlocker() {
-    if (onUserInterfaceThread()) {
-        QCoreApplication::instance()->installEventFilter(this);
-        m_installed = true;
-    }
-}
-
-InputBlocker::~InputBlocker() {
-    if (m_installed)
-        QCoreApplication::instance()->removeEventFilter(this);
-}
 
 namespace {
 
@@ -44,42 +34,40 @@ bool isUserInput(QEvent::Type type) {
     }
 }
 
-} // namespace
-
-bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
-    if (isUserInput(event->type()) || event->type() == QEvent::Close)
-        return true;
-    return QObject::eventFilter(watched, event);
-}
-
-namespace {
-
-// Close requests the window manager sent while the office was busy, in order.
-// The window system's own input waits in its queue meanwhile; input made up
-// inside the program and posted (which that queue does not hold) is dropped,
-// as nothing the user does may start while the office is busy.
-class CloseHolder : public QObject {
+// What reaches Korvex's windows while the office is busy and must wait for
+// it. The window system's own input stays in its queue meanwhile; input that
+// comes another way (posted inside the program) is kept here, in order, and
+// so are the window manager's close requests.
+class InputHolder : public QObject {
 public:
-    std::vector<QPointer<QObject>> held;
+    struct Held {
+        QPointer<QObject> target;
+        std::unique_ptr<QEvent> event;
+    };
+    std::vector<Held> input;
+    std::vector<QPointer<QObject>> closes;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (isUserInput(event->type()))
+        if (isUserInput(event->type())) {
+            input.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+            event->accept();
             return true;
+        }
         if (event->type() != QEvent::Close || !event->spontaneous())
             return QObject::eventFilter(watched, event);
         bool known = false;
-        for (const auto& h : held)
+        for (const auto& h : closes)
             known = known || h == watched;
         if (!known)
-            held.emplace_back(watched);
+            closes.emplace_back(watched);
         event->ignore();
         return true;
     }
 };
 
-CloseHolder& closeHolder() {
-    static CloseHolder* holder = new CloseHolder; // lives as long as the process
+InputHolder& inputHolder() {
+    static InputHolder* holder = new InputHolder; // lives as long as the process
     return *holder;
 }
 
@@ -89,18 +77,21 @@ int PaintingWait::s_depth = 0;
 
 PaintingWait::PaintingWait() {
     if (s_depth++ == 0)
-        QCoreApplication::instance()->installEventFilter(&closeHolder());
+        QCoreApplication::instance()->installEventFilter(&inputHolder());
 }
 
 PaintingWait::~PaintingWait() {
     if (--s_depth != 0)
         return;
-    QCoreApplication::instance()->removeEventFilter(&closeHolder());
-    std::vector<QPointer<QObject>> held;
-    held.swap(closeHolder().held);
+    QCoreApplication::instance()->removeEventFilter(&inputHolder());
+    auto input = std::exchange(inputHolder().input, {});
+    auto closes = std::exchange(inputHolder().closes, {});
+    for (auto& held : input)
+        if (held.target)
+            QCoreApplication::postEvent(held.target.data(), held.event.release());
     // A window's close() asks it again, so a window that refuses to close
     // (a run in progress) still refuses.
-    for (const auto& target : held)
+    for (const auto& target : closes)
         if (target)
             QMetaObject::invokeMethod(target.data(), "close", Qt::QueuedConnection);
 }
@@ -119,10 +110,10 @@ void pauseResponsively(std::chrono::milliseconds duration) {
         QThread::msleep(static_cast<unsigned long>(duration.count()));
         return;
     }
-    InputBlocker blocker;
+    PaintingWait wait;
     const auto deadline = std::chrono::steady_clock::now() + duration;
     do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        wait.paint();
         if (duration.count() > 0)
             QThread::msleep(10);
     } while (std::chrono::steady_clock::now() < deadline);

@@ -1,9 +1,10 @@
 #pragma once
 // Waiting on the office from the user-interface thread. A wait that may last
 // (a dialog of the office, an office starting up) keeps Korvex's windows
-// painting while it drops the user's input: a window neither freezes
-// unpainted nor starts something else while the office has the word. On any
-// other thread it is a plain wait.
+// painting while the user's input waits: a window neither freezes unpainted
+// nor starts something else while the office has the word, and every key and
+// click made meanwhile is delivered, in order, once the office has answered.
+// On any other thread it is a plain wait.
 
 #include <QObject>
 
@@ -13,22 +14,6 @@
 
 namespace korvex::calc {
 
-// While alive on the user-interface thread, mouse, key and close input to
-// every window is dropped. Nests.
-class InputBlocker : public QObject {
-public:
-    InputBlocker();
-    ~InputBlocker() override;
-    InputBlocker(const InputBlocker&) = delete;
-    InputBlocker& operator=(const InputBlocker&) = delete;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    bool m_installed = false;
-};
-
 // True on the thread of the application object (there is one).
 bool onUserInterfaceThread();
 // Lets the windows paint for about `duration` (or just sleeps off the
@@ -37,9 +22,10 @@ void pauseResponsively(std::chrono::milliseconds duration);
 
 // While alive on the user-interface thread, paint() lets Korvex's windows
 // paint and its timers run, while the window system's mouse and key input
-// stays queued for later and a close request from the window manager is made
-// again when the last such wait ends: nothing the user does starts while the
-// office is busy, and nothing the user does is lost. Nests.
+// stays queued for later, input posted inside the program is held and posted
+// again, and a close request from the window manager is made again, when the
+// last such wait ends: nothing the user does starts while the office is busy,
+// and nothing the user does is lost. Nests.
 class PaintingWait {
 public:
     PaintingWait();
@@ -80,14 +66,14 @@ template <class R>
 bool waitResponsively(std::future<R>& future, std::chrono::milliseconds timeout) {
     if (!onUserInterfaceThread())
         return future.wait_for(timeout) == std::future_status::ready;
-    InputBlocker blocker;
+    PaintingWait wait;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (future.wait_for(std::chrono::milliseconds(10)) == std::future_status::ready)
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        pauseResponsively(std::chrono::milliseconds(0));
+        wait.paint();
     }
 }
 

@@ -7,6 +7,7 @@
 #include "calc_model.h"
 #include "host_helpers.h"
 #include "private_office.h"
+#include "responsive_wait.h"
 #include "uno_text.h"
 
 #include <com/sun/star/awt/AsyncCallback.hpp>
@@ -21,14 +22,18 @@
 #include <com/sun/star/table/XCellRange.hpp>
 #include <cppuhelper/implbase1.hxx>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -422,6 +427,36 @@ private slots:
         ticks = 0;
         QCOMPARE(session->run([] { return 8; }), 8);
         QCOMPARE(ticks, 0);
+        timer.stop();
+
+        // Keys typed while the office works, whichever way Korvex waits for
+        // it, reach the window once it has answered, all and in order.
+        const auto busy = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+        const std::function<void()> waits[] = {
+            [&] { session->run(busy); },
+            [&] { session->runWhileAlive(busy); },
+            [] { calc::pauseResponsively(std::chrono::milliseconds(300)); },
+        };
+        QLineEdit edit;
+        edit.show();
+        for (const auto& wait : waits) {
+            edit.clear();
+            QTimer typing;
+            typing.setInterval(20);
+            int typed = 0;
+            QObject::connect(&typing, &QTimer::timeout, [&] {
+                if (typed < 5)
+                    QCoreApplication::postEvent(
+                        &edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A + typed, Qt::NoModifier,
+                                             QString(QChar(u'a' + typed))));
+                ++typed;
+            });
+            typing.start();
+            wait();
+            typing.stop();
+            QCoreApplication::processEvents();
+            QCOMPARE(edit.text(), QStringLiteral("abcde"));
+        }
     }
 
     // Page-setup values Calc has no place for stay out of the user's file.
@@ -756,7 +791,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     int failures = 0;
     {
         CalcBehaviourTest behaviour;
