@@ -63,6 +63,20 @@ QString valueText(const QVariant& value) {
     }
 }
 
+bool valueTextIsOneOf(const QString& valueText, const QStringList& expected, int compareChars) {
+    QString text = valueText;
+    if (compareChars > 0 && text.size() > compareChars) {
+        qsizetype i = 0;
+        for (int chars = 0; i < text.size() && chars < compareChars; ++chars)
+            i += text.at(i).isHighSurrogate() && i + 1 < text.size() &&
+                         text.at(i + 1).isLowSurrogate()
+                     ? 2
+                     : 1;
+        text.truncate(i);
+    }
+    return expected.contains(text);
+}
+
 namespace {
 
 using P = PageProperty;

@@ -203,6 +203,17 @@ QString valueText(const QVariant& value);
 // date-time on this day.
 QDate serialDayZero();
 
+// What Range::setValueIf did with its cell.
+enum class CheckedWrite {
+    Written, // the cell held an expected value; it holds the new one now
+    Changed, // the cell holds something else: left alone
+    Refused, // the cell is locked on a protected sheet: left alone
+};
+// The check of Range::setValueIf, the same for every host: the cell's value
+// as text, cut to `compareChars` whole characters when that is above 0 (a
+// stored copy of a long value keeps only its head), equals one of `expected`.
+bool valueTextIsOneOf(const QString& valueText, const QStringList& expected, int compareChars);
+
 class Range {
 public:
     virtual ~Range() = default;
@@ -221,6 +232,13 @@ public:
     virtual RangePtr find(const FindOptions& options) = 0; // null when nothing matches
     virtual RangePtr findNext(const RangePtr& after) = 0;  // settings of the last find
     virtual bool replace(const ReplaceOptions& options) = 0;
+    // Checks and writes the range's first cell in one call, so that nothing
+    // can change the cell in between: when valueTextIsOneOf(its value text,
+    // expected, compareChars), `value` goes in as setValue would put it;
+    // otherwise nothing is written. HostError only when the call fails as a
+    // whole (closed book, host gone).
+    virtual CheckedWrite setValueIf(const QStringList& expected, int compareChars,
+                                    const QVariant& value) = 0;
 };
 
 class Sheet {

@@ -145,6 +145,8 @@ public:
 
     QVariant value() const override;
     void setValue(const QVariant& value) override;
+    host::CheckedWrite setValueIf(const QStringList& expected, int compareChars,
+                                  const QVariant& value) override;
     int row() const override { return m_addr.StartRow + 1; }
     int column() const override { return m_addr.StartColumn + 1; }
     QString address(bool rowAbsolute = true, bool columnAbsolute = true) const override;

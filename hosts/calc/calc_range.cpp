@@ -1154,6 +1154,45 @@ void CalcRange::setValue(const QVariant& value) {
         m_cache->noteOwnWrites(writes);
 }
 
+host::CheckedWrite CalcRange::setValueIf(const QStringList& expected, int compareChars,
+                                         const QVariant& value) {
+    const DocRef doc = m_doc->get();
+    const SheetRef sheet = m_sheet->get();
+    struct Done {
+        host::CheckedWrite outcome = host::CheckedWrite::Changed;
+        OwnWrites writes;
+    };
+    // Read, compare and write on the worker in one go: the office runs
+    // nothing else of Korvex's in between.
+    const auto done = m_s->run([doc, sheet, a = m_addr, expected, compareChars, value,
+                                probe = m_cache->probe()]() mutable {
+        requireOpen(doc);
+        Done d;
+        const CellPosition at{a.StartRow + 1, a.StartColumn + 1};
+        if (!host::valueTextIsOneOf(host::valueText(oneValue(doc, sheet, at)), expected,
+                                    compareChars))
+            return d;
+        try {
+            requireEditable(sheet, a.StartColumn, a.StartRow);
+        } catch (const HostError&) {
+            d.outcome = host::CheckedWrite::Refused;
+            return d;
+        }
+        probe.visit(doc, sheet);
+        probe.stamp(d.writes);
+        d.writes.before = probe.changes();
+        enterValue(doc, must(sheet->getCellByPosition(a.StartColumn, a.StartRow)), value);
+        ++d.writes.writeCalls;
+        d.writes.after = probe.changes();
+        readBack(doc, sheet, a.Sheet, {at}, probe.keptByValueHere(), d.writes);
+        d.outcome = host::CheckedWrite::Written;
+        return d;
+    });
+    if (done.outcome == host::CheckedWrite::Written)
+        m_cache->noteOwnWrites(done.writes);
+    return done.outcome;
+}
+
 bool CalcRange::replace(const host::ReplaceOptions& options) {
     const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     if (pattern.isEmpty())

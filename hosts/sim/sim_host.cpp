@@ -213,6 +213,20 @@ public:
         book->modified = true;
     }
 
+    host::CheckedWrite setValueIf(const QStringList& expected, int compareChars,
+                                  const QVariant& value) override {
+        m_anchor.enter(QStringLiteral("Range.setValueIf"));
+        auto book = openBookOf(*m_sheet);
+        if (!host::valueTextIsOneOf(valueTextAt(*m_sheet, m_rect.top, m_rect.left), expected,
+                                    compareChars))
+            return host::CheckedWrite::Changed;
+        if (m_sheet->isProtected)
+            return host::CheckedWrite::Refused;
+        enterCell(*m_sheet, m_rect.top, m_rect.left, value);
+        book->modified = true;
+        return host::CheckedWrite::Written;
+    }
+
     int row() const override {
         m_anchor.enter(QStringLiteral("Range.row"));
         openBookOf(*m_sheet);

@@ -631,6 +631,34 @@ A8 = 0.1
         QCOMPARE(cell->value().toString(), QString("a-a"));
     }
 
+    // setValueIf writes only over an expected value and as setValue would; a
+    // changed cell and a locked one are left alone; a long value is compared
+    // by its head when asked; a closed book fails the call.
+    void setValueIf_writesOnlyOverAnExpectedValue() {
+        using W = host::CheckedWrite;
+        const auto app = start(ReplaceFixture);
+        const auto book = app->workbook(text("置換.xlsx"));
+        const auto ws = book->worksheet(text("作業"));
+        const auto a1 = ws->range("A1");
+        QCOMPARE(a1->setValueIf({"b-b"}, 0, "x"), W::Changed);
+        QCOMPARE(a1->value().toString(), QString("a-a"));
+        QCOMPARE(a1->setValueIf({"z", "a-a"}, 0, "12"), W::Written);
+        QCOMPARE(a1->value(), QVariant(12.0)); // as typed: a number
+        QCOMPARE(ws->range("D9")->setValueIf({QString()}, 0, "new"), W::Written);
+        QCOMPARE(ws->range("D9")->value().toString(), QString("new"));
+        const auto c2 = ws->range("C2");
+        c2->setValue(QString(300, u'x') + text("末"));
+        QCOMPARE(c2->setValueIf({QString(255, u'x')}, 0, "short"), W::Changed);
+        QCOMPARE(c2->setValueIf({QString(255, u'x')}, 255, "short"), W::Written);
+        QCOMPARE(c2->value().toString(), QString("short"));
+        const auto locked = book->worksheet(text("保護"))->range("A1");
+        QCOMPARE(locked->setValueIf({"a-a"}, 0, "x"), W::Refused);
+        QCOMPARE(locked->setValueIf({"b"}, 0, "x"), W::Changed);
+        QCOMPARE(locked->value().toString(), QString("a-a"));
+        book->close(false);
+        QVERIFY_THROWS_EXCEPTION(HostError, a1->setValueIf({"12"}, 0, "y"));
+    }
+
     // -- bulk find and replace ---------------------------------------------
 
     // findAll gives what the Find/FindNext loop gives, hit for hit and value
