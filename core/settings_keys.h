@@ -63,6 +63,8 @@ inline constexpr ToolIntKey S_Check_0{"S_Check_0", 0}; // match case
 inline constexpr ToolIntKey S_Check_1{"S_Check_1", 1}; // match character width
 inline constexpr ToolIntKey S_Check_2{"S_Check_2", 0}; // whole cell
 inline constexpr ToolIntKey Xls_Active{"Xls_Active", 0};
+// CSV export: texts that start like a formula get a leading ' (0 turns it off).
+inline constexpr ToolIntKey Csv_Guard{"Csv_Guard", 1};
 inline constexpr ToolStringKey S_Text{"S_Text", 256};
 inline constexpr ToolStringKey R_Text{"R_Text", 256}; // replace window
 } // namespace tool

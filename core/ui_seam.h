@@ -68,6 +68,7 @@ struct SaveFileRequest {
     QString folder;
     QString fileName;    // suggested name
     QStringList filters; // "Label (*.a)"
+    QString note;        // shown in the dialog when not empty
 };
 
 // A modal print preview: paint draws every page on the device it is given

@@ -1,12 +1,9 @@
 #include "work_database.h"
 
-#include "result_tables.h"
-
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QStringList>
 #include <QUrl>
@@ -223,7 +220,7 @@ QSqlQuery Korvex_C01::OpenRecordset(const QString& RecName, const QVariantList& 
     if (!m_connected)
         fail(QStringLiteral("作業データベースに接続していません。"));
     QSqlQuery q(DBase());
-    const QString sql = TranslateSql(RecName);
+    const QString& sql = RecName;
     if (!q.prepare(sql))
         fail(QStringLiteral("作業データベースの読み出しに失敗しました。\n%1\n%2")
                  .arg(sql, q.lastError().text()));
@@ -254,7 +251,7 @@ long Korvex_C01::Execute(const QString& Sql_Str, bool CommitFlg) {
     if (!m_connected)
         return 0;
     QSqlQuery q(DBase());
-    if (!q.exec(TranslateSql(Sql_Str)))
+    if (!q.exec(Sql_Str))
         return errorNumber(q.lastError());
     q.finish();
     if (CommitFlg)
@@ -354,23 +351,6 @@ bool Korvex_C01::Compact_Database(const QString& DB_Name) {
             QFile::remove(tmp);
         throw;
     }
-}
-
-QString Korvex_C01::TranslateSql(const QString& sql) {
-    static const QRegularExpression deleteStar(QStringLiteral(R"(^(\s*delete)\s+\*\s+(from\b))"),
-                                               QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression orderKey(
-        QStringLiteral(R"(\bexecute\s*&\s*format\s*\(\s*seq_no\s*,\s*"00000000"\s*\))"),
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression custIndex(
-        QStringLiteral(R"(^(\s*create\s+index\s+)CustID(\s+on\s+)(\w+))"),
-        QRegularExpression::CaseInsensitiveOption);
-
-    QString out = sql;
-    out.replace(deleteStar, QStringLiteral("\\1 \\2"));
-    out.replace(orderKey, korvex::results::OrderKeyExpression());
-    out.replace(custIndex, QStringLiteral("\\1\\3_CustID\\2\\3"));
-    return out;
 }
 
 namespace Korvex_M01 {

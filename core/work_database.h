@@ -46,11 +46,6 @@ public:
     // data in the file or in the "_tmp.mdb" copy beside it.
     bool Compact_Database(const QString& DB_Name);
 
-    // Statements written in the work database's own SQL, rewritten for SQLite:
-    // "delete * from", the "execute & format(seq_no, "00000000")" ordering key
-    // and the shared index name CustID. Execute and OpenRecordset apply it.
-    static QString TranslateSql(const QString& sql);
-
     // Steps of Compact_Database at which CompactionHook is called (tests throw
     // from it to simulate a failure at that point).
     enum class CompactStep {

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIdentityProxyModel>
@@ -328,8 +329,23 @@ public:
         const QString start = request.fileName.isEmpty()
                                   ? request.folder
                                   : QDir(request.folder).filePath(request.fileName);
-        return QFileDialog::getSaveFileName(parent, request.title, start,
-                                            request.filters.join(QStringLiteral(";;")));
+        if (request.note.isEmpty())
+            return QFileDialog::getSaveFileName(parent, request.title, start,
+                                                request.filters.join(QStringLiteral(";;")));
+        // Qt's own dialog, the only one with room for a line of text below.
+        QFileDialog dialog(parent, request.title, start,
+                           request.filters.join(QStringLiteral(";;")));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            auto* note = new QLabel(request.note, &dialog);
+            note->setObjectName(QStringLiteral("Save_Note"));
+            note->setWordWrap(true);
+            grid->addWidget(note, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
     }
 
     bool pageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override {

@@ -17,6 +17,11 @@ QByteArray field(const QString& text) {
 
 } // namespace
 
+QString formulaSafe(const QString& text) {
+    static const QString kStarts = QStringLiteral("=+-@\t\r");
+    return !text.isEmpty() && kStarts.contains(text.front()) ? QLatin1Char('\'') + text : text;
+}
+
 QByteArray csvRecord(const QStringList& fields) {
     QByteArray out;
     for (qsizetype i = 0; i < fields.size(); ++i) {

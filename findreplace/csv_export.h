@@ -11,6 +11,10 @@
 
 namespace korvex::findreplace {
 
+// The text with a ' in front when a spreadsheet opening the file would take
+// it for a formula (it starts with =, +, -, @, a tab or a carriage return).
+QString formulaSafe(const QString& text);
+
 // One record: fields joined with commas and ended with CRLF.
 QByteArray csvRecord(const QStringList& fields);
 

@@ -265,6 +265,10 @@ void FindReplaceWindow::createMenus() {
     item(Redraw_Menu, "RM_Excel", "Excel(&E)", &W::RM_Excel_Click, "Ctrl+M");
 
     Result_Menu = menu(m_mode.resultMenuName, "ｸﾞﾘｯﾄﾞ操作(&G)");
+    // Opened from the keyboard the menu stands on its first item, so that
+    // item takes nothing away: every deletion below can be taken back with it.
+    gridItem(Result_Menu, "SR_Undo", "元に戻す(&Z)", &ResultGrid::undoDelete, "Ctrl+Z");
+    line(Result_Menu, "SR_LineZ");
     gridItem(Result_Menu, "SR_AllDel", "全Row削除(&A)", &ResultGrid::deleteAll);
     line(Result_Menu, "SR_Line0");
     gridItem(Result_Menu, "SR_Before", "Row以前削除(&B)", &ResultGrid::deleteBefore);

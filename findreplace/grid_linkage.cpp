@@ -26,38 +26,50 @@ bool GridLinkage::clicked(int selectedRows, int rows, const HitAddress& hit) {
     return moved;
 }
 
-GridLinkage::Edit GridLinkage::beforeStore(int column, int resultColumn, int selectedRows, int rows,
-                                           const HitAddress& hit, const QString& newText) {
-    if (column != resultColumn)
-        return Edit::StoredOnly;
+GridLinkage::Edit GridLinkage::beforeStore(const HitAddress& hit, const QStringList& expected,
+                                           int compareChars, const QString& newText) {
     // An empty result is never stored, linked or not: it would stand for a cell
     // that no longer holds what was found.
     if (newText.isEmpty()) {
         korvex::ui().beep();
         return Edit::Refused;
     }
-    if (selectedRows >= 2 || rows <= 0 || !m_gridActive)
-        return Edit::StoredOnly;
-    // A book that was closed, or a host that has gone, leaves only the stored
-    // row changed, quietly.
-    Korvex_M02::CellPos saved;
-    try {
+    const QString book = hit.book.trimmed();
+    const QString sheet = hit.sheet.trimmed();
+    // After a failed call, whatever is gone first is the reason.
+    const auto why = [&book](Edit otherwise) {
         if (!Korvex_M02::AttachExcel())
-            return Edit::StoredOnly;
-        Korvex_M02::GetCurrentPos(saved);
-        if (!GoToHit(hit))
-            return Edit::StoredOnly;
-        Korvex_M02::SetCellValue(newText);
-    } catch (const host::HostError&) {
-        return Edit::StoredOnly;
-    }
-    if (!m_xlsActive) {
+            return Edit::HostGone;
         try {
-            Korvex_M02::GoToPos(saved);
+            if (!Korvex_M02::IsBookOpen(book))
+                return Edit::BookClosed;
         } catch (const host::HostError&) {
-            // The cell is written; a cursor that cannot go back stays on it.
+            return Edit::HostGone;
         }
+        return otherwise;
+    };
+    if (!Korvex_M02::AttachExcel())
+        return Edit::HostGone;
+    host::SheetPtr ws;
+    try {
+        ws = Korvex_M02::ExcelApp->workbook(book)->worksheet(sheet);
+    } catch (const host::HostError&) {
+        return why(Edit::SheetMissing);
     }
+    try {
+        switch (ws->range(hit.range.trimmed())->setValueIf(expected, compareChars, newText)) {
+        case host::CheckedWrite::Written:
+            break;
+        case host::CheckedWrite::Changed:
+            return Edit::CellChanged;
+        case host::CheckedWrite::Refused:
+            return Edit::CellLocked;
+        }
+    } catch (const host::HostError&) {
+        return why(Edit::SheetMissing);
+    }
+    if (m_xlsActive)
+        GoToHit(hit); // the cell is written; a cursor that cannot follow stays put
     return Edit::WrittenBack;
 }
 

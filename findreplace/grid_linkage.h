@@ -14,6 +14,7 @@
 // that has gone make GoToHit do nothing.
 
 #include <QString>
+#include <QStringList>
 
 namespace korvex::findreplace {
 
@@ -26,11 +27,17 @@ struct HitAddress {
 
 class GridLinkage {
 public:
-    // What happens to an edit of a cell of the list.
+    // What became of an edit of a row's result text. Only WrittenBack lets
+    // the row change: a row always tells what its cell holds.
     enum class Edit {
-        Refused,     // empty result text: beep, the old text stays
-        StoredOnly,  // only the stored row changes
-        WrittenBack, // the cell was written as well
+        Refused,      // empty result text: beep, the old text stays
+        WrittenBack,  // the cell held the recorded text and now holds the new one
+        CellChanged,  // the cell holds something else now (a row or column
+                      // inserted, another edit): nothing written
+        CellLocked,   // the cell is on a protected sheet: nothing written
+        BookClosed,   // the row's book is not open
+        SheetMissing, // its sheet (or cell) is not in the book
+        HostGone,     // no spreadsheet to write to
     };
 
     bool xlsActive() const { return m_xlsActive; }
@@ -44,11 +51,13 @@ public:
     // A click on the grid (after the current row followed it): the first click
     // moves the cursor, and every click arms the linkage.
     bool clicked(int selectedRows, int rows, const HitAddress& hit);
-    // An edited text is about to be stored in `column`. For the result column,
-    // with the linkage armed and at most one row selected, the text is written
-    // into the cell; the cursor then returns where it was unless linked.
-    Edit beforeStore(int column, int resultColumn, int selectedRows, int rows,
-                     const HitAddress& hit, const QString& newText);
+    // An edited result text is about to be stored: it goes into the row's
+    // cell only where the cell still holds one of `expected` (compared as
+    // Range::setValueIf does), checked and written in one host call. The
+    // linkage decides only where the cursor ends: on the edited cell when
+    // the option is on, untouched when it is off.
+    Edit beforeStore(const HitAddress& hit, const QStringList& expected, int compareChars,
+                     const QString& newText);
 
     // Activates the book and sheet of `hit` and selects its cell. False, with
     // nothing done, when the book or sheet is not open or the host is gone.

@@ -63,6 +63,18 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
     }
 }
 
+std::optional<QString> writtenText(Korvex_C01& db, const RevertRow& row) {
+    QSqlQuery q(db.DBase());
+    q.prepare(QStringLiteral("select written from %1 where execute = ? and seq_no = ? and book = ? "
+                             "and sheet = ? and range = ?")
+                  .arg(kTable));
+    for (const QVariant& v : QVariantList{row.execute, row.seqNo, row.book, row.sheet, row.range})
+        q.addBindValue(v);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toString();
+}
+
 RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
     RevertOutcome out;
     QList<RevertRow> order = rows;

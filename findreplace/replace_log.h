@@ -11,6 +11,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class Korvex_C01;
 
 namespace korvex::findreplace {
@@ -40,6 +42,10 @@ struct RevertOutcome {
     int notKept = 0;      // nothing is known of what the row's replacement wrote
     int refused = 0;      // the host refused the write (a protected sheet)
 };
+
+// What the row's replacement left in its cell (its value as text), if
+// anything is kept for the row.
+std::optional<QString> writtenText(Korvex_C01& db, const RevertRow& row);
 
 // Puts each row's old value back into its cell where the cell still holds
 // exactly what the replacement wrote; every other row is counted and its cell

@@ -5,7 +5,9 @@
 #include "grid_layout.h"
 #include "grid_print.h"
 #include "messages.h"
+#include "replace_log.h"
 #include "result_model.h"
+#include "settings_keys.h"
 #include "ui_seam.h"
 #include "work_database.h"
 
@@ -16,7 +18,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSqlQuery>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <algorithm>
 #include <set>
@@ -200,11 +204,64 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         m_linkage->clicked(selectedRowCount(), rowCount(), hitAt(index.row()));
     });
-    m_model->beforeStore = [this](int row, int column, const QString&, const QString& newText) {
-        return m_linkage->beforeStore(column, resultColumnIndex(m_kind), selectedRowCount(),
-                                      rowCount(), hitAt(row),
-                                      newText) != GridLinkage::Edit::Refused;
+    m_model->beforeStore = [this](int row, int, const QString& oldText, const QString& newText) {
+        return writeBack(row, oldText, newText);
     };
+    connect(m_model.get(), &ResultModel::storeFailed, this, [this](int row) {
+        const HitAddress hit = hitAt(row);
+        showLater(17, {hit.book, hit.sheet, hit.range});
+    });
+}
+
+QString ResultGrid::messageId(int number) const {
+    return (m_kind == ResultKind::Search ? QStringLiteral("E_F02_") : QStringLiteral("E_F03_")) +
+           QStringLiteral("%1").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+void ResultGrid::showLater(int number, const QStringList& args) {
+    // Never from inside the edit being committed: a box taking the focus
+    // there would commit the same edit a second time.
+    QTimer::singleShot(
+        0, this, [this, id = messageId(number), args] { Korvex_M01::ShowMsg(id, args, window()); });
+}
+
+bool ResultGrid::writeBack(int row, const QString& oldText, const QString& newText) {
+    const HitAddress hit = hitAt(row);
+    // The row records what the cell held; a replacement then put its own
+    // text there, which the replace list keeps beside the row.
+    QStringList expected{oldText};
+    if (m_kind == ResultKind::Replace) {
+        const ResultRow r = m_model->row(row);
+        if (const auto written = writtenText(m_db, {r.book, r.sheet, r.range, r.execute, r.seqNo}))
+            expected << *written;
+    }
+    const int resultSize = resultColumns(m_kind).at(resultColumnIndex(m_kind)).size;
+    using E = GridLinkage::Edit;
+    const E done = m_linkage->beforeStore(hit, expected, resultSize, newText);
+    int message = 0;
+    switch (done) {
+    case E::WrittenBack:
+        return true;
+    case E::Refused: // the beep said it
+        return false;
+    case E::CellChanged:
+        message = 12;
+        break;
+    case E::CellLocked:
+        message = 13;
+        break;
+    case E::BookClosed:
+        message = 14;
+        break;
+    case E::SheetMissing:
+        message = 15;
+        break;
+    case E::HostGone:
+        message = 16;
+        break;
+    }
+    showLater(message, {hit.book, hit.sheet, hit.range});
+    return false;
 }
 
 ResultGrid::~ResultGrid() {
@@ -214,6 +271,7 @@ ResultGrid::~ResultGrid() {
 bool ResultGrid::bind() {
     const bool ok = m_model->bind();
     m_linkage->setGridActive(false);
+    fitAddressColumnToTable();
     return ok;
 }
 
@@ -241,8 +299,52 @@ void ResultGrid::addResultRows(const QList<ResultRow>& rows, bool moveHostCursor
     const int last = rowCount() - 1;
     const QModelIndex current = currentIndex();
     m_appending = !moveHostCursor;
-    setCurrentIndex(m_model->index(last, current.isValid() ? current.column() : 0));
+    makeCurrent(m_model->index(last, current.isValid() ? current.column() : 0));
     m_appending = false;
+    fitAddressColumn(rows);
+}
+
+void ResultGrid::makeCurrent(const QModelIndex& index) {
+    // The current row is where the user stands, not a choice: print, export
+    // and the deletions of chosen rows never take it for one.
+    if (selectionModel())
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+}
+
+QList<int> ResultGrid::chosenRows() const {
+    return selectedRowNumbers();
+}
+
+void ResultGrid::fitAddressColumn(const QList<ResultRow>& rows) {
+    const int column = 2; // 位置
+    const QFontMetrics body(font());
+    int widest = horizontalHeader()->sectionSizeHint(column);
+    for (const ResultRow& r : rows)
+        widest = std::max(widest, body.horizontalAdvance(r.range));
+    // Room for the cell's margins and the grid line on both sides.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+                       body.horizontalAdvance(QLatin1Char(' '));
+    widest = std::max(widest, m_addressWidth);
+    m_addressWidth = widest;
+    if (!isColumnHidden(column) && columnWidth(column) < widest + margin)
+        setColumnWidth(column, widest + margin);
+}
+
+void ResultGrid::fitAddressColumnToTable() {
+    // The widest address of the table: some of the longest are measured, in
+    // one pass over the table, as glyphs differ in width.
+    QList<ResultRow> longest;
+    QSqlQuery q(m_db.DBase());
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("select \"range\" from %1 order by length(\"range\") desc limit 50")
+                   .arg(tableName(m_kind))))
+        while (q.next()) {
+            ResultRow r;
+            r.range = q.value(0).toString();
+            longest << r;
+        }
+    m_addressWidth = 0;
+    fitAddressColumn(longest);
 }
 
 // --- layout -------------------------------------------------------------------
@@ -320,6 +422,8 @@ void ResultGrid::applyFont(const QFont& font, const QColor& color) {
     QPalette p = palette();
     p.setColor(QPalette::Text, m_textColor);
     setPalette(p);
+    if (m_model->isBound())
+        fitAddressColumnToTable();
 }
 
 QColor ResultGrid::textColor() const {
@@ -355,7 +459,7 @@ void ResultGrid::moveToLast() {
     if (rowCount() == 0)
         return;
     const QModelIndex current = currentIndex();
-    setCurrentIndex(m_model->index(rowCount() - 1, current.isValid() ? current.column() : 0));
+    makeCurrent(m_model->index(rowCount() - 1, current.isValid() ? current.column() : 0));
 }
 
 void ResultGrid::windowActivated() {
@@ -485,7 +589,7 @@ QList<int> ResultGrid::selectedRowNumbers() const {
 
 void ResultGrid::showFirstRow() {
     if (rowCount() > 0)
-        setCurrentIndex(m_model->index(0, 0));
+        makeCurrent(m_model->index(0, 0));
     scrollToTop();
 }
 
@@ -494,8 +598,7 @@ void ResultGrid::deleteAll() {
         korvex::ui().beep();
         return;
     }
-    m_model->runDelete(QStringLiteral("delete * from %1;").arg(tableName(m_kind)));
-    showFirstRow();
+    deleteRows(ResultModel::DeleteScope::All, QString());
 }
 
 void ResultGrid::deleteByKey(bool before) {
@@ -504,16 +607,16 @@ void ResultGrid::deleteByKey(bool before) {
         korvex::ui().beep();
         return;
     }
-    const QString key = m_model->orderKey(current.row());
-    // Compared as text by the database: the current row itself always stays,
-    // and rows of runs started in the same second interleave by seq_no.
-    const QString statement =
-        QStringLiteral("delete * ") + QStringLiteral("from %1 ").arg(tableName(m_kind)) +
-        QStringLiteral("where ") + QStringLiteral("execute & ") +
-        QStringLiteral("format(seq_no, ") + QLatin1Char('"') + QStringLiteral("00000000") +
-        QLatin1Char('"') + (before ? QStringLiteral(") < '") : QStringLiteral(") > '")) + key +
-        QStringLiteral("' ") + QStringLiteral(";");
-    m_model->runDelete(statement);
+    deleteRows(before ? ResultModel::DeleteScope::Before : ResultModel::DeleteScope::After,
+               m_model->orderKey(current.row()));
+}
+
+void ResultGrid::deleteRows(ResultModel::DeleteScope scope, const QString& key) {
+    // A refusing database leaves table and list as they were, and says so.
+    if (!m_model->deleteRows(scope, key)) {
+        Korvex_M01::ShowMsg(messageId(10), window());
+        return;
+    }
     showFirstRow();
 }
 
@@ -532,7 +635,28 @@ void ResultGrid::deleteSelected() {
         return;
     }
     if (!m_model->removeRowNumbers(rows))
-        m_model->bind(); // the list stays bound and shows what the table holds
+        Korvex_M01::ShowMsg(messageId(10), window());
+    setFocus();
+}
+
+void ResultGrid::undoDelete() {
+    const ResultModel::Undone undone = m_model->undoDeletion();
+    switch (undone.outcome) {
+    case ResultModel::Undone::Nothing:
+        korvex::ui().beep();
+        return;
+    case ResultModel::Undone::Failed:
+        Korvex_M01::ShowMsg(messageId(11), window());
+        return;
+    case ResultModel::Undone::Restored:
+        break;
+    }
+    // The first row back is current and in sight; none is chosen for the
+    // user.
+    clearSelection();
+    const QModelIndex first = m_model->index(undone.firstRow, 0);
+    makeCurrent(first);
+    scrollTo(first, PositionAtTop);
     setFocus();
 }
 
@@ -617,8 +741,8 @@ void ResultGrid::print() {
                 SetNotTopMost(w);
 
         const PrintTexts texts = printTexts(m_kind);
-        const GridPrintJob job(*m_model, shownColumns(), selectedRowNumbers(),
-                               horizontalHeader()->font(), font(), texts);
+        const GridPrintJob job(*m_model, shownColumns(), chosenRows(), horizontalHeader()->font(),
+                               font(), texts);
         korvex::PrintPreviewRequest request;
         request.caption = texts.previewCaption;
         request.pageOf = texts.pageOf;
@@ -644,7 +768,7 @@ void ResultGrid::print() {
 }
 
 bool ResultGrid::exportCsv() {
-    const QList<int> selected = selectedRowNumbers();
+    const QList<int> selected = chosenRows();
     if (rowCount() == 0) {
         korvex::ui().beep();
         return false;
@@ -655,6 +779,19 @@ bool ResultGrid::exportCsv() {
                                                     : QStringLiteral("置換結果リスト.csv");
     request.filters = {QStringLiteral("CSV ファイル (*.csv)"),
                        QStringLiteral("すべてのファイル (*)")};
+    // Texts a spreadsheet would take for a formula go out quoted unless the
+    // settings say otherwise.
+    const bool guard =
+        keys::readInt(keys::inSection(m_kind == ResultKind::Search ? keys::section::F02_Info
+                                                                   : keys::section::F03_Info,
+                                      keys::tool::Csv_Guard)) != 0;
+    const int rows = selected.isEmpty() ? rowCount() : int(selected.size());
+    request.note = (selected.isEmpty() ? QStringLiteral("一覧の全 %1 行を出力します。")
+                                       : QStringLiteral("選択した %1 行を出力します。"))
+                       .arg(rows);
+    if (guard)
+        request.note += QStringLiteral("\n=、+、-、@、タブ、改行で始まる値は、表計算ソフトが数式と"
+                                       "みなさないよう先頭に ' を付けて出力します。");
     const QString path = korvex::ui().saveFile(this, request);
     if (path.isEmpty())
         return false;
@@ -663,15 +800,15 @@ bool ResultGrid::exportCsv() {
     QStringList header;
     for (const PrintColumn& c : columns)
         header << m_model->headerData(c.modelColumn, Qt::Horizontal).toString();
-    const int count = selected.isEmpty() ? rowCount() : int(selected.size());
     QString error;
     const bool ok = writeCsvFile(
-        path, header, count,
+        path, header, rows,
         [&](int i) {
             const int row = selected.isEmpty() ? i : selected.at(i);
             QStringList fields;
             for (const PrintColumn& c : columns)
-                fields << m_model->text(row, c.modelColumn);
+                fields << (guard ? formulaSafe(m_model->text(row, c.modelColumn))
+                                 : m_model->text(row, c.modelColumn));
             return fields;
         },
         &error);

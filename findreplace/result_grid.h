@@ -12,11 +12,17 @@
 //   - the grid-to-host linkage: GoToHit on a row change or the first click,
 //     armed by GridActive and switched by Xls_Active (setLinkage); the
 //     spreadsheet's window is never brought to the front;
-//   - write-back of an edited result text into its cell; an empty edit beeps and
-//     is undone; other columns change only the stored row;
+//   - write-back of an edited result text into its cell, only where the cell
+//     still holds what the row recorded; otherwise (and for an empty text) the
+//     edit is undone and the user told why. The other columns are read-only:
+//     they say which cell a row stands for;
+//   - the current row is where the user stands and is never taken for a
+//     chosen row: commands on "the selected rows" act on the rows the user
+//     chose, print and export on the whole list when none is chosen;
 //   - merging of equal neighbouring names in columns 0 (book) and 1 (sheet);
 //   - fonts (applyFont), stored layouts (.grx), print preview and page setup
-//     (.prn), CSV export, and the list maintenance commands.
+//     (.prn), CSV export, and the list maintenance commands, every deletion
+//     of which can be undone until Korvex ends.
 //
 // The window owns the menus and calls the slots below from them; the grid shows
 // no menu of its own (a right click asks the window for its font menu through
@@ -26,6 +32,7 @@
 #include "grid_linkage.h"
 #include "layout.h"
 #include "print_settings.h"
+#include "result_model.h"
 #include "result_table.h"
 
 #include <QColor>
@@ -124,6 +131,7 @@ public slots:
     void deleteBefore();   // Row以前削除: strictly before the current row's key
     void deleteAfter();    // Row以降削除: strictly after the current row's key
     void deleteSelected(); // 選択Row削除 and the Delete key
+    void undoDelete();     // 元に戻す: the rows of the last deletion not yet undone
     void printSetup();     // 印刷設定: page-setup dialog, then stored in the .prn file
     void print();          // 印刷(&P): preview of the selected rows, or of all
     bool exportCsv();      // CSV出力(&C)...: selected rows or all, via a save dialog
@@ -151,13 +159,26 @@ public:
     // ascending order.
     int selectedRowCount() const;
     QList<int> selectedRowNumbers() const;
+    // The rows print and export take: those the user chose, ascending; empty
+    // when none is chosen, which means the whole list.
+    QList<int> chosenRows() const;
 
 private:
     HitAddress hitAt(int row) const;
     bool rowsPlacedByArithmetic(const QModelIndex& index) const;
     QList<PrintColumn> shownColumns() const;
     void deleteByKey(bool before);
+    void deleteRows(ResultModel::DeleteScope scope, const QString& key);
     void showFirstRow();
+    // Moves the current row without choosing it.
+    void makeCurrent(const QModelIndex& index);
+    bool writeBack(int row, const QString& oldText, const QString& newText);
+    QString messageId(int number) const;
+    // Shows the window's message once the event at hand is done.
+    void showLater(int number, const QStringList& args);
+    // Widens 位置 to its widest address (never narrows it).
+    void fitAddressColumn(const QList<ResultRow>& rows);
+    void fitAddressColumnToTable();
 
     ResultKind m_kind;
     Korvex_C01& m_db;
@@ -168,6 +189,7 @@ private:
     MergeDelegate* m_delegate = nullptr;
     korvex::PrintSettings m_printSettings;
     QColor m_textColor;
+    int m_addressWidth = 0; // widest address text shown so far, in pixels
 };
 
 } // namespace korvex::findreplace

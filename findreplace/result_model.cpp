@@ -232,7 +232,10 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemNeverHasChildren;
+    // Book, sheet, address, texts and time stamp say which cell a row stands
+    // for and where it sorts; only the cell's text may change.
+    const Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    return index.column() == resultColumnIndex(m_kind) ? flags | Qt::ItemIsEditable : flags;
 }
 
 bool ResultModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -241,7 +244,7 @@ bool ResultModel::setData(const QModelIndex& index, const QVariant& value, int r
     const int r = index.row();
     const int c = index.column();
     const auto& cols = resultColumns(m_kind);
-    if (c < 0 || c >= cols.size() || r < 0 || r >= int(m_rowIds.size()))
+    if (c != resultColumnIndex(m_kind) || r < 0 || r >= int(m_rowIds.size()))
         return false;
     const QString oldText = text(r, c);
     const QString newText = fitField(value.toString(), cols[c].size);
@@ -254,8 +257,10 @@ bool ResultModel::setData(const QModelIndex& index, const QVariant& value, int r
                   .arg(tableName(m_kind), QLatin1String(cols[c].field)));
     q.addBindValue(newText);
     q.addBindValue(m_rowIds[r]);
-    if (!q.exec())
+    if (!q.exec()) {
+        emit storeFailed(r);
         return false;
+    }
     auto it = m_pages.find(r / kPageRows);
     if (it != m_pages.end() && r % kPageRows < it->rows.size()) {
         QStringList& texts = it->rows[r % kPageRows].texts;
@@ -330,6 +335,61 @@ void ResultModel::keepAppended(int first, const QList<ResultRow>& rows) {
     }
 }
 
+// Deleted rows are kept in a temporary table of the work database's
+// connection: it lasts exactly as long as Korvex keeps the database open,
+// and never outlives a crash, so nothing deleted comes back in a later run.
+QString ResultModel::keptTable() const {
+    return QStringLiteral("temp.%1_deleted").arg(tableName(m_kind));
+}
+
+qint64 ResultModel::nextStep() {
+    QSqlQuery q(m_db.DBase());
+    if (!q.exec(QStringLiteral("create temp table if not exists %1_deleted as select 0 as "
+                               "undo_step, rowid as undo_rowid, * from main.%1 where 0")
+                    .arg(tableName(m_kind))) ||
+        !q.exec(
+            QStringLiteral("select coalesce(max(undo_step), 0) + 1 from %1").arg(keptTable())) ||
+        !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
+bool ResultModel::keepAndDelete(const QString& where, const QVariantList& binds, qint64 step) {
+    QSqlQuery keep(m_db.DBase());
+    QSqlQuery drop(m_db.DBase());
+    if (!keep.prepare(QStringLiteral("insert into %1 select ?, rowid, * from main.%2 where %3")
+                          .arg(keptTable(), tableName(m_kind), where)) ||
+        !drop.prepare(QStringLiteral("delete from main.%1 where %2").arg(tableName(m_kind), where)))
+        return false;
+    keep.addBindValue(step);
+    for (const QVariant& v : binds) {
+        keep.addBindValue(v);
+        drop.addBindValue(v);
+    }
+    return keep.exec() && drop.exec();
+}
+
+bool ResultModel::deleteRows(DeleteScope scope, const QString& key) {
+    QSqlDatabase con = m_db.DBase();
+    if (!con.isValid() || !con.transaction())
+        return false;
+    const qint64 step = nextStep();
+    // Compared as text: the current row itself always stays, and rows of
+    // runs started in the same second interleave by seq_no.
+    const QString byKey = QStringLiteral("%1 %2 ?").arg(
+        results::OrderKeyExpression(),
+        scope == DeleteScope::Before ? QStringLiteral("<") : QStringLiteral(">"));
+    const bool ok =
+        step > 0 && (scope == DeleteScope::All ? keepAndDelete(QStringLiteral("1"), {}, step)
+                                               : keepAndDelete(byKey, {key}, step));
+    if (!ok || !con.commit()) {
+        con.rollback();
+        return false;
+    }
+    bind();
+    return true;
+}
+
 bool ResultModel::removeRowNumbers(QList<int> rows) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -341,21 +401,13 @@ bool ResultModel::removeRowNumbers(QList<int> rows) {
         return true;
 
     QSqlDatabase con = m_db.DBase();
-    if (!con.transaction())
+    if (!con.isValid() || !con.transaction())
         return false;
-    {
-        QSqlQuery q(con);
-        q.prepare(QStringLiteral("delete from %1 where rowid = ?").arg(tableName(m_kind)));
-        for (int r : std::as_const(rows)) {
-            q.addBindValue(m_rowIds[r]);
-            if (!q.exec()) {
-                q.finish();
-                con.rollback();
-                return false;
-            }
-        }
-    }
-    if (!con.commit()) {
+    const qint64 step = nextStep();
+    bool ok = step > 0;
+    for (qsizetype i = 0; ok && i < rows.size(); ++i)
+        ok = keepAndDelete(QStringLiteral("rowid = ?"), {m_rowIds[rows[i]]}, step);
+    if (!ok || !con.commit()) {
         con.rollback();
         return false;
     }
@@ -378,16 +430,63 @@ bool ResultModel::removeRowNumbers(QList<int> rows) {
     return true;
 }
 
-long ResultModel::runDelete(const QString& statement) {
-    beginResetModel();
-    m_pages.clear();
-    m_rowIds.clear();
-    endResetModel();
-    const long err = m_db.Execute(statement, true);
-    // Bound again whatever happened: a failed statement must not leave the
-    // list empty while its rows are still in the table.
+ResultModel::Undone ResultModel::undoDeletion() {
+    Undone out;
+    QSqlDatabase con = m_db.DBase();
+    if (!con.isValid())
+        return out;
+    QSqlQuery q(con);
+    // No kept table yet means nothing was deleted since Korvex started.
+    if (!q.exec(QStringLiteral("select undo_step, count(*), min(undo_rowid) from %1 group by "
+                               "undo_step order by undo_step desc limit 1")
+                    .arg(keptTable())) ||
+        !q.next())
+        return out;
+    const qint64 step = q.value(0).toLongLong();
+    out.rows = q.value(1).toInt();
+    const qint64 firstId = q.value(2).toLongLong();
+    q.finish();
+    if (!q.exec(QStringLiteral("select * from %1 where 0").arg(keptTable())))
+        return {Undone::Failed};
+    QStringList fields;
+    const QSqlRecord rec = q.record();
+    for (int i = 2; i < rec.count(); ++i)
+        fields << QLatin1Char('"') + rec.fieldName(i) + QLatin1Char('"');
+    q.finish();
+    const QString names = fields.join(QLatin1Char(','));
+
+    out.outcome = Undone::Failed;
+    if (!con.transaction())
+        return out;
+    const auto restore = [&](bool inPlace) {
+        QSqlQuery put(con);
+        put.prepare(QStringLiteral("insert into main.%1 (%2%3) select %4%3 from %5 where "
+                                   "undo_step = ? order by undo_rowid")
+                        .arg(tableName(m_kind), inPlace ? QStringLiteral("rowid,") : QString(),
+                             names, inPlace ? QStringLiteral("undo_rowid,") : QString(),
+                             keptTable()));
+        put.addBindValue(step);
+        return put.exec();
+    };
+    // A row added since may hold one of the old places; the statement then
+    // fails as a whole and the rows go to the end.
+    const bool inPlace = restore(true);
+    QSqlQuery forget(con);
+    forget.prepare(QStringLiteral("delete from %1 where undo_step = ?").arg(keptTable()));
+    forget.addBindValue(step);
+    if (!(inPlace || restore(false)) || !forget.exec() || !con.commit()) {
+        con.rollback();
+        return out;
+    }
     bind();
-    return err;
+    out.outcome = Undone::Restored;
+    if (inPlace) {
+        const auto at = std::lower_bound(m_rowIds.begin(), m_rowIds.end(), firstId);
+        out.firstRow = int(at - m_rowIds.begin());
+    } else {
+        out.firstRow = std::max(0, rowCount() - out.rows);
+    }
+    return out;
 }
 
 } // namespace korvex::findreplace

@@ -54,23 +54,47 @@ public:
     QString orderKey(int row) const;
     ResultRow row(int row) const;
 
-    // Called before an edit is stored, with the old and new text. Returning
-    // false refuses the edit (nothing stored).
+    // Called before an edit of the result text is stored, with the old and
+    // new text. Returning false refuses the edit (nothing stored).
     std::function<bool(int row, int column, const QString& oldText, const QString& newText)>
         beforeStore;
 
     // Writes the rows (one transaction) and appends them to the model.
     // Throws std::runtime_error, the model unchanged, when the write fails.
     void appendRows(const QList<ResultRow>& rows);
+    // Deletions keep what they delete: each one is a step that undoDeletion
+    // puts back, last step first, for as long as the work database stays
+    // connected (until Korvex ends). Every value is bound, the ordering key
+    // included.
+    enum class DeleteScope {
+        All,
+        Before, // ordering key strictly below the given one
+        After,  // ordering key strictly above it
+    };
+    // Deletes the rows in scope in one transaction and reads the table again.
+    // False when the database refused: the table and the model unchanged.
+    bool deleteRows(DeleteScope scope, const QString& key = QString());
     // Deletes the given rows (model row numbers, any order) from the table in
     // one transaction and from the model. False when the database refused (the
     // table and model unchanged).
     bool removeRowNumbers(QList<int> rows);
-    // Runs one delete statement of the list maintenance (the work database's
-    // dialect) and reads the table again. Returns the statement's error number
-    // (0 on success); the model is bound again even when the statement failed.
-    long runDelete(const QString& statement);
 
+    struct Undone {
+        enum Outcome { Nothing, Failed, Restored } outcome = Nothing;
+        int firstRow = -1; // model row of the first row put back
+        int rows = 0;
+    };
+    // Puts back the rows of the last deletion not yet undone, where they
+    // stood in the list; should new rows have taken their places meanwhile,
+    // they come back at the end instead, in their old order. Failed leaves
+    // the table, the kept rows and the model unchanged.
+    Undone undoDeletion();
+
+signals:
+    // An edit that beforeStore let through could not be stored.
+    void storeFailed(int row);
+
+public:
     // Page reads since bind (for tests and the benchmark).
     int pageReads() const { return m_pageReads; }
 
@@ -93,6 +117,11 @@ private:
     void keepAppended(int first, const QList<ResultRow>& rows);
     void dropPagesFrom(int row);
     bool loadRowIds();
+    QString keptTable() const;
+    // Keeps the rows `where` picks (with its values) as the next step and
+    // deletes them, inside the caller's transaction.
+    bool keepAndDelete(const QString& where, const QVariantList& binds, qint64 step);
+    qint64 nextStep();
 
     ResultKind m_kind;
     Korvex_C01& m_db;

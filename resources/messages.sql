@@ -86,6 +86,51 @@ INSERT INTO T_Message VALUES ('E_F02_006',
     '表計算ソフトを起動し直してから、ブック一覧を再表示してください。',
     16, NULL, NULL);
 
+-- A deletion from the result list failed; the table and the list are as they were.
+INSERT INTO T_Message VALUES ('E_F02_010',
+    '検索結果リストの行を削除できませんでした。一覧は削除前のままです。' || char(10) ||
+    '作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
+-- The rows of the last deletion could not be put back; they are still kept.
+INSERT INTO T_Message VALUES ('E_F02_011',
+    '削除した行を元に戻せませんでした。削除した行は保管したままです。' || char(10) ||
+    '作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
+-- An edited result text was not written back, so the row was not changed
+-- either. %1 book, %2 sheet, %3 cell address.
+INSERT INTO T_Message VALUES ('E_F02_012',
+    'セル %3（%1 / %2）の内容が、記録したときから変わっています。' || char(10) ||
+    '別のセルを書き換えないよう、セルにも検索結果リストにも書き込みませんでした。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F02_013',
+    'セル %3（%1 / %2）は保護されたシートにあるため、書き込めませんでした。' || char(10) ||
+    '検索結果リストも変更していません。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F02_014',
+    'ブック %1 が開かれていないため、セル %3 に書き込めませんでした。' || char(10) ||
+    '検索結果リストも変更していません。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F02_015',
+    'ブック %1 にシート %2（またはセル %3）が見つからないため、書き込めませんでした。' || char(10) ||
+    '検索結果リストも変更していません。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F02_016',
+    '表計算ソフトに接続できないため、セル %3（%1 / %2）に書き込めませんでした。' || char(10) ||
+    '検索結果リストも変更していません。',
+    48, NULL, NULL);
+
+-- The cell took the edit but the work database refused the row's change.
+INSERT INTO T_Message VALUES ('E_F02_017',
+    'セル %3（%1 / %2）には書き込みましたが、検索結果リストの行を更新できませんでした。' || char(10) ||
+    '作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
 -- Nothing was found.
 INSERT INTO T_Message VALUES ('N_F02_001',
     '検索文字列は見つかりませんでした。',
@@ -131,6 +176,51 @@ INSERT INTO T_Message VALUES ('E_F03_006',
     '表計算ソフトに接続できなくなったため、置換を中止しました。' || char(10) ||
     'それまでの置換結果は保存されていますが、保存していないブックの変更は失われた可能性があります。' ||
     '表計算ソフトを起動し直してから、ブック一覧を再表示してください。',
+    16, NULL, NULL);
+
+-- A deletion from the result list failed; the table and the list are as they were.
+INSERT INTO T_Message VALUES ('E_F03_010',
+    '置換結果リストの行を削除できませんでした。一覧は削除前のままです。' || char(10) ||
+    '作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
+-- The rows of the last deletion could not be put back; they are still kept.
+INSERT INTO T_Message VALUES ('E_F03_011',
+    '削除した行を元に戻せませんでした。削除した行は保管したままです。' || char(10) ||
+    '作業データベースの書き込み権限と空き容量を確かめてください。',
+    16, NULL, NULL);
+
+-- An edited result text was not written back, so the row was not changed
+-- either. %1 book, %2 sheet, %3 cell address.
+INSERT INTO T_Message VALUES ('E_F03_012',
+    'セル %3（%1 / %2）の内容が、記録したときから変わっています。' || char(10) ||
+    '別のセルを書き換えないよう、セルにも置換結果リストにも書き込みませんでした。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_013',
+    'セル %3（%1 / %2）は保護されたシートにあるため、書き込めませんでした。' || char(10) ||
+    '置換結果リストも変更していません。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_014',
+    'ブック %1 が開かれていないため、セル %3 に書き込めませんでした。' || char(10) ||
+    '置換結果リストも変更していません。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_015',
+    'ブック %1 にシート %2（またはセル %3）が見つからないため、書き込めませんでした。' || char(10) ||
+    '置換結果リストも変更していません。',
+    48, NULL, NULL);
+
+INSERT INTO T_Message VALUES ('E_F03_016',
+    '表計算ソフトに接続できないため、セル %3（%1 / %2）に書き込めませんでした。' || char(10) ||
+    '置換結果リストも変更していません。',
+    48, NULL, NULL);
+
+-- The cell took the edit but the work database refused the row's change.
+INSERT INTO T_Message VALUES ('E_F03_017',
+    'セル %3（%1 / %2）には書き込みましたが、置換結果リストの行を更新できませんでした。' || char(10) ||
+    '作業データベースの書き込み権限と空き容量を確かめてください。',
     16, NULL, NULL);
 
 INSERT INTO T_Message VALUES ('N_F03_001',

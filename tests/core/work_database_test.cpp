@@ -186,34 +186,17 @@ private slots:
         QVERIFY(!Korvex_M01::TableExists(QStringLiteral("w_sort_CustID"))); // an index
     }
 
-    // Both result tables carry their ordering index, also when a window uses
-    // the table definitions' own statements with the shared index name.
-    void resultTablesEachGetTheirIndex_data() {
-        QTest::addColumn<QStringList>("statements");
-        QTest::newRow("constants")
-            << QStringList{QString::fromLatin1(korvex::results::kCreateSortTable),
-                           QString::fromLatin1(korvex::results::kCreateSortIndex),
-                           QString::fromLatin1(korvex::results::kCreateReplaceTable),
-                           QString::fromLatin1(korvex::results::kCreateReplaceIndex)};
-        QTest::newRow("shared index name") << QStringList{
-            QStringLiteral("create table w_sort ( book     varchar(128) ,sheet   varchar(128) "
-                           ",range   varchar(10) ,search  varchar(255) ,result  varchar(255) "
-                           ",execute char(19) ,seq_no  long );"),
-            QStringLiteral("create index CustID on w_sort ( execute ,seq_no ) ;"),
-            QStringLiteral("create table w_replace ( book     varchar(128) ,sheet   varchar(128) "
-                           ",range   varchar(10) ,search  varchar(255) ,replace varchar(255) "
-                           ",result  varchar(255) ,execute char(19) ,seq_no  long );"),
-            QStringLiteral("create index CustID on w_replace ( execute ,seq_no ) ;")};
-    }
+    // Both result tables carry their ordering index under names of their own.
     void resultTablesEachGetTheirIndex() {
-        QFETCH(QStringList, statements);
         const QString p = path(QStringLiteral("indexes.mdb"));
         QFile::remove(p);
         writeFile(p, QByteArray());
         Korvex_C01 db;
         db.Connect(p);
-        for (const QString& s : statements)
-            QCOMPARE(db.Execute(s, true), 0L);
+        for (const char* s :
+             {korvex::results::kCreateSortTable, korvex::results::kCreateSortIndex,
+              korvex::results::kCreateReplaceTable, korvex::results::kCreateReplaceIndex})
+            QCOMPARE(db.Execute(QString::fromLatin1(s), true), 0L);
         QSqlQuery q = db.OpenRecordset(
             QStringLiteral("select tbl_name from sqlite_master where type = 'index' "
                            "and sql like '%execute%seq_no%' order by tbl_name;"));
@@ -221,44 +204,6 @@ private slots:
         while (q.next())
             indexed << q.value(0).toString();
         QCOMPARE(indexed, (QStringList{QStringLiteral("w_replace"), QStringLiteral("w_sort")}));
-    }
-
-    // The row-range deletions of the result windows, as the windows build them.
-    void jetDeleteStatementsRun_data() {
-        QTest::addColumn<QString>("statement");
-        QTest::addColumn<QList<int>>("remaining");
-        const QString key = korvex::results::OrderKey(QStringLiteral("2000/01/31 09:05:07"), 2);
-        QTest::newRow("all") << QStringLiteral("delete * from w_sort;") << QList<int>{};
-        QTest::newRow("before") << QStringLiteral("delete * from w_sort where execute & "
-                                                  "format(seq_no, \"00000000\") < '%1' ;")
-                                       .arg(key)
-                                << QList<int>{2, 3, 10};
-        QTest::newRow("after") << QStringLiteral("delete * from w_sort where execute & "
-                                                 "format(seq_no, \"00000000\") > '%1' ;")
-                                      .arg(key)
-                               << QList<int>{0, 1, 2};
-        QTest::newRow("helper") << QStringLiteral("delete from w_sort where %1 >= '%2';")
-                                       .arg(korvex::results::OrderKeyExpression(), key)
-                                << QList<int>{0, 1};
-    }
-    void jetDeleteStatementsRun() {
-        QFETCH(QString, statement);
-        QFETCH(QList<int>, remaining);
-        const QString p = makeDatabase(QStringLiteral("delete.mdb"), 4);
-        Korvex_C01 db;
-        db.Connect(p);
-        // seq_no 10 sorts after 2 only because the key pads it to eight digits.
-        QCOMPARE(db.Execute(QStringLiteral("insert into w_sort (execute, seq_no) values "
-                                           "('2000/01/31 09:05:07', 10);"),
-                            true),
-                 0L);
-        QCOMPARE(db.Execute(statement, true), 0L);
-        QSqlQuery q =
-            db.OpenRecordset(QStringLiteral("select seq_no from w_sort order by seq_no;"));
-        QList<int> left;
-        while (q.next())
-            left << q.value(0).toInt();
-        QCOMPARE(left, remaining);
     }
 
     void refusesFilesThatAreNotDatabases_data() {

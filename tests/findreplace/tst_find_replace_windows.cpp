@@ -213,6 +213,7 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
         {"RM_Book", "Book List(&B)", ""},
         {"RM_Sheet", "Sheet List(&S)", ""},
         {"RM_Excel", "Excel(&E)", "Ctrl+M"},
+        {"SR_Undo", "元に戻す(&Z)", "Ctrl+Z"},
         {"SR_AllDel", "全Row削除(&A)", ""},
         {"SR_Before", "Row以前削除(&B)", ""},
         {"SR_After", "Row以降削除(&F)", ""},
@@ -235,6 +236,9 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
         QCOMPARE(a->text(), QString::fromUtf8(r[1]));
         QCOMPARE(a->shortcut().toString(QKeySequence::PortableText), QString::fromLatin1(r[2]));
     }
+    // The grid menu opened from the keyboard stands on an item that deletes nothing.
+    QCOMPARE(w->menuBar()->actions().at(2)->menu()->actions().at(0)->objectName(),
+             QStringLiteral("SR_Undo"));
     // Right-clicking the sheet list offers all four context items, the grid
     // only the font.
     QMenu* popup = w->popupMenu();

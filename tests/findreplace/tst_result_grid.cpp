@@ -6,8 +6,10 @@
 
 #include "grid_layout.h"
 #include "grid_print.h"
+#include "replace_log.h"
 #include "result_grid.h"
 #include "result_model.h"
+#include "settings_keys.h"
 
 #include <QHeaderView>
 #include <QImage>
@@ -215,6 +217,13 @@ private slots:
         QCOMPARE(replace->resultModel()->headerData(3, Qt::Horizontal).toString(), u("検索文字"));
         CreateResultTable(Korvex_M01::WorkDb(), ResultKind::Search);
         QCOMPARE(tableColumn(ResultKind::Search, "range").size(), 2);
+
+        // 位置 is as wide as its widest address, once it comes in and when bound.
+        const QString widest = QStringLiteral("XFD1048576");
+        grid->addResultRows({row("a", "s", "XFD1048576")});
+        QVERIFY(grid->columnWidth(2) > grid->fontMetrics().horizontalAdvance(widest));
+        auto bound = makeGrid();
+        QVERIFY(bound->columnWidth(2) > bound->fontMetrics().horizontalAdvance(widest));
     }
 
     // Rows added one at a time across page boundaries: each is current and in
@@ -328,121 +337,178 @@ private slots:
         QCOMPARE(host->bringToFrontCount, 0); // the office is never brought forward
     }
 
-    // Edits: the result text goes into its cell when armed and at most one row
-    // is selected; other edits and unreachable cells change only the row.
+    // Edits: only the result text can be edited; it goes into its cell only
+    // where the cell still holds what the row recorded, and the row changes
+    // only when the cell did. Otherwise the edit is undone and a message says
+    // why. The linkage decides only where the cursor ends.
     void editWriteBack_data() {
         QTest::addColumn<bool>("linked");
-        QTest::addColumn<bool>("armed");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("cellAfter");
         QTest::addColumn<QString>("storedAfter");
         QTest::addColumn<QString>("cursorAfter");
-        QTest::addColumn<int>("beeps");
+        QTest::addColumn<QString>("message");
         const QString home = u("売上.xlsx!1月!B2");
-        QTest::newRow("unlinked: written, cursor returns")
-            << false << true << 4 << u("なし") << "" << u("なし") << u("なし") << home << 0;
-        QTest::newRow("linked: written, cursor stays")
-            << true << true << 4 << u("なし") << "" << u("なし") << u("なし")
-            << u("売上.xlsx!2月!C3") << 0;
+        const QString c3 = u("売上.xlsx!2月!C3");
+        const QString none = u("なし");
+        const QString old = u("りんご");
+        QTest::newRow("unlinked: written, cursor stays put")
+            << false << 4 << none << "" << none << none << home << "";
+        QTest::newRow("linked: written, cursor on the cell")
+            << true << 4 << none << "" << none << none << c3 << "";
+        QTest::newRow("not armed, two rows chosen: written all the same")
+            << false << 4 << none << "two" << none << none << home << "";
         QTest::newRow("empty: refused with a beep")
-            << true << true << 4 << QString() << "" << u("りんご") << u("りんご") << home << 1;
-        QTest::newRow("not armed: row only")
-            << true << false << 4 << u("なし") << "" << u("りんご") << u("なし") << home << 0;
-        QTest::newRow("another column: row only")
-            << false << true << 3 << u("なし") << "" << u("りんご") << u("りんご") << home << 0;
-        QTest::newRow("two selected: row only")
-            << false << true << 4 << u("なし") << "two" << u("りんご") << u("なし") << home << 0;
-        QTest::newRow("closed book: row only") << false << true << 4 << u("なし") << "closed"
-                                               << QString() << u("なし") << QString() << 0;
-        QTest::newRow("host gone: row only") << false << true << 4 << u("なし") << "vanished"
-                                             << QString() << u("なし") << QString() << 0;
+            << true << 4 << QString() << "" << old << old << home << "beep";
+        QTest::newRow("another column is read-only")
+            << false << 3 << none << "" << old << old << home << "";
+        QTest::newRow("a row inserted above: the cell moved, nothing written")
+            << true << 4 << none << "inserted" << u("見出し") << old << home << "E_F02_012";
+        QTest::newRow("protected sheet")
+            << false << 4 << none << "protected" << old << old << home << "E_F02_013";
+        QTest::newRow("closed book")
+            << false << 4 << none << "closed" << QString() << old << QString() << "E_F02_014";
+        QTest::newRow("missing sheet")
+            << false << 4 << none << "noSheet" << old << old << home << "E_F02_015";
+        QTest::newRow("host gone")
+            << false << 4 << none << "vanished" << QString() << old << QString() << "E_F02_016";
+        QTest::newRow("replace list: over what the replacement wrote")
+            << false << 5 << none << "replaced" << none << none << home << "";
     }
     void editWriteBack() {
         QFETCH(bool, linked);
-        QFETCH(bool, armed);
         QFETCH(int, column);
         QFETCH(QString, text);
         QFETCH(QString, situation);
         QFETCH(QString, cellAfter);
         QFETCH(QString, storedAfter);
         QFETCH(QString, cursorAfter);
-        QFETCH(int, beeps);
-        auto grid = makeGrid();
-        grid->addResultRows({row("売上.xlsx", "1月", "A1"), row("売上.xlsx", "2月", "C3")});
-        grid->selectRow(1);
+        QFETCH(QString, message);
+        const bool replace = situation == QLatin1String("replaced");
+        const ResultKind kind = replace ? ResultKind::Replace : ResultKind::Search;
+        auto grid = makeGrid(kind);
+        grid->addResultRows(
+            {row("売上.xlsx", "1月", "A1"),
+             row("売上.xlsx", situation == QLatin1String("noSheet") ? "9月" : "2月", "C3")});
+        const auto sheet2 = host->findSheet(u("売上.xlsx"), u("2月"));
+        const auto setC3 = [&](const QString& v) {
+            host->application()
+                ->workbook(u("売上.xlsx"))
+                ->worksheet(u("2月"))
+                ->range(QStringLiteral("C3"))
+                ->setValue(v);
+        };
+        if (replace) {
+            // The row keeps the value found; the cell holds what replaced it.
+            createReplaceLog(Korvex_M01::WorkDb());
+            const ResultRow r = grid->resultModel()->row(1);
+            keepReplacedCells(Korvex_M01::WorkDb(), r.book,
+                              {{r.sheet, r.range, r.execute, r.seqNo, r.result, u("ばなな")}});
+            setC3(u("ばなな"));
+        }
         if (situation == QLatin1String("two"))
             grid->selectAll();
         grid->setLinkage(linked);
-        grid->setGridActive(armed);
+        grid->setGridActive(false);
+        if (situation == QLatin1String("inserted")) {
+            setC3(u("見出し"));
+        }
+        if (situation == QLatin1String("protected"))
+            sheet2->isProtected = true;
         if (situation == QLatin1String("closed"))
             host->closeBook(host->findBook(u("売上.xlsx")));
         if (situation == QLatin1String("vanished"))
             host->vanish();
+        const QString before = grid->resultModel()->text(1, column);
 
-        const bool stored = grid->model()->setData(grid->model()->index(1, column), text);
-        QCOMPARE(stored, beeps == 0);
-        QCOMPARE(env->ui.beeps, beeps);
-        QCOMPARE(grid->resultModel()->text(1, column), column == 4 ? storedAfter : text);
-        QCOMPARE(tableColumn(ResultKind::Search, column == 4 ? "result" : "search").at(1),
-                 column == 4 ? storedAfter : text);
+        const QModelIndex at = grid->model()->index(1, column);
+        QCOMPARE(bool(grid->model()->flags(at) & Qt::ItemIsEditable),
+                 column == resultColumnIndex(kind));
+        QCOMPARE(grid->model()->setData(at, text), storedAfter != before);
+        QApplication::processEvents();
+        QCOMPARE(env->ui.beeps, message == QLatin1String("beep") ? 1 : 0);
+        QCOMPARE(env->ui.messageIds(),
+                 message.startsWith(QLatin1String("E_")) ? QStringList{message} : QStringList{});
+        const QString shown = column == resultColumnIndex(kind) ? storedAfter : before;
+        QCOMPARE(grid->resultModel()->text(1, column), shown);
+        QCOMPARE(tableColumn(kind, resultColumns(kind).at(column).field).at(1), shown);
         if (!cellAfter.isNull())
-            QCOMPARE(host->findSheet(u("売上.xlsx"), u("2月"))->cell(3, 3)->value.toString(),
-                     cellAfter);
+            QCOMPARE(sheet2->cell(3, 3)->value.toString(), cellAfter);
         if (!cursorAfter.isNull())
             QCOMPARE(cursor(host), cursorAfter);
     }
 
-    // Deletions by the ordering key (two runs of the same second interleave),
-    // of selected rows, and what an empty list or a refusing database does.
+    // Deletions by the ordering key (two runs of the same second interleave,
+    // seq_no 10 sorts after 2), bound as a value whatever it holds; of chosen
+    // rows; what an empty list or a refusing database does; and every
+    // deletion taken back, last first, rows back where they stood (or at the
+    // end when new rows have taken their places).
     void deletions_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("current");
         QTest::addColumn<QStringList>("remaining");
-        // Run a: a0..a3, run b (same second): b0..b2, inserted in that order.
-        const QStringList all{"a0", "a1", "a2", "a3", "b0", "b1", "b2"};
+        QTest::addColumn<QStringList>("undone");
+        // Run a: a0..a3, run b (same second): b0..b2, inserted in that order;
+        // q's time stamp was damaged into SQL.
+        const QStringList all{"a0", "a1", "a2", "a10", "b0", "b1", "b2", "q"};
         QTest::newRow("after a1: keys above it of both runs")
-            << "after" << 1 << QStringList{"a0", "a1", "b0", "b1"};
+            << "after" << 1 << QStringList{"a0", "a1", "b0", "b1", "q"} << all;
         QTest::newRow("before b1: keys below it of both runs")
-            << "before" << 5 << QStringList{"a1", "a2", "a3", "b1", "b2"};
-        QTest::newRow("before the first row: nothing")
-            << "before" << 0 << QStringList{"a0", "a1", "a2", "a3", "b0", "b1", "b2"};
-        QTest::newRow("after the last row: nothing") << "after" << 6 << all;
-        QTest::newRow("all") << "all" << 2 << QStringList{};
+            << "before" << 5 << QStringList{"a1", "a2", "a10", "b1", "b2"} << all;
+        QTest::newRow("before a0: only the damaged stamp sorts lower")
+            << "before" << 0 << QStringList{"a0", "a1", "a2", "a10", "b0", "b1", "b2"} << all;
+        QTest::newRow("after the last row: nothing") << "after" << 6 << all << all;
+        QTest::newRow("a quote in the key is text, not SQL") << "before" << 7 << all << all;
+        QTest::newRow("all") << "all" << 2 << QStringList{} << all;
         QTest::newRow("selected rows 1, 2 and 5 by the Delete key")
-            << "selected" << 2 << QStringList{"a0", "a3", "b0", "b2"};
+            << "selected" << 2 << QStringList{"a0", "a10", "b0", "b2", "q"} << all;
         QTest::newRow("Delete key without a selection: the current row")
-            << "current" << 2 << QStringList{"a0", "a1", "a3", "b0", "b1", "b2"};
-        QTest::newRow("a refusing database leaves the list bound") << "refused" << 1 << all;
-        QTest::newRow("refused selection leaves the list bound") << "refusedSelected" << 1 << all;
+            << "current" << 2 << QStringList{"a0", "a1", "a10", "b0", "b1", "b2", "q"} << all;
+        QTest::newRow("new rows since: the rows come back at the end")
+            << "beforeThenAdd" << 5 << QStringList{"a1", "a2", "a10", "b1", "b2", "n"}
+            << QStringList{"a1", "a2", "a10", "b1", "b2", "n", "a0", "b0", "q"};
+        QTest::newRow("a refusing database: said so, the list as it was")
+            << "refused" << 1 << all << all;
+        QTest::newRow("refused selection: said so, the list as it was")
+            << "refusedSelected" << 1 << all << all;
     }
     void deletions() {
         QFETCH(QString, command);
         QFETCH(int, current);
         QFETCH(QStringList, remaining);
+        QFETCH(QStringList, undone);
+        const QStringList all{"a0", "a1", "a2", "a10", "b0", "b1", "b2", "q"};
         auto grid = makeGrid();
         const char* t = "2026/01/31 09:05:07";
-        grid->addResultRows(
-            {row("a0", "s", "A1", t, 0), row("a1", "s", "A1", t, 1), row("a2", "s", "A1", t, 2),
-             row("a3", "s", "A1", "2026/01/31 09:05:08", 0), row("b0", "s", "A1", t, 0),
-             row("b1", "s", "A1", t, 1), row("b2", "s", "A1", "2026/01/31 09:05:09", 0)});
+        grid->addResultRows({row("a0", "s", "A1", t, 0), row("a1", "s", "A1", t, 1),
+                             row("a2", "s", "A1", t, 2), row("a10", "s", "A1", t, 10),
+                             row("b0", "s", "A1", t, 0), row("b1", "s", "A1", t, 1),
+                             row("b2", "s", "A1", "2026/01/31 09:05:09", 0),
+                             row("q", "s", "A1", "0' or 1=1 --", 0)});
+        QCOMPARE(grid->selectedRowCount(), 0); // the new current row is not chosen
         grid->setCurrentIndex(grid->model()->index(current, 0));
-        if (command.startsWith(QLatin1String("refused")))
+        grid->clearSelection();
+        const bool refused = command.startsWith(QLatin1String("refused"));
+        if (refused)
             QCOMPARE(Korvex_M01::WorkDb().Execute(
                          QStringLiteral("create trigger keep before delete on w_sort begin "
                                         "select raise(abort, 'kept'); end;"),
                          true),
                      0L);
-        if (command == QLatin1String("after") || command == QLatin1String("refused"))
+        if (command == QLatin1String("after") || command == QLatin1String("refused")) {
             grid->deleteAfter();
-        else if (command == QLatin1String("before"))
+        } else if (command == QLatin1String("beforeThenAdd")) {
             grid->deleteBefore();
-        else if (command == QLatin1String("all"))
+            grid->addResultRows({row("n", "s", "A1")});
+        } else if (command == QLatin1String("before")) {
+            grid->deleteBefore();
+        } else if (command == QLatin1String("all")) {
             grid->deleteAll();
-        else if (command == QLatin1String("current"))
+        } else if (command == QLatin1String("current")) {
             QTest::keyClick(grid.get(), Qt::Key_Delete);
-        else {
+        } else {
             // Chosen as a user does: a click on a row heading, then Ctrl+clicks.
             QHeaderView* heads = grid->verticalHeader();
             for (int r : {1, 2, 5})
@@ -455,12 +521,32 @@ private slots:
         QVERIFY(grid->isBound());
         QCOMPARE(shownColumn(*grid, 0), remaining);
         QCOMPARE(tableColumn(ResultKind::Search, "book"), remaining);
+        QCOMPARE(env->ui.messageIds(),
+                 refused ? QStringList{QStringLiteral("E_F02_010")} : QStringList{});
         QCOMPARE(env->ui.beeps, 0);
+        QCOMPARE(grid->selectedRowCount(), command == QLatin1String("refusedSelected") ? 3 : 0);
 
-        // On an empty list every command beeps.
-        grid->deleteAll();
-        if (command.startsWith(QLatin1String("refused")))
+        // Taken back, the last deletion first; nothing to take back after a
+        // refused one.
+        if (refused) {
+            grid->undoDelete();
+            QCOMPARE(env->ui.beeps, 1);
+            QCOMPARE(tableColumn(ResultKind::Search, "book"), all);
             return;
+        }
+        if (!remaining.isEmpty()) {
+            grid->deleteAll();
+            grid->undoDelete();
+            QCOMPARE(shownColumn(*grid, 0), remaining);
+        }
+        grid->undoDelete();
+        QCOMPARE(shownColumn(*grid, 0), undone);
+        QCOMPARE(tableColumn(ResultKind::Search, "book"), undone);
+        QCOMPARE(grid->selectedRowCount(), 0);
+
+        // On an empty list every command beeps, and so does a take-back with
+        // nothing left to take back.
+        grid->deleteAll();
         env->ui.clear();
         grid->deleteAll();
         grid->deleteBefore();
@@ -468,6 +554,10 @@ private slots:
         grid->deleteSelected();
         grid->print();
         QCOMPARE(env->ui.beeps, 5);
+        grid->undoDelete();
+        grid->undoDelete();
+        QCOMPARE(env->ui.beeps, 6);
+        QCOMPARE(shownColumn(*grid, 0), undone);
     }
 
     // A run of equal book names shows its name once, without lines inside the
@@ -604,7 +694,6 @@ private slots:
         for (int i = 0; i < 2 * perPage + 1; ++i)
             rows << row(i == 7 ? "選択.xlsx" : "売上.xlsx", "1月", "A1");
         grid->addResultRows(rows);
-        grid->clearSelection();
 
         env->ui.previewPdf = env->dir.filePath(QStringLiteral("all.pdf"));
         grid->print();
@@ -643,37 +732,50 @@ private slots:
         QCOMPARE(grid->printSettings().orientation, QPageLayout::Portrait);
     }
 
-    // CSV: read back it equals the list in its shown columns; selected rows
-    // only when there are any; a failed write says so and keeps the old file.
+    // CSV: read back it equals the list in its shown columns, texts that
+    // start like a formula quoted (unless the settings turn it off); the
+    // whole list when no row is chosen, right after rows came in too; chosen
+    // rows only when there are any; a failed write says so and keeps the old
+    // file.
     void csvExport() {
         auto grid = makeGrid();
         ResultRow tricky =
             row("売上, 2026.xlsx", "1月", "A1", "2026/01/31 09:05:07", 0, "say \"hi\"\nnext line");
         tricky.search = QStringLiteral("  spaced  ");
-        grid->addResultRows(
-            {tricky, row("在庫.xlsx", "倉庫", "D4"), row("売上.xlsx", "2月", "C3")});
+        ResultRow tab = row("売上.xlsx", "2月", "C3", "", 0, "@SUM(A1)");
+        tab.search = QStringLiteral("\tタブ");
+        grid->addResultRows({tricky, row("在庫.xlsx", "倉庫", "D4", "", 0, "=東京"), tab});
         grid->horizontalHeader()->moveSection(4, 0);
         grid->setColumnHidden(5, true);
-        grid->clearSelection();
 
         const QString path = env->dir.filePath(QStringLiteral("out.csv"));
-        env->ui.queueSaveFile(path);
-        QVERIFY(grid->exportCsv());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        f.close();
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        QVERIFY(bytes.contains("\"say \"\"hi\"\"\nnext line\""));
-        const QList<QStringList> read = parseCsv(bytes.mid(3));
+        const auto exported = [&] {
+            env->ui.queueSaveFile(path);
+            if (!grid->exportCsv())
+                return QList<QStringList>();
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            const QByteArray bytes = f.readAll();
+            return bytes.startsWith("\xEF\xBB\xBF") ? parseCsv(bytes.mid(3)) : QList<QStringList>();
+        };
+        const QList<QStringList> read = exported();
+        QVERIFY(env->ui.saveRequests.last().note.contains(u("全 3 行")));
+        QVERIFY(env->ui.saveRequests.last().note.contains(u("先頭に '")));
         QCOMPARE(read.size(), 4);
         QCOMPARE(read[0],
                  (QStringList{u("検索結果"), u("ﾌﾞｯｸ名"), u("ｼｰﾄ名"), u("位置"), u("検索文字列")}));
-        for (int r = 0; r < 3; ++r)
-            QCOMPARE(read[r + 1],
-                     (QStringList{grid->resultModel()->text(r, 4), grid->resultModel()->text(r, 0),
-                                  grid->resultModel()->text(r, 1), grid->resultModel()->text(r, 2),
-                                  grid->resultModel()->text(r, 3)}));
+        QCOMPARE(read[1], (QStringList{u("say \"hi\"\nnext line"), u("売上, 2026.xlsx"), u("1月"),
+                                       u("A1"), u("  spaced  ")}));
+        QCOMPARE(read[2],
+                 (QStringList{u("'=東京"), u("在庫.xlsx"), u("倉庫"), u("D4"), u("りんご")}));
+        QCOMPARE(read[3],
+                 (QStringList{u("'@SUM(A1)"), u("売上.xlsx"), u("2月"), u("C3"), u("'\tタブ")}));
+        keys::write(keys::inSection(keys::section::F02_Info, keys::tool::Csv_Guard), 0);
+        const QList<QStringList> raw = exported();
+        QCOMPARE(raw.value(2).value(0), u("=東京"));
+        QCOMPARE(raw.value(3).value(4), u("\tタブ"));
+        QVERIFY(!env->ui.saveRequests.last().note.contains(u("先頭に '")));
+        QFile f(path);
 
         grid->selectRow(2);
         env->ui.queueSaveFile(path);
