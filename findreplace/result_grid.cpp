@@ -18,11 +18,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSqlQuery>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 namespace korvex::findreplace {
@@ -38,6 +38,9 @@ public:
     explicit MergeDelegate(QTableView* view) : QStyledItemDelegate(view), m_view(view) {}
 
     bool merged[2] = {false, false};
+    // Told the width of every address painted, so that 位置 can grow to fit
+    // what is shown without the table ever being measured as a whole.
+    std::function<void(int)> addressPainted;
 
     bool isMerged(int column) const { return column >= 0 && column < 2 && merged[column]; }
 
@@ -57,6 +60,8 @@ public:
             if (sameAsAbove && row != m_view->rowAt(0))
                 opt.text.clear();
         }
+        if (col == 2 && addressPainted)
+            addressPainted(opt.fontMetrics.horizontalAdvance(opt.text));
         // The current row stands out even when no row is selected.
         if (row == m_view->currentIndex().row() && !(opt.state & QStyle::State_Selected))
             painter->fillRect(option.rect, opt.palette.color(QPalette::AlternateBase).darker(104));
@@ -171,6 +176,12 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     setVerticalHeader(new RowHeader(this));
     setModel(m_model.get());
     m_delegate = new MergeDelegate(this);
+    m_delegate->addressPainted = [this](int width) {
+        if (width <= m_addressWidth)
+            return;
+        m_addressWidth = width;
+        QTimer::singleShot(0, this, [this] { fitAddressColumn({}); });
+    };
     setItemDelegate(m_delegate);
     setShowGrid(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -331,20 +342,10 @@ void ResultGrid::fitAddressColumn(const QList<ResultRow>& rows) {
 }
 
 void ResultGrid::fitAddressColumnToTable() {
-    // The widest address of the table: some of the longest are measured, in
-    // one pass over the table, as glyphs differ in width.
-    QList<ResultRow> longest;
-    QSqlQuery q(m_db.DBase());
-    q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("select \"range\" from %1 order by length(\"range\") desc limit 50")
-                   .arg(tableName(m_kind))))
-        while (q.next()) {
-            ResultRow r;
-            r.range = q.value(0).toString();
-            longest << r;
-        }
+    // Measured again from the heading; the addresses are measured as they
+    // are painted.
     m_addressWidth = 0;
-    fitAddressColumn(longest);
+    fitAddressColumn({});
 }
 
 // --- layout -------------------------------------------------------------------

@@ -176,7 +176,7 @@ private:
     QString messageId(int number) const;
     // Shows the window's message once the event at hand is done.
     void showLater(int number, const QStringList& args);
-    // Widens 位置 to its widest address (never narrows it).
+    // Widens 位置 to the widest address shown or added (never narrows it).
     void fitAddressColumn(const QList<ResultRow>& rows);
     void fitAddressColumnToTable();
 
@@ -189,7 +189,7 @@ private:
     MergeDelegate* m_delegate = nullptr;
     korvex::PrintSettings m_printSettings;
     QColor m_textColor;
-    int m_addressWidth = 0; // widest address text shown so far, in pixels
+    int m_addressWidth = 0; // widest address painted or added so far, in pixels
 };
 
 } // namespace korvex::findreplace
