@@ -9,16 +9,21 @@
 #include "app_state.h"
 #include "result_grid.h"
 #include "result_model.h"
+#include "ui_seam.h"
 #include "work_database.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <unistd.h>
 
 using namespace korvex::findreplace;
 
@@ -30,6 +35,61 @@ struct Figures {
     double singleUs = 0;     // per row, one row per call
     double singleCallUs = 0; // of which inside the call (storing, the view's bookkeeping)
     double batchUs = 0;      // per row, 500 rows per call
+    double firstPageMs = 0;  // print preview: the first page laid out and drawn
+    double countMs = 0;      // print preview: the whole page count worked out
+    int pages = 0;
+    double mbBefore = 0, mbDuring = 0, mbAfter = 0; // resident memory around the preview
+};
+
+double residentMb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Plays the preview window as it opens: the first page laid out and drawn at
+// screen size, then the page count worked out to the end, memory read while
+// the preview is open.
+class PreviewProbe : public korvex::UiSeam {
+public:
+    Figures* figures = nullptr;
+    int message(QWidget*, const korvex::MessageRequest&) override { return 0; }
+    QStringList openFiles(QWidget*, const korvex::OpenFilesRequest&) override { return {}; }
+    bool chooseFont(QWidget*, QFont&, QColor&) override { return false; }
+    int runDialog(QDialog&) override { return 0; }
+    void beep() override {}
+    bool printPreview(QWidget*, const korvex::PrintPreviewRequest& request) override {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        if (request.pageLayout)
+            printer.setPageLayout(*request.pageLayout);
+        QElapsedTimer t;
+        t.start();
+        const auto doc = request.pages(&printer);
+        while (doc->pagesKnown() == 0 && !doc->layOutMore(30)) {
+        }
+        QImage page(850, 1200, QImage::Format_RGB32);
+        const int dpm = int(printer.resolution() / 0.0254);
+        page.setDotsPerMeterX(dpm);
+        page.setDotsPerMeterY(dpm);
+        {
+            QPainter p(&page);
+            p.scale(850.0 / printer.pageLayout().fullRectPixels(printer.resolution()).width(),
+                    850.0 / printer.pageLayout().fullRectPixels(printer.resolution()).width());
+            doc->paintPage(p, 0);
+        }
+        figures->firstPageMs = t.nsecsElapsed() / 1e6;
+        while (!doc->layOutMore(30)) {
+        }
+        figures->countMs = t.nsecsElapsed() / 1e6;
+        figures->pages = doc->pagesKnown();
+        figures->mbDuring = residentMb();
+        return true;
+    }
 };
 
 ResultRow sampleRow(int i) {
@@ -114,6 +174,15 @@ Figures measure(const QString& dbFile, int existing) {
     }
     grid->viewport()->repaint();
     f.batchUs = t.nsecsElapsed() / 1e3 / kRows;
+
+    grid->clearSelection();
+    PreviewProbe probe;
+    probe.figures = &f;
+    korvex::UiSeam* before = korvex::setUi(&probe);
+    f.mbBefore = residentMb();
+    grid->print();
+    f.mbAfter = residentMb();
+    korvex::setUi(before);
     grid.reset();
     db.DisConnect();
     return f;
@@ -141,5 +210,17 @@ int main(int argc, char** argv) {
     std::printf(
         "per-row cost ratio (full / empty): one per call %.2f, batched %.2f (goal <= 1.2)\n",
         full.singleUs / empty.singleUs, full.batchUs / empty.batchUs);
+    std::printf("print preview of the whole list (%d pages vs %d pages)\n", empty.pages,
+                full.pages);
+    std::printf("  first page laid out and drawn %7.1f ms  %9.1f ms\n", empty.firstPageMs,
+                full.firstPageMs);
+    std::printf("  page count worked out       %9.1f ms  %9.1f ms\n", empty.countMs, full.countMs);
+    std::printf("  resident before/during/after  %.0f/%.0f/%.0f MB  %.0f/%.0f/%.0f MB\n",
+                empty.mbBefore, empty.mbDuring, empty.mbAfter, full.mbBefore, full.mbDuring,
+                full.mbAfter);
+    std::printf("first-page time ratio (full / empty) %.2f (goal: under 1 s however long); "
+                "memory kept after the preview %.0f MB (goal <= 50)\n",
+                full.firstPageMs / std::max(0.001, empty.firstPageMs),
+                full.mbAfter - full.mbBefore);
     return 0;
 }

@@ -9,12 +9,14 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class QColor;
 class QDialog;
 class QFont;
 class QPageLayout;
 class QPagedPaintDevice;
+class QPainter;
 class QWidget;
 
 namespace korvex {
@@ -71,14 +73,34 @@ struct SaveFileRequest {
     QString note;        // shown in the dialog when not empty
 };
 
+// A document laid out a piece at a time, for one device: a long one can show
+// its first page long before its page count is known.
+class PagedDocument {
+public:
+    virtual ~PagedDocument() = default;
+    // Lays out further pages for about `budgetMs`; true once every page is known.
+    virtual bool layOutMore(int budgetMs) = 0;
+    virtual bool complete() const = 0;
+    // Pages whose content is settled (all of them once complete).
+    virtual int pagesKnown() const = 0;
+    // How far the layout has come, from 0 to 1.
+    virtual double progress() const = 0;
+    // Paints page `index` (from 0, below pagesKnown()) in the device's
+    // coordinates, with fonts resolved at the device's resolution.
+    virtual void paintPage(QPainter& painter, int index) = 0;
+};
+
 // A modal print preview: paint draws every page on the device it is given
-// (the preview's printer, or the real one when the user prints from it).
+// (the preview's printer, or the real one when the user prints from it);
+// pages, when set, lays them out on demand instead, for a preview that opens
+// at once whatever the length.
 struct PrintPreviewRequest {
     QString caption;
     QString pageOf;      // the page indicator: "%1" the page, "%2" the page count
     QString printerName; // empty: the default printer
     const QPageLayout* pageLayout = nullptr;
     std::function<void(QPagedPaintDevice*)> paint;
+    std::function<std::unique_ptr<PagedDocument>(QPagedPaintDevice*)> pages;
 };
 
 class UiSeam {

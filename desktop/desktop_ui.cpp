@@ -1,5 +1,7 @@
 #include "desktop_ui.h"
 
+#include "paged_preview.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -371,6 +373,10 @@ bool DesktopUi::printPreview(QWidget* parent, const PrintPreviewRequest& request
         printer.setPrinterName(request.printerName);
     if (!printer.isValid() || (request.pageLayout && !printer.setPageLayout(*request.pageLayout)))
         return false;
+    if (request.pages) {
+        runPagedPreview(parent, request, printer);
+        return true;
+    }
 
     QDialog dialog(parent);
     dialog.setWindowTitle(request.caption);

@@ -751,6 +751,7 @@ void ResultGrid::print() {
         const QPageLayout pageLayout = m_printSettings.pageLayout();
         request.pageLayout = &pageLayout;
         request.paint = [&job](QPagedPaintDevice* device) { job.render(device); };
+        request.pages = [&job](QPagedPaintDevice* device) { return job.pages(device); };
         if (!korvex::ui().printPreview(this, request)) {
             fail();
             return;

@@ -725,6 +725,46 @@ private slots:
         QCOMPARE(selected.count(folded("選択.xlsx")), 1);
         QVERIFY(env->ui.messageIds().isEmpty());
 
+        // At 12 pt nothing is cut: time stamps print whole, a long name and a
+        // text of many words wrap within their row, every line of a value of
+        // three lines prints, and the headings head every page.
+        auto replace = makeGrid(ResultKind::Replace);
+        QFont twelve = replace->font();
+        twelve.setPointSize(12);
+        replace->setFont(twelve);
+        QStringList words;
+        for (int i = 1; i <= 30; ++i)
+            words << QStringLiteral("word%1").arg(i, 2, 10, QLatin1Char('0'));
+        const QString longBook = QString(60, QChar(0x30D6)) + QStringLiteral(".xlsx");
+        QList<ResultRow> tall;
+        for (int i = 0; i < 40; ++i) {
+            ResultRow r = row("", "1月", "AB100", "2026/12/09 03:21:45", i,
+                              "first line\nsecond line\nthird line");
+            r.book = longBook;
+            r.replace = words.join(u' ');
+            tall << r;
+        }
+        replace->addResultRows(tall);
+        replace->clearSelection();
+        env->ui.previewPdf = env->dir.filePath(QStringLiteral("wrapped.pdf"));
+        replace->print();
+        const QString wrapped = pdfText(env->ui.previewPdf);
+        const int pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                              .match(run(QStringLiteral("pdfinfo"), {env->ui.previewPdf}))
+                              .captured(1)
+                              .toInt();
+        QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+        QCOMPARE(wrapped.count(QStringLiteral("2026/12/09 03:21:45")), 40);
+        for (const QString& word : words)
+            QCOMPARE(wrapped.count(word), 40);
+        QCOMPARE(wrapped.count(QStringLiteral("third line")), 40);
+        QVERIFY(QString(wrapped)
+                    .remove(QRegularExpression(QStringLiteral("\\s")))
+                    .contains(longBook.normalized(QString::NormalizationForm_KC)));
+        QVERIFY(!wrapped.contains(QChar(0x2026)));
+        QCOMPARE(wrapped.count(folded("実行日時")), pages);
+        QVERIFY(wrapped.contains(QStringLiteral("- %1 / %1 -").arg(pages)));
+
         env->ui.previewShown = false;
         grid->print();
         QCOMPARE(env->ui.messageIds(), QStringList{QStringLiteral("E_F02_003")});
