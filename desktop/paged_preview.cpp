@@ -149,6 +149,15 @@ void runPagedPreview(QWidget* parent, const PrintPreviewRequest& request, QPrint
     auto* canvas = new PageCanvas(*doc, printer, scroll);
     scroll->setWidget(canvas);
 
+    // The room a page has across, its vertical scroll bar kept clear: a page
+    // fitted to the width shows whole, without a horizontal bar.
+    const auto room = [scroll] {
+        QSize size = scroll->viewport()->size();
+        if (!scroll->verticalScrollBar()->isVisible())
+            size.rwidth() -= scroll->verticalScrollBar()->sizeHint().width();
+        return size;
+    };
+
     QTimer layout;
     layout.setInterval(0);
     bool stopped = false;
@@ -193,7 +202,7 @@ void runPagedPreview(QWidget* parent, const PrintPreviewRequest& request, QPrint
     QObject::connect(zoomOut, &QAction::triggered, &dialog,
                      [&] { canvas->setZoom(canvas->zoom() / 1.25); });
     QObject::connect(fitWidth, &QAction::triggered, &dialog,
-                     [&] { canvas->setZoom(canvas->widthZoom(scroll->viewport()->size())); });
+                     [&] { canvas->setZoom(canvas->widthZoom(room())); });
     QObject::connect(fitPage, &QAction::triggered, &dialog,
                      [&] { canvas->setZoom(canvas->pageZoom(scroll->viewport()->size())); });
     QObject::connect(close, &QAction::triggered, &dialog, &QDialog::accept);
@@ -241,8 +250,7 @@ void runPagedPreview(QWidget* parent, const PrintPreviewRequest& request, QPrint
     }
     canvas->setZoom(canvas->widthZoom(QSize(900 - 24, 600)));
     showState();
-    QTimer::singleShot(0, &dialog,
-                       [&] { canvas->setZoom(canvas->widthZoom(scroll->viewport()->size())); });
+    QTimer::singleShot(0, &dialog, [&] { canvas->setZoom(canvas->widthZoom(room())); });
     layout.start();
     dialog.exec();
 }
