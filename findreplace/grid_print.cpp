@@ -108,8 +108,7 @@ private:
     int m_headingH = 0;
     int m_footerH = 0;
     int m_bodyH = 0;
-    QList<int> m_x;            // column edges
-    std::vector<bool> m_whole; // columns that keep the width of their widest text
+    QList<int> m_x;                                                     // column edges
     mutable std::vector<int> m_advance = std::vector<int>(0x10000, -1); // per character
     int m_rows = 0;
     std::vector<int> m_starts{0}; // first row of each page
@@ -141,8 +140,7 @@ void GridPages::sizeColumns() {
     const QFontMetrics fmHeading(m_headingFont, m_device);
     const ResultKind kind = m_job.m_model.kind();
     std::vector<int> natural(n), least(n);
-    std::vector<bool>& whole = m_whole;
-    whole.assign(size_t(n), false);
+    std::vector<bool> whole(size_t(n), false);
     const int sample = std::min(m_rows, SampleRows);
     for (int c = 0; c < n; ++c) {
         const int column = columns[c].modelColumn;
