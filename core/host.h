@@ -281,6 +281,18 @@ public:
                                                       const std::vector<CellPosition>& cells) = 0;
 };
 
+// One sheet as Workbook::sheetList gives it.
+struct SheetEntry {
+    QString name;
+    bool worksheet = true; // false for a chart sheet
+};
+
+// One open book as Application::bookList gives it.
+struct BookEntry {
+    QString name;
+    bool visible = true; // false when none of its windows is visible (a hidden book)
+};
+
 class Window {
 public:
     virtual ~Window() = default;
@@ -303,6 +315,11 @@ public:
     virtual int worksheetCount() = 0;
     virtual SheetPtr worksheet(int index) = 0; // 1-based
     virtual SheetPtr worksheet(const QString& name) = 0;
+    // Every sheet in tab order with its kind, in one call: what sheet(i)->name()
+    // and sheet(i)->isWorksheet() give for every i. Lists of a book's sheets
+    // come from here, so that a book of hundreds of sheets costs one round
+    // trip, not one (or a scan of all) per sheet.
+    virtual std::vector<SheetEntry> sheetList() = 0;
     // Groups the named sheets (the first becomes the active one).
     virtual void selectSheets(const QStringList& names) = 0;
     virtual int windowCount() = 0;
@@ -324,9 +341,14 @@ public:
     virtual int workbookCount() = 0;
     virtual WorkbookPtr workbook(int index) = 0; // 1-based
     virtual WorkbookPtr workbook(const QString& name) = 0;
+    // Every open book in workbook(i) order with whether any of its windows is
+    // visible, in one call (many open books cost one round trip).
+    virtual std::vector<BookEntry> bookList() = 0;
     virtual WorkbookPtr openWorkbook(const QString& path, std::optional<OpenOptions> = {}) = 0;
     // Windows by caption; a book shown in one window has its own name as caption.
     virtual WindowPtr window(const QString& caption) = 0;
+    // The book the user works in: never a hidden one (HostError when no
+    // visible book is open).
     virtual WorkbookPtr activeWorkbook() = 0;
     virtual SheetPtr activeSheet() = 0;
     virtual RangePtr activeCell() = 0;
@@ -341,6 +363,9 @@ public:
     virtual void setVisible(bool visible) = 0;
     virtual WindowState windowState() const = 0;
     virtual void setWindowState(WindowState state) = 0;
+    // Brings the office forward on its active book. A hidden book is never
+    // shown by it: without a visible book the office's own start window comes
+    // forward, or nothing.
     virtual void bringToFront() = 0;
     // Whether Korvex's windows go on painting while a call into this host is
     // under way (input waiting until the call is over). A host whose calls

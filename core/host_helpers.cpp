@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace Korvex_M02 {
 
 using korvex::host::HostError;
@@ -164,19 +166,11 @@ bool ListBooks(QStringList& list) {
     if (!AttachExcel())
         return false;
     list.clear();
-    const int count = app().workbookCount();
-    for (int i = 1; i <= count; ++i) {
-        const auto book = app().workbook(i);
-        const QString name = book->name();
-        // A book shown in several windows has no window captioned with its
-        // bare name; it is listed when any of its windows is visible.
-        bool shown = false;
-        const int windows = book->windowCount();
-        for (int w = 1; w <= windows && !shown; ++w)
-            shown = book->window(w)->visible();
-        if (shown)
-            list.append(name);
-    }
+    const auto books = app().bookList();
+    // A hidden book is nobody's to pick: it is neither listed nor closed.
+    for (const auto& book : books)
+        if (book.visible)
+            list.append(book.name);
     return !list.isEmpty();
 }
 
@@ -184,10 +178,10 @@ void ListSheets(QStringList& list, const QString& bookName) {
     if (!AttachExcel())
         return;
     list.clear();
-    const auto book = app().workbook(bookName);
-    const int count = book->worksheetCount();
-    for (int i = 1; i <= count; ++i)
-        list.append(book->worksheet(i)->name());
+    const auto sheets = app().workbook(bookName)->sheetList();
+    for (const auto& sheet : sheets)
+        if (sheet.worksheet)
+            list.append(sheet.name);
 }
 
 QString GetCellValue() {
@@ -239,24 +233,18 @@ void GoToPos(const CellPos& pos) {
 bool IsBookOpen(const QString& bookName) {
     if (!AttachExcel())
         return false;
-    const int count = app().workbookCount();
-    for (int i = 1; i <= count; ++i) {
-        if (app().workbook(i)->name() == bookName)
-            return true;
-    }
-    return false;
+    const auto books = app().bookList();
+    return std::any_of(books.begin(), books.end(),
+                       [&](const auto& book) { return book.name == bookName; });
 }
 
 bool IsSheetExist(const QString& bookName, const QString& sheetName) {
     if (!AttachExcel())
         return false;
-    const auto book = app().workbook(bookName);
-    const int count = book->worksheetCount();
-    for (int i = 1; i <= count; ++i) {
-        if (book->worksheet(i)->name() == sheetName)
-            return true;
-    }
-    return false;
+    const auto sheets = app().workbook(bookName)->sheetList();
+    return std::any_of(sheets.begin(), sheets.end(), [&](const auto& sheet) {
+        return sheet.worksheet && sheet.name == sheetName;
+    });
 }
 
 void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source) {

@@ -86,10 +86,8 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
     QSet<QString> openBooks;
     if (attached) {
         try {
-            auto& app = *Korvex_M02::ExcelApp;
-            const int count = app.workbookCount();
-            for (int i = 1; i <= count; ++i)
-                openBooks.insert(app.workbook(i)->name());
+            for (const auto& book : Korvex_M02::ExcelApp->bookList())
+                openBooks.insert(book.name);
         } catch (const host::HostError&) {
         }
     }

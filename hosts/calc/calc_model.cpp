@@ -24,12 +24,17 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XViewDataSupplier.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
 #include <com/sun/star/frame/DispatchHelper.hpp>
 #include <com/sun/star/frame/DispatchResultEvent.hpp>
 #include <com/sun/star/frame/DispatchResultState.hpp>
+#include <com/sun/star/frame/FrameSearchFlag.hpp>
+#include <com/sun/star/frame/ModuleManager.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDispatchProvider.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XModel2.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
@@ -212,9 +217,15 @@ std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>&
 }
 
 DocRef documentNamed(const Reference<css::frame::XDesktop2>& desktop, const QString& name) {
-    for (const auto& d : spreadsheetDocuments(desktop))
-        if (documentTitle(d) == name)
-            return d;
+    // A book is looked up by its title alone; the opening order (a question
+    // per document) matters only to the lists, and is not asked for here.
+    auto e = must(must(desktop->getComponents())->createEnumeration());
+    while (e->hasMoreElements()) {
+        Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
+        DocRef model(doc, UNO_QUERY);
+        if (model.is() && documentTitle(model) == name)
+            return model;
+    }
     throw HostError(QStringLiteral("No open workbook is named \"%1\"").arg(name));
 }
 
@@ -225,17 +236,37 @@ Reference<css::frame::XFrame> frameOf(const DocRef& doc) {
     return frame;
 }
 
+bool isShown(const DocRef& doc) {
+    auto visible = [](const Reference<css::frame::XController>& c) {
+        const auto frame = c.is() ? c->getFrame() : nullptr;
+        Reference<css::awt::XWindow2> w(frame.is() ? frame->getContainerWindow() : nullptr,
+                                        UNO_QUERY);
+        return w.is() && w->isVisible();
+    };
+    if (visible(doc->getCurrentController()))
+        return true;
+    // A book shown in several windows may have its current one hidden.
+    auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
+    while (controllers.is() && controllers->hasMoreElements())
+        if (visible(Reference<css::frame::XController>(controllers->nextElement(), UNO_QUERY)))
+            return true;
+    return false;
+}
+
 DocRef activeDocument(const Reference<css::frame::XDesktop2>& desktop) {
     DocRef current(desktop->getCurrentComponent(), UNO_QUERY);
     Reference<css::sheet::XSpreadsheetDocument> sheetDoc(current, UNO_QUERY);
-    if (sheetDoc.is())
+    if (sheetDoc.is() && isShown(current))
         return current;
     // The office's current component is something else (the start centre, a
-    // text document): take the most recently opened workbook, if any.
+    // text document, nothing after a close): take the most recently opened
+    // workbook the user can see. A hidden book is never the one the user
+    // works in; made active, it would be shown and offered for closing.
     auto docs = spreadsheetDocuments(desktop);
-    if (docs.empty())
-        throw HostError(QStringLiteral("No workbook is open"));
-    return docs.back();
+    for (auto it = docs.rbegin(); it != docs.rend(); ++it)
+        if (isShown(*it))
+            return *it;
+    throw HostError(QStringLiteral("No workbook is open"));
 }
 
 Reference<css::sheet::XSpreadsheet> activeSheetOf(const DocRef& doc) {
@@ -399,6 +430,59 @@ void groupSheets(const DocRef& doc, const QStringList& names) {
 
 using namespace uno_helpers;
 
+namespace {
+
+bool loadedHidden(const DocRef& doc) {
+    for (const auto& arg : doc->getArgs()) {
+        bool hidden = false;
+        if (arg.Name == "Hidden" && (arg.Value >>= hidden))
+            return hidden;
+    }
+    return false;
+}
+
+// The office's start centre, when it is on screen; nothing otherwise.
+void bringStartCentreForward(const Reference<css::uno::XComponentContext>& ctx,
+                             const Reference<css::frame::XDesktop2>& desktop) {
+    auto modules = css::frame::ModuleManager::create(ctx);
+    const auto frames =
+        must(desktop->getFrames())->queryFrames(css::frame::FrameSearchFlag::CHILDREN);
+    for (const auto& frame : frames) {
+        try {
+            if (modules->identify(frame) != "com.sun.star.frame.StartModule")
+                continue;
+        } catch (const css::uno::Exception&) {
+            continue; // an empty frame belongs to no module
+        }
+        Reference<css::awt::XWindow2> window(frame->getContainerWindow(), UNO_QUERY);
+        if (!window.is() || !window->isVisible())
+            continue;
+        Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
+        if (top.is())
+            top->toFront();
+        frame->activate();
+        window->setFocus();
+        return;
+    }
+}
+
+// Indexes of the sheets that hold a drawing object: only they can be chart
+// sheets (isChartSheet). Two quick questions a sheet, where the full test
+// takes five, and a book of hundreds of sheets has seldom a drawing at all.
+std::vector<sal_Int32> sheetsWithDrawings(const DocRef& doc, sal_Int32 count) {
+    std::vector<sal_Int32> found;
+    Reference<css::drawing::XDrawPagesSupplier> supplier(doc, UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> pages(must(supplier->getDrawPages()), UNO_QUERY_THROW);
+    for (sal_Int32 i = 0, n = std::min(count, pages->getCount()); i < n; ++i) {
+        Reference<css::drawing::XDrawPage> page(pages->getByIndex(i), UNO_QUERY);
+        if (!page.is() || page->hasElements())
+            found.push_back(i);
+    }
+    return found;
+}
+
+} // namespace
+
 // ---- Application -----------------------------------------------------------
 
 int CalcApplication::workbookCount() {
@@ -418,6 +502,15 @@ host::WorkbookPtr CalcApplication::workbook(int index) {
 host::WorkbookPtr CalcApplication::workbook(const QString& name) {
     auto doc = m_s->run([d = m_s->desktop(), name] { return documentNamed(d, name); });
     return std::make_shared<CalcWorkbook>(m_s, m_cache, doc);
+}
+
+std::vector<host::BookEntry> CalcApplication::bookList() {
+    return m_s->run([d = m_s->desktop()] {
+        std::vector<host::BookEntry> list;
+        for (const auto& doc : spreadsheetDocuments(d))
+            list.push_back({documentTitle(doc), isShown(doc)});
+        return list;
+    });
 }
 
 host::WorkbookPtr CalcApplication::openWorkbook(const QString& path,
@@ -611,8 +704,12 @@ bool CalcApplication::visible() const {
 
 void CalcApplication::setVisible(bool visible) {
     m_s->run([d = m_s->desktop(), visible] {
-        for (const auto& doc : spreadsheetDocuments(d))
+        for (const auto& doc : spreadsheetDocuments(d)) {
+            // A book loaded hidden stays hidden when the office is shown.
+            if (visible && loadedHidden(doc))
+                continue;
             containerWindowOf(doc)->setVisible(visible);
+        }
     });
 }
 
@@ -648,8 +745,14 @@ void CalcApplication::setWindowState(host::WindowState state) {
 }
 
 void CalcApplication::bringToFront() {
-    m_s->run([d = m_s->desktop()] {
-        auto doc = activeDocument(d);
+    m_s->run([ctx = m_s->context(), d = m_s->desktop()] {
+        DocRef doc;
+        try {
+            doc = activeDocument(d);
+        } catch (const HostError&) {
+            bringStartCentreForward(ctx, d);
+            return;
+        }
         auto window = containerWindowOf(doc);
         window->setVisible(true);
         Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
@@ -780,6 +883,23 @@ host::SheetPtr CalcWorkbook::worksheet(const QString& name) {
     if (!found->isWorksheet())
         throw HostError(QStringLiteral("\"%1\" is a chart sheet, not a worksheet").arg(name));
     return found;
+}
+
+std::vector<host::SheetEntry> CalcWorkbook::sheetList() {
+    return m_s->run([doc = m_doc->get()] {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        auto sheets = must(d->getSheets());
+        const auto names = sheets->getElementNames();
+        std::vector<host::SheetEntry> list;
+        list.reserve(size_t(names.getLength()));
+        for (const auto& n : names)
+            list.push_back({toQt(n), true});
+        Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
+        for (const sal_Int32 i : sheetsWithDrawings(doc, names.getLength()))
+            list[size_t(i)].worksheet =
+                !isChartSheet(SheetRef(byIndex->getByIndex(i), UNO_QUERY_THROW));
+        return list;
+    });
 }
 
 void CalcWorkbook::selectSheets(const QStringList& names) {

@@ -40,6 +40,7 @@ public:
     int workbookCount() override;
     host::WorkbookPtr workbook(int index) override;
     host::WorkbookPtr workbook(const QString& name) override;
+    std::vector<host::BookEntry> bookList() override;
     host::WorkbookPtr openWorkbook(const QString& path,
                                    std::optional<host::OpenOptions> options = {}) override;
     host::WindowPtr window(const QString& caption) override;
@@ -80,6 +81,7 @@ public:
     int worksheetCount() override;
     host::SheetPtr worksheet(int index) override;
     host::SheetPtr worksheet(const QString& name) override;
+    std::vector<host::SheetEntry> sheetList() override;
     void selectSheets(const QStringList& names) override;
     int windowCount() override;
     host::WindowPtr window(int index) override;
@@ -209,7 +211,11 @@ void requireEditable(const SheetRef& sheet, sal_Int32 column, sal_Int32 row);
 std::vector<DocRef> spreadsheetDocuments(const css::uno::Reference<css::frame::XDesktop2>& desktop);
 DocRef documentNamed(const css::uno::Reference<css::frame::XDesktop2>& desktop,
                      const QString& name);
+// The current spreadsheet document, or else the latest one opened that is
+// shown: never a hidden book.
 DocRef activeDocument(const css::uno::Reference<css::frame::XDesktop2>& desktop);
+// Whether any window of the document is visible (false for a hidden book).
+bool isShown(const DocRef& doc);
 css::uno::Reference<css::frame::XFrame> frameOf(const DocRef& doc);
 SheetRef activeSheetOf(const DocRef& doc);
 QString sheetName(const SheetRef& sheet);

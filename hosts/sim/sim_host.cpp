@@ -591,6 +591,13 @@ public:
                                 .arg(m_book->name, name));
         return wrap(s);
     }
+    std::vector<host::SheetEntry> sheetList() override {
+        check(QStringLiteral("Workbook.sheetList"));
+        std::vector<host::SheetEntry> list;
+        for (const auto& s : m_book->sheets)
+            list.push_back({s->name, !s->chart});
+        return list;
+    }
     void selectSheets(const QStringList& names) override {
         check(QStringLiteral("Workbook.selectSheets"));
         if (names.isEmpty())
@@ -671,6 +678,13 @@ public:
         if (!book)
             throw HostError(QStringLiteral("no workbook named '%1' is open").arg(name));
         return wrap(book);
+    }
+    std::vector<host::BookEntry> bookList() override {
+        enter(QStringLiteral("Application.bookList"));
+        std::vector<host::BookEntry> list;
+        for (const auto& b : host().books)
+            list.push_back({b->name, b->anyWindowVisible()});
+        return list;
     }
     host::WorkbookPtr openWorkbook(const QString& path,
                                    std::optional<host::OpenOptions> options) override {

@@ -936,6 +936,36 @@ A8 = 0.1
         QVERIFY(!app->workbook("PERSONAL.XLSB")->window(1)->visible());
         QVERIFY(app->window(text("売上.xlsx"))->visible());
         QCOMPARE(app->workbook(text("売上.xlsx"))->window(1)->caption(), text("売上.xlsx"));
+        const auto listed = app->bookList();
+        QStringList names;
+        QList<bool> shown;
+        for (const auto& b : listed) {
+            names << b.name;
+            shown << b.visible;
+        }
+        QCOMPARE(names, (QStringList{text("売上.xlsx"), text("二窓.xlsx"), "PERSONAL.XLSB"}));
+        QCOMPARE(shown, (QList<bool>{true, true, false}));
+    }
+
+    // Showing the office, closing books and what follows never bring a
+    // hidden book forward, make it the active one or list it.
+    void books_hiddenOneNeverComesForward() {
+        const auto app = start(BooksFixture);
+        Korvex_M02::SetConnector(std::make_shared<FixedConnector>(app));
+        app->setVisible(true);
+        Korvex_M02::ShowExcel();
+        QVERIFY(!app->window("PERSONAL.XLSB")->visible());
+        Korvex_M02::CloseBook(text("売上.xlsx"), false);
+        Korvex_M02::ShowExcel();
+        QVERIFY(!app->window("PERSONAL.XLSB")->visible());
+        QCOMPARE(app->activeWorkbook()->name(), text("二窓.xlsx"));
+        Korvex_M02::CloseBook(text("二窓.xlsx"), false);
+        Korvex_M02::ShowExcel();
+        QVERIFY(!app->window("PERSONAL.XLSB")->visible());
+        QVERIFY_THROWS_EXCEPTION(HostError, app->activeWorkbook());
+        QStringList books{"stale"};
+        QVERIFY(!Korvex_M02::ListBooks(books));
+        QVERIFY(books.isEmpty());
     }
 
     void books_shownInTwoWindows() {
@@ -959,6 +989,10 @@ A8 = 0.1
         for (int i = 1; i <= book->worksheetCount(); ++i)
             worksheets << book->worksheet(i)->name();
         QCOMPARE(worksheets, (QStringList{text("1月"), text("2月"), text("3月")}));
+        QStringList listed;
+        for (const auto& entry : book->sheetList())
+            listed << entry.name + (entry.worksheet ? "" : "*");
+        QCOMPARE(listed, (QStringList{text("1月"), text("2月"), text("3月"), text("グラフ*")}));
         const auto chart = book->sheet(4);
         QCOMPARE(chart->name(), text("グラフ"));
         QVERIFY(!chart->isWorksheet());

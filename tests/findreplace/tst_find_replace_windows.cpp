@@ -249,7 +249,6 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
     QVERIFY(!action(*w, "PM_BookSort")->isVisible() && !action(*w, "PM_SheetSort")->isVisible());
     QVERIFY(action(*w, "PM_Font")->isVisible());
     popup->hide();
-
     // The busy pointer: the window's icon file, or the wait pointer without it.
     QCOMPARE(w->busyCursor().shape(), Qt::WaitCursor);
     w.reset();
@@ -572,7 +571,7 @@ void FindReplaceWindowsTest::targetMessagesAndRecovery() {
     // Reading the sheets keeps failing: one message, one recovery, no loop.
     int attempts = 0;
     host->beforeOperation = [&](const QString& op) {
-        if (op.startsWith(QLatin1String("Workbook.worksheet"))) {
+        if (op == QLatin1String("Workbook.sheetList")) {
             ++attempts;
             throw korvex::host::HostError(QStringLiteral("broken"));
         }
@@ -590,7 +589,7 @@ void FindReplaceWindowsTest::targetMessagesAndRecovery() {
 
     // The book list cannot be read at all: no message, books kept, sheets gone.
     host->beforeOperation = [&](const QString& op) {
-        if (op.startsWith(QLatin1String("Application.workbook")))
+        if (op == QLatin1String("Application.bookList"))
             throw korvex::host::HostError(QStringLiteral("broken"));
     };
     action(*w, "RM_Book")->trigger();

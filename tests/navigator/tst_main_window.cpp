@@ -371,7 +371,7 @@ void MainWindowTest::persistentListingFailureDoesNotLoop() {
     Korvex_F01 f;
     int attempts = 0;
     host->beforeOperation = [&](const QString& op) {
-        if (op.startsWith(QLatin1String("Workbook.worksheet"))) {
+        if (op == QLatin1String("Workbook.sheetList")) {
             ++attempts;
             throw korvex::host::HostError(QStringLiteral("broken"));
         }

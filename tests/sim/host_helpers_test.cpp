@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 using namespace korvex;
 using host::HostError;
 using host::PageProperty;
@@ -150,8 +152,10 @@ private slots:
         const auto first = M02::ExcelApp;
         // The host ends while the book list is being read.
         connector->host()->beforeOperation = [&](const QString& op) {
-            if (op == "Workbook.windowCount")
+            if (op == "Application.bookList") {
                 connector->vanish();
+                throw HostError("the host ended");
+            }
         };
         QStringList list;
         QVERIFY_THROWS_EXCEPTION(HostError, M02::ListBooks(list));
@@ -169,6 +173,42 @@ private slots:
         QVERIFY(M02::ExcelApp != first);
         QVERIFY(!M02::ListBooks(list));
         QVERIFY(list.isEmpty());
+    }
+
+    // Each list or lookup asks the host once, whatever the number of books
+    // and sheets: a question per book or sheet froze Korvex on big books.
+    void listings_askTheHostOnce() {
+        QString text = u("[book 大.xlsx]\nactive\n");
+        for (int i = 1; i <= 300; ++i)
+            text += QStringLiteral("[sheet S%1]\n").arg(i);
+        text += u("[chart グラフ]\n");
+        for (int b = 1; b <= 50; ++b)
+            text += QStringLiteral("[book B%1.xlsx]\n[sheet S]\n").arg(b);
+        text += u("[book 隠し.xlsx]\nhidden\n[sheet S]\n");
+        auto connector = connectorWith(text.toUtf8().constData());
+        M02::SetConnector(connector);
+        QVERIFY(M02::AttachExcel());
+        QStringList ops;
+        connector->host()->beforeOperation = [&](const QString& op) { ops << op; };
+        QStringList books;
+        QStringList sheets;
+        const std::pair<const char*, std::function<bool()>> cases[] = {
+            {"ListBooks", [&] { return M02::ListBooks(books); }},
+            {"ListSheets", [&] { return M02::ListSheets(sheets, u("大.xlsx")), true; }},
+            {"IsBookOpen", [&] { return M02::IsBookOpen(u("隠し.xlsx")); }},
+            {"IsBookOpen missing", [&] { return !M02::IsBookOpen(u("無い.xlsx")); }},
+            {"IsSheetExist", [&] { return M02::IsSheetExist(u("大.xlsx"), "S300"); }},
+            {"IsSheetExist chart", [&] { return !M02::IsSheetExist(u("大.xlsx"), u("グラフ")); }},
+        };
+        for (const auto& [what, run] : cases) {
+            ops.clear();
+            QVERIFY2(run(), what);
+            QVERIFY2(ops.size() <= 2, qPrintable(u(what) + ": " + ops.join(", ")));
+        }
+        QCOMPARE(books.size(), 51); // the hidden book left out
+        QCOMPARE(books.first(), u("大.xlsx"));
+        QCOMPARE(sheets.size(), 300); // the chart sheet left out
+        QCOMPARE(sheets.last(), "S300");
     }
 
     void valueText_data() {
