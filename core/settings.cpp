@@ -161,18 +161,24 @@ std::optional<QString> lookup(const QString& path, const QString& section, const
     return loc.value;
 }
 
-// The longest prefix of s that fits in maxBytes of UTF-8 without splitting a
-// character.
-QString cutUtf8(const QString& s, int maxBytes) {
-    if (maxBytes <= 0)
-        return QString();
-    const QByteArray b = s.toUtf8();
-    if (b.size() <= maxBytes)
-        return s;
-    qsizetype n = maxBytes;
-    while (n > 0 && (static_cast<unsigned char>(b.at(n)) & 0xC0) == 0x80)
-        --n;
-    return QString::fromUtf8(b.left(n));
+// The longest prefix of s that fits in `units` single-byte units, as the
+// settings format budgets its values: ASCII and half-width katakana take one
+// unit, every other character (full-width, or outside the basic plane) two.
+// The cut falls between characters, never inside a surrogate pair.
+QString cutToUnits(const QString& s, int units) {
+    int used = 0;
+    qsizetype end = 0;
+    while (end < s.size()) {
+        const char16_t c = s.at(end).unicode();
+        const bool pair = QChar::isHighSurrogate(c) && end + 1 < s.size() &&
+                          QChar::isLowSurrogate(s.at(end + 1).unicode());
+        const bool halfWidth = c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F);
+        used += halfWidth ? 1 : 2;
+        if (used > units)
+            break;
+        end += pair ? 2 : 1;
+    }
+    return s.left(end);
 }
 
 // Optional sign, then digits up to the first other character; no digits at all
@@ -215,7 +221,7 @@ int IniFile::readInt(const QString& section, const QString& key, int defaultValu
 QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue,
                             int size) const {
     const auto value = lookup(m_path, section, key);
-    return cutUtf8(value ? *value : defaultValue, size - 1);
+    return cutToUnits(value ? *value : defaultValue, size - 1);
 }
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value) const {

@@ -17,7 +17,9 @@ public:
     // file, section or key is missing or the value empty; 0 for a value that
     // does not start with a number (as profile-file integer reads do).
     int readInt(const QString& section, const QString& key, int defaultValue) const;
-    // The value cut to at most size-1 bytes (never inside a UTF-8 character).
+    // The value cut to at most size-1 single-byte units, a full-width
+    // character counting two and a half-width one (ASCII, half-width
+    // katakana) one; never inside a character.
     // Surrounding blanks are not removed here (see GetIniString).
     QString readString(const QString& section, const QString& key, const QString& defaultValue,
                        int size) const;
@@ -38,7 +40,8 @@ int GetIniInt(const QString& section, const QString& key, int defaultValue);
 void WriteIni(const QString& section, const QString& key, const QString& value);
 void WriteIni(const QString& section, const QString& key, int value);
 
-// Reads a string of at most maxLength-1 bytes with surrounding blanks removed.
+// Reads a string of at most maxLength-1 single-byte units (IniFile::readString)
+// with surrounding blanks removed.
 QString GetIniString(const QString& section, const QString& key, const QString& defaultValue,
                      int maxLength);
 

@@ -101,23 +101,30 @@ private slots:
         QCOMPARE(GetIniString("other", "open", "", 256), QStringLiteral("\"half"));
     }
 
-    void stringReadKeepsAtMostSizeMinusOneBytes_data() {
+    // The budget is size-1 single-byte units: a full-width character takes
+    // two, ASCII and half-width katakana one.
+    void stringReadKeepsAtMostSizeMinusOneUnits_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("expected");
         const QString a300(300, QLatin1Char('a'));
         QTest::newRow("300 chars, 256") << a300 << 256 << QString(255, QLatin1Char('a'));
+        QTest::newRow("200 full-width, 256")
+            << QString(200, QChar(u'検')) << 256 << QString(127, QChar(u'検'));
+        QTest::newRow("300 half-width kana, 256")
+            << QString(300, QChar(u'ｼ')) << 256 << QString(255, QChar(u'ｼ'));
         QTest::newRow("fits") << QStringLiteral("abc") << 4 << QStringLiteral("abc");
         QTest::newRow("one short") << QStringLiteral("abc") << 3 << QStringLiteral("ab");
-        // Three bytes per character in UTF-8: 7 bytes hold two characters.
-        QTest::newRow("no split 8") << QStringLiteral("日本語") << 8 << QStringLiteral("日本");
-        QTest::newRow("exact 10") << QStringLiteral("日本語") << 10 << QStringLiteral("日本語");
-        QTest::newRow("no split 3") << QStringLiteral("日本語") << 3 << QString();
-        QTest::newRow("four-byte char") << QStringLiteral("a😀b") << 5 << QStringLiteral("a");
+        QTest::newRow("mixed") << QStringLiteral("aあｱb") << 5 << QStringLiteral("aあｱ");
+        QTest::newRow("no half character")
+            << QStringLiteral("日本語") << 6 << QStringLiteral("日本");
+        QTest::newRow("exact") << QStringLiteral("日本語") << 7 << QStringLiteral("日本語");
+        QTest::newRow("no split pair") << QStringLiteral("a😀b") << 3 << QStringLiteral("a");
+        QTest::newRow("whole pair") << QStringLiteral("a😀b") << 4 << QStringLiteral("a😀");
         QTest::newRow("size 1") << QStringLiteral("abc") << 1 << QString();
         QTest::newRow("size 0") << QStringLiteral("abc") << 0 << QString();
     }
-    void stringReadKeepsAtMostSizeMinusOneBytes() {
+    void stringReadKeepsAtMostSizeMinusOneUnits() {
         QFETCH(QString, value);
         QFETCH(int, size);
         QFETCH(QString, expected);
