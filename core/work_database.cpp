@@ -53,10 +53,12 @@ void verifySqliteFile(QSqlDatabase& db, const QString& path) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA schema_version;")) || !q.next()) {
         const int code = primaryCode(q.lastError());
+        // The driver's own English words would only puzzle the user here.
         if (code == kSqliteBusy)
-            fail(QStringLiteral("作業データベース %1 は他のプログラム（別に起動した Korvex "
-                                "など）が使用中です。\n%2")
-                     .arg(nativeName(path), q.lastError().text()));
+            throw WorkDatabaseInUse(QStringLiteral("作業データベース %1 は他のプログラム（別に"
+                                                   "起動した Korvex など）が使用中です。")
+                                        .arg(nativeName(path))
+                                        .toStdString());
         // SQLite creates its shared-memory file beside the database before the
         // first read; a full disk stops it there, and the file itself is fine.
         if (code == kSqliteIoErr || code == kSqliteFull || code == kSqliteCantOpen)

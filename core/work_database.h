@@ -11,6 +11,14 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
+
+// The work database is held by another connection (another running Korvex):
+// raised by Connect and Compact_Database, so that start-up can say so.
+class WorkDatabaseInUse : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class Korvex_C01 {
 public:

@@ -3,12 +3,14 @@
 #include "host_helpers.h"
 
 #include "app_state.h"
+#include "messages.h"
 #include "progress_window.h"
 #include "ui_seam.h"
 #include "work_database.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <exception>
@@ -77,6 +79,23 @@ int StartupSequence::failStartup(const QString& reason) {
     return ExitStartupFailed;
 }
 
+int StartupSequence::failInUse(const WorkDatabaseInUse& e) {
+    closeProgress();
+    if (m_main)
+        delete m_main.data();
+    // The Korvex already running holds the file only for writing: its
+    // catalogue can still be read to say so in the user's words.
+    try {
+        WorkDb().Connect(DbFile);
+        ShowMsg(QStringLiteral("E_M01_002"), {QDir::toNativeSeparators(DbFile)});
+    } catch (const std::exception&) {
+        Shutdown();
+        return failStartup(QString::fromUtf8(e.what()));
+    }
+    Shutdown();
+    return ExitStartupFailed;
+}
+
 int StartupSequence::Run() {
     if (CheckMsgFile())
         return ExitMissingDatabase;
@@ -105,6 +124,8 @@ int StartupSequence::Run() {
             throw std::runtime_error(
                 QStringLiteral("メイン ウィンドウを読み込めませんでした。").toStdString());
         m_main = main;
+    } catch (const WorkDatabaseInUse& e) {
+        return failInUse(e);
     } catch (const std::exception& e) {
         return failStartup(QString::fromUtf8(e.what()));
     } catch (...) {

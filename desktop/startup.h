@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class WorkDatabaseInUse;
+
 class Korvex_F00;
 
 namespace Korvex_M01 {
@@ -48,6 +50,7 @@ private:
     void step(const QString& text);
     void closeProgress();
     int failStartup(const QString& reason);
+    int failInUse(const WorkDatabaseInUse& e);
 
     MainWindowLoader m_load;
     QPointer<QWidget> m_progress;

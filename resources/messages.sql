@@ -23,6 +23,15 @@ CREATE TABLE IF NOT EXISTS T_Message (
 
 DELETE FROM T_Message;
 
+-- Start-up --------------------------------------------------------------------
+
+-- Another Korvex already runs with this work database (%1: its file).
+INSERT INTO T_Message VALUES ('E_M01_002',
+    'Korvex は既に起動しています。' || char(10) ||
+    '作業データベース %1 は起動中の Korvex が使用しています。' || char(10) ||
+    '起動中の Korvex をお使いください。',
+    48, NULL, NULL);
+
 -- Main window and its cell-position settings dialog --------------------------
 
 -- Reading the sheets of the selected book failed (e.g. the book was closed in

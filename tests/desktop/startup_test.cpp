@@ -10,6 +10,7 @@
 #include "work_database.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -217,6 +218,25 @@ private slots:
         QVERIFY(QFileInfo::exists(db));
         if (kind == QLatin1String("garbage"))
             QCOMPARE(readAll(db), before);
+    }
+
+    // A second start while Korvex runs on the same work database says so in
+    // the catalogue's words, never in the database driver's.
+    void secondStartSaysKorvexIsRunning() {
+        makeWorkDatabase(Korvex_M01::DbFile, true);
+        Korvex_C01 running;
+        running.Connect(Korvex_M01::DbFile);
+        ScriptedUi ui;
+        StartupSequence start([]() -> QWidget* { return new QWidget; });
+        QCOMPARE(start.Run(), Korvex_M01::ExitStartupFailed);
+        QCOMPARE(ui.messageIds(), QStringList{"E_M01_002"});
+        const QString text = ui.messages.first().text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(Korvex_M01::DbFile)), qPrintable(text));
+        QVERIFY2(!text.contains(QLatin1String("locked")), qPrintable(text));
+        QVERIFY(start.mainWindow() == nullptr);
+        QVERIFY(!Korvex_M01::WorkDb().ConnectFlag());
+        QCOMPARE(progressWindowsAlive(), 0);
+        running.DisConnect();
     }
 
     void progressWindowShowsVersion() {
