@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "busy_pointer.h"
+#include "keyboard_menu.h"
 #include "layout.h"
 #include "messages.h"
 #include "replace_log.h"
@@ -200,6 +201,8 @@ void FindReplaceWindow::createControls() {
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showPopup(m_grid->viewport()->mapToGlobal(pos), true); });
+    openMenuFromKeyboard(m_grid, [this](const QPoint& at) { showPopup(at, true); });
+    openMenuFromKeyboard(Sheet_List, [this](const QPoint& at) { showPopup(at, false); });
 
     // Tab order follows the way the window is read: target, text, options, runs.
     QWidget* order[] = {Book_Combo,       Sheet_List,       Search_Combo,     Replace_Combo,

@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "help_window.h"
+#include "keyboard_menu.h"
 #include "layout.h"
 #include "list_logic.h"
 #include "messages.h"
@@ -112,6 +113,8 @@ void Korvex_F01::createControls() {
             [this] { guarded([this] { Sheet_List_Click(); }); });
     connect(Book_List, &NavList::rightButtonPressed, this, &Korvex_F01::showPopup);
     connect(Sheet_List, &NavList::rightButtonPressed, this, &Korvex_F01::showPopup);
+    for (NavList* list : {Book_List, Sheet_List})
+        korvex::openMenuFromKeyboard(list, [this](const QPoint& at) { showPopup(at); });
 }
 
 void Korvex_F01::Form_Load() {

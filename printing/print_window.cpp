@@ -1,6 +1,7 @@
 #include "print_window.h"
 
 #include "busy_pointer.h"
+#include "keyboard_menu.h"
 #include "layout.h"
 #include "messages.h"
 #include "print_logic.h"
@@ -116,6 +117,7 @@ void Korvex_F04::createControls() {
     List_Sheet->setSortingEnabled(false);
     place(List_Sheet, {Margin, ListTop, listWidth, DesignClientHeight - Margin - ListTop});
     List_Sheet->viewport()->installEventFilter(this);
+    korvex::openMenuFromKeyboard(List_Sheet, [this](const QPoint& at) { Popup_Menu->popup(at); });
     Label_Book->setBuddy(Combo_Book);
     Label_Sheet->setBuddy(Combo_Sheet);
     Label_BookSel->setBuddy(Combo_BookSel);

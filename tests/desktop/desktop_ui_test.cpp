@@ -3,8 +3,10 @@
 // the desktop's locale.
 
 #include "desktop_ui.h"
+#include "keyboard_menu.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -12,6 +14,7 @@
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringListModel>
@@ -119,6 +122,29 @@ private slots:
         QCOMPARE(title, QStringLiteral("Korvex"));
         QCOMPARE(got, result);
         QCOMPARE(shownLabels.join(QLatin1Char('|')), labels);
+    }
+
+    // Shift+F10 and the Menu key open a view's menu once, at its current
+    // item; the window system's own menu event for the Menu key comes before
+    // the key itself, and still makes one menu.
+    void keyboardOpensTheContextMenu() {
+        QListWidget list;
+        list.addItems({"a", "b", "c"});
+        list.resize(200, 200);
+        list.show();
+        QList<QPoint> shown;
+        korvex::openMenuFromKeyboard(&list, [&](const QPoint& at) { shown << at; });
+        const QPoint corner = list.viewport()->mapToGlobal(QPoint(0, 0));
+        QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier); // no current item
+        list.setCurrentRow(1);
+        const QPoint item =
+            list.viewport()->mapToGlobal(list.visualItemRect(list.item(1)).bottomLeft());
+        QTest::keyClick(&list, Qt::Key_Menu);
+        QContextMenuEvent fromSystem(QContextMenuEvent::Keyboard, QPoint(1, 1), QPoint(1, 1));
+        QApplication::sendEvent(&list, &fromSystem);
+        QTest::keyClick(&list, Qt::Key_Menu);
+        QTest::keyClick(&list, Qt::Key_F10); // F10 alone belongs to the menu bar
+        QCOMPARE(shown, (QList<QPoint>{corner, item, item}));
     }
 
     void helpButtonKeepsTheBoxOpen() {

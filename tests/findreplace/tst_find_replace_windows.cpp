@@ -249,6 +249,15 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
     QVERIFY(!action(*w, "PM_BookSort")->isVisible() && !action(*w, "PM_SheetSort")->isVisible());
     QVERIFY(action(*w, "PM_Font")->isVisible());
     popup->hide();
+    // Shift+F10 opens the same menus from the keyboard.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(sheetList(*w)),
+                                    static_cast<QAbstractItemView*>(w->grid())}) {
+        QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(popup->isVisible());
+        QCOMPARE(action(*w, "PM_BookSort")->isVisible(), view == sheetList(*w));
+        popup->hide();
+    }
+
     // The busy pointer: the window's icon file, or the wait pointer without it.
     QCOMPARE(w->busyCursor().shape(), Qt::WaitCursor);
     w.reset();

@@ -108,6 +108,7 @@ private slots:
     void windowCannotShrinkBelowMinimum();
     void settingsSurviveRestart();
     void fontChoiceReachesBothLists();
+    void keyboardOpensTheListMenu();
     void busyPointerFallsBackToWait();
 };
 
@@ -787,6 +788,17 @@ void MainWindowTest::settingsSurviveRestart() {
     QCOMPARE(again.size(), geometry.size());
     QCOMPARE(child(again, "ImgSplitter")->x(), split);
     QCOMPARE(child(again, "Sheet_List")->x(), split + child(again, "ImgSplitter")->width());
+}
+
+void MainWindowTest::keyboardOpensTheListMenu() {
+    Env env;
+    env.host(QString::fromUtf8(kThreeBooks));
+    Korvex_F01 f;
+    for (NavList* list : {books(f), sheets(f)}) {
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(f.popupMenu()->isVisible());
+        f.popupMenu()->hide();
+    }
 }
 
 void MainWindowTest::fontChoiceReachesBothLists() {
