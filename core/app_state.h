@@ -10,7 +10,9 @@ class QWidget;
 
 namespace Korvex_M01 {
 
-// Paths of the program's files, beside the executable and named after it.
+// Paths of the program's files, named after the executable: beside it when its
+// folder is writable (the build folder, a portable copy), otherwise in the
+// user's XDG folders (see ChoosePaths).
 extern QString IniFile;
 extern QString DbFile;
 extern QString GrxFile;
@@ -27,10 +29,54 @@ extern QWidget* F01_hWnd;
 extern QWidget* F02_hWnd;
 extern QWidget* F03_hWnd;
 
-// Builds the paths from the executable's folder and base name and clears the
-// flags. The overload takes the executable path explicitly (tests, copies).
+// What the choice of folders depends on; InitPaths fills it from the process
+// environment, tests fill it by hand.
+struct PathInputs {
+    QString executablePath;
+    bool folderWritable = true; // may Korvex write beside the executable?
+    QString home;               // $HOME
+    QString configHome;         // $XDG_CONFIG_HOME (may be empty)
+    QString dataHome;           // $XDG_DATA_HOME (may be empty)
+};
+
+struct ProgramPaths {
+    bool portable = true; // files beside the executable
+    QString iniFile;
+    QString dataFolder; // holds the work database, grid layout and print settings
+    QString dbFile;
+    QString grxFile;
+    QString prnFile;
+    QString resourceFolder; // read-only files: help, icons, the database template
+    QString templateDb;     // copied to dbFile on an installed program's first start
+};
+
+// Portable when the executable's folder is writable. Otherwise settings go to
+// <config>/korvex/<base>.ini and the rest to <data>/korvex/<base>.*, with the
+// read-only files in <prefix>/share/korvex beside the prefix's bin folder.
+ProgramPaths ChoosePaths(const PathInputs& in);
+
+// Inputs for an executable from this process's environment. A folder under
+// /usr counts as not writable even for the super-user: nothing is written
+// into an installed program's folders at run time.
+PathInputs PathInputsFor(const QString& executablePath);
+
+// Builds the paths and clears the flags. The overloads take the executable
+// path or the whole input explicitly (tests, copies).
 void InitPaths();
 void InitPaths(const QString& executablePath);
+void InitPaths(const PathInputs& in);
+
+// The paths InitPaths chose.
+const ProgramPaths& Paths();
+
+// An installed program's first start: makes the user's folders and copies the
+// database template when the user has no work database yet (an existing one
+// is never touched). Nothing to do for a portable program. False, with the
+// reason, when the folders cannot be made or the copy fails.
+bool PrepareUserFiles(QString* error = nullptr);
+
+// Where the open dialog starts before the user has chosen a folder.
+QString DefaultOpenFolder();
 
 // Folder of the executable (no trailing separator) and its base name.
 QString ExeFolder();

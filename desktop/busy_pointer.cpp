@@ -17,7 +17,7 @@ BusyPointer::~BusyPointer() {
 }
 
 QCursor busyCursorFromFile(const QString& fileName) {
-    const QString path = Korvex_M01::ExeFolder() + QLatin1Char('/') + fileName;
+    const QString path = Korvex_M01::Paths().resourceFolder + QLatin1Char('/') + fileName;
     if (QFileInfo::exists(path)) {
         const QPixmap pixmap(path);
         if (!pixmap.isNull())

@@ -33,7 +33,10 @@ bool CheckMsgFile() {
     // fixed here.
     korvex::MessageRequest box;
     box.title = QStringLiteral("Korvex");
-    box.text = QStringLiteral("E_M01_001\nメッセージファイルが見つかりません。\n終了します。");
+    // The path is named: an installed program keeps the file in the user's
+    // data folder, a portable one beside the executable.
+    box.text = QStringLiteral("E_M01_001\nメッセージファイルが見つかりません。\n%1\n終了します。")
+                   .arg(QDir::toNativeSeparators(DbFile));
     box.style = korvex::mb::OkOnly;
     korvex::ui().message(nullptr, box);
     return true;
@@ -72,8 +75,10 @@ int StartupSequence::failStartup(const QString& reason) {
     Shutdown();
     korvex::MessageRequest box;
     box.title = QStringLiteral("Korvex");
-    box.text = QStringLiteral("Korvex を起動できませんでした。\n\n%1\n\nKorvex を終了します。")
-                   .arg(reason.trimmed());
+    box.text =
+        QStringLiteral(
+            "Korvex を起動できませんでした。\n\n%1\n\n作業フォルダ: %2\nKorvex を終了します。")
+            .arg(reason.trimmed(), QDir::toNativeSeparators(Paths().dataFolder));
     box.style = korvex::mb::OkOnly | korvex::mb::Critical;
     korvex::ui().message(nullptr, box);
     return ExitStartupFailed;
@@ -97,6 +102,9 @@ int StartupSequence::failInUse(const WorkDatabaseInUse& e) {
 }
 
 int StartupSequence::Run() {
+    QString prepareError;
+    if (!PrepareUserFiles(&prepareError))
+        return failStartup(prepareError);
     if (CheckMsgFile())
         return ExitMissingDatabase;
 

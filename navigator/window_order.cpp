@@ -24,7 +24,7 @@ void leaveTopBand(QWidget* window) {
 }
 
 QIcon programIcon() {
-    const QString path = Korvex_M01::ExeFolder() + QStringLiteral("/korvex.png");
+    const QString path = Korvex_M01::Paths().resourceFolder + QStringLiteral("/korvex.png");
     QIcon icon(path);
     if (QFileInfo::exists(path) && !icon.isNull())
         return icon;

@@ -253,6 +253,93 @@ private slots:
         QCOMPARE(HelpFile, folder + QStringLiteral("/other.hlp"));
     }
 
+    // Where the files live, from the writable flag and the environment alone.
+    void choosePaths_data() {
+        QTest::addColumn<QString>("exe");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QString>("configHome");
+        QTest::addColumn<QString>("dataHome");
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("db");
+        QTest::addColumn<QString>("resources");
+        QTest::newRow("portable") << "/opt/k/korvex" << true << "/c"
+                                  << "/d"
+                                  << "/opt/k/korvex.ini"
+                                  << "/opt/k/korvex.mdb"
+                                  << "/opt/k";
+        QTest::newRow("installed, XDG set") << "/usr/bin/korvex" << false << "/c"
+                                            << "/d/"
+                                            << "/c/korvex/korvex.ini"
+                                            << "/d/korvex/korvex.mdb"
+                                            << "/usr/share/korvex";
+        QTest::newRow("installed, XDG unset") << "/usr/bin/korvex" << false << ""
+                                              << ""
+                                              << "/h/.config/korvex/korvex.ini"
+                                              << "/h/.local/share/korvex/korvex.mdb"
+                                              << "/usr/share/korvex";
+        QTest::newRow("relative XDG ignored") << "/usr/local/bin/korvex" << false << "rel"
+                                              << "rel"
+                                              << "/h/.config/korvex/korvex.ini"
+                                              << "/h/.local/share/korvex/korvex.mdb"
+                                              << "/usr/local/share/korvex";
+        QTest::newRow("installed copy") << "/usr/bin/kv2" << false << "/c"
+                                        << "/d"
+                                        << "/c/korvex/kv2.ini"
+                                        << "/d/korvex/kv2.mdb"
+                                        << "/usr/share/korvex";
+    }
+    void choosePaths() {
+        QFETCH(QString, exe);
+        QFETCH(bool, writable);
+        PathInputs in;
+        in.executablePath = exe;
+        in.folderWritable = writable;
+        in.home = QStringLiteral("/h");
+        QFETCH(QString, configHome);
+        QFETCH(QString, dataHome);
+        in.configHome = configHome;
+        in.dataHome = dataHome;
+        const ProgramPaths p = ChoosePaths(in);
+        QFETCH(QString, ini);
+        QFETCH(QString, db);
+        QFETCH(QString, resources);
+        QCOMPARE(p.portable, writable);
+        QCOMPARE(p.iniFile, ini);
+        QCOMPARE(p.dbFile, db);
+        QCOMPARE(p.grxFile, db.chopped(4) + QStringLiteral(".grx"));
+        QCOMPARE(p.prnFile, db.chopped(4) + QStringLiteral(".prn"));
+        QCOMPARE(p.resourceFolder, resources);
+    }
+
+    // An installed program's first start seeds the user's database from the
+    // template once; a later start keeps the user's own file.
+    void installedFirstStartSeedsOnce() {
+        QDir root(m_dir->path());
+        QVERIFY(root.mkpath(QStringLiteral("usr/bin")) &&
+                root.mkpath(QStringLiteral("usr/share/korvex")));
+        QFile tpl(root.filePath(QStringLiteral("usr/share/korvex/korvex.mdb")));
+        QVERIFY(tpl.open(QIODevice::WriteOnly) && tpl.write("template") > 0);
+        tpl.close();
+        PathInputs in;
+        in.executablePath = root.filePath(QStringLiteral("usr/bin/korvex"));
+        in.folderWritable = false;
+        in.home = root.filePath(QStringLiteral("home"));
+        InitPaths(in);
+        QVERIFY(PrepareUserFiles());
+        QCOMPARE(DbFile, in.home + QStringLiteral("/.local/share/korvex/korvex.mdb"));
+        QVERIFY(QFileInfo(IniFile).dir().exists());
+        QFile db(DbFile);
+        QVERIFY(db.open(QIODevice::ReadWrite));
+        QCOMPARE(db.readAll(), QByteArray("template"));
+        QCOMPARE(db.permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+        db.write(" + rows");
+        db.close();
+        QVERIFY(PrepareUserFiles());
+        QVERIFY(db.open(QIODevice::ReadOnly));
+        QCOMPARE(db.readAll(), QByteArray("template + rows"));
+        InitPaths(m_dir->filePath(QStringLiteral("korvex")));
+    }
+
     void splitPath_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");

@@ -97,7 +97,8 @@ private slots:
         const korvex::MessageRequest& box = ui.messages.first();
         QCOMPARE(box.title, QStringLiteral("Korvex"));
         QCOMPARE(box.text,
-                 QStringLiteral("E_M01_001\nメッセージファイルが見つかりません。\n終了します。"));
+                 QStringLiteral("E_M01_001\nメッセージファイルが見つかりません。\n%1\n終了します。")
+                     .arg(Korvex_M01::DbFile));
         QCOMPARE(box.style, 0);
         QVERIFY(box.helpFile.isEmpty());
         QVERIFY(steps.isEmpty());
