@@ -10,8 +10,20 @@
 #include "window_stacking.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,14 +38,92 @@ void startupMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::_Exit(1);
 }
 
+int g_termPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_termPipe[0], &byte, 1);
+}
+
+// SIGTERM (a session ending, a service manager) closes the main window as its
+// exit command does, so that settings are saved and the work database is
+// committed; the handler itself only wakes the event loop.
+void closeOnTerminate(QApplication& app, const QPointer<Korvex_F01>& main) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_termPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_termPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier, &main] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(g_termPipe[1], &byte, 1);
+        notifier->setEnabled(false);
+        if (main)
+            main->close();
+        else
+            QCoreApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void describeCommandLine(QCommandLineParser& parser) {
+    QCoreApplication::setApplicationName(QStringLiteral("Korvex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KORVEX_VERSION_MAJOR)
+                                                .arg(KORVEX_VERSION_MINOR)
+                                                .arg(KORVEX_VERSION_REVISION));
+    parser.setApplicationDescription(
+        QStringLiteral("Korvex: the navigator, search and batch print beside LibreOffice Calc.\n"
+                       "Environment: KORVEX_HOST, KORVEX_UNO_PIPE, KORVEX_UNO_TIMEOUT_MS, UNO_PATH "
+                       "(see korvex(1))."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Workbooks to open in the office."),
+                                 QStringLiteral("[FILE...]"));
+}
+
+// --help and --version answer without a display, so they are told apart
+// before the window system is reached.
+bool asksForTextOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--") == 0)
+            return false;
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(a, option) == 0)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (asksForTextOnly(argc, argv)) {
+        QCoreApplication textOnly(argc, argv);
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(textOnly); // prints and exits
+        return 0;
+    }
     g_defaultHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_defaultHandler);
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app); // unknown options: a message on stderr and exit code 1
+    QStringList files;
+    for (const QString& arg : parser.positionalArguments()) {
+        const QFileInfo file(arg);
+        if (file.isFile())
+            files << file.absoluteFilePath();
+        else
+            std::fprintf(stderr, "korvex: %s: no such file\n", qUtf8Printable(arg));
+    }
     korvex::installDesktopUi();
-    QApplication::setApplicationName(QStringLiteral("Korvex"));
     korvex::useJapanese();
 
     QString error;
@@ -48,5 +138,21 @@ int main(int argc, char** argv) {
     }
     Korvex_M02::SetConnector(std::move(connector));
     korvex::installBookWindowStacking();
-    return Korvex_M01::Main([] { return new Korvex_F01; });
+    QPointer<Korvex_F01> main;
+    closeOnTerminate(app, main);
+    // Start-up lets events through while it loads, so the files wait until
+    // the main window is shown.
+    std::function<void()> openWhenShown = [&] {
+        if (main && main->isVisible()) {
+            if (!main->OpenFiles(files))
+                std::fprintf(stderr, "korvex: the office refused to open a file\n");
+        } else
+            QTimer::singleShot(50, &app, openWhenShown);
+    };
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &app, openWhenShown);
+    return Korvex_M01::Main([&main] {
+        main = new Korvex_F01;
+        return main.data();
+    });
 }

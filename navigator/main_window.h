@@ -48,6 +48,10 @@ public:
     void ToggleSheetSort();
     void ChooseListFont();
 
+    // Opens the files in the host (starting it when none runs) and lists
+    // them; false when the host refused one (the rest are then not opened).
+    bool OpenFiles(const QStringList& files);
+
     // Menu commands.
     void FM_Open_Click();
     void FM_Close_Click();

@@ -62,22 +62,27 @@ void openOne(const QString& path) {
 
 void Korvex_F01::FM_Open_Click() {
     const QString startFolder =
-        korvex::keys::readString(korvex::keys::CDialog_Path, Korvex_M01::ExeFolder());
+        korvex::keys::readString(korvex::keys::CDialog_Path, Korvex_M01::DefaultOpenFolder());
     const QStringList files = korvex::ui().openFiles(this, openRequest(windowTitle(), startFolder));
     if (files.isEmpty())
         return; // cancelled: nothing changes, not even the stored folder
 
+    // A file the host cannot open ends the command quietly: the rest are not
+    // opened and neither the list nor the stored folder changes.
+    if (OpenFiles(files))
+        korvex::keys::write(korvex::keys::CDialog_Path, rememberedFolder(files));
+}
+
+bool Korvex_F01::OpenFiles(const QStringList& files) {
     BusyPointer busy(m_busyCursor);
     try {
         for (const QString& path : files)
             openOne(path);
     } catch (const std::exception&) {
-        // A file the host cannot open ends the command quietly: the rest are
-        // not opened and neither the list nor the stored folder changes.
-        return;
+        return false;
     }
     RefreshBookList();
-    korvex::keys::write(korvex::keys::CDialog_Path, rememberedFolder(files));
+    return true;
 }
 
 void Korvex_F01::FM_Close_Click() {
