@@ -17,6 +17,8 @@ packages=(
     poppler-utils
     # checking the work database after Korvex is killed mid-run
     sqlite3
+    # checking the Debian package
+    desktop-file-utils appstream lintian dpkg-dev
     # fuzzing the file loaders (libFuzzer)
     clang libclang-rt-14-dev
 )

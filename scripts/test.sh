@@ -27,6 +27,9 @@ bash scripts/build.sh "$root/build" -DKORVEX_WERROR=ON
 echo "== tests"
 run_ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
 
+echo "== Debian package (build, validate, install, start, remove)"
+bash scripts/package-check.sh "$root/build"
+
 echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 KORVEX_BUILD_TYPE=Debug bash scripts/build.sh "$root/build-asan" \
     -DKORVEX_SANITIZE=ON -DKORVEX_WERROR=ON -DKORVEX_BUILD_BENCH=OFF

@@ -1,0 +1,69 @@
+# Installation and the Debian package. An installed Korvex finds its read-only
+# files in <prefix>/share/korvex beside <prefix>/bin and keeps the user's files
+# in the XDG folders; the layout below is what core/app_state.cpp expects.
+include(GNUInstallDirs)
+
+set(KORVEX_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/korvex)
+set(KORVEX_APP_ID org.korvex.Korvex)
+set(_res ${PROJECT_SOURCE_DIR}/resources)
+set(_gen ${CMAKE_BINARY_DIR}/install-files)
+
+# Paths named in the manual page are those of the package.
+if(NOT DEFINED CPACK_PACKAGING_INSTALL_PREFIX)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
+set(KORVEX_SHARE_DIR_SHOWN ${CPACK_PACKAGING_INSTALL_PREFIX}/${KORVEX_SHARE_DIR})
+configure_file(${_res}/desktop/korvex.1 ${_gen}/korvex.1 @ONLY)
+configure_file(${_res}/desktop/${KORVEX_APP_ID}.metainfo.xml ${_gen}/${KORVEX_APP_ID}.metainfo.xml @ONLY)
+configure_file(${_res}/desktop/changelog.in ${_gen}/changelog @ONLY)
+
+# Debian wants manual pages and changelogs compressed, reproducibly (-n).
+find_program(KORVEX_GZIP gzip REQUIRED)
+foreach(_f korvex.1 changelog)
+    add_custom_command(OUTPUT ${_gen}/${_f}.gz
+        COMMAND ${KORVEX_GZIP} -9nf -k ${_gen}/${_f}
+        DEPENDS ${_gen}/${_f} VERBATIM)
+endforeach()
+add_custom_target(korvex_install_files ALL DEPENDS ${_gen}/korvex.1.gz ${_gen}/changelog.gz)
+
+install(TARGETS korvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The run path into the office's program folder stays: the UNO libraries load
+# their neighbours from there, which the system library folder does not hold.
+install(FILES ${_res}/desktop/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME korvex)
+# A fresh work database (message catalogue, no rows), seeded per user.
+install(FILES ${CMAKE_BINARY_DIR}/template/korvex.mdb DESTINATION ${KORVEX_SHARE_DIR})
+install(DIRECTORY ${_res}/help/ DESTINATION ${KORVEX_SHARE_DIR}/korvex.hlp)
+file(GLOB _korvex_icons ${_res}/icons/*.ico ${_res}/icons/*.png)
+install(FILES ${_korvex_icons} ${_res}/demo.kvx DESTINATION ${KORVEX_SHARE_DIR})
+install(FILES ${_res}/desktop/${KORVEX_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${_res}/icons/korvex.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
+install(FILES ${_gen}/${KORVEX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${_gen}/korvex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_res}/desktop/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvex)
+install(FILES ${_gen}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvex)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME korvex)
+set(CPACK_PACKAGE_VENDOR "The Korvex developers")
+set(CPACK_PACKAGE_CONTACT "Korvex developers <korvex@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "navigator, search and batch print beside LibreOffice Calc")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Korvex lists the workbooks open in a running LibreOffice Calc and their\n\
+sheets and brings the chosen one to the front. It searches and replaces text\n\
+across chosen sheets, keeping every occurrence as a dated result row, and\n\
+prints many sheets with one page setup as a group. Its user interface is\n\
+Japanese.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded as plug-ins, so invisible to shlibdeps: the SQLite driver and the
+# X11 platform.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
