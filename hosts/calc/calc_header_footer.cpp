@@ -9,6 +9,11 @@
 // Formatting codes (&B, &I, &"font", &12 and the like) have no field; they
 // stay in the text as they are, so they come back exactly as written and a
 // copy does not lose them, even though Calc prints them as typed.
+//
+// Calc's file-name field prints either the file's name or its full address:
+// "&Z&F" is the latter, one field. Calc has nothing that prints the folder
+// alone; a lone "&Z" is kept as a path field, which reads back as written but
+// prints as the file's name.
 
 #include "calc_model.h"
 
@@ -175,7 +180,10 @@ void readField(const Reference<css::text::XTextField>& field, std::vector<Piece>
     }
 }
 
-Reference<css::text::XTextContent> makeField(const DocRef& doc, Code code) {
+// `pathAndName`: a Path code directly followed by a FileName code, which
+// Calc has one field for.
+Reference<css::text::XTextContent> makeField(const DocRef& doc, Code code,
+                                             bool pathAndName = false) {
     Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
     auto create = [&](const char* service) {
         return Reference<css::beans::XPropertySet>(
@@ -200,9 +208,9 @@ Reference<css::text::XTextContent> makeField(const DocRef& doc, Code code) {
     case Code::FileName:
     case Code::Path:
         field = create("com.sun.star.text.TextField.FileName");
-        field->setPropertyValue(
-            "FileFormat",
-            Any(code == Code::Path ? FileFormat::PATH : sal_Int16(FileFormat::NAME_AND_EXT)));
+        field->setPropertyValue("FileFormat", Any(pathAndName          ? FileFormat::FULL
+                                                  : code == Code::Path ? FileFormat::PATH
+                                                                       : FileFormat::NAME_AND_EXT));
         break;
     }
     return Reference<css::text::XTextContent>(field, UNO_QUERY_THROW);
@@ -263,13 +271,23 @@ QString readHeaderFooterText(const Reference<css::text::XText>& text) {
 void writeHeaderFooterText(const DocRef& doc, const Reference<css::text::XText>& text,
                            const QString& codes) {
     text->setString(rtl::OUString());
-    for (const Piece& piece : parse(codes)) {
-        if (piece.isText)
+    const std::vector<Piece> pieces = parse(codes);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        if (piece.isText) {
             text->insertString(must(text->getEnd()), toUno(piece.text), false);
-        else
-            // Calc takes a field into a header only at a cursor of the
-            // header's own text, not at a plain range.
-            text->insertTextContent(endCursor(text), makeField(doc, piece.code), false);
+            continue;
+        }
+        // Calc prints a path field as the file's name alone: "&Z&F" written
+        // as two fields would print the name twice. Its full-path field is
+        // the pair, and reads back as the pair.
+        const bool pathAndName = piece.code == Code::Path && i + 1 < pieces.size() &&
+                                 !pieces[i + 1].isText && pieces[i + 1].code == Code::FileName;
+        // Calc takes a field into a header only at a cursor of the
+        // header's own text, not at a plain range.
+        text->insertTextContent(endCursor(text), makeField(doc, piece.code, pathAndName), false);
+        if (pathAndName)
+            ++i;
     }
 }
 

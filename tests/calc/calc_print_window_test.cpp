@@ -17,10 +17,12 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 
 #include <cmath>
 
@@ -182,6 +184,7 @@ int pdfPages(const QString& path) {
 QString cursorOf(const host::ApplicationPtr& app) {
     return app->activeSheet()->name() + QLatin1Char('!') + app->activeCell()->address(false, false);
 }
+
 
 } // namespace
 
@@ -349,6 +352,51 @@ private slots:
         // keeps it, as after grouping by hand.
         calc::clickSheetTab(app, book, QStringLiteral("S2"));
         QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
+    }
+
+    // A file-name field and a path-and-name field print their own book's
+    // name and full address, once each, on the base and on every copy.
+    void fileNameFields_printTheirOwnBook() {
+        Scratch scratch;
+        const auto app = m_connector->attach();
+        QVERIFY(app);
+        calc::closeAllDocuments(app);
+        Korvex_M02::SetConnector(m_connector);
+        QTemporaryDir dir;
+        const QString base = dir.filePath(QStringLiteral("base.ods"));
+        const QString target = dir.filePath(text("印刷先.ods"));
+        const QString baseBook = text("[book base.ods]\n[sheet 原本]\nA1 = base\n"
+                                      "pagesetup LeftFooter = &F\npagesetup RightFooter = &Z&F\n");
+        const QString targetBook =
+            text("[book 印刷先.ods]\n[sheet T1]\nA1 = 1\n[sheet T2]\nA1 = 2\n");
+        for (const auto& [path, fixture] :
+             {std::pair{base, baseBook}, std::pair{target, targetBook}}) {
+            QString error;
+            calc::writeWorkbookFile(app, path, *sim::parseFixture(fixture, &error));
+            app->openWorkbook(path);
+        }
+
+        Korvex_F04 f;
+        f.show();
+        choose(child<QComboBox>(f, "Combo_Book"), QStringLiteral("base.ods"));
+        choose(child<QComboBox>(f, "Combo_BookSel"), text("印刷先.ods"));
+        select(targets(f), {"T1", "T2"});
+        press(f, "Command_SetStart");
+
+        for (const auto& [path, sheets] : {std::pair{base, QStringList{text("原本")}},
+                                           std::pair{target, QStringList{"T1", "T2"}}}) {
+            const QString book = QFileInfo(path).fileName();
+            app->workbook(book)->selectSheets(sheets);
+            const QString pdf = path + QStringLiteral(".pdf");
+            calc::printGroupToFile(app, book, pdf);
+            const QStringList pages = pdfText(pdf).split(u'\f');
+            QVERIFY2(pages.size() > sheets.size(), qPrintable(pages.join('|')));
+            for (int i = 0; i < sheets.size(); ++i) {
+                QVERIFY2(pages[i].count(book) == 2 &&
+                             pages[i].contains(QUrl::fromLocalFile(path).toString()),
+                         qPrintable(pages[i]));
+            }
+        }
     }
 
     // ﾌﾟﾛﾊﾟﾃｨ opens the office's page-setup dialog on the base sheet; closing
