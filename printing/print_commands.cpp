@@ -63,8 +63,9 @@ bool bookOpen(const QString& book) {
 }
 
 // Where the user was before a command: the active book, sheet and cell, and
-// the sheets grouped in each book the command is going to activate sheets in
-// (activating a sheet outside a group ends the group).
+// in each book the command is going to work in, its active sheet and the
+// sheets selected with it. Activating a sheet inside a group keeps the group,
+// so a book's selection is put back as it was even when it was one sheet.
 class UserPlace {
 public:
     explicit UserPlace(const QStringList& books) {
@@ -74,40 +75,36 @@ public:
             names.prepend(m_start.Book);
         names.removeDuplicates();
         for (const QString& name : names) {
-            Group g;
+            Selection s;
             if (step([&] {
-                    g.book = app().workbook(name);
-                    g.sheets = g.book->window(1)->selectedSheets();
-                }) &&
-                g.sheets.size() > 1)
-                m_groups.append(g);
+                    s.book = app().workbook(name);
+                    s.active = s.book->activeSheet()->name();
+                    s.sheets = s.book->window(1)->selectedSheets();
+                }))
+                m_selections.append(s);
         }
     }
 
     void restore() {
         if (m_haveStart)
             step([&] { Korvex_M02::GoToPos(m_start); });
-        for (Group& g : m_groups) {
-            // Grouping makes the first named sheet the active one: the sheet
-            // that was active goes first, so it is active again in its group.
-            bool startBook = false;
-            step([&] { startBook = m_haveStart && g.book->name() == m_start.Book; });
-            if (startBook && g.sheets.contains(m_start.Sheet)) {
-                g.sheets.removeAll(m_start.Sheet);
-                g.sheets.prepend(m_start.Sheet);
-            }
-            step([&] { g.book->selectSheets(g.sheets); });
+        for (Selection& s : m_selections) {
+            // Selecting makes the first named sheet the active one.
+            s.sheets.removeAll(s.active);
+            s.sheets.prepend(s.active);
+            step([&] { s.book->selectSheets(s.sheets); });
         }
     }
 
 private:
-    struct Group {
+    struct Selection {
         korvex::host::WorkbookPtr book;
+        QString active;
         QStringList sheets;
     };
     Korvex_M02::CellPos m_start;
     bool m_haveStart = false;
-    QList<Group> m_groups;
+    QList<Selection> m_selections;
 };
 
 } // namespace

@@ -69,6 +69,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <set>
 
 namespace korvex::calc {
 
@@ -372,6 +373,44 @@ Any dispatch(const Reference<css::uno::XComponentContext>& ctx, const DocRef& do
     return helper->executeDispatch(provider, rtl::OUString::createFromAscii(command), "", 0, {});
 }
 
+// Leaves `sheet`, the active one, selected alone. Activating a sheet inside
+// a group keeps the group, so the view moves away and back: to a sheet
+// outside the group, which ends it, or, when every visible sheet is grouped,
+// to any other, which ends it there as a click on a tab does.
+void endGroup(const DocRef& doc, const Reference<css::sheet::XSpreadsheetView>& view,
+              const SheetRef& sheet) {
+    // A selection over several sheets lists a range on each grouped sheet.
+    std::set<sal_Int32> grouped;
+    Reference<css::view::XSelectionSupplier> selection(view, UNO_QUERY_THROW);
+    Reference<css::sheet::XSheetCellRanges> ranges(selection->getSelection(), UNO_QUERY);
+    if (ranges.is())
+        for (const auto& a : ranges->getRangeAddresses())
+            grouped.insert(a.Sheet);
+    const sal_Int32 self = addressOf(sheet).Sheet;
+    grouped.erase(self);
+    if (grouped.empty())
+        return;
+    Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> all(must(d->getSheets()), UNO_QUERY_THROW);
+    SheetRef outside, inside;
+    for (sal_Int32 i = 0, n = all->getCount(); i < n && !outside.is(); ++i) {
+        if (i == self)
+            continue;
+        SheetRef s(all->getByIndex(i), UNO_QUERY_THROW);
+        bool visible = true;
+        Reference<css::beans::XPropertySet>(s, UNO_QUERY_THROW)->getPropertyValue("IsVisible") >>=
+            visible;
+        if (!visible)
+            continue;
+        if (!grouped.count(i))
+            outside = s;
+        else if (!inside.is())
+            inside = s;
+    }
+    view->setActiveSheet(outside.is() ? outside : inside);
+    view->setActiveSheet(sheet);
+}
+
 void groupSheets(const DocRef& doc, const QStringList& names) {
     Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
     auto sheets = must(d->getSheets());
@@ -385,7 +424,7 @@ void groupSheets(const DocRef& doc, const QStringList& names) {
     Reference<css::sheet::XSpreadsheetView> view(controller, UNO_QUERY_THROW);
     view->setActiveSheet(chosen.front());
     if (chosen.size() == 1)
-        return;
+        return endGroup(doc, view, chosen.front());
     // Sheets are grouped by a selection spanning them: the active sheet's
     // cursor cell on every one of them, the active sheet first so that it
     // stays the active one.

@@ -11,7 +11,10 @@
 #include "private_office.h"
 #include "uno_text.h"
 
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/frame/DispatchHelper.hpp>
+#include <com/sun/star/frame/XDispatchProvider.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
@@ -185,6 +188,23 @@ QString cursorOf(const host::ApplicationPtr& app) {
     return app->activeSheet()->name() + QLatin1Char('!') + app->activeCell()->address(false, false);
 }
 
+// What typing a text into the cursor cell of the book's window does: the
+// office enters it on every selected sheet.
+void typeIntoCursorCell(const host::ApplicationPtr& app, const QString& book,
+                        const QString& typed) {
+    const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+    const auto doc = std::static_pointer_cast<calc::CalcWorkbook>(app->workbook(book))->document();
+    session->run([ctx = session->context(), doc, typed] {
+        css::beans::PropertyValue text;
+        text.Name = "StringName";
+        text.Value <<= calc::toUno(typed);
+        css::uno::Reference<css::frame::XDispatchProvider> frame(calc::uno_helpers::frameOf(doc),
+                                                                 css::uno::UNO_QUERY_THROW);
+        css::frame::DispatchHelper::create(ctx)->executeDispatch(
+            frame, ".uno:EnterString", "", 0,
+            css::uno::Sequence<css::beans::PropertyValue>(&text, 1));
+    });
+}
 
 } // namespace
 
@@ -352,6 +372,39 @@ private slots:
         // keeps it, as after grouping by hand.
         calc::clickSheetTab(app, book, QStringLiteral("S2"));
         QCOMPARE(grouping(), (QStringList{"S2", "S4"}));
+    }
+
+    // The user's one sheet, the first of all the targets of a print: after
+    // Cancel in the print dialog it is selected alone again (activating a
+    // sheet inside a group keeps the group), so typing goes into it alone,
+    // and the tabs agree: a click on another one selects that sheet alone.
+    void printOut_cancelledLeavesTheUsersSheetAlone() {
+        Scratch scratch;
+        const auto app = loadFiveSheets(false);
+        QVERIFY(app);
+        Korvex_M02::SetConnector(m_connector);
+        const QString book = text("印刷.xlsx");
+        app->workbook(book)->worksheet(QStringLiteral("S1"))->cell(5, 3)->activate();
+        const auto grouping = [&] { return app->workbook(book)->window(1)->selectedSheets(); };
+        Korvex_F04 f;
+        f.show();
+        child<QAction>(f, "SM_SelAll")->trigger();
+        {
+            calc::OfficeDialogScript user(app, [](host::Dialog) {});
+            press(f, "Command_PrintOut");
+            QCOMPARE(user.answered(), 1);
+        }
+        QCOMPARE(grouping(), QStringList{"S1"});
+        QCOMPARE(cursorOf(app), QStringLiteral("S1!C5"));
+        typeIntoCursorCell(app, book, QStringLiteral("typed"));
+        QStringList typedOn;
+        for (const char* sheet : {"S1", "S2", "S3", "S4", "S5"})
+            if (app->workbook(book)->worksheet(QLatin1String(sheet))->cell(5, 3)->value() ==
+                QStringLiteral("typed"))
+                typedOn << QLatin1String(sheet);
+        QCOMPARE(typedOn, QStringList{"S1"});
+        calc::clickSheetTab(app, book, QStringLiteral("S2"));
+        QCOMPARE(grouping(), QStringList{"S2"});
     }
 
     // A file-name field and a path-and-name field print their own book's

@@ -85,6 +85,7 @@ private slots:
     void selectionCommands_data();
     void selectionCommands();
     void listsFollowTheBaseAndTheOptions();
+    void officeDialogsOnBaseAndGroup_data();
     void officeDialogsOnBaseAndGroup();
     void windowCannotShrinkBelowMinimum();
 };
@@ -379,18 +380,28 @@ void PrintWindowTest::listsFollowTheBaseAndTheOptions() {
 
 // ﾌﾟﾛﾊﾟﾃｨ opens the office's page-setup dialog on the base sheet; 印刷 opens
 // the print dialog on exactly the selected targets. Both wait for the dialog,
-// keep the window disabled meanwhile and put the cursor and grouping back.
+// keep the window disabled meanwhile and put the cursor and the user's
+// selection back, a group or the active sheet alone, even where the targets
+// include the user's sheet (activating it inside the group keeps the group).
+void PrintWindowTest::officeDialogsOnBaseAndGroup_data() {
+    QTest::addColumn<QStringList>("userSelection");
+    QTest::newRow("the user's group") << QStringList{"表紙", "1月"};
+    QTest::newRow("one sheet among the targets") << QStringList{"1月"};
+}
+
 void PrintWindowTest::officeDialogsOnBaseAndGroup() {
+    QFETCH(QStringList, userSelection);
     Env env;
+    env.host->application()->workbook("売上.xlsx")->selectSheets(userSelection);
     Korvex_F04 f;
     f.show();
     choose(child<QComboBox>(f, "Combo_Sheet"), "3月");
-    select(targets(f), {"表紙", "3月", "2月"});
+    select(targets(f), {"表紙", "1月", "3月", "2月"});
     const QString cursorBefore = cursorOf(*env.host);
     auto grouping = [&] {
         return env.host->application()->workbook("売上.xlsx")->window(1)->selectedSheets();
     };
-    QCOMPARE(grouping(), (QStringList{"表紙", "1月"}));
+    QCOMPARE(grouping(), userSelection);
 
     struct Seen {
         Dialog dialog;
@@ -410,7 +421,7 @@ void PrintWindowTest::officeDialogsOnBaseAndGroup() {
         confirm = answer;
         QTest::mouseClick(child<QPushButton>(f, button), Qt::LeftButton);
         QCOMPARE(cursorOf(*env.host), cursorBefore);
-        QCOMPARE(grouping(), (QStringList{"表紙", "1月"}));
+        QCOMPARE(grouping(), userSelection);
         QVERIFY(f.isEnabled());
     };
 
@@ -422,7 +433,7 @@ void PrintWindowTest::officeDialogsOnBaseAndGroup() {
     QVERIFY(env.host->printed.isEmpty());
     press("Command_PrintOut", true);
     QCOMPARE(env.host->printed.size(), 1);
-    QCOMPARE(env.host->printed[0].sheets, (QStringList{"表紙", "3月", "2月"}));
+    QCOMPARE(env.host->printed[0].sheets, (QStringList{"表紙", "1月", "3月", "2月"}));
 
     QCOMPARE(seen.size(), 4);
     for (const Seen& s : seen) {
@@ -430,7 +441,7 @@ void PrintWindowTest::officeDialogsOnBaseAndGroup() {
         if (s.dialog == Dialog::PageSetup)
             QCOMPARE(s.where, QStringLiteral("3月"));
         else
-            QCOMPARE(s.group, (QStringList{"表紙", "3月", "2月"}));
+            QCOMPARE(s.group, (QStringList{"表紙", "1月", "3月", "2月"}));
     }
 
     // A target that has gone cannot be grouped: no print dialog on whatever
