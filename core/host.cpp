@@ -161,4 +161,30 @@ QVariant pagePropertyDefault(PageProperty p) {
     return QVariant();
 }
 
+PageValues PageSetup::getAll() const {
+    PageValues all;
+    for (const PagePropertyInfo& info : Table)
+        all.values[size_t(info.property)] = get(info.property);
+    return all;
+}
+
+void PageSetup::setAll(const PageValues& values) {
+    for (const PagePropertyInfo& info : Table)
+        set(info.property, values.values[size_t(info.property)]);
+}
+
+std::vector<SheetPtr> Workbook::worksheetsNamed(const QStringList& names) {
+    worksheetCount(); // a closed book fails as a whole
+    std::vector<SheetPtr> found;
+    for (const QString& name : names) {
+        SheetPtr sheet;
+        try {
+            sheet = worksheet(name);
+        } catch (const HostError&) {
+        }
+        found.push_back(std::move(sheet));
+    }
+    return found;
+}
+
 } // namespace korvex::host

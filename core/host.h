@@ -179,6 +179,16 @@ constexpr int PaperLetter = 1;
 constexpr int FirstPageAutomatic = -4105;
 } // namespace page
 
+// A sheet's whole page setup as a copy carries it: every property, indexed by
+// PageProperty, and for a setup that fits to pages (Zoom false) the page
+// counts wide and tall, each a whole number or false for "as many as it
+// takes". Counts the host cannot tell are left invalid.
+struct PageValues {
+    std::array<QVariant, PagePropertyCount> values;
+    QVariant fitToPagesWide;
+    QVariant fitToPagesTall;
+};
+
 // Value types: text properties are QString, margins double (points), flags bool,
 // the rest int. Zoom is an int percentage, or bool false for "fit to pages".
 class PageSetup {
@@ -186,6 +196,12 @@ public:
     virtual ~PageSetup() = default;
     virtual QVariant get(PageProperty p) const = 0;
     virtual void set(PageProperty p, const QVariant& value) = 0;
+    // The whole page setup in one call to the host.
+    virtual PageValues getAll() const;
+    // Every property in copy order in one call to the host, stopping at the
+    // first one the host refuses (HostError; the ones before it stay
+    // written). With Zoom false, valid page counts are written too.
+    virtual void setAll(const PageValues& values);
 };
 using PageSetupPtr = std::shared_ptr<PageSetup>;
 
@@ -320,6 +336,9 @@ public:
     // come from here, so that a book of hundreds of sheets costs one round
     // trip, not one (or a scan of all) per sheet.
     virtual std::vector<SheetEntry> sheetList() = 0;
+    // The worksheets of these names, looked up in one pass over the book:
+    // null where the book has no worksheet of that name.
+    virtual std::vector<SheetPtr> worksheetsNamed(const QStringList& names);
     // Groups the named sheets (the first becomes the active one).
     virtual void selectSheets(const QStringList& names) = 0;
     virtual int windowCount() = 0;

@@ -247,36 +247,36 @@ bool IsSheetExist(const QString& bookName, const QString& sheetName) {
     });
 }
 
-void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source) {
-    const auto ps = target.pageSetup();
+korvex::host::PageValues ReadPageSetup(korvex::host::PageSetup& source) {
+    korvex::host::PageValues all = source.getAll();
     for (const korvex::host::PagePropertyInfo& info : korvex::host::pageProperties()) {
-        const PageProperty p = info.property;
-        const QVariant value = source.get(p);
-        QVariant typed;
+        QVariant& value = all.values[size_t(info.property)];
         switch (info.kind) {
         case korvex::host::PageValueKind::Text:
-            typed = value.toString();
+            value = value.toString();
             break;
         case korvex::host::PageValueKind::Number:
-            typed = value.toDouble();
+            value = value.toDouble();
             break;
         case korvex::host::PageValueKind::Flag:
-            typed = value.toBool();
+            value = value.toBool();
             break;
         case korvex::host::PageValueKind::Integer:
-            typed = value.toInt();
+            value = value.toInt();
             break;
         case korvex::host::PageValueKind::ZoomLike:
-            typed = value; // a percentage or false, both as they come
-            break;
+            break; // a percentage or false, both as they come
         }
-        // The print area goes through a page setup fetched anew, as the host
-        // may rebuild the page setup when the area changes.
-        if (p == PageProperty::PrintArea)
-            target.pageSetup()->set(p, typed);
-        else
-            ps->set(p, typed);
     }
+    return all;
+}
+
+void CopyPageSetup(korvex::host::Sheet& target, const korvex::host::PageValues& values) {
+    target.pageSetup()->setAll(values);
+}
+
+void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source) {
+    CopyPageSetup(target, ReadPageSetup(source));
 }
 
 } // namespace Korvex_M02

@@ -56,8 +56,13 @@ void ActivateBook(korvex::host::Workbook& book);
 void ActivateBook(const QString& bookName);
 bool IsBookOpen(const QString& bookName);                             // case-sensitive; propagates
 bool IsSheetExist(const QString& bookName, const QString& sheetName); // propagates
-// Copies the page setup property by property in the fixed order; stops at the
-// first one the host refuses (propagates).
+// The page setup of a copy's base, read in one call, each value typed as its
+// property's kind stores it. Propagates.
+korvex::host::PageValues ReadPageSetup(korvex::host::PageSetup& source);
+// Writes the values to the target in the fixed order in one call; stops at
+// the first property the host refuses (propagates). A setup that fits to
+// pages carries its page counts along, "as many as it takes" included.
+void CopyPageSetup(korvex::host::Sheet& target, const korvex::host::PageValues& values);
 void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source);
 
 } // namespace Korvex_M02

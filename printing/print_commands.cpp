@@ -15,6 +15,7 @@
 #include "run_guard.h"
 #include "ui_seam.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -23,6 +24,8 @@
 #include <QPushButton>
 
 #include <exception>
+#include <map>
+#include <optional>
 #include <utility>
 
 using korvex::host::HostError;
@@ -128,8 +131,8 @@ void Korvex_F04::Command_SetStart_Click() {
         return;
     }
     const bool attached = Korvex_M02::AttachExcel();
-    const bool anySelected = !GetSelectedSheets().isEmpty();
-    if (!attached || !anySelected) {
+    const QStringList chosen = GetSelectedSheets();
+    if (!attached || chosen.isEmpty()) {
         korvex::ui().beep();
         return;
     }
@@ -138,9 +141,13 @@ void Korvex_F04::Command_SetStart_Click() {
     const QString baseBook = Combo_Book->currentText();
     const QString baseSheet = Combo_Sheet->currentText();
     const QString targetBook = Combo_BookSel->currentText();
-    // Without its base sheet the run would copy nothing yet deselect every
-    // target as done, so a base sheet that has gone is refused like its book.
-    if (!Korvex_M02::IsBookOpen(baseBook) || !Korvex_M02::IsSheetExist(baseBook, baseSheet)) {
+    // Without its base sheet, or with its target book gone, the run would
+    // copy nothing yet deselect every target as done: both are refused like
+    // a closed base book.
+    korvex::host::SheetPtr base;
+    if (Korvex_M02::IsBookOpen(baseBook))
+        base = app().workbook(baseBook)->worksheetsNamed({baseSheet}).front();
+    if (!base || !bookOpen(targetBook)) {
         Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
         return;
     }
@@ -151,34 +158,41 @@ void Korvex_F04::Command_SetStart_Click() {
     const korvex::BusyPointer busy(m_busyCursor);
     UserPlace place({baseBook, targetBook});
 
-    korvex::host::PageSetupPtr basePageSetup;
-    {
-        korvex::host::SheetPtr base;
-        step([&] { app().workbook(baseBook)->activate(); });
-        step([&] { base = app().workbook(baseBook)->worksheet(baseSheet); });
-        if (base) {
-            step([&] { base->activate(); });
-            step([&] { basePageSetup = base->pageSetup(); });
-        }
-    }
+    // The base is read once and the targets are looked up in one pass: each
+    // target then costs its activation and one write.
+    std::optional<korvex::host::PageValues> baseValues;
+    step([&] { app().workbook(baseBook)->activate(); });
+    step([&] { base->activate(); });
+    step([&] { baseValues = Korvex_M02::ReadPageSetup(*base->pageSetup()); });
+    std::map<QString, korvex::host::SheetPtr> targets;
+    step([&] {
+        const auto found = app().workbook(targetBook)->worksheetsNamed(chosen);
+        for (size_t k = 0; k < found.size(); ++k)
+            targets[chosen[qsizetype(k)]] = found[k];
+    });
 
     for (int i = 0; i < List_Sheet->count(); ++i) {
         if (!List_Sheet->item(i)->isSelected())
             continue;
-        // Where a click on ｷｬﾝｾﾙ is taken in.
+        // Where a click on ｷｬﾝｾﾙ is taken in: made while the previous target
+        // was being written, it stops the run before this one. Such a click
+        // was held back during the office's call, and the event loop lets
+        // held input through only once woken.
+        if (auto* dispatcher = QAbstractEventDispatcher::instance())
+            dispatcher->wakeUp();
         QCoreApplication::processEvents();
-        if (i >= List_Sheet->count())
-            break; // the list was refilled meanwhile and is shorter now
+        if (!Running || i >= List_Sheet->count())
+            break; // stopped, or the list was refilled meanwhile and is shorter now
         QListWidgetItem* entry = List_Sheet->item(i);
         const QString name = entry->text();
         if (!(targetBook == baseBook && name == baseSheet)) {
-            korvex::host::SheetPtr target;
-            step([&] { target = app().workbook(targetBook)->worksheet(name); });
-            if (target) {
+            const auto found = targets.find(name);
+            if (found != targets.end() && found->second) {
+                const korvex::host::SheetPtr& target = found->second;
                 // The office shows the run's progress sheet by sheet.
                 step([&] { target->activate(); });
-                if (basePageSetup)
-                    step([&] { Korvex_M02::CopyPageSetup(*target, *basePageSetup); });
+                if (baseValues)
+                    step([&] { Korvex_M02::CopyPageSetup(*target, *baseValues); });
             }
         }
         if (List_Free != 0)

@@ -941,6 +941,44 @@ std::vector<host::SheetEntry> CalcWorkbook::sheetList() {
     });
 }
 
+std::vector<host::SheetPtr> CalcWorkbook::worksheetsNamed(const QStringList& names) {
+    struct Found {
+        std::vector<SheetRef> sheets; // empty reference: no such worksheet
+        PageStyleUsePtr styleUse;
+    };
+    auto found = m_s->run([doc = m_doc->get(), names] {
+        requireOpen(doc);
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
+        Found f;
+        f.styleUse = std::make_shared<PageStyleUse>();
+        std::map<QString, SheetRef> byName;
+        for (sal_Int32 i = 0, n = sheets->getCount(); i < n; ++i) {
+            SheetRef s(sheets->getByIndex(i), UNO_QUERY_THROW);
+            const rtl::OUString name =
+                Reference<css::container::XNamed>(s, UNO_QUERY_THROW)->getName();
+            rtl::OUString style;
+            Reference<css::beans::XPropertySet>(s, UNO_QUERY_THROW)
+                ->getPropertyValue("PageStyle") >>= style;
+            f.styleUse->styleOfSheet[name] = style;
+            ++f.styleUse->users[style];
+            byName.emplace(toQt(name), s);
+        }
+        for (const QString& name : names) {
+            const auto it = byName.find(name);
+            f.sheets.push_back(it != byName.end() && !isChartSheet(it->second) ? it->second
+                                                                               : SheetRef());
+        }
+        return f;
+    });
+    std::vector<host::SheetPtr> result;
+    for (const auto& sheet : found.sheets)
+        result.push_back(sheet.is() ? std::make_shared<CalcSheet>(m_s, m_cache, m_doc->get(), sheet,
+                                                                  found.styleUse)
+                                    : nullptr);
+    return result;
+}
+
 void CalcWorkbook::selectSheets(const QStringList& names) {
     if (names.isEmpty())
         throw HostError(QStringLiteral("No sheet to select"));
@@ -1085,11 +1123,14 @@ host::RangePtr CalcSheet::range(const QString& address) {
 }
 
 host::PageSetupPtr CalcSheet::pageSetup() {
-    m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
-        requireOpen(doc);
-        requireWorksheet(sheet);
-    });
-    return std::make_shared<CalcPageSetup>(m_s, m_doc->get(), m_sheet->get());
+    // A sheet from worksheetsNamed is known to be a worksheet; a book closed
+    // since fails at the first read or write all the same.
+    if (!m_styleUse)
+        m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+            requireOpen(doc);
+            requireWorksheet(sheet);
+        });
+    return std::make_shared<CalcPageSetup>(m_s, m_doc->get(), m_sheet->get(), m_styleUse);
 }
 
 } // namespace korvex::calc

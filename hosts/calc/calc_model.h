@@ -17,7 +17,9 @@
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/text/XText.hpp>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -29,6 +31,18 @@ using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
 // The application's search cache, shared with the books, sheets and cells it
 // hands out.
 using CachePtr = std::shared_ptr<SearchCache>;
+
+// Which page style each sheet of a book prints with, read in one pass when a
+// run over many of its sheets begins (Workbook::worksheetsNamed), so that
+// giving a sheet a style of its own need not look at every other sheet
+// again. The run's own changes keep it up to date; a sheet whose style has
+// changed behind its back is looked at afresh.
+struct PageStyleUse {
+    std::mutex mutex;
+    std::map<rtl::OUString, rtl::OUString> styleOfSheet; // sheet name -> style name
+    std::map<rtl::OUString, int> users;                  // style name -> sheets
+};
+using PageStyleUsePtr = std::shared_ptr<PageStyleUse>;
 
 class CalcApplication : public host::Application {
 public:
@@ -82,6 +96,7 @@ public:
     host::SheetPtr worksheet(int index) override;
     host::SheetPtr worksheet(const QString& name) override;
     std::vector<host::SheetEntry> sheetList() override;
+    std::vector<host::SheetPtr> worksheetsNamed(const QStringList& names) override;
     void selectSheets(const QStringList& names) override;
     int windowCount() override;
     host::WindowPtr window(int index) override;
@@ -112,9 +127,10 @@ private:
 
 class CalcSheet : public host::Sheet {
 public:
-    CalcSheet(SessionPtr s, CachePtr cache, DocRef doc, SheetRef sheet)
+    CalcSheet(SessionPtr s, CachePtr cache, DocRef doc, SheetRef sheet,
+              PageStyleUsePtr styleUse = nullptr)
         : m_s(std::move(s)), m_cache(std::move(cache)), m_doc(m_s->hold(std::move(doc))),
-          m_sheet(m_s->hold(std::move(sheet))) {}
+          m_sheet(m_s->hold(std::move(sheet))), m_styleUse(std::move(styleUse)) {}
     QString name() const override;
     bool isWorksheet() const override;
     void activate() override;
@@ -132,6 +148,7 @@ private:
     CachePtr m_cache;
     HeldPtr<css::frame::XModel> m_doc;
     HeldPtr<css::sheet::XSpreadsheet> m_sheet;
+    PageStyleUsePtr m_styleUse;
 };
 
 class CalcRange : public host::Range {
@@ -175,16 +192,19 @@ private:
 
 class CalcPageSetup : public host::PageSetup {
 public:
-    CalcPageSetup(SessionPtr s, DocRef doc, SheetRef sheet)
-        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))),
-          m_sheet(m_s->hold(std::move(sheet))) {}
+    CalcPageSetup(SessionPtr s, DocRef doc, SheetRef sheet, PageStyleUsePtr styleUse = nullptr)
+        : m_s(std::move(s)), m_doc(m_s->hold(std::move(doc))), m_sheet(m_s->hold(std::move(sheet))),
+          m_styleUse(std::move(styleUse)) {}
     QVariant get(host::PageProperty p) const override;
     void set(host::PageProperty p, const QVariant& value) override;
+    host::PageValues getAll() const override;
+    void setAll(const host::PageValues& values) override;
 
 private:
     SessionPtr m_s;
     HeldPtr<css::frame::XModel> m_doc;
     HeldPtr<css::sheet::XSpreadsheet> m_sheet;
+    PageStyleUsePtr m_styleUse;
 };
 
 // Helpers shared by the model's parts; they run on the session's worker.
@@ -233,6 +253,11 @@ css::uno::Any dispatch(const css::uno::Reference<css::uno::XComponentContext>& c
 QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, host::PageProperty p);
 void writePageProperty(const DocRef& doc, const SheetRef& sheet, host::PageProperty p,
                        const QVariant& value);
+// The whole page setup, with one look-up of the sheet's style; the write
+// stops at the first property Calc refuses.
+host::PageValues readPageSetup(const DocRef& doc, const SheetRef& sheet);
+void writePageSetup(const DocRef& doc, const SheetRef& sheet, const host::PageValues& values,
+                    PageStyleUse* use);
 // One part of a header or footer in the spreadsheet's codes ("Page &P of
 // &N"), read from Calc's text fields and written back as fields.
 QString readHeaderFooterText(const css::uno::Reference<css::text::XText>& text);

@@ -14,6 +14,7 @@
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyAttribute.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertyContainer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
@@ -35,9 +36,13 @@
 
 #include <QRegularExpression>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 namespace korvex::calc {
 
@@ -83,20 +88,34 @@ void copyStyle(const Props& from, const Props& to) {
                 return true;
         return false;
     };
-    const auto properties = must(from->getPropertySetInfo())->getProperties();
-    auto copyOne = [&](const css::beans::Property& p) {
-        if (p.Attributes & css::beans::PropertyAttribute::READONLY)
-            return;
+    std::vector<rtl::OUString> names;
+    for (const auto& p : must(from->getPropertySetInfo())->getProperties())
+        if (!(p.Attributes & css::beans::PropertyAttribute::READONLY) && !isScale(p.Name))
+            names.push_back(p.Name);
+    const Sequence<rtl::OUString> all(names.data(), sal_Int32(names.size()));
+    // Two calls for the lot; a style that refuses one of them gets them one
+    // by one instead, since properties that only make sense together (or not
+    // at all for this style) are refused singly and the rest still goes over.
+    Reference<css::beans::XMultiPropertySet> fromAll(from, UNO_QUERY), toAll(to, UNO_QUERY);
+    bool copied = false;
+    Sequence<Any> values;
+    if (fromAll.is() && toAll.is()) {
         try {
-            to->setPropertyValue(p.Name, from->getPropertyValue(p.Name));
+            values = fromAll->getPropertyValues(all);
+            toAll->setPropertyValues(all, values);
+            copied = true;
         } catch (const css::uno::Exception&) {
-            // Properties that only make sense together (or not at all for
-            // this style) are refused one by one; the rest still goes over.
         }
-    };
-    for (const auto& p : properties)
-        if (!isScale(p.Name))
-            copyOne(p);
+    }
+    if (!copied) {
+        for (sal_Int32 i = 0; i < all.getLength(); ++i) {
+            try {
+                to->setPropertyValue(
+                    all[i], i < values.getLength() ? values[i] : from->getPropertyValue(all[i]));
+            } catch (const css::uno::Exception&) {
+            }
+        }
+    }
     // Scale last: writing any fit-to-pages value switches the scale mode.
     sal_Int16 pagesX = 0, pagesY = 0, pages = 0;
     from->getPropertyValue("ScaleToPagesX") >>= pagesX;
@@ -113,19 +132,29 @@ void copyStyle(const Props& from, const Props& to) {
 }
 
 // The sheet's own page style, created from its current one when another
-// sheet shares it.
-Props ownStyle(const DocRef& doc, const SheetRef& sheet) {
+// sheet shares it. `use`, when given, knows which style every sheet of the
+// book prints with, so that the question needs no look at the other sheets.
+Props ownStyle(const DocRef& doc, const SheetRef& sheet, PageStyleUse* use = nullptr) {
     const rtl::OUString current = styleNameOf(sheet);
-    Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-    Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
     const rtl::OUString myName =
         Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
+    bool known = false;
+    if (use) {
+        const auto it = use->styleOfSheet.find(myName);
+        known = it != use->styleOfSheet.end() && it->second == current;
+    }
     bool shared = false;
-    for (sal_Int32 i = 0, n = sheets->getCount(); i < n && !shared; ++i) {
-        SheetRef other(sheets->getByIndex(i), UNO_QUERY_THROW);
-        if (Reference<css::container::XNamed>(other, UNO_QUERY_THROW)->getName() != myName &&
-            styleNameOf(other) == current)
-            shared = true;
+    if (known) {
+        shared = use->users[current] > 1;
+    } else {
+        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
+        for (sal_Int32 i = 0, n = sheets->getCount(); i < n && !shared; ++i) {
+            SheetRef other(sheets->getByIndex(i), UNO_QUERY_THROW);
+            if (Reference<css::container::XNamed>(other, UNO_QUERY_THROW)->getName() != myName &&
+                styleNameOf(other) == current)
+                shared = true;
+        }
     }
     auto styles = pageStyles(doc);
     if (!shared)
@@ -139,6 +168,11 @@ Props ownStyle(const DocRef& doc, const SheetRef& sheet) {
     Props created(styles->getByName(name), UNO_QUERY_THROW);
     copyStyle(Props(styles->getByName(current), UNO_QUERY_THROW), created);
     Props(sheet, UNO_QUERY_THROW)->setPropertyValue("PageStyle", Any(name));
+    if (known) {
+        --use->users[current];
+        use->users[name] = 1;
+        use->styleOfSheet[myName] = name;
+    }
     return created;
 }
 
@@ -154,21 +188,35 @@ ExtraStore& extras() {
     return store;
 }
 
-std::pair<rtl::OUString, rtl::OUString> extraKey(const DocRef& doc, const rtl::OUString& style,
-                                                 const char* what) {
-    rtl::OUString id;
-    Props props(doc, UNO_QUERY);
-    if (props.is() && must(props->getPropertySetInfo())->hasPropertyByName("RuntimeUID"))
-        props->getPropertyValue("RuntimeUID") >>= id;
-    if (id.isEmpty())
-        id = rtl::OUString::number(
-            reinterpret_cast<sal_IntPtr>(Reference<css::uno::XInterface>(doc, UNO_QUERY).get()));
-    return {id, style + "." + rtl::OUString::createFromAscii(what)};
+// One sheet's page style as the reads and writes of its properties use it.
+struct StyleAt {
+    DocRef doc;
+    SheetRef sheet;
+    Props style;
+    rtl::OUString name;
+    mutable std::optional<rtl::OUString> docId; // asked for once, when needed
+};
+
+StyleAt styleAt(const DocRef& doc, const SheetRef& sheet, Props style) {
+    return {doc, sheet, std::move(style), styleNameOf(sheet), std::nullopt};
 }
 
-std::optional<sal_Int32> readExtra(const DocRef& doc, const rtl::OUString& style,
-                                   const char* what) {
-    const auto key = extraKey(doc, style, what);
+std::pair<rtl::OUString, rtl::OUString> extraKey(const StyleAt& at, const char* what) {
+    if (!at.docId) {
+        rtl::OUString id;
+        Props props(at.doc, UNO_QUERY);
+        if (props.is() && must(props->getPropertySetInfo())->hasPropertyByName("RuntimeUID"))
+            props->getPropertyValue("RuntimeUID") >>= id;
+        if (id.isEmpty())
+            id = rtl::OUString::number(reinterpret_cast<sal_IntPtr>(
+                Reference<css::uno::XInterface>(at.doc, UNO_QUERY).get()));
+        at.docId = id;
+    }
+    return {*at.docId, at.name + "." + rtl::OUString::createFromAscii(what)};
+}
+
+std::optional<sal_Int32> readExtra(const StyleAt& at, const char* what) {
+    const auto key = extraKey(at, what);
     std::lock_guard<std::mutex> lock(extras().mutex);
     const auto it = extras().values.find(key);
     if (it == extras().values.end())
@@ -176,8 +224,8 @@ std::optional<sal_Int32> readExtra(const DocRef& doc, const rtl::OUString& style
     return it->second;
 }
 
-void writeExtra(const DocRef& doc, const rtl::OUString& style, const char* what, sal_Int32 v) {
-    const auto key = extraKey(doc, style, what);
+void writeExtra(const StyleAt& at, const char* what, sal_Int32 v) {
+    const auto key = extraKey(at, what);
     std::lock_guard<std::mutex> lock(extras().mutex);
     extras().values[key] = v;
 }
@@ -365,22 +413,22 @@ QVariant readPrintArea(const Reference<css::sheet::XPrintAreas>& areas) {
     return parts.join(u',');
 }
 
-QVariant readPrintComments(const DocRef& doc, const Props& style, const rtl::OUString& styleName) {
-    const bool printed = getBool(style, "PrintAnnotations");
-    auto stored = readExtra(doc, styleName, "PrintComments");
+QVariant readPrintComments(const StyleAt& at) {
+    const bool printed = getBool(at.style, "PrintAnnotations");
+    auto stored = readExtra(at, "PrintComments");
     if (printed)
         return stored && *stored == host::page::PrintInPlace ? host::page::PrintInPlace
                                                              : host::page::PrintSheetEnd;
     return host::page::PrintNoComments;
 }
 
-QVariant readPaperSize(const DocRef& doc, const Props& style, const rtl::OUString& styleName) {
-    const auto size = pageSize(style);
+QVariant readPaperSize(const StyleAt& at) {
+    const auto size = pageSize(at.style);
     const sal_Int32 w = std::min(size.Width, size.Height), h = std::max(size.Width, size.Height);
     for (const auto& paper : Papers)
         if (std::abs(paper.width - w) <= 20 && std::abs(paper.height - h) <= 20)
             return paper.code;
-    return readExtra(doc, styleName, "PaperSize").value_or(256); // custom size
+    return readExtra(at, "PaperSize").value_or(256); // custom size
 }
 
 QVariant readZoom(const Props& style) {
@@ -394,16 +442,28 @@ QVariant readZoom(const Props& style) {
     return int(scale);
 }
 
-QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
-    Props style = styleOf(doc, sheet);
-    const rtl::OUString styleName = styleNameOf(sheet);
+// The page counts of a setup that fits to pages: a count, or false for as
+// many as it takes; invalid for a setup Calc fits to a number of pages in all.
+std::pair<QVariant, QVariant> readFitToPages(const Props& style) {
+    sal_Int16 x = 0, y = 0;
+    style->getPropertyValue("ScaleToPagesX") >>= x;
+    style->getPropertyValue("ScaleToPagesY") >>= y;
+    if (x <= 0 && y <= 0)
+        return {};
+    auto count = [](sal_Int16 n) { return n > 0 ? QVariant(int(n)) : QVariant(false); };
+    return {count(x), count(y)};
+}
+
+QVariant readPagePropertyAt(const StyleAt& at, PageProperty p) {
+    const Props& style = at.style;
+    const SheetRef& sheet = at.sheet;
     const host::PageValueKind kind = host::pagePropertyKind(p);
     if (const char* name = stylePropertyOf(p))
         return kind == host::PageValueKind::Number ? QVariant(points(style, name))
                                                    : QVariant(getBool(style, name));
     if (isExtraOnly(p)) {
         const int fallback = host::pagePropertyDefault(p).toInt();
-        const int stored = readExtra(doc, styleName, pagePropertyName(p)).value_or(fallback);
+        const int stored = readExtra(at, pagePropertyName(p)).value_or(fallback);
         return kind == host::PageValueKind::Flag ? QVariant(stored != 0) : QVariant(stored);
     }
     if (isHeader(p) || isFooter(p)) {
@@ -421,11 +481,11 @@ QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty
     case PageProperty::PrintArea:
         return readPrintArea(areas);
     case PageProperty::PrintComments:
-        return readPrintComments(doc, style, styleName);
+        return readPrintComments(at);
     case PageProperty::Orientation:
         return getBool(style, "IsLandscape") ? host::page::Landscape : host::page::Portrait;
     case PageProperty::PaperSize:
-        return readPaperSize(doc, style, styleName);
+        return readPaperSize(at);
     case PageProperty::FirstPageNumber: {
         sal_Int16 n = 0;
         style->getPropertyValue("FirstPageNumber") >>= n;
@@ -440,6 +500,10 @@ QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty
         break;
     }
     throw HostError(QStringLiteral("Unknown page-setup property"));
+}
+
+QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
+    return readPagePropertyAt(styleAt(doc, sheet, styleOf(doc, sheet)), p);
 }
 
 void writePrintTitles(const SheetRef& sheet, bool rows, const QString& text) {
@@ -483,37 +547,50 @@ void writePrintArea(const SheetRef& sheet, const QString& text) {
             Sequence<css::table::CellRangeAddress>(list.data(), sal_Int32(list.size())));
 }
 
-void writeHeaderFooter(const DocRef& doc, const Props& style, PageProperty p, const QString& text) {
-    const bool header = isHeader(p);
+// Writes the given parts (0 left, 1 centre, 2 right) of the header or the
+// footer, leaving the others as they are, with one read and one write of the
+// style's header content.
+void writeHeaderFooterParts(const DocRef& doc, const Props& style, bool header,
+                            const std::array<std::optional<QString>, 3>& texts) {
     const char* on = header ? "HeaderIsOn" : "FooterIsOn";
+    const rtl::OUString rightContent = rtl::OUString::createFromAscii(
+        header ? "RightPageHeaderContent" : "RightPageFooterContent");
+    const bool allGiven = texts[0] && texts[1] && texts[2];
+    bool anyText = false;
+    for (const auto& t : texts)
+        anyText = anyText || (t && !t->isEmpty());
     if (!getBool(style, on)) {
-        if (text.isEmpty())
+        if (!anyText)
             return;
         // Switching it on brings back whatever the style kept: start blank.
         style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
-        auto blank = headerFooter(style, header);
-        for (int i = 0; i < 3; ++i)
-            part(blank, i)->setString(rtl::OUString());
-        style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
-                                Any(blank));
+        if (!allGiven) {
+            auto blank = headerFooter(style, header);
+            for (int i = 0; i < 3; ++i)
+                part(blank, i)->setString(rtl::OUString());
+            style->setPropertyValue(rightContent, Any(blank));
+        }
     }
     auto content = headerFooter(style, header);
-    writeHeaderFooterText(doc, part(content, headerFooterPart(p)), text);
-    style->setPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent",
-                            Any(content));
+    for (int i = 0; i < 3; ++i)
+        if (texts[size_t(i)])
+            writeHeaderFooterText(doc, part(content, i), *texts[size_t(i)]);
+    style->setPropertyValue(rightContent, Any(content));
     style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
                             Any(content));
     // With nothing left in any part there is no header: none is printed and
     // no room is kept for it, and it reads back empty.
-    if (text.isEmpty() && part(content, 0)->getString().isEmpty() &&
-        part(content, 1)->getString().isEmpty() && part(content, 2)->getString().isEmpty())
-        style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(false));
+    if (anyText)
+        return;
+    for (int i = 0; i < 3; ++i)
+        if (!texts[size_t(i)] && !part(content, i)->getString().isEmpty())
+            return;
+    style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(false));
 }
 
-void writePrintComments(const DocRef& doc, const Props& style, const rtl::OUString& styleName,
-                        int mode) {
-    style->setPropertyValue("PrintAnnotations", Any(mode != host::page::PrintNoComments));
-    writeExtra(doc, styleName, "PrintComments", mode);
+void writePrintComments(const StyleAt& at, int mode) {
+    at.style->setPropertyValue("PrintAnnotations", Any(mode != host::page::PrintNoComments));
+    writeExtra(at, "PrintComments", mode);
 }
 
 void writeOrientation(const Props& style, int orientation) {
@@ -526,27 +603,42 @@ void writeOrientation(const Props& style, int orientation) {
     style->setPropertyValue("Size", Any(size));
 }
 
-void writePaperSize(const DocRef& doc, const Props& style, const rtl::OUString& styleName,
-                    int code) {
+void writePaperSize(const StyleAt& at, int code) {
     for (const auto& paper : Papers) {
         if (paper.code != code)
             continue;
-        const bool landscape = getBool(style, "IsLandscape");
+        const bool landscape = getBool(at.style, "IsLandscape");
         css::awt::Size size;
         size.Width = landscape ? paper.height : paper.width;
         size.Height = landscape ? paper.width : paper.height;
-        style->setPropertyValue("Size", Any(size));
+        at.style->setPropertyValue("Size", Any(size));
         return;
     }
     // A paper Calc has no fixed size for: remembered, size left alone.
-    writeExtra(doc, styleName, "PaperSize", code);
+    writeExtra(at, "PaperSize", code);
 }
 
-void writeZoom(const Props& style, const QVariant& v) {
+// Zoom false fits the sheet to the given page counts (false: as many pages
+// as it takes that way); without counts, to the sheet's own.
+void writeZoom(const Props& style, const QVariant& v, const QVariant& wide = QVariant(),
+               const QVariant& tall = QVariant()) {
     if (v.typeId() == QMetaType::Bool) {
         if (v.toBool())
             throw HostError(QStringLiteral("Zoom is a percentage or false"));
-        // "Fit to pages": keep the sheet's own fit values when it has any.
+        auto count = [](const QVariant& n) {
+            if (!n.isValid() || n.typeId() == QMetaType::Bool)
+                return sal_Int16(0);
+            if (n.toInt() < 1 || n.toInt() > 32767)
+                throw HostError(QStringLiteral("A page count must lie between 1 and 32767"));
+            return sal_Int16(n.toInt());
+        };
+        const sal_Int16 wideCount = count(wide), tallCount = count(tall);
+        if (wideCount > 0 || tallCount > 0) {
+            style->setPropertyValue("ScaleToPagesX", Any(wideCount));
+            style->setPropertyValue("ScaleToPagesY", Any(tallCount));
+            return;
+        }
+        // Keep the sheet's own fit values when it has any.
         sal_Int16 x = 0, y = 0, pages = 0;
         style->getPropertyValue("ScaleToPagesX") >>= x;
         style->getPropertyValue("ScaleToPagesY") >>= y;
@@ -569,10 +661,8 @@ void writeZoom(const Props& style, const QVariant& v) {
     style->setPropertyValue("PageScale", Any(sal_Int16(percent)));
 }
 
-void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
-                       const QVariant& v) {
-    Props style = ownStyle(doc, sheet);
-    const rtl::OUString styleName = styleNameOf(sheet);
+void writePagePropertyAt(const StyleAt& at, PageProperty p, const QVariant& v) {
+    const Props& style = at.style;
     const host::PageValueKind kind = host::pagePropertyKind(p);
     if (const char* name = stylePropertyOf(p)) {
         if (kind == host::PageValueKind::Number)
@@ -582,22 +672,25 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
         return;
     }
     if (isExtraOnly(p))
-        return writeExtra(doc, styleName, pagePropertyName(p),
+        return writeExtra(at, pagePropertyName(p),
                           kind == host::PageValueKind::Flag ? (v.toBool() ? 1 : 0) : v.toInt());
-    if (isHeader(p) || isFooter(p))
-        return writeHeaderFooter(doc, style, p, v.toString());
+    if (isHeader(p) || isFooter(p)) {
+        std::array<std::optional<QString>, 3> texts;
+        texts[size_t(headerFooterPart(p))] = v.toString();
+        return writeHeaderFooterParts(at.doc, style, isHeader(p), texts);
+    }
     switch (p) {
     case PageProperty::PrintTitleRows:
     case PageProperty::PrintTitleColumns:
-        return writePrintTitles(sheet, p == PageProperty::PrintTitleRows, v.toString());
+        return writePrintTitles(at.sheet, p == PageProperty::PrintTitleRows, v.toString());
     case PageProperty::PrintArea:
-        return writePrintArea(sheet, v.toString());
+        return writePrintArea(at.sheet, v.toString());
     case PageProperty::PrintComments:
-        return writePrintComments(doc, style, styleName, v.toInt());
+        return writePrintComments(at, v.toInt());
     case PageProperty::Orientation:
         return writeOrientation(style, v.toInt());
     case PageProperty::PaperSize:
-        return writePaperSize(doc, style, styleName, v.toInt());
+        return writePaperSize(at, v.toInt());
     case PageProperty::FirstPageNumber: {
         const int n = v.toInt();
         style->setPropertyValue("FirstPageNumber",
@@ -614,6 +707,42 @@ void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
     }
 }
 
+void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
+                       const QVariant& v) {
+    writePagePropertyAt(styleAt(doc, sheet, ownStyle(doc, sheet)), p, v);
+}
+
+host::PageValues readPageSetup(const DocRef& doc, const SheetRef& sheet) {
+    const StyleAt at = styleAt(doc, sheet, styleOf(doc, sheet));
+    host::PageValues all;
+    for (int i = 0; i < host::PagePropertyCount; ++i)
+        all.values[size_t(i)] = readPagePropertyAt(at, PageProperty(i));
+    if (all.values[size_t(PageProperty::Zoom)].typeId() == QMetaType::Bool)
+        std::tie(all.fitToPagesWide, all.fitToPagesTall) = readFitToPages(at.style);
+    return all;
+}
+
+void writePageSetup(const DocRef& doc, const SheetRef& sheet, const host::PageValues& all,
+                    PageStyleUse* use) {
+    const StyleAt at = styleAt(doc, sheet, ownStyle(doc, sheet, use));
+    for (int i = 0; i < host::PagePropertyCount; ++i) {
+        const auto p = PageProperty(i);
+        const QVariant& v = all.values[size_t(i)];
+        if (p == PageProperty::LeftHeader || p == PageProperty::LeftFooter) {
+            // The three parts of a header go together, in one content.
+            std::array<std::optional<QString>, 3> texts;
+            for (int k = 0; k < 3; ++k)
+                texts[size_t(k)] = all.values[size_t(i + k)].toString();
+            writeHeaderFooterParts(doc, at.style, p == PageProperty::LeftHeader, texts);
+            i += 2;
+        } else if (p == PageProperty::Zoom) {
+            writeZoom(at.style, v, all.fitToPagesWide, all.fitToPagesTall);
+        } else {
+            writePagePropertyAt(at, p, v);
+        }
+    }
+}
+
 } // namespace uno_helpers
 
 QVariant CalcPageSetup::get(PageProperty p) const {
@@ -627,6 +756,23 @@ void CalcPageSetup::set(PageProperty p, const QVariant& value) {
     m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), p, value] {
         requireOpen(doc);
         writePageProperty(doc, sheet, p, value);
+    });
+}
+
+host::PageValues CalcPageSetup::getAll() const {
+    return m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
+        return readPageSetup(doc, sheet);
+    });
+}
+
+void CalcPageSetup::setAll(const host::PageValues& values) {
+    m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), values, use = m_styleUse] {
+        requireOpen(doc);
+        std::unique_lock<std::mutex> lock;
+        if (use)
+            lock = std::unique_lock<std::mutex>(use->mutex);
+        writePageSetup(doc, sheet, values, use.get());
     });
 }
 

@@ -175,6 +175,33 @@ public:
         book->modified = true;
     }
 
+    host::PageValues getAll() const override {
+        host::PageValues all = host::PageSetup::getAll();
+        all.fitToPagesWide = m_sheet->fitToPagesWide;
+        all.fitToPagesTall = m_sheet->fitToPagesTall;
+        return all;
+    }
+
+    void setAll(const host::PageValues& values) override {
+        host::PageSetup::setAll(values);
+        if (values.values[size_t(host::PageProperty::Zoom)].typeId() != QMetaType::Bool)
+            return;
+        const struct {
+            QString name;
+            const QVariant& value;
+            QVariant& kept;
+        } fits[] = {
+            {QStringLiteral("FitToPagesWide"), values.fitToPagesWide, m_sheet->fitToPagesWide},
+            {QStringLiteral("FitToPagesTall"), values.fitToPagesTall, m_sheet->fitToPagesTall}};
+        for (const auto& fit : fits) {
+            if (!fit.value.isValid())
+                continue;
+            if (const QString problem = pageValueProblem(fit.name, fit.value); !problem.isEmpty())
+                throw HostError(problem);
+            fit.kept = normalisedPageValue(fit.name, fit.value);
+        }
+    }
+
 private:
     Anchor m_anchor;
     std::shared_ptr<SheetData> m_sheet;
