@@ -238,8 +238,10 @@ void Korvex_F04::Command_PrintSet_Click() {
     }
     const QString book = Combo_Book->currentText();
     const QString sheet = Combo_Sheet->currentText();
-    if (!bookOpen(book))
+    if (!bookOpen(book)) {
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
         return;
+    }
     Korvex_M02::ShowExcel();
     UserPlace place({book});
     step([&] { app().workbook(book)->activate(); });
@@ -265,8 +267,10 @@ void Korvex_F04::Command_PrintOut_Click() {
         return;
     }
     const QString book = Combo_BookSel->currentText();
-    if (!bookOpen(book))
+    if (!bookOpen(book)) {
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
         return;
+    }
     const QStringList targets = GetSelectedSheets();
     if (targets.isEmpty()) {
         korvex::ui().beep();

@@ -362,7 +362,8 @@ void PrintWindowTest::listsFollowTheBaseAndTheOptions() {
         env.host->books.erase(env.host->books.begin() + 2);
         env.host->activeBook = env.host->books.front();
         child<QAction>(f, "SM_SelAll")->trigger();
-        QCOMPARE(env.ui.messageIds(), QStringList{"E_F04_002"});
+        press(f, "Command_PrintSet");
+        QCOMPARE(env.ui.messageIds(), (QStringList{"E_F04_002", "E_F04_002"}));
         f.close();
     }
     QCOMPARE(Korvex_M01::GetIniInt("F04_Info", "B_Sort", -1), 1);
@@ -443,6 +444,20 @@ void PrintWindowTest::officeDialogsOnBaseAndGroup() {
         else
             QCOMPARE(s.group, (QStringList{"表紙", "1月", "3月", "2月"}));
     }
+
+    // A target book closed behind the window's back: 印刷 and 設定開始 say so
+    // and do nothing.
+    choose(child<QComboBox>(f, "Combo_BookSel"), "別冊.xlsx");
+    select(targets(f), {"1月"});
+    env.host->findBook("別冊.xlsx")->open = false;
+    env.host->books.erase(env.host->books.begin());
+    QTest::mouseClick(child<QPushButton>(f, "Command_PrintOut"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f, "Command_SetStart"), Qt::LeftButton);
+    QCOMPARE(env.ui.messageIds(), (QStringList{"E_F04_002", "E_F04_002"}));
+    QCOMPARE(seen.size(), 4);
+    choose(child<QComboBox>(f, "Combo_BookSel"), "売上.xlsx");
+    select(targets(f), {"表紙", "1月", "3月", "2月"});
+    env.ui.messages.clear();
 
     // A target that has gone cannot be grouped: no print dialog on whatever
     // else is selected, and the user is told.
