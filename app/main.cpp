@@ -2,10 +2,12 @@
 // the environment (KORVEX_HOST), then the start-up sequence loads the main
 // window and runs until it closes.
 
+#include "app_state.h"
 #include "desktop_ui.h"
 #include "host_helpers.h"
 #include "host_selection.h"
 #include "main_window.h"
+#include "single_instance.h"
 #include "startup.h"
 #include "window_stacking.h"
 
@@ -123,6 +125,17 @@ int main(int argc, char** argv) {
         else
             std::fprintf(stderr, "korvex: %s: no such file\n", qUtf8Printable(arg));
     }
+
+    // One Korvex per user, work database and office: a second start hands
+    // its files over and ends.
+    Korvex_M01::InitPaths();
+    const QString office = qEnvironmentVariable("KORVEX_HOST") + QLatin1Char('|') +
+                           qEnvironmentVariable("KORVEX_UNO_PIPE");
+    korvex::SingleInstance instance(korvex::SingleInstance::socketPath(Korvex_M01::DbFile, office));
+    if (instance.handOff(files))
+        return 0;
+    instance.listen();
+
     korvex::installDesktopUi();
     korvex::useJapanese();
 
@@ -140,17 +153,26 @@ int main(int argc, char** argv) {
     korvex::installBookWindowStacking();
     QPointer<Korvex_F01> main;
     closeOnTerminate(app, main);
-    // Start-up lets events through while it loads, so the files wait until
-    // the main window is shown.
-    std::function<void()> openWhenShown = [&] {
-        if (main && main->isVisible()) {
-            if (!main->OpenFiles(files))
-                std::fprintf(stderr, "korvex: the office refused to open a file\n");
-        } else
-            QTimer::singleShot(50, &app, openWhenShown);
+    // Start-up lets events through while it loads, so files wait until the
+    // main window is shown.
+    std::function<void(const QStringList&, bool)> openWhenShown = [&](const QStringList& books,
+                                                                      bool toFront) {
+        if (!main || !main->isVisible()) {
+            QTimer::singleShot(50, &app, [&, books, toFront] { openWhenShown(books, toFront); });
+            return;
+        }
+        if (toFront) {
+            if (main->isMinimized())
+                main->showNormal();
+            main->raise();
+            main->activateWindow();
+        }
+        if (!books.isEmpty() && !main->OpenFiles(books))
+            std::fprintf(stderr, "korvex: the office refused to open a file\n");
     };
     if (!files.isEmpty())
-        QTimer::singleShot(0, &app, openWhenShown);
+        QTimer::singleShot(0, &app, [&] { openWhenShown(files, false); });
+    instance.onRequest = [&](const QStringList& books) { openWhenShown(books, true); };
     return Korvex_M01::Main([&main] {
         main = new Korvex_F01;
         return main.data();
