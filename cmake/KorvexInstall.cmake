@@ -26,6 +26,26 @@ foreach(_f korvex.1 changelog)
 endforeach()
 add_custom_target(korvex_install_files ALL DEPENDS ${_gen}/korvex.1.gz ${_gen}/changelog.gz)
 
+# The Calc extension (Tools > Korvex). The package installs it unpacked among
+# the office's bundled extensions, for every user; korvex.oxt is there for
+# `unopkg add` per user.
+set(_oxt_src ${_res}/calc-extension)
+set(_oxt_dir ${_gen}/calc-extension)
+set(_oxt_files META-INF/manifest.xml Addons.xcu Korvex/script.xlb Korvex/dialog.xlb Korvex/Launcher.xba)
+configure_file(${_oxt_src}/description.xml ${_oxt_dir}/description.xml @ONLY)
+set(_oxt_copied ${_oxt_dir}/description.xml)
+foreach(_f IN LISTS _oxt_files)
+    configure_file(${_oxt_src}/${_f} ${_oxt_dir}/${_f} COPYONLY)
+    list(APPEND _oxt_copied ${_oxt_dir}/${_f})
+endforeach()
+add_custom_command(OUTPUT ${_gen}/korvex.oxt
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${_gen}/korvex.oxt --format=zip description.xml ${_oxt_files}
+    WORKING_DIRECTORY ${_oxt_dir}
+    DEPENDS ${_oxt_copied} VERBATIM)
+add_custom_target(korvex_calc_extension ALL DEPENDS ${_gen}/korvex.oxt)
+install(FILES ${_gen}/korvex.oxt DESTINATION ${KORVEX_SHARE_DIR})
+install(DIRECTORY ${_oxt_dir}/ DESTINATION lib/libreoffice/share/extensions/korvex)
+
 install(TARGETS korvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The run path into the office's program folder stays: the UNO libraries load
 # their neighbours from there, which the system library folder does not hold.
