@@ -335,7 +335,9 @@ private slots:
                                                   return confirm;
                                               }});
                 press(f, "Command_PrintOut");
-                QVERIFY2(user.answered() == 1, answer);
+                QVERIFY2(user.answered() == 1, qPrintable(QStringLiteral("%1: %2 dialogs answered")
+                                                              .arg(QLatin1String(answer))
+                                                              .arg(user.answered())));
             }
             QVERIFY2(!enabledWhileOpen, answer);
             QVERIFY2(groupWhileOpen == (QStringList{"S1", "S3", "S5"}), answer);

@@ -161,6 +161,7 @@ OfficeDialogScript::~OfficeDialogScript() {
 
 void OfficeDialogScript::watch() {
     const auto session = std::dynamic_pointer_cast<CalcApplication>(m_app)->session();
+    Reference<css::awt::XDialog> last; // the dialog answered last, never answered twice
     while (!m_stop) {
         QThread::msleep(100);
         try {
@@ -168,13 +169,21 @@ void OfficeDialogScript::watch() {
                 const auto open = uno_helpers::openDialogs(ctx);
                 return open.empty() ? Reference<css::awt::XDialog>() : open.front();
             });
-            if (!dialog.is())
+            if (!dialog.is() || dialog == last)
                 continue;
-            const QString title = session->run([dialog] { return toQt(dialog->getTitle()); });
             // The window the office shows while a job prints asks the user
-            // nothing: it goes away by itself.
-            if (title == QLatin1String("Printing"))
+            // nothing and goes away by itself; it has no confirming button
+            // (nor, at first, a title). A question always has one.
+            const QString title = session->run([dialog]() -> QString {
+                if (!confirmButton(
+                         Reference<css::accessibility::XAccessible>(dialog, css::uno::UNO_QUERY), 0)
+                         .is())
+                    return QString();
+                return toQt(dialog->getTitle());
+            });
+            if (title.isEmpty() || title == QLatin1String("Printing"))
                 continue;
+            last = dialog;
             const bool confirm =
                 m_script(title.startsWith(QLatin1String("Print")) ? host::Dialog::Print
                                                                   : host::Dialog::PageSetup);
