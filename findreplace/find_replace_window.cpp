@@ -127,6 +127,10 @@ void FindReplaceWindow::createControls() {
         auto* combo = new QComboBox(m_client);
         combo->setObjectName(QString::fromLatin1(name));
         combo->setEditable(true);
+        // The text used is exactly the text typed: an inline completion would
+        // turn "1" into "12" from the history without the user noticing. The
+        // history stays in the drop-down list, to be chosen from.
+        combo->setCompleter(nullptr);
         // The list holds what was searched for, added by the runs only.
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setMaxVisibleItems(12);
