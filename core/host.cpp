@@ -1,6 +1,8 @@
 #include "host.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QTime>
 
 #include <cmath>
@@ -75,6 +77,121 @@ bool valueTextIsOneOf(const QString& valueText, const QStringList& expected, int
         text.truncate(i);
     }
     return expected.contains(text);
+}
+
+QString constantText(const QVariant& value, bool percent) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return percent ? numberText(value.toDouble() * 100) + u'%' : numberText(value.toDouble());
+    default:
+        return valueText(value);
+    }
+}
+
+namespace {
+
+std::optional<double> readNumber(const QString& text) {
+    bool ok = false;
+    const double d = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(d))
+        return std::nullopt;
+    return d;
+}
+
+std::optional<QDateTime> readDateTime(const QString& text) {
+    static const QRegularExpression re(QStringLiteral(
+        "^(?:(\\d{4})/(\\d{1,2})/(\\d{1,2}))?(?:(?:^| )(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
+    const auto m = re.match(text);
+    if (!m.hasMatch() || text.isEmpty())
+        return std::nullopt;
+    QDate date = serialDayZero();
+    if (m.capturedLength(1) > 0)
+        date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    QTime time(0, 0);
+    if (m.capturedLength(4) > 0)
+        time = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC);
+}
+
+} // namespace
+
+QVariant typedValue(const QString& text, bool* percent) {
+    if (percent)
+        *percent = false;
+    if (text.startsWith(QLatin1Char('\'')))
+        return text.mid(1);
+    if (text.trimmed().isEmpty())
+        return text;
+    if (const auto d = readNumber(text))
+        return *d;
+    if (text.endsWith(QLatin1Char('%')) && !text.trimmed().startsWith(QLatin1Char('%'))) {
+        if (const auto d = readNumber(text.chopped(1))) {
+            if (percent)
+                *percent = true;
+            return *d / 100;
+        }
+    }
+    if (const auto dt = readDateTime(text))
+        return *dt;
+    if (text == QLatin1String("TRUE"))
+        return true;
+    if (text == QLatin1String("FALSE"))
+        return false;
+    return text;
+}
+
+QVariant entryFor(const CellContent& content) {
+    using Kind = CellContent::Kind;
+    const QString& t = content.text;
+    switch (content.kind) {
+    case Kind::Empty:
+        return QVariant();
+    case Kind::Formula:
+    case Kind::Percent: // typed again, so that it reads as a percentage
+        return t;
+    case Kind::Text:
+        if (typedValue(t).typeId() == QMetaType::QString && !t.startsWith(QLatin1Char('=')) &&
+            !t.startsWith(QLatin1Char('\'')))
+            return t;
+        return QString(QLatin1Char('\'') + t);
+    case Kind::Number:
+    case Kind::DateTime:
+    case Kind::Flag:
+        return typedValue(t);
+    }
+    return t;
+}
+
+namespace {
+constexpr std::pair<CellContent::Kind, const char*> KindNames[] = {
+    {CellContent::Kind::Empty, "empty"},     {CellContent::Kind::Text, "text"},
+    {CellContent::Kind::Number, "number"},   {CellContent::Kind::Percent, "percent"},
+    {CellContent::Kind::DateTime, "date"},   {CellContent::Kind::Flag, "flag"},
+    {CellContent::Kind::Formula, "formula"},
+};
+} // namespace
+
+QString contentKindName(CellContent::Kind kind) {
+    for (const auto& [k, name] : KindNames)
+        if (k == kind)
+            return QString::fromLatin1(name);
+    return QString();
+}
+
+std::optional<CellContent::Kind> contentKindNamed(const QString& name) {
+    for (const auto& [k, n] : KindNames)
+        if (name == QLatin1String(n))
+            return k;
+    return std::nullopt;
 }
 
 namespace {

@@ -90,6 +90,16 @@ struct FoundCell {
     QString valueText; // the cell's value as text (valueText) when found
 };
 
+// What a cell holds, as it would be typed into it again, and the kind of
+// entry that is: enough to put exactly that content back.
+struct CellContent {
+    enum class Kind { Empty, Text, Number, Percent, DateTime, Flag, Formula };
+    Kind kind = Kind::Empty;
+    // The formula ("=SUM(A1,B1)"), or the constant as the formula bar shows
+    // it (constantText): what a search in formulas looks at.
+    QString text;
+};
+
 // What Sheet::replaceCells did to one of the cells it was given.
 struct CellReplacement {
     enum class Outcome {
@@ -108,6 +118,8 @@ struct CellReplacement {
     // Korvex put there.
     QString newContent;
     QString newValueText;
+    // The cell's content before the call (every outcome but NoMatch).
+    CellContent oldContent;
 };
 
 // The page-setup properties Korvex copies, in the order it copies them.
@@ -229,6 +241,25 @@ enum class CheckedWrite {
 // as text, cut to `compareChars` whole characters when that is above 0 (a
 // stored copy of a long value keeps only its head), equals one of `expected`.
 bool valueTextIsOneOf(const QString& valueText, const QStringList& expected, int compareChars);
+
+// A constant as the formula bar shows it, which is also what a search in
+// formulas looks at: a date, time or date-time as valueText writes it
+// ("2024/02/29", "09:05:30"), a flag as TRUE or FALSE, a number with up to
+// 15 significant digits ("1234.5") or, shown as a percentage, a hundred
+// times that with its sign ("12.5%"), text as it is.
+QString constantText(const QVariant& value, bool percent = false);
+// What typing `text` into a cell makes of it: a number ("1234.5", "-3"), a
+// percentage ("12.5%": 0.125, *percent set), a date, time or date-time
+// ("2024/2/29", "9:05", "9:05:30", "2024/2/29 12:30", as QDateTime; a time
+// alone falls on day zero), a flag ("TRUE", "FALSE") or text: anything else,
+// and whatever follows a leading apostrophe. Formulas are not read here.
+QVariant typedValue(const QString& text, bool* percent = nullptr);
+// The value Range::setValue takes to enter `content` again as that kind:
+// text that would read as something else gets its apostrophe.
+QVariant entryFor(const CellContent& content);
+// The name a kind is stored under ("text", "date", ...), and back.
+QString contentKindName(CellContent::Kind kind);
+std::optional<CellContent::Kind> contentKindNamed(const QString& name);
 
 class Range {
 public:

@@ -19,6 +19,7 @@
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
 #include <com/sun/star/table/CellContentType.hpp>
 #include <com/sun/star/table/XCell.hpp>
@@ -37,6 +38,7 @@
 #include <rtl/math.hxx>
 
 #include <QDateTime>
+#include <QLocale>
 
 #include <algorithm>
 #include <cmath>
@@ -86,8 +88,9 @@ Reference<css::table::XCellRange> rangeAt(const SheetRef& sheet, const Address& 
 struct CellText {
     CellPosition pos;
     QString text;
-    QVariant value;      // as value() gives it; invalid when not read
-    bool marked = false; // read as a formula: a text that reads as a number
+    QVariant value;          // as value() gives it; invalid when not read
+    bool marked = false;     // read as a formula: a text that reads as a number
+    unsigned char typed = 0; // read as a formula: the text was made from the value
 };
 
 // A cell's value from a bulk read: its number, or its text when it has one.
@@ -122,38 +125,6 @@ rtl::OUString contentToApi(const QString& content, bool marked) {
     return toUno(formulaToApi(content));
 }
 
-// Contents of the cells of `area` that have one; with `only`, of those whose
-// content it matches. A sheet holds many more cells than matches, and a
-// constant's content is matched in the office's own string, copied only when
-// it matches.
-std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area,
-                                   const matcher::Pattern* only = nullptr) {
-    std::vector<CellText> out;
-    Reference<css::sheet::XCellRangeFormula> f(rangeAt(sheet, area), UNO_QUERY_THROW);
-    const auto rows = f->getFormulaArray();
-    for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
-        const auto& row = rows[r];
-        for (sal_Int32 c = 0; c < row.getLength(); ++c) {
-            const rtl::OUString& input = row[c];
-            if (input.isEmpty())
-                continue;
-            const bool formula = input.startsWith("=");
-            if (only && !formula) {
-                const sal_Int32 skip = input.startsWith("'") ? 1 : 0;
-                if (!only->matches(QStringView(input.getStr() + skip, input.getLength() - skip)))
-                    continue;
-            }
-            bool marked = false;
-            QString text = contentFromApi(input, &marked);
-            if (only && formula && !only->matches(text))
-                continue;
-            out.push_back(
-                {{area.StartRow + r + 1, area.StartColumn + c + 1}, std::move(text), {}, marked});
-        }
-    }
-    return out;
-}
-
 // Text of a number in Calc's "General" format, made here instead of one
 // remote call per cell. Exponent forms are left to the office.
 std::optional<QString> generalText(double v, sal_Unicode decimal) {
@@ -175,7 +146,14 @@ QString remoteString(const Reference<css::table::XCellRange>& range, sal_Int32 c
 // What the number formats over an area say about the numbers in it: whether
 // the office shows them in General, and whether they are dates or times or
 // flags, which the office keeps as plain numbers.
-enum FormatFlag : unsigned char { GeneralFormat = 1, DateFormat = 2, FlagFormat = 4 };
+enum FormatFlag : unsigned char {
+    GeneralFormat = 1,
+    DateFormat = 2,
+    FlagFormat = 4,
+    PercentFormat = 8,
+};
+// The formats under which a constant reads otherwise than its number.
+constexpr unsigned char TypedFormats = DateFormat | FlagFormat | PercentFormat;
 
 struct FormatMap {
     Address area;
@@ -185,6 +163,23 @@ struct FormatMap {
         return flags[size_t(r) * size_t(area.EndColumn - area.StartColumn + 1) + size_t(c)];
     }
 };
+
+unsigned char formatFlags(sal_Int16 type) {
+    if (type & (css::util::NumberFormat::DATE | css::util::NumberFormat::TIME))
+        return DateFormat;
+    if (type & css::util::NumberFormat::LOGICAL)
+        return FlagFormat;
+    if (type & css::util::NumberFormat::PERCENT)
+        return PercentFormat;
+    return 0;
+}
+
+QDate documentDayZero(const DocRef& doc) {
+    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
+    css::util::Date nullDate(30, 12, 1899);
+    must(nfs->getNumberFormatSettings())->getPropertyValue("NullDate") >>= nullDate;
+    return QDate(nullDate.Year, nullDate.Month, nullDate.Day);
+}
 
 FormatMap formatMap(const DocRef& doc, const Reference<css::table::XCellRange>& range,
                     const Address& area) {
@@ -215,10 +210,7 @@ FormatMap formatMap(const DocRef& doc, const Reference<css::table::XCellRange>& 
             unsigned char f = 0;
             if (formatString == "General" || formatString == "Standard")
                 f |= GeneralFormat;
-            if (type & (css::util::NumberFormat::DATE | css::util::NumberFormat::TIME))
-                f |= DateFormat;
-            else if (type & css::util::NumberFormat::LOGICAL)
-                f |= FlagFormat;
+            f |= formatFlags(type);
             known = byKey.emplace(key, f).first;
         }
         if (!known->second)
@@ -250,6 +242,120 @@ QVariant typedNumber(double v, unsigned char flags, const QDate& dayZero) {
         seconds = 0;
     }
     return QDateTime(dayZero.addDays(days), QTime(0, 0).addSecs(seconds), Qt::UTC);
+}
+
+// Where in `area` constants read otherwise than their number (dates, times,
+// flags, percentages), asked of the office once per distinct format rather
+// than once per block of cells; none when there is no such cell. Most
+// sheets hold few formats, so this costs a few round trips whatever their
+// size.
+std::optional<FormatMap> typedFormats(const DocRef& doc,
+                                      const Reference<css::table::XCellRange>& range,
+                                      const Address& area) {
+    Reference<css::sheet::XUniqueCellFormatRangesSupplier> unique(range, UNO_QUERY_THROW);
+    auto groups = must(unique->getUniqueCellFormatRanges());
+    Reference<css::util::XNumberFormatsSupplier> nfs(doc, UNO_QUERY_THROW);
+    Reference<css::util::XNumberFormats> numberFormats;
+    std::optional<FormatMap> map;
+    const sal_Int32 width = area.EndColumn - area.StartColumn + 1;
+    for (sal_Int32 i = 0, n = groups->getCount(); i < n; ++i) {
+        Reference<css::beans::XPropertySet> props(groups->getByIndex(i), UNO_QUERY_THROW);
+        sal_Int32 key = 0;
+        props->getPropertyValue("NumberFormat") >>= key;
+        if (key == 0)
+            continue; // the standard format
+        if (!numberFormats.is())
+            numberFormats = must(nfs->getNumberFormats());
+        sal_Int16 type = 0;
+        must(numberFormats->getByKey(key))->getPropertyValue("Type") >>= type;
+        const unsigned char flags = formatFlags(type);
+        if (!flags)
+            continue;
+        if (!map) {
+            map.emplace();
+            map->area = area;
+            map->flags.assign(size_t(width) * size_t(area.EndRow - area.StartRow + 1), 0);
+            map->dayZero = documentDayZero(doc);
+        }
+        for (const auto& r :
+             Reference<css::sheet::XSheetCellRanges>(props, UNO_QUERY_THROW)->getRangeAddresses()) {
+            const auto a = intersect(r, area);
+            if (!a)
+                continue;
+            for (sal_Int32 row = a->StartRow; row <= a->EndRow; ++row)
+                for (sal_Int32 c = a->StartColumn; c <= a->EndColumn; ++c)
+                    map->flags[size_t(row - area.StartRow) * size_t(width) +
+                               size_t(c - area.StartColumn)] = flags;
+        }
+    }
+    return map;
+}
+
+// A constant under a date, flag or percentage format as the formula bar
+// shows it; the API gives its bare number ("45351" for 2024/02/29).
+std::optional<QString> typedText(const rtl::OUString& input, unsigned char flags,
+                                 const QDate& dayZero) {
+    if (!(flags & TypedFormats) || input.isEmpty() || input.startsWith("=") ||
+        input.startsWith("'"))
+        return std::nullopt;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(toQt(input), &ok);
+    if (!ok)
+        return std::nullopt;
+    return host::constantText(typedNumber(v, flags, dayZero), (flags & PercentFormat) != 0);
+}
+
+// Contents of the cells of `area` that have one; with `only`, of those whose
+// content it matches. A sheet holds many more cells than matches, and a
+// constant's content is matched in the office's own string, copied only when
+// it matches. With `doc`, constants under a date, flag or percentage format
+// read as typed (typedText).
+std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area,
+                                   const matcher::Pattern* only = nullptr, const DocRef& doc = {}) {
+    std::vector<CellText> out;
+    const auto range = rangeAt(sheet, area);
+    Reference<css::sheet::XCellRangeFormula> f(range, UNO_QUERY_THROW);
+    const auto rows = f->getFormulaArray();
+    // Only numbers can read otherwise: a sheet of texts and formulas costs
+    // no question about its formats.
+    bool numbers = false;
+    for (sal_Int32 r = 0; r < rows.getLength() && !numbers && doc.is(); ++r)
+        for (const rtl::OUString& input : rows[r])
+            if (!input.isEmpty() &&
+                ((input[0] >= '0' && input[0] <= '9') || input[0] == '-' || input[0] == '.')) {
+                numbers = true;
+                break;
+            }
+    const std::optional<FormatMap> typed = numbers ? typedFormats(doc, range, area) : std::nullopt;
+    for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
+        const auto& row = rows[r];
+        for (sal_Int32 c = 0; c < row.getLength(); ++c) {
+            const rtl::OUString& input = row[c];
+            if (input.isEmpty())
+                continue;
+            const CellPosition pos{area.StartRow + r + 1, area.StartColumn + c + 1};
+            if (typed) {
+                const unsigned char flags = typed->at(r, c);
+                if (auto text = typedText(input, flags, typed->dayZero)) {
+                    if (!only || only->matches(*text))
+                        out.push_back({pos, std::move(*text), {}, false, flags});
+                    continue;
+                }
+            }
+            const bool formula = input.startsWith("=");
+            if (only && !formula) {
+                const sal_Int32 skip = input.startsWith("'") ? 1 : 0;
+                if (!only->matches(QStringView(input.getStr() + skip, input.getLength() - skip)))
+                    continue;
+            }
+            bool marked = false;
+            QString text = contentFromApi(input, &marked);
+            if (only && formula && !only->matches(text))
+                continue;
+            out.push_back({pos, std::move(text), {}, marked});
+        }
+    }
+    return out;
 }
 
 // Displayed texts. Text cells and text results come in one bulk read; numbers
@@ -507,13 +613,14 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
         if (!area)
             return hits;
         cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
-                                                        : readFormulas(sheet, *area, &pattern);
+                                                        : readFormulas(sheet, *area, &pattern, doc);
     }
     const bool byFormula = settings.lookIn == host::LookIn::Formulas;
     for (auto& c : cells)
         if (byFormula || pattern.matches(c.text))
-            hits.push_back({c.pos, std::move(c.value),
-                            byFormula ? CellContent{std::move(c.text), c.marked} : CellContent{}});
+            hits.push_back(
+                {c.pos, std::move(c.value),
+                 byFormula ? CellContent{std::move(c.text), c.marked, c.typed} : CellContent{}});
     if (byFormula)
         readValuesByType(doc, sheet, *area, hits);
     else if (settings.lookIn == host::LookIn::Comments)
@@ -716,29 +823,49 @@ QString absoluteAddress(CellPosition p) {
 
 // Contents of `cells` as readFormulas gives them: one read of each box
 // around them, or one call per cell when those are too large.
-std::vector<CellContent> contentsOf(const SheetRef& sheet, sal_Int16 sheetIndex,
+std::vector<CellContent> contentsOf(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
                                     const std::vector<CellPosition>& cells) {
     std::vector<CellContent> out(cells.size());
+    const auto content = [](const rtl::OUString& input, const std::optional<FormatMap>& typed,
+                            sal_Int32 r, sal_Int32 c) {
+        CellContent k;
+        if (typed) {
+            const unsigned char flags = typed->at(r, c);
+            if (auto text = typedText(input, flags, typed->dayZero))
+                return CellContent{std::move(*text), false, flags};
+        }
+        k.text = contentFromApi(input, &k.marked);
+        return k;
+    };
     if (const Boxes boxes(cells, sheetIndex); !boxes.empty()) {
         std::vector<Sequence<Sequence<rtl::OUString>>> read;
-        for (const Address& box : boxes.all())
-            read.push_back(
-                Reference<css::sheet::XCellRangeFormula>(rangeAt(sheet, box), UNO_QUERY_THROW)
-                    ->getFormulaArray());
+        std::vector<std::optional<FormatMap>> typed;
+        for (const Address& box : boxes.all()) {
+            const auto range = rangeAt(sheet, box);
+            read.push_back(Reference<css::sheet::XCellRangeFormula>(range, UNO_QUERY_THROW)
+                               ->getFormulaArray());
+            typed.push_back(typedFormats(doc, range, box));
+        }
         for (size_t i = 0; i < cells.size(); ++i) {
             const int b = boxes.indexOf(cells[i]);
             const auto& rows = read[size_t(b)];
             const sal_Int32 r = cells[i].row - 1 - boxes.all()[size_t(b)].StartRow;
             const sal_Int32 c = cells[i].column - 1 - boxes.all()[size_t(b)].StartColumn;
             if (r < rows.getLength() && c < rows[r].getLength())
-                out[i].text = contentFromApi(rows[r][c], &out[i].marked);
+                out[i] = content(rows[r][c], typed[size_t(b)], r, c);
         }
         return out;
     }
-    for (size_t i = 0; i < cells.size(); ++i)
-        out[i].text = contentFromApi(
-            must(sheet->getCellByPosition(cells[i].column - 1, cells[i].row - 1))->getFormula(),
-            &out[i].marked);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        Address one;
+        one.Sheet = sheetIndex;
+        one.StartColumn = one.EndColumn = cells[i].column - 1;
+        one.StartRow = one.EndRow = cells[i].row - 1;
+        const auto range = rangeAt(sheet, one);
+        out[i] =
+            content(must(sheet->getCellByPosition(one.StartColumn, one.StartRow))->getFormula(),
+                    typedFormats(doc, range, one), 0, 0);
+    }
     return out;
 }
 
@@ -789,7 +916,8 @@ void readBack(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
               const KnownAfterWrite& known = {}) {
     if (cells.empty())
         return;
-    const auto contents = known.contents ? *known.contents : contentsOf(sheet, sheetIndex, cells);
+    const auto contents =
+        known.contents ? *known.contents : contentsOf(doc, sheet, sheetIndex, cells);
     const auto values = known.values ? *known.values : valuesOf(doc, sheet, sheetIndex, cells);
     // Displayed texts as a values search reads them: each box around the
     // cells in one go, or cell by cell when they are too large.
@@ -867,8 +995,48 @@ struct BulkReplace {
 struct PlannedWrite {
     size_t at; // index into the cells asked for
     QString text;
-    bool marked; // the cell was a text that read as a number
+    bool marked;             // the cell was a text that read as a number
+    unsigned char typed = 0; // the cell read as typed under such a format (CellContent)
 };
+
+// Writes what typing `text` makes into a cell whose content read as typed
+// under a date, flag or percentage format: a date stays a date in its own
+// format, a percentage a percentage; text is entered as text, and a plain
+// number loses the format that would show it as something else. Returns the
+// write calls made.
+std::uint64_t enterTyped(const DocRef& doc, const Reference<css::table::XCell>& cell,
+                         const QString& text, unsigned char formatWas) {
+    bool percent = false;
+    const QVariant v = host::typedValue(text, &percent);
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        if (v.toString().isEmpty())
+            cell->setFormula(rtl::OUString());
+        else
+            Reference<css::text::XText>(cell, UNO_QUERY_THROW)->setString(toUno(v.toString()));
+        return 1;
+    case QMetaType::Bool:
+        writeTypedValue(doc, cell, v);
+        return 2;
+    case QMetaType::QDateTime:
+        if (formatWas & DateFormat) {
+            cell->setValue(double(documentDayZero(doc).daysTo(v.toDate())) +
+                           double(QTime(0, 0).secsTo(v.toTime())) / 86400.0);
+            return 1;
+        }
+        writeTypedValue(doc, cell, v);
+        return 2;
+    default:
+        cell->setValue(v.toDouble());
+        if (percent && !(formatWas & PercentFormat))
+            setFormat(cell, formatKey(doc, "0.00%"));
+        else if (!percent && (formatWas & TypedFormats))
+            setFormat(cell, formatKey(doc, "General"));
+        else
+            return 1;
+        return 2;
+    }
+}
 
 // Above this many cells, the office's own replace does the writing in one
 // call, and each cell is then checked against what Korvex's rules make of it.
@@ -937,7 +1105,7 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
         std::vector<CellPosition> at;
         for (size_t i : unsure)
             at.push_back(where[i]);
-        const auto read = contentsOf(sheet, sheetIndex, at);
+        const auto read = contentsOf(doc, sheet, sheetIndex, at);
         for (size_t k = 0; k < unsure.size(); ++k) {
             const auto& p = planned[unsure[k]];
             now[unsure[k]] = read[k];
@@ -958,6 +1126,27 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
     return writeCalls;
 }
 
+// A cell's content with the kind of entry it is.
+host::CellContent contentWithKind(const CellContent& c, const QVariant& value) {
+    using Kind = host::CellContent::Kind;
+    if (c.text.isEmpty())
+        return {};
+    if (!c.marked && c.text.startsWith(QLatin1Char('=')))
+        return {Kind::Formula, c.text};
+    if (c.typed & PercentFormat)
+        return {Kind::Percent, c.text};
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return {Kind::Flag, c.text};
+    case QMetaType::QDateTime:
+        return {Kind::DateTime, c.text};
+    case QMetaType::Double:
+        return {Kind::Number, c.text};
+    default:
+        return {Kind::Text, c.text};
+    }
+}
+
 // Replaces inside each listed cell on the worker, writing only those whose
 // content changes. What the cells hold before is taken from the kept matches
 // when they still tell it (`before`), or else read in one go.
@@ -974,7 +1163,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     const matcher::Pattern pattern = matcher::Pattern::fromReplace(options);
     const sal_Int16 sheetIndex = addressOf(sheet).Sheet;
     const bool kept = before && probe.stillTrue(*before);
-    const auto contents = kept ? before->contents : contentsOf(sheet, sheetIndex, cells);
+    const auto contents = kept ? before->contents : contentsOf(doc, sheet, sheetIndex, cells);
     std::vector<QVariant> values;
     if (kept) {
         values = before->values;
@@ -1000,6 +1189,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
         r.cell = cells[i];
         r.address = absoluteAddress(cells[i]);
         r.oldValueText = host::valueText(values[i]);
+        r.oldContent = contentWithKind(contents[i], values[i]);
         const matcher::Replacement made =
             contents[i].text.isEmpty() || pattern.isEmpty()
                 ? matcher::Replacement{}
@@ -1021,25 +1211,38 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
                 r.outcome = Outcome::Refused;
             } else {
                 r.outcome = Outcome::Replaced;
-                planned.push_back({i, made.text, contents[i].marked});
+                planned.push_back({i, made.text, contents[i].marked, contents[i].typed});
             }
         }
         out.cells.push_back(std::move(r));
     }
+    // Cells read as typed are written by value, one by one, after the rest:
+    // the office's own replace would work inside their bare numbers.
+    std::stable_partition(planned.begin(), planned.end(),
+                          [](const PlannedWrite& p) { return p.typed == 0; });
+    const auto firstTyped = std::find_if(planned.begin(), planned.end(),
+                                         [](const PlannedWrite& p) { return p.typed != 0; });
+    const std::vector<PlannedWrite> plain(planned.begin(), firstTyped);
 
     out.writes.before = probe.changes();
     std::optional<std::uint64_t> calls;
     KnownAfterWrite known;
-    if (planned.size() > FewCells)
-        calls = replaceByOffice(doc, sheet, sheetIndex, cells, planned, options, probe, known);
+    if (plain.size() > FewCells)
+        calls = replaceByOffice(doc, sheet, sheetIndex, cells, plain, options, probe, known);
     if (!calls) {
         calls = 0;
-        for (const auto& p : planned) {
+        for (const auto& p : plain) {
             must(sheet->getCellByPosition(cells[p.at].column - 1, cells[p.at].row - 1))
                 ->setFormula(contentToApi(p.text, p.marked));
             ++*calls;
         }
     }
+    if (firstTyped != planned.end())
+        known = {};
+    for (auto p = firstTyped; p != planned.end(); ++p)
+        *calls += enterTyped(
+            doc, must(sheet->getCellByPosition(cells[p->at].column - 1, cells[p->at].row - 1)),
+            p->text, p->typed);
     out.writes.writeCalls = *calls;
     out.writes.after = probe.changes();
 

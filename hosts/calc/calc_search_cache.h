@@ -32,10 +32,14 @@ namespace korvex::calc {
 class WatchedDocuments;
 
 // A cell's content as typed: its formula or text. A text that would read as a
-// number is marked (it is entered again with an apostrophe in front).
+// number is marked (it is entered again with an apostrophe in front). A
+// constant under a date, flag or percentage format reads as the formula bar
+// shows it ("2024/02/29", "TRUE", "12.5%"), `typed` holding that format's
+// flags; it is written back by value, never as the office would read it.
 struct CellContent {
     QString text;
     bool marked = false;
+    unsigned char typed = 0;
 };
 
 // A cell Korvex has just written, as the kept matches need to see it.

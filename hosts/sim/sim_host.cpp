@@ -30,6 +30,14 @@ QVariant normalisedPageValue(const QString& name, const QVariant& v) {
     return v;
 }
 
+// A constant as the formula bar shows it: a date as a date, a flag as TRUE or
+// FALSE, a percentage with its sign, text without its apostrophe.
+QString enteredConstant(const QString& typed) {
+    bool percent = false;
+    const QVariant v = host::typedValue(typed, &percent);
+    return v.typeId() == QMetaType::QString ? v.toString() : host::constantText(v, percent);
+}
+
 // Writes what a user typed into a cell: a formula, a constant, or nothing.
 void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
     const auto key = std::make_pair(row, column);
@@ -39,7 +47,7 @@ void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
         cell.formula.clear();
         cell.value = QVariant();
         cell.text.clear();
-        if (cell.note.isEmpty())
+        if (cell.note.isEmpty() && cell.locked)
             sheet.cells.erase(key);
         return;
     }
@@ -52,9 +60,10 @@ void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
             cell.text.clear();
             return;
         }
-        cell.value = constantValue(s);
-        cell.formula = s.startsWith(QLatin1Char('\'')) ? s.mid(1) : s;
-        cell.text = generalText(cell.value);
+        bool percent = false;
+        cell.value = host::typedValue(s, &percent);
+        cell.formula = enteredConstant(s);
+        cell.text = percent ? cell.formula : generalText(cell.value);
         return;
     }
     switch (v.typeId()) {
@@ -124,6 +133,25 @@ std::vector<matcher::CellPosition> matchingCells(const SheetData& sheet, const R
 
 QString cellAddress(int row, int column) {
     return QLatin1Char('$') + columnLetters(column) + QLatin1Char('$') + QString::number(row);
+}
+
+host::CellContent contentOf(const CellData* cell) {
+    using Kind = host::CellContent::Kind;
+    if (!cell || !cell->hasContent())
+        return {};
+    if (cell->formula.startsWith(QLatin1Char('=')))
+        return {Kind::Formula, cell->formula};
+    switch (cell->value.typeId()) {
+    case QMetaType::Bool:
+        return {Kind::Flag, cell->formula};
+    case QMetaType::QDateTime:
+        return {Kind::DateTime, cell->formula};
+    case QMetaType::Double:
+        return {cell->formula.endsWith(QLatin1Char('%')) ? Kind::Percent : Kind::Number,
+                cell->formula};
+    default:
+        return {Kind::Text, cell->formula};
+    }
 }
 
 QString valueTextAt(const SheetData& sheet, int row, int column) {
@@ -227,12 +255,14 @@ public:
     void setValue(const QVariant& value) override {
         m_anchor.enter(QStringLiteral("Range.setValue"));
         auto book = openBookOf(*m_sheet);
-        refuseIfProtected();
         const qint64 area =
             qint64(m_rect.bottom - m_rect.top + 1) * qint64(m_rect.right - m_rect.left + 1);
         if (area > 100000)
             throw HostError(
                 QStringLiteral("the simulated host does not fill %1 cells at once").arg(area));
+        for (int r = m_rect.top; r <= m_rect.bottom; ++r)
+            for (int c = m_rect.left; c <= m_rect.right; ++c)
+                refuseIfProtected(r, c);
         for (int r = m_rect.top; r <= m_rect.bottom; ++r) {
             for (int c = m_rect.left; c <= m_rect.right; ++c)
                 enterCell(*m_sheet, r, c, value);
@@ -247,7 +277,7 @@ public:
         if (!host::valueTextIsOneOf(valueTextAt(*m_sheet, m_rect.top, m_rect.left), expected,
                                     compareChars))
             return host::CheckedWrite::Changed;
-        if (m_sheet->isProtected)
+        if (m_sheet->refuses(m_rect.top, m_rect.left))
             return host::CheckedWrite::Refused;
         enterCell(*m_sheet, m_rect.top, m_rect.left, value);
         book->modified = true;
@@ -330,8 +360,8 @@ public:
             if (r.changed)
                 changes.emplace_back(key, r.text);
         }
-        if (!changes.empty())
-            refuseIfProtected();
+        for (const auto& [key, text] : changes)
+            refuseIfProtected(key.first, key.second);
         for (const auto& [key, text] : changes)
             enterReplaced(*m_sheet, key.first, key.second, text);
         if (!changes.empty())
@@ -340,8 +370,8 @@ public:
     }
 
 private:
-    void refuseIfProtected() const {
-        if (m_sheet->isProtected)
+    void refuseIfProtected(int row, int column) const {
+        if (m_sheet->refuses(row, column))
             throw HostError(QStringLiteral("sheet '%1' is protected; its cells cannot be changed")
                                 .arg(m_sheet->name));
     }
@@ -468,12 +498,13 @@ public:
             r.address = cellAddress(p.row, p.column);
             r.oldValueText = valueTextAt(*m_sheet, p.row, p.column);
             const CellData* cell = m_sheet->cell(p.row, p.column);
+            r.oldContent = contentOf(cell);
             const matcher::Replacement made =
                 cell && cell->hasContent() ? pattern.replace(cell->formula, options.replacement)
                                            : matcher::Replacement{};
             if (made.occurrences == 0) {
                 r.outcome = host::CellReplacement::Outcome::NoMatch;
-            } else if (made.changed && m_sheet->isProtected) {
+            } else if (made.changed && m_sheet->refuses(p.row, p.column)) {
                 r.outcome = host::CellReplacement::Outcome::Refused;
             } else {
                 if (made.changed) {
@@ -863,6 +894,13 @@ const CellData* SheetData::cell(int row, int column) const {
     return it == cells.end() ? nullptr : &it->second;
 }
 
+bool SheetData::refuses(int row, int column) const {
+    if (!isProtected)
+        return false;
+    const CellData* c = cell(row, column);
+    return !c || c->locked;
+}
+
 std::shared_ptr<SheetData> BookData::findSheet(const QString& name) const {
     for (const auto& s : sheets) {
         if (s->name.compare(name, Qt::CaseInsensitive) == 0)
@@ -924,11 +962,13 @@ std::vector<std::shared_ptr<BookData>> SimHost::load(const Fixture& fixture, con
             sheet->book = book;
             for (const FixtureCell& fc : fs.cells) {
                 CellData cell;
-                cell.formula =
-                    fc.content.startsWith(QLatin1Char('\'')) ? fc.content.mid(1) : fc.content;
+                cell.formula = fc.content.startsWith(QLatin1Char('='))
+                                   ? fc.content
+                                   : enteredConstant(fc.content);
                 cell.value = fc.value;
                 cell.text = fc.displayed;
                 cell.note = fc.note;
+                cell.locked = fc.locked;
                 sheet->cells[{fc.row, fc.column}] = cell;
             }
             for (const auto& [propName, value] : fs.pageSetup) {

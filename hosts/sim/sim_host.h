@@ -31,6 +31,7 @@ struct CellData {
     QVariant value;  // invalid: empty, or a formula whose result is not known
     QString text;    // what the cell shows
     QString note;
+    bool locked = true; // refuses changes while its sheet is protected
     bool hasContent() const { return !formula.isEmpty(); }
 };
 
@@ -50,6 +51,9 @@ struct SheetData {
 
     SheetData();
     const CellData* cell(int row, int column) const;
+    // Whether the cell refuses changes: a locked cell (every cell unless
+    // unlocked) of a protected sheet.
+    bool refuses(int row, int column) const;
 };
 
 struct WindowData {

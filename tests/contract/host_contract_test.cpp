@@ -659,6 +659,83 @@ A8 = 0.1
         QVERIFY_THROWS_EXCEPTION(HostError, a1->setValueIf({"12"}, 0, "y"));
     }
 
+    // A constant is searched and replaced in formulas as the formula bar
+    // shows it, whatever number the host keeps it as; a replacement is
+    // entered as if typed, so a date that stays a valid date stays a date.
+    // One-cell replace and the bulk call agree, and each tells what the cell
+    // held with its kind.
+    void typedConstants_searchedAndReplacedAsTyped() {
+        using Kind = host::CellContent::Kind;
+        struct Case {
+            const char* cell;
+            const char* content; // fixture line
+            const char* shown;   // as a search in formulas sees it
+            Kind kind;
+            const char* what;
+            const char* replacement;
+            const char* after; // value text afterwards
+            int afterType;
+        };
+        const int Date = QMetaType::QDateTime, Number = QMetaType::Double,
+                  Text = QMetaType::QString, Flag = QMetaType::Bool;
+        const Case cases[] = {
+            {"A1", "2024/2/29", "2024/02/29", Kind::DateTime, "02/29", "03/01", "2024/03/01", Date},
+            {"A2", "2024/2/29", "2024/02/29", Kind::DateTime, "29", "30", "2024/02/30", Text},
+            {"A3", "9:05:30", "09:05:30", Kind::DateTime, "05", "45", "09:45:30", Date},
+            {"A4", "2024/1/5 12:30", "2024/01/05 12:30:00", Kind::DateTime, "12:30", "18:00",
+             "2024/01/05 18:00:00", Date},
+            {"A5", "12.5% | | 12.5%", "12.5%", Kind::Percent, "12.5", "20", "0.2", Number},
+            {"A6", "12.5% | | 12.5%", "12.5%", Kind::Percent, "%", "", "12.5", Number},
+            {"A7", "1234 | | $1,234", "1234", Kind::Number, "12", "99", "9934", Number},
+            {"A8", "TRUE", "TRUE", Kind::Flag, "TRUE", "FALSE", "False", Flag},
+            {"A9", "'0012", "0012", Kind::Text, "00", "99", "9912", Text},
+        };
+        QString sheetText;
+        for (const Case& c : cases)
+            sheetText += QStringLiteral("%1 = %2\n").arg(c.cell, text(c.content));
+        const auto app = m_world.start(QStringLiteral("[book 型置換.xlsx]\n[sheet 1]\n%1"
+                                                      "[sheet 2]\n%1")
+                                           .arg(sheetText));
+        m_app = app;
+        const auto book = app->workbook(text("型置換.xlsx"));
+        const auto one = book->worksheet("1");
+        const auto bulk = book->worksheet("2");
+        // The date's serial number (45351) is not what is searched.
+        host::FindOptions serial;
+        serial.what = "453";
+        QVERIFY(one->findAll(serial).empty());
+        for (const Case& c : cases) {
+            const QByteArray label = QByteArray(c.cell) + " " + c.content;
+            const auto cell = one->range(c.cell);
+            host::FindOptions shown;
+            shown.what = text(c.shown);
+            shown.lookAt = LookAt::Whole;
+            shown.after = cell;
+            const auto found = one->findAll(shown);
+            QVERIFY2(!found.empty() && found.back().address == cell->address(), label);
+
+            host::ReplaceOptions r;
+            r.what = text(c.what);
+            r.replacement = text(c.replacement);
+            QVERIFY2(cell->replace(r), label);
+            const QVariant now = cell->value();
+            QVERIFY2(host::valueText(now) == text(c.after),
+                     label + " " + host::valueText(now).toUtf8());
+            QVERIFY2(now.typeId() == c.afterType, label);
+
+            const auto done = bulk->replaceCells(r, {{cell->row(), cell->column()}});
+            QVERIFY2(done.size() == 1 && done[0].newValueText == text(c.after), label);
+            QVERIFY2(done[0].oldContent.kind == c.kind && done[0].oldContent.text == text(c.shown),
+                     label + " " + done[0].oldContent.text.toUtf8());
+            QVERIFY2(bulk->range(c.cell)->value().typeId() == c.afterType, label);
+        }
+        // "2024" finds every date still holding that year, in both sheets.
+        host::FindOptions year;
+        year.what = "2024";
+        QCOMPARE(one->findAll(year).size(), size_t(3));
+        QCOMPARE(bulk->findAll(year).size(), size_t(3));
+    }
+
     // -- bulk find and replace ---------------------------------------------
 
     // findAll gives what the Find/FindNext loop gives, hit for hit and value

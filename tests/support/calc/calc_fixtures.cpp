@@ -28,6 +28,7 @@
 #include <com/sun/star/table/XTableCharts.hpp>
 #include <com/sun/star/table/XTableChartsSupplier.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/CellProtection.hpp>
 #include <com/sun/star/util/NumberFormatter.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -228,10 +229,22 @@ DocRef buildBook(const Reference<css::uno::XComponentContext>& ctx,
     if (book.group.size() > 1)
         groupSheets(doc, book.group);
 
-    for (int i = 0; i < book.sheets.size(); ++i)
-        if (book.sheets[i].protectedSheet)
-            Reference<css::util::XProtectable>(byIndex->getByIndex(i), UNO_QUERY_THROW)
-                ->protect("");
+    for (int i = 0; i < book.sheets.size(); ++i) {
+        if (!book.sheets[i].protectedSheet)
+            continue;
+        SheetRef sheet(byIndex->getByIndex(i), UNO_QUERY_THROW);
+        for (const auto& fc : book.sheets[i].cells) {
+            if (fc.locked)
+                continue;
+            Reference<css::beans::XPropertySet> cell(
+                sheet->getCellByPosition(fc.column - 1, fc.row - 1), UNO_QUERY_THROW);
+            css::util::CellProtection protection;
+            cell->getPropertyValue("CellProtection") >>= protection;
+            protection.IsLocked = false;
+            cell->setPropertyValue("CellProtection", Any(protection));
+        }
+        Reference<css::util::XProtectable>(sheet, UNO_QUERY_THROW)->protect("");
+    }
     Reference<css::util::XModifiable>(doc, UNO_QUERY_THROW)->setModified(book.modified);
     return doc;
 }
