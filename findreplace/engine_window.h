@@ -51,14 +51,18 @@ QList<ResultRow> resultRowsOf(const QString& book, const QString& search,
                               const QString& replacement, const QList<HitRow>& hits);
 
 // What a replacement put into a cell, kept beside its result row so that the
-// row can be undone later while the cell still holds exactly that.
+// row can be undone later while the cell still holds exactly that; or that
+// the host refused to change the cell (a protected one), so that nothing is
+// undone there.
 struct ReplacedCell {
     QString sheet;
     QString range;
     QString execute;
     qint32 seqNo = 0;
-    QString before;  // the cell's value as text before the replacement
-    QString written; // the cell's value as text right after the replacement
+    QString before;                    // the cell's value as text before the replacement
+    QString written;                   // the cell's value as text right after the replacement
+    host::CellContent beforeContent{}; // what the cell held, to be entered again
+    bool refused = false;
 };
 
 // Where a one-by-one pass stands and whether an all-at-once run is going on.
@@ -68,6 +72,9 @@ struct PassState {
     bool NotRunning = true;
     int ResumeSheet = 0; // sheet-list index where the next click starts
     qint32 HitCount = 0; // rows of the open pass; 0: no pass is open
+    // Replace window: cells the open pass changed, and those the host refused.
+    qint32 Replaced = 0;
+    qint32 Refused = 0;
     host::RangePtr CurrentHit;
     QString FirstHitAddress;
     QString FirstHitSheet;
@@ -79,6 +86,8 @@ struct PassState {
         NotRunning = true;
         ResumeSheet = 0;
         HitCount = 0;
+        Replaced = 0;
+        Refused = 0;
         FirstHitSheet.clear();
         CurrentHit.reset();
     }
@@ -86,11 +95,12 @@ struct PassState {
 
 // Where an all-at-once run stands; `finished` marks the final report.
 struct EngineProgress {
-    QString sheet; // the sheet being worked (empty before the first)
-    qint64 rows = 0;
+    QString sheet;   // the sheet being worked (empty before the first)
+    qint64 rows = 0; // finished replace: the cells replaced
     bool finished = false;
-    qint64 elapsedMs = 0;
+    qint64 elapsedMs = 0; // negative: not told (a one-by-one pass)
     bool stopped = false; // ended before the end: 検索中止 / 置換中止, or the host went away
+    qint64 refused = 0;   // cells the host would not change (protected)
 };
 
 class EngineWindow {
@@ -119,6 +129,11 @@ public:
     virtual void commit() = 0;
 
     virtual void showMessage(const QString& messageId) = 0;
+    // A message with its numbered places (%1, %2...) filled in.
+    virtual void showMessageWith(const QString& messageId, const QStringList& args) {
+        (void)args;
+        showMessage(messageId);
+    }
     virtual void beep() = 0;
     virtual void showProgress(const EngineProgress& progress) = 0;
     // Lets pending user-interface events through: the stop button, the grid,

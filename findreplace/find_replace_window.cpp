@@ -577,7 +577,8 @@ void FindReplaceWindow::SR_Revert_Click() {
     Korvex_M01::ShowMsg(QStringLiteral("N_F03_003"),
                         {QString::number(done.reverted), QString::number(done.changedSince),
                          QString::number(done.unreachable), QString::number(done.notKept),
-                         QString::number(done.refused)},
+                         QString::number(done.refused), QString::number(done.kindLost),
+                         QString::number(done.neverReplaced)},
                         this);
 }
 
@@ -652,6 +653,10 @@ void FindReplaceWindow::commit() {
 
 void FindReplaceWindow::showMessage(const QString& messageId) {
     Korvex_M01::ShowMsg(messageId, this);
+}
+
+void FindReplaceWindow::showMessageWith(const QString& messageId, const QStringList& args) {
+    Korvex_M01::ShowMsg(messageId, args, this);
 }
 
 void FindReplaceWindow::beep() {

@@ -62,6 +62,7 @@ public:
     void keepReplaced(const QString& book, const QList<ReplacedCell>& cells) override;
     void commit() override;
     void showMessage(const QString& messageId) override;
+    void showMessageWith(const QString& messageId, const QStringList& args) override;
     void beep() override;
     void showProgress(const EngineProgress& progress) override;
     void letEventsThrough() override;

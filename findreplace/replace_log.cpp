@@ -21,6 +21,14 @@ const QString kTable = QString::fromLatin1(kReplaceLogTable);
 
 } // namespace
 
+// Columns added to the table over time, each with its declaration; an
+// entry made before a column existed holds NULL (refused: 0) there.
+constexpr std::pair<const char*, const char*> kAddedColumns[] = {
+    {"before_kind", "text"},
+    {"before_content", "text"},
+    {"refused", "integer not null default 0"},
+};
+
 void createReplaceLog(Korvex_C01& db) {
     // The key leads with the run's time stamp and row number, which grow as a
     // run goes, so that a run's entries go in at the end of the key's index.
@@ -29,6 +37,17 @@ void createReplaceLog(Korvex_C01& db) {
                               "primary key (execute, seq_no, book, sheet, range) );")
                    .arg(kTable),
                true);
+    QSet<QString> have;
+    QSqlQuery columns(db.DBase());
+    if (columns.exec(QStringLiteral("pragma table_info(%1);").arg(kTable)))
+        while (columns.next())
+            have.insert(columns.value(1).toString());
+    columns.finish();
+    for (const auto& [name, declaration] : kAddedColumns)
+        if (!have.contains(QLatin1String(name)))
+            db.Execute(QStringLiteral("alter table %1 add column %2 %3;")
+                           .arg(kTable, QLatin1String(name), QLatin1String(declaration)),
+                       true);
 }
 
 void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<ReplacedCell>& cells) {
@@ -43,7 +62,10 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
             throw std::runtime_error("the work database is not an SQLite database");
         NativeStatement insert(
             h,
-            QStringLiteral("insert or replace into %1 values (?, ?, ?, ?, ?, ?, ?);").arg(kTable),
+            QStringLiteral("insert or replace into %1 (book, sheet, range, execute, seq_no, "
+                           "before_value, written, before_kind, before_content, refused) "
+                           "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);")
+                .arg(kTable),
             "what the replacements wrote");
         for (const ReplacedCell& c : cells) {
             insert.bind(1, book);
@@ -52,7 +74,11 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
             insert.bind(4, c.execute);
             insert.bind(5, qint64(c.seqNo));
             insert.bind(6, c.before);
-            insert.bind(7, c.written);
+            insert.bind(7, c.refused ? QString() : c.written);
+            insert.bind(8, host::contentKindName(c.beforeContent.kind));
+            insert.bind(9,
+                        c.beforeContent.text.isNull() ? QStringLiteral("") : c.beforeContent.text);
+            insert.bind(10, qint64(c.refused ? 1 : 0));
             insert.run();
         }
         if (!base.commit())
@@ -66,7 +92,7 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
 std::optional<QString> writtenText(Korvex_C01& db, const RevertRow& row) {
     QSqlQuery q(db.DBase());
     q.prepare(QStringLiteral("select written from %1 where execute = ? and seq_no = ? and book = ? "
-                             "and sheet = ? and range = ?")
+                             "and sheet = ? and range = ? and refused = 0")
                   .arg(kTable));
     for (const QVariant& v : QVariantList{row.execute, row.seqNo, row.book, row.sheet, row.range})
         q.addBindValue(v);
@@ -93,8 +119,9 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
     }
 
     QSqlQuery find(db.DBase());
-    find.prepare(QStringLiteral("select before_value, written from %1 where book = ? "
-                                "and sheet = ? and range = ? and execute = ? and seq_no = ?;")
+    find.prepare(QStringLiteral("select before_value, written, before_kind, before_content, "
+                                "refused from %1 where book = ? and sheet = ? and range = ? "
+                                "and execute = ? and seq_no = ?;")
                      .arg(kTable));
     QSqlQuery drop(db.DBase());
     drop.prepare(QStringLiteral("delete from %1 where book = ? and sheet = ? and range = ? and "
@@ -114,10 +141,27 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
             ++out.notKept;
             continue;
         }
-        // Entered as typed, so a number goes back as a number.
         const QString before = find.value(0).toString();
         const QString written = find.value(1).toString();
+        const auto kind = host::contentKindNamed(find.value(2).toString());
+        host::CellContent content{kind.value_or(host::CellContent::Kind::Text),
+                                  find.value(3).toString()};
+        const bool neverReplaced = find.value(4).toInt() != 0;
         find.finish();
+        if (neverReplaced) {
+            ++out.neverReplaced;
+            continue;
+        }
+        if (!kind) {
+            // Kept with its value text alone: only a text that reads as
+            // nothing else can be told to be text.
+            content.text = before;
+            if (host::typedValue(before).typeId() != QMetaType::QString ||
+                before.startsWith(QLatin1Char('='))) {
+                ++out.kindLost;
+                continue;
+            }
+        }
         if (!openBooks.contains(r.book)) {
             ++out.unreachable;
             continue;
@@ -145,12 +189,19 @@ RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows) {
             continue;
         }
         try {
-            cell->setValue(before);
+            cell->setValue(host::entryFor(content));
         } catch (const host::HostError&) {
             ++out.refused;
             continue;
         }
-        ++out.reverted;
+        // A formula's value follows its precedents; any other content must
+        // read back as the value it had.
+        bool same = content.kind == host::CellContent::Kind::Formula;
+        try {
+            same = same || host::valueText(cell->value()) == before;
+        } catch (const host::HostError&) {
+        }
+        ++(same ? out.reverted : out.kindLost);
         bindKey(drop, r);
         drop.exec();
         drop.finish();

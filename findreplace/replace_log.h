@@ -19,7 +19,8 @@ namespace korvex::findreplace {
 
 inline constexpr char kReplaceLogTable[] = "w_replace_written";
 
-// Creates the table when the work database lacks it.
+// Creates the table when the work database lacks it, and gives a table made
+// before a column was added that column (its entries keep working).
 void createReplaceLog(Korvex_C01& db);
 // Keeps the entries (a later entry for the same row key replaces the earlier
 // one). Throws std::runtime_error when the database refuses; nothing is kept
@@ -41,15 +42,22 @@ struct RevertOutcome {
     int unreachable = 0;  // the book is closed, the sheet or the host is gone
     int notKept = 0;      // nothing is known of what the row's replacement wrote
     int refused = 0;      // the host refused the write (a protected sheet)
+    // The cell's old kind of value (text, number, date...) could not be put
+    // back as it was: an entry kept without it whose text would read as
+    // another kind is left alone, and a cell that reads back otherwise after
+    // the write is counted here rather than as undone.
+    int kindLost = 0;
+    int neverReplaced = 0; // the replacement itself was refused: nothing to undo
 };
 
 // What the row's replacement left in its cell (its value as text), if
-// anything is kept for the row.
+// anything is kept for the row and the replacement was not refused.
 std::optional<QString> writtenText(Korvex_C01& db, const RevertRow& row);
 
-// Puts each row's old value back into its cell where the cell still holds
-// exactly what the replacement wrote; every other row is counted and its cell
-// left alone. Rows are undone newest first, so a cell replaced twice goes back
+// Puts each row's old content back into its cell (a formula as a formula, a
+// text that reads as a number as text, a date as a date) where the cell
+// still holds exactly what the replacement wrote; every other row is counted
+// and its cell left alone. Rows are undone newest first, so a cell replaced twice goes back
 // step by step. An undone row's entry is dropped: undoing it again finds
 // nothing to undo.
 RevertOutcome revertRows(Korvex_C01& db, const QList<RevertRow>& rows);

@@ -69,16 +69,23 @@ host::ReplaceOptions replaceOptionsFor(const EngineOptions& options) {
 }
 
 QString progressText(EngineMode mode, const EngineProgress& p) {
-    const QString rows = QLocale(QLocale::Japanese).toString(p.rows);
+    const QLocale japanese(QLocale::Japanese);
+    const QString rows = japanese.toString(p.rows);
     const bool search = mode == EngineMode::Search;
-    if (p.finished && p.stopped)
-        return (search ? QStringLiteral("検索中止: %1 件（%2 秒）")
-                       : QStringLiteral("置換中止: %1 件（%2 秒）"))
-            .arg(rows, QString::number(double(p.elapsedMs) / 1000.0, 'f', 1));
-    if (p.finished)
-        return (search ? QStringLiteral("検索完了: %1 件（%2 秒）")
-                       : QStringLiteral("置換完了: %1 件（%2 秒）"))
-            .arg(rows, QString::number(double(p.elapsedMs) / 1000.0, 'f', 1));
+    if (p.finished) {
+        QString line =
+            (p.stopped
+                 ? (search ? QStringLiteral("検索中止: %1 件") : QStringLiteral("置換中止: %1 件"))
+                 : (search ? QStringLiteral("検索完了: %1 件") : QStringLiteral("置換完了: %1 件")))
+                .arg(rows);
+        if (p.refused > 0)
+            line += QStringLiteral("（保護のため %1 件は置換できませんでした）")
+                        .arg(japanese.toString(p.refused));
+        if (p.elapsedMs >= 0)
+            line += QStringLiteral("（%1 秒）")
+                        .arg(QString::number(double(p.elapsedMs) / 1000.0, 'f', 1));
+        return line;
+    }
     return (search ? QStringLiteral("検索中: シート「%1」 %2 件")
                    : QStringLiteral("置換中: シート「%1」 %2 件"))
         .arg(p.sheet, rows);
@@ -273,34 +280,47 @@ HitRow SearchEngine::rowFor(const QString& sheetName, const QString& address,
     return row;
 }
 
-void SearchEngine::replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRow>& rows,
-                                  const std::vector<host::CellPosition>& cells) {
+SearchEngine::Done SearchEngine::replaceAndKeep(const host::SheetPtr& sheet,
+                                                const QList<HitRow>& rows,
+                                                const std::vector<host::CellPosition>& cells) {
+    Done count;
     if (cells.empty())
-        return;
+        return count;
     std::vector<host::CellReplacement> done;
     if (!guarded([&] { done = sheet->replaceCells(replaceOptionsFor(m_options), cells); }))
         hostGone();
-    // What was written is kept for undoing the row later. A formula is not:
-    // putting the old value back would turn it into a constant for good.
+    // What each cell held before is kept for undoing the row later, and a
+    // cell the host refused to change is marked so, to be told and never
+    // undone.
+    using Outcome = host::CellReplacement::Outcome;
     QList<ReplacedCell> kept;
     for (size_t k = 0; k < done.size() && k < size_t(rows.size()); ++k) {
         const host::CellReplacement& c = done[k];
-        if (c.outcome != host::CellReplacement::Outcome::Replaced ||
-            c.newContent.startsWith(QLatin1Char('=')))
+        if (c.outcome == Outcome::NoMatch)
             continue;
+        const bool refused = c.outcome == Outcome::Refused;
+        ++(refused ? count.refused : count.replaced);
         const HitRow& row = rows[int(k)];
-        kept.append({row.sheet, row.range, row.execute, row.seqNo, c.oldValueText, c.newValueText});
+        kept.append({row.sheet, row.range, row.execute, row.seqNo, c.oldValueText, c.newValueText,
+                     c.oldContent, refused});
     }
     if (!kept.isEmpty())
         guarded([&] { m_window.keepReplaced(m_book, kept); });
+    return count;
 }
 
-void SearchEngine::takeHit(const host::SheetPtr& sheet, const Hit& hit, const QString& sheetName,
-                           qint32 seqNo, RowSink& sink) {
+void SearchEngine::tellRefused(qint64 replaced, qint64 refused) {
+    if (refused > 0)
+        m_window.showMessageWith(messageId("N", 4),
+                                 {QString::number(replaced), QString::number(refused)});
+}
+
+SearchEngine::Done SearchEngine::takeHit(const host::SheetPtr& sheet, const Hit& hit,
+                                         const QString& sheetName, qint32 seqNo, RowSink& sink) {
     const HitRow row = rowFor(sheetName, hit.address, hit.valueText, seqNo, sink);
     sink.add(row);
     if (m_mode == EngineMode::Search)
-        return;
+        return {};
     // Replace: make the occurrence the active cell, store its row with the old
     // value, then replace inside that one cell. A cell that cannot be made
     // active is left as it is: no other cell may change in its place. Nor is
@@ -310,7 +330,8 @@ void SearchEngine::takeHit(const host::SheetPtr& sheet, const Hit& hit, const QS
     const bool stored = sink.flush();
     host::CellPosition at;
     if (active && stored && cellPosition(hit.address, at))
-        replaceAndKeep(sheet, {row}, {at});
+        return replaceAndKeep(sheet, {row}, {at});
+    return {};
 }
 
 void SearchEngine::restoreStartPos() {
@@ -380,11 +401,19 @@ void SearchEngine::stepClick() {
             p.FirstHitAddress = hit.address;
         }
         m_passSeen.insert(hit.address);
-        takeHit(sheet, hit, name, p.HitCount, sink);
+        const Done done = takeHit(sheet, hit, name, p.HitCount, sink);
         if (!sink.flush() || sink.failed())
             m_window.showMessage(messageId("E", 5));
         ++p.HitCount;
         guarded([&] { m_window.commit(); });
+        if (m_mode == EngineMode::Replace) {
+            // The pass so far, as the status line of a run tells it.
+            p.Replaced += done.replaced;
+            p.Refused += done.refused;
+            m_window.showProgress({name, p.Replaced, true, -1, false, p.Refused});
+            if (done.refused > 0)
+                tellRefused(p.Replaced, p.Refused);
+        }
         break;
     }
     m_window.setBusyPointer(false);
@@ -452,7 +481,9 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
             // The list shows the stored rows while the host replaces their
             // cells; the count beside it says so too.
             m_window.showProgress({sheetName, n, false, 0});
-            replaceAndKeep(sheet, waiting, cells);
+            const Done done = replaceAndKeep(sheet, waiting, cells);
+            m_run.replaced += done.replaced;
+            m_run.refused += done.refused;
         }
         waiting.clear();
         cells.clear();
@@ -571,6 +602,7 @@ void SearchEngine::runAllClick() {
 
     p.NotRunning = false;
     m_lastYield = m_now();
+    m_run = {};
     qint64 n = 0;
     const QList<SheetEntry> entries = m_window.sheetEntries();
     RowSink sink(m_window, m_book);
@@ -603,13 +635,19 @@ void SearchEngine::runAllClick() {
         m_window.SetBusy(false);
         restoreStartPos();
     }
-    m_window.showProgress({current, n, true, m_now() - started, stopped || m_hostLost});
+    // The replace window counts what changed: refused cells keep their rows
+    // but are told apart.
+    const bool replace = m_mode == EngineMode::Replace;
+    m_window.showProgress({current, replace ? m_run.replaced : n, true, m_now() - started,
+                           stopped || m_hostLost, replace ? m_run.refused : 0});
     if (sink.failed())
         m_window.showMessage(messageId("E", 5));
     else if (m_hostLost)
         m_window.showMessage(messageId("E", 6));
     else if (n == 0)
         m_window.showMessage(messageId("N", 1));
+    else if (replace)
+        tellRefused(m_run.replaced, m_run.refused);
 }
 
 } // namespace korvex::findreplace

@@ -48,6 +48,11 @@ public:
 private:
     struct Hit;
     class RowSink;
+    // Cells a replace call changed, and those the host refused to change.
+    struct Done {
+        qint64 replaced = 0;
+        qint64 refused = 0;
+    };
 
     QString messageId(const char* kind, int number) const;
     bool preconditionsHold();
@@ -62,11 +67,14 @@ private:
     // Records one occurrence of the one-by-one pass; in the replace window
     // also activates and replaces its cell. The row is stored before the cell
     // changes.
-    void takeHit(const host::SheetPtr& sheet, const Hit& hit, const QString& sheetName,
+    Done takeHit(const host::SheetPtr& sheet, const Hit& hit, const QString& sheetName,
                  qint32 seqNo, RowSink& sink);
-    // Replaces inside the cells of stored rows and keeps what was written.
-    void replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRow>& rows,
+    // Replaces inside the cells of stored rows and keeps what each held and
+    // what was written, or that it was refused.
+    Done replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRow>& rows,
                         const std::vector<host::CellPosition>& cells);
+    // The notice that protected cells were left as they were.
+    void tellRefused(qint64 replaced, qint64 refused);
     void allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName, qint64& n,
                           RowSink& sink);
     void letEventsThrough(const QString& sheetName, qint64 rows);
@@ -82,6 +90,7 @@ private:
     // says so, rather than fail every later call and report what it has as
     // the whole result.
     bool m_hostLost = false;
+    Done m_run; // of the all-at-once run going on
     // Cells of the sheet being worked that the open pass has already recorded:
     // a cell that keeps matching after its replacement failed is never taken
     // twice, even when the first occurrence itself stopped matching.

@@ -242,12 +242,23 @@ INSERT INTO T_Message VALUES ('N_F03_002',
     64, NULL, NULL);
 
 -- Chosen rows of the replace list were undone; %1 cells went back, the others
--- are counted by why they were left alone.
+-- are counted by why they were left alone. %6 counts cells whose kind of value
+-- (text, number, date...) could not be put back as it was, %7 rows whose cell
+-- was never replaced because its sheet is protected.
 INSERT INTO T_Message VALUES ('N_F03_003',
-    '%1 件のセルを置換前の値に戻しました。' || char(10) ||
+    '%1 件のセルを置換前の内容に戻しました。' || char(10) ||
     '戻さなかった行: 置換後に変更されたセル %2 件、' ||
     '閉じたブック・見つからないシート %3 件、' ||
-    '置換の記録がない行 %4 件、書き込めなかったセル %5 件。',
+    '置換の記録がない行 %4 件、書き込めなかったセル %5 件、' ||
+    '保護のため置換されなかった行 %7 件。' || char(10) ||
+    '値の種類（文字列・数値・日付など）を元どおりに戻せなかったセル: %6 件。',
+    64, NULL, NULL);
+
+-- A replacement ended with cells the spreadsheet refused to change (locked
+-- cells of a protected sheet): %1 cells were replaced, %2 were not. Their
+-- rows stay in the list.
+INSERT INTO T_Message VALUES ('N_F03_004',
+    '置換完了: %1 件（保護のため %2 件は置換できませんでした）',
     64, NULL, NULL);
 
 -- Batch print window -----------------------------------------------------------

@@ -50,7 +50,7 @@ private slots:
         for (const char* id :
              {"E_F01_001", "E_F01_002", "E_F01_003", "E_F02_001", "E_F02_002", "E_F02_003",
               "N_F02_001", "N_F02_002", "E_F03_001", "E_F03_002", "E_F03_003", "N_F03_001",
-              "N_F03_002", "N_F03_003", "E_F04_001", "E_F04_002", "E_M01_002"})
+              "N_F03_002", "N_F03_003", "N_F03_004", "E_F04_001", "E_F04_002", "E_M01_002"})
             QTest::newRow(id) << QString::fromLatin1(id);
     }
     void catalogueCoversEveryIdentifier() {

@@ -811,19 +811,29 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
 
 // "選択Rowを元に戻す(&U)": the chosen rows' cells get their old values back
 // unless changed since; the notice counts both, and a second undo finds
-// nothing left to undo. The search window has no such item.
+// nothing left to undo. The search window has no such item. A protected
+// sheet's locked cell keeps its row, but the status line and the notice say
+// it was not replaced, and the undo has nothing to undo there.
 void FindReplaceWindowsTest::revertChosenRowsFromTheMenu() {
     Env env;
     auto host = env.host(QStringLiteral("[book R.xls]\nactive\n[sheet One]\nA1 = a\nA2 = xa\n"
-                                        "A3 = a\n"));
+                                        "A3 = a\n[sheet Two]\nprotected\nunlocked B1\nA1 = a\n"
+                                        "B1 = a\n"));
     QVERIFY(!open(false)->findChild<QAction*>(QStringLiteral("SR_Revert")));
     auto w = open(true);
     w->show();
     combo(*w, "Search_Combo")->setEditText(QStringLiteral("a"));
     combo(*w, "Replace_Combo")->setEditText(QStringLiteral("b"));
     action(*w, "SM_SelAll")->trigger();
+    env.ui.clear();
     QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumReplace")), Qt::LeftButton);
-    QCOMPARE(w->grid()->rowCount(), 3);
+    QCOMPARE(w->grid()->rowCount(), 5);
+    const QString said = QStringLiteral("置換完了: 4 件（保護のため 1 件は置換できませんでした）");
+    QCOMPARE(env.ui.messageIds(), QStringList{"N_F03_004"});
+    QVERIFY2(env.ui.messages.first().text.endsWith(QLatin1Char('\n') + said),
+             qPrintable(env.ui.messages.first().text));
+    const auto* status = w->findChild<QLabel*>(QStringLiteral("Run_Status_Text"));
+    QVERIFY2(status->text().startsWith(said), qPrintable(status->text()));
     const auto sheet = host->findSheet(QStringLiteral("R.xls"), QStringLiteral("One"));
     QCOMPARE(sheet->cell(2, 1)->formula, QStringLiteral("xb"));
     Korvex_M02::ExcelApp->workbook(QStringLiteral("R.xls"))
@@ -840,14 +850,15 @@ void FindReplaceWindowsTest::revertChosenRowsFromTheMenu() {
     QCOMPARE(sheet->cell(3, 1)->formula, QStringLiteral("changed"));
     QCOMPARE(env.ui.messageIds(), QStringList{"N_F03_003"});
     const QString first = env.ui.messages.first().text;
-    QVERIFY2(first.contains(QStringLiteral("2 件のセル")) &&
-                 first.contains(QStringLiteral("セル 1 件")),
+    QVERIFY2(first.contains(QStringLiteral("3 件のセル")) &&
+                 first.contains(QStringLiteral("置換後に変更されたセル 1 件")) &&
+                 first.contains(QStringLiteral("保護のため置換されなかった行 1 件")),
              qPrintable(first));
     env.ui.clear();
     action(*w, "SR_Revert")->trigger();
-    QVERIFY2(env.ui.messages.first().text.contains(QStringLiteral("記録がない行 2 件")),
+    QVERIFY2(env.ui.messages.first().text.contains(QStringLiteral("記録がない行 3 件")),
              qPrintable(env.ui.messages.first().text));
-    QCOMPARE(w->grid()->rowCount(), 3); // the log never removes rows
+    QCOMPARE(w->grid()->rowCount(), 5); // the log never removes rows
 }
 
 void FindReplaceWindowsTest::openedAndClosedByMainWindow() {
