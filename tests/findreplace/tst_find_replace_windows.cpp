@@ -499,13 +499,15 @@ void FindReplaceWindowsTest::historyAddsOnlyNewTexts() {
     search->addItem(QStringLiteral("12"));
     search->addItem(QStringLiteral("apple"));
     replacement->addItem(QStringLiteral("12"));
-    const std::pair<const char*, const char*> typed[] = {{"1X", "1"}, {"A", "a"}, {"ab", "x"}};
+    r->show();
+    r->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(r.get()));
+    const std::pair<const char*, const char*> typed[] = {{"1", "1"}, {"A", "a"}, {"ab", "x"}};
     for (const auto& [s, t] : typed) {
         for (auto [box, keys] : {std::pair{search, s}, std::pair{replacement, t}}) {
             box->clearEditText();
             box->setFocus();
             QTest::keyClicks(box, QString::fromUtf8(keys));
-            QTest::keyClick(box, Qt::Key_Return);
         }
         QCOMPARE(r->options().what, QString::fromUtf8(s));
         QCOMPARE(r->options().replacement, QString::fromUtf8(t));
