@@ -90,10 +90,9 @@ public:
     virtual void paintPage(QPainter& painter, int index) = 0;
 };
 
-// A modal print preview: paint draws every page on the device it is given
-// (the preview's printer, or the real one when the user prints from it);
-// pages, when set, lays them out on demand instead, for a preview that opens
-// at once whatever the length.
+// A modal print preview. pages lays the pages out on demand, so that the
+// preview opens at once whatever the length; paint draws every page in one go
+// on the device it is given, for a print-out straight to a file.
 struct PrintPreviewRequest {
     QString caption;
     QString pageOf;      // the page indicator: "%1" the page, "%2" the page count

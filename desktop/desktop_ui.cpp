@@ -25,12 +25,9 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStringListModel>
-#include <QToolBar>
 #include <QTranslator>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -373,77 +370,9 @@ bool DesktopUi::printPreview(QWidget* parent, const PrintPreviewRequest& request
         printer.setPrinterName(request.printerName);
     if (!printer.isValid() || (request.pageLayout && !printer.setPageLayout(*request.pageLayout)))
         return false;
-    if (request.pages) {
-        runPagedPreview(parent, request, printer);
-        return true;
-    }
-
-    QDialog dialog(parent);
-    dialog.setWindowTitle(request.caption);
-    dialog.setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    auto* preview = new QPrintPreviewWidget(&printer, &dialog);
-    QObject::connect(preview, &QPrintPreviewWidget::paintRequested, &dialog,
-                     [&request](QPrinter* p) {
-                         if (request.paint)
-                             request.paint(p);
-                     });
-
-    auto* bar = new QToolBar(&dialog);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    QAction* printAction = bar->addAction(QStringLiteral("印刷(&P)..."));
-    bar->addSeparator();
-    QAction* first = bar->addAction(QStringLiteral("|◀"));
-    QAction* prev = bar->addAction(QStringLiteral("◀"));
-    auto* pageLabel = new QLabel(bar);
-    pageLabel->setMinimumWidth(pageLabel->fontMetrics().horizontalAdvance(request.pageOf.arg(
-                                   QStringLiteral("0000"), QStringLiteral("0000"))) +
-                               16);
-    pageLabel->setAlignment(Qt::AlignCenter);
-    bar->addWidget(pageLabel);
-    QAction* next = bar->addAction(QStringLiteral("▶"));
-    QAction* last = bar->addAction(QStringLiteral("▶|"));
-    bar->addSeparator();
-    QAction* zoomIn = bar->addAction(QStringLiteral("拡大(&+)"));
-    QAction* zoomOut = bar->addAction(QStringLiteral("縮小(&-)"));
-    QAction* fitWidth = bar->addAction(QStringLiteral("幅に合わせる(&W)"));
-    QAction* fitPage = bar->addAction(QStringLiteral("ページ全体(&A)"));
-    bar->addSeparator();
-    QAction* close = bar->addAction(QStringLiteral("閉じる(&C)"));
-
-    const auto showPage = [preview, pageLabel, &request] {
-        pageLabel->setText(request.pageOf.arg(preview->currentPage()).arg(preview->pageCount()));
-    };
-    const auto go = [preview, showPage](int page) {
-        preview->setCurrentPage(page);
-        showPage();
-    };
-    QObject::connect(preview, &QPrintPreviewWidget::previewChanged, &dialog, showPage);
-    QObject::connect(first, &QAction::triggered, &dialog, [go] { go(1); });
-    QObject::connect(prev, &QAction::triggered, &dialog,
-                     [go, preview] { go(preview->currentPage() - 1); });
-    QObject::connect(next, &QAction::triggered, &dialog,
-                     [go, preview] { go(preview->currentPage() + 1); });
-    QObject::connect(last, &QAction::triggered, &dialog,
-                     [go, preview] { go(preview->pageCount()); });
-    QObject::connect(zoomIn, &QAction::triggered, preview, [preview] { preview->zoomIn(); });
-    QObject::connect(zoomOut, &QAction::triggered, preview, [preview] { preview->zoomOut(); });
-    QObject::connect(fitWidth, &QAction::triggered, preview, &QPrintPreviewWidget::fitToWidth);
-    QObject::connect(fitPage, &QAction::triggered, preview, &QPrintPreviewWidget::fitInView);
-    QObject::connect(close, &QAction::triggered, &dialog, &QDialog::accept);
-    QObject::connect(printAction, &QAction::triggered, &dialog, [&printer, preview, &dialog] {
-        QPrintDialog ask(&printer, &dialog);
-        if (ask.exec() == QDialog::Accepted)
-            preview->print();
-    });
-
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(bar);
-    layout->addWidget(preview, 1);
-    dialog.resize(900, 700);
-    preview->fitToWidth();
-    dialog.exec();
+    if (!request.pages)
+        return false;
+    runPagedPreview(parent, request, printer);
     return true;
 }
 
