@@ -42,7 +42,13 @@ add_custom_command(OUTPUT ${_gen}/korvex.oxt
     COMMAND ${CMAKE_COMMAND} -E tar cf ${_gen}/korvex.oxt --format=zip description.xml ${_oxt_files}
     WORKING_DIRECTORY ${_oxt_dir}
     DEPENDS ${_oxt_copied} VERBATIM)
-add_custom_target(korvex_calc_extension ALL DEPENDS ${_gen}/korvex.oxt)
+# Beside the executable too, where a portable Korvex looks for it when the
+# user adds it to Calc from the main window.
+add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/korvex.oxt
+    COMMAND ${CMAKE_COMMAND} -E copy ${_gen}/korvex.oxt ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/korvex.oxt
+    DEPENDS ${_gen}/korvex.oxt VERBATIM)
+add_custom_target(korvex_calc_extension ALL
+    DEPENDS ${_gen}/korvex.oxt ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/korvex.oxt)
 install(FILES ${_gen}/korvex.oxt DESTINATION ${KORVEX_SHARE_DIR})
 install(DIRECTORY ${_oxt_dir}/ DESTINATION lib/libreoffice/share/extensions/korvex)
 

@@ -430,6 +430,10 @@ public:
     virtual ~Connector() = default;
     virtual ApplicationPtr attach() = 0; // the running host, or null
     virtual ApplicationPtr start() = 0;  // a new host, or null when it cannot start
+    // The program and leading arguments that add an office extension (a file
+    // named after them) for this user, in the profile the office runs with;
+    // empty when the host takes no extensions.
+    virtual QStringList extensionInstaller() const { return {}; }
 };
 
 } // namespace korvex::host

@@ -4,7 +4,11 @@
 #include "ui_seam.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -55,6 +59,38 @@ QString withSeparator(const QString& folder) {
 
 void SetConnector(std::shared_ptr<korvex::host::Connector> connector) {
     g_connector = std::move(connector);
+}
+
+QString InstallExtension(const QString& file) {
+    const QStringList installer = g_connector ? g_connector->extensionInstaller() : QStringList();
+    if (installer.isEmpty())
+        return QStringLiteral("使用中の表計算ソフトには拡張機能を追加できません");
+    if (!QFileInfo(file).isFile())
+        return QStringLiteral("%1 がありません").arg(file);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    // An installer that never returns is given up on rather than waited for.
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    process.start(installer.constFirst(), installer.mid(1) << QFileInfo(file).absoluteFilePath());
+    if (process.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    const QString said = QString::fromLocal8Bit(process.readAll()).trimmed();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+        return QStringLiteral("%1 が 2 分以内に終わりませんでした").arg(installer.constFirst());
+    }
+    if (process.error() == QProcess::FailedToStart)
+        return QStringLiteral("%1 を起動できませんでした").arg(installer.constFirst());
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return said.isEmpty() ? QStringLiteral("%1 が終了コード %2 で終わりました")
+                                    .arg(installer.constFirst())
+                                    .arg(process.exitCode())
+                              : said;
+    return QString();
 }
 
 bool AttachExcel() {

@@ -65,4 +65,10 @@ korvex::host::PageValues ReadPageSetup(korvex::host::PageSetup& source);
 void CopyPageSetup(korvex::host::Sheet& target, const korvex::host::PageValues& values);
 void CopyPageSetup(korvex::host::Sheet& target, korvex::host::PageSetup& source);
 
+// Adds the office extension in `file` for this user with the host's installer
+// (Connector::extensionInstaller), waiting for it with events running. Empty
+// when the installer said it was done; otherwise what went wrong, in the
+// installer's own words where it gave any. Never throws.
+QString InstallExtension(const QString& file);
+
 } // namespace Korvex_M02

@@ -68,6 +68,7 @@ public:
     void OM_SheetSort_Click();
     void OM_Font_Click();
     void OM_Set_Click();
+    void OM_Extension_Click();
     void OM_Help_Click();
     void OM_Version_Click();
     void PM_BookSort_Click();
@@ -141,6 +142,7 @@ private:
     QAction* OM_SheetSort = nullptr;
     QAction* OM_Font = nullptr;
     QAction* OM_Set = nullptr;
+    QAction* OM_Extension = nullptr;
     QAction* OM_Help = nullptr;
     QAction* OM_Version = nullptr;
     QAction* PM_BookSort = nullptr;

@@ -4,11 +4,13 @@
 #include "main_window.h"
 
 #include "app_state.h"
+#include "busy_pointer.h"
 #include "cell_position_dialog.h"
 #include "help_window.h"
 #include "host_helpers.h"
 #include "layout.h"
 #include "list_logic.h"
+#include "messages.h"
 #include "nav_list.h"
 #include "print_window.h"
 #include "replace_window.h"
@@ -88,6 +90,7 @@ void Korvex_F01::createMenus() {
     OM_Font = addItem(Opstion_Menu, "OM_Font", "ﾌｫﾝﾄ(&F)");
     addLine(Opstion_Menu, "OM_Line2");
     OM_Set = addItem(Opstion_Menu, "OM_Set", "設定(&O)");
+    OM_Extension = addItem(Opstion_Menu, "OM_Extension", "Calc に Korvex を追加(&K)");
     addLine(Opstion_Menu, "OM_Line3");
     OM_Help = addItem(Opstion_Menu, "OM_Help", "ﾍﾙﾌﾟ(&H)");
     OM_Version = addItem(Opstion_Menu, "OM_Version", "ﾊﾞｰｼﾞｮﾝ情報(&V)");
@@ -118,6 +121,7 @@ void Korvex_F01::createMenus() {
     on(OM_SheetSort, &Korvex_F01::OM_SheetSort_Click);
     on(OM_Font, &Korvex_F01::OM_Font_Click);
     on(OM_Set, &Korvex_F01::OM_Set_Click);
+    on(OM_Extension, &Korvex_F01::OM_Extension_Click);
     on(OM_Help, &Korvex_F01::OM_Help_Click);
     on(OM_Version, &Korvex_F01::OM_Version_Click);
     on(PM_BookSort, &Korvex_F01::PM_BookSort_Click);
@@ -246,6 +250,21 @@ void Korvex_F01::PM_Font_Click() {
 void Korvex_F01::OM_Set_Click() {
     Korvex_F0101 dialog(this);
     RunModal(dialog);
+}
+
+// Adds "ツール > Korvex" to Calc for this user: the extension shipped with
+// Korvex, installed by the office's own installer into the user's profile.
+void Korvex_F01::OM_Extension_Click() {
+    const QString file = Korvex_M01::Paths().resourceFolder + QStringLiteral("/korvex.oxt");
+    QString failure;
+    {
+        BusyPointer busy(m_busyCursor);
+        failure = Korvex_M02::InstallExtension(file);
+    }
+    if (failure.isEmpty())
+        Korvex_M01::ShowMsg(QStringLiteral("N_F01_001"), this);
+    else
+        Korvex_M01::ShowMsg(QStringLiteral("E_F01_004"), {file, failure}, this);
 }
 
 void Korvex_F01::OM_Version_Click() {

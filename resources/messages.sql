@@ -55,6 +55,17 @@ INSERT INTO T_Message VALUES ('E_F01_003',
     'ブック一覧を再表示してから操作してください。',
     48, NULL, NULL);
 
+-- Adding Korvex to Calc's menu: done, or what stopped it (%1: the extension
+-- file, %2: what the office's installer said).
+INSERT INTO T_Message VALUES ('N_F01_001',
+    'Calc に Korvex の拡張機能を追加しました。' || char(10) ||
+    'Calc を再起動すると「ツール」メニューに「Korvex」が表示されます。',
+    64, NULL, NULL);
+INSERT INTO T_Message VALUES ('E_F01_004',
+    'Calc に Korvex の拡張機能 %1 を追加できませんでした。' || char(10) ||
+    '詳細: %2',
+    16, NULL, NULL);
+
 -- Search window ----------------------------------------------------------------
 
 -- Filling or selecting in the sheet list failed; the book list is reloaded.

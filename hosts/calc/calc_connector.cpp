@@ -131,6 +131,16 @@ public:
             m_options.program = officeProgramDir() + QStringLiteral("/soffice");
     }
 
+    // unopkg of the office Korvex starts, adding to the profile that office
+    // runs with (a private one where the options name it).
+    QStringList extensionInstaller() const override {
+        QStringList command{officeProgramDir() + QStringLiteral("/unopkg"), QStringLiteral("add"),
+                            QStringLiteral("--force"), QStringLiteral("--suppress-license")};
+        if (!m_options.userInstallation.isEmpty())
+            command << QStringLiteral("-env:UserInstallation=") + m_options.userInstallation;
+        return command;
+    }
+
     host::ApplicationPtr attach() override {
         std::lock_guard<std::mutex> lock(m_mutex);
         // A connection given up on a frozen office leaves its one stuck call

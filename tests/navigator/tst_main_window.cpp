@@ -132,6 +132,7 @@ void MainWindowTest::menusCarryCaptionsAndShortcuts_data() {
         {"OM_SheetSort", "ｼｰﾄ名ｿｰﾄ(&S)", "Ctrl+S"},
         {"OM_Font", "ﾌｫﾝﾄ(&F)", ""},
         {"OM_Set", "設定(&O)", ""},
+        {"OM_Extension", "Calc に Korvex を追加(&K)", ""},
         {"OM_Help", "ﾍﾙﾌﾟ(&H)", ""},
         {"OM_Version", "ﾊﾞｰｼﾞｮﾝ情報(&V)", ""},
         {"PM_BookSort", "ﾌﾞｯｸ名ｿｰﾄ(&B)", ""},
@@ -631,6 +632,9 @@ void MainWindowTest::toolCommandsBeepWithoutHost() {
     action(f, "OM_Set")->trigger();
     action(f, "OM_Version")->trigger();
     QCOMPARE(dialogs, 2);
+    // A host that takes no extensions: adding Korvex to it says it failed.
+    action(f, "OM_Extension")->trigger();
+    QCOMPARE(env.ui.messageIds(), QStringList{"E_F01_004"});
 }
 
 void MainWindowTest::modalDialogKeepsMainInFront() {

@@ -431,6 +431,56 @@ private slots:
         QCOMPARE(ps->get(PageProperty::RightMargin).toDouble(), 50.4);
         QCOMPARE(ps->get(PageProperty::Zoom).toInt(), 100);
     }
+
+    // The office's installer gets the extension's full path after its own
+    // arguments; only a clean exit counts as installed, and what it printed
+    // on failure is what the user is told.
+    void installExtension_reportsWhatTheInstallerSaid() {
+        QTemporaryDir dir;
+        const QString oxt = dir.filePath("korvex.oxt");
+        writeFile(oxt, "zip");
+        const QString args = dir.filePath("args");
+        writeFile(dir.filePath("ok"), "printf '%s\\n' \"$@\" > \"" + args + "\"\n");
+        writeFile(dir.filePath("refuses"), "echo 'ERROR: profile locked'\nexit 9\n");
+        writeFile(dir.filePath("silent"), "exit 3\n");
+        struct Installer : sim::SimConnector {
+            QStringList command;
+            QStringList extensionInstaller() const override { return command; }
+        };
+        const struct {
+            const char* name;
+            QStringList command; // empty: a host without an installer
+            QString file;
+            QString failure; // empty: installed
+        } cases[] = {
+            {"installed", {"sh", dir.filePath("ok"), "add", "--force"}, oxt, ""},
+            {"its own words", {"sh", dir.filePath("refuses")}, oxt, "ERROR: profile locked"},
+            {"its exit code",
+             {"sh", dir.filePath("silent")},
+             oxt,
+             "sh が終了コード 3 で終わりました"},
+            {"no file",
+             {"sh", dir.filePath("ok")},
+             dir.filePath("gone.oxt"),
+             dir.filePath("gone.oxt") + " がありません"},
+            {"no installer", {}, oxt, "使用中の表計算ソフトには拡張機能を追加できません"},
+            {"not startable",
+             {dir.filePath("absent")},
+             oxt,
+             dir.filePath("absent") + " を起動できませんでした"},
+        };
+        for (const auto& c : cases) {
+            auto connector = std::make_shared<Installer>();
+            connector->command = c.command;
+            M02::SetConnector(connector);
+            const QString got = M02::InstallExtension(c.file);
+            QVERIFY2(got == c.failure, qPrintable(QStringLiteral("%1: %2").arg(c.name, got)));
+        }
+        QFile written(args);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(written.readAll()).split('\n', Qt::SkipEmptyParts),
+                 QStringList({"add", "--force", oxt}));
+    }
 };
 
 QTEST_GUILESS_MAIN(HostHelpersTest)
