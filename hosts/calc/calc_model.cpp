@@ -38,6 +38,7 @@
 #include <com/sun/star/frame/XModel2.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
@@ -69,6 +70,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <set>
 
 namespace korvex::calc {
@@ -184,6 +186,30 @@ openDialogs(const Reference<css::uno::XComponentContext>& ctx) {
 
 namespace uno_helpers {
 
+namespace {
+
+// The visible window showing the document, if any.
+Reference<css::awt::XWindow2> shownWindow(const DocRef& doc) {
+    auto windowOf = [](const Reference<css::frame::XController>& c) {
+        const auto frame = c.is() ? c->getFrame() : nullptr;
+        Reference<css::awt::XWindow2> w(frame.is() ? frame->getContainerWindow() : nullptr,
+                                        UNO_QUERY);
+        return w.is() && w->isVisible() ? w : Reference<css::awt::XWindow2>();
+    };
+    if (auto w = windowOf(doc->getCurrentController()); w.is())
+        return w;
+    // A book shown in several windows may have its current one hidden.
+    auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
+    while (controllers.is() && controllers->hasMoreElements())
+        if (auto w =
+                windowOf(Reference<css::frame::XController>(controllers->nextElement(), UNO_QUERY));
+            w.is())
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
 // Spreadsheet documents in the desktop's order (the order they were opened).
 std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>& desktop) {
     std::vector<DocRef> docs;
@@ -238,20 +264,7 @@ Reference<css::frame::XFrame> frameOf(const DocRef& doc) {
 }
 
 bool isShown(const DocRef& doc) {
-    auto visible = [](const Reference<css::frame::XController>& c) {
-        const auto frame = c.is() ? c->getFrame() : nullptr;
-        Reference<css::awt::XWindow2> w(frame.is() ? frame->getContainerWindow() : nullptr,
-                                        UNO_QUERY);
-        return w.is() && w->isVisible();
-    };
-    if (visible(doc->getCurrentController()))
-        return true;
-    // A book shown in several windows may have its current one hidden.
-    auto controllers = Reference<css::frame::XModel2>(doc, UNO_QUERY_THROW)->getControllers();
-    while (controllers.is() && controllers->hasMoreElements())
-        if (visible(Reference<css::frame::XController>(controllers->nextElement(), UNO_QUERY)))
-            return true;
-    return false;
+    return shownWindow(doc).is();
 }
 
 DocRef activeDocument(const Reference<css::frame::XDesktop2>& desktop) {
@@ -505,11 +518,32 @@ void bringStartCentreForward(const Reference<css::uno::XComponentContext>& ctx,
     }
 }
 
+// Whether the book may hold a chart at all. Every chart is an embedded object
+// of the document, and the document's resolver of embedded objects answers
+// for the whole book in one question. When the office offers no such
+// resolver, every sheet is asked.
+bool mayHoldCharts(const DocRef& doc) {
+    Reference<css::container::XNameAccess> objects;
+    try {
+        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY);
+        if (factory.is())
+            objects.set(
+                factory->createInstance("com.sun.star.document.ExportEmbeddedObjectResolver"),
+                UNO_QUERY);
+    } catch (const css::lang::DisposedException&) {
+        throw;
+    } catch (const css::uno::Exception&) {
+    }
+    return !objects.is() || objects->hasElements();
+}
+
 // Indexes of the sheets that hold a drawing object: only they can be chart
 // sheets (isChartSheet). Two quick questions a sheet, where the full test
 // takes five, and a book of hundreds of sheets has seldom a drawing at all.
 std::vector<sal_Int32> sheetsWithDrawings(const DocRef& doc, sal_Int32 count) {
     std::vector<sal_Int32> found;
+    if (!mayHoldCharts(doc))
+        return found;
     Reference<css::drawing::XDrawPagesSupplier> supplier(doc, UNO_QUERY_THROW);
     Reference<css::container::XIndexAccess> pages(must(supplier->getDrawPages()), UNO_QUERY_THROW);
     for (sal_Int32 i = 0, n = std::min(count, pages->getCount()); i < n; ++i) {
@@ -518,6 +552,89 @@ std::vector<sal_Int32> sheetsWithDrawings(const DocRef& doc, sal_Int32 count) {
             found.push_back(i);
     }
     return found;
+}
+
+} // namespace
+
+// What is remembered of the open books between book listings. The bridge
+// hands out one proxy per remote object, so a kept proxy identifies its
+// document, and while it is kept, asking the document for the same interface
+// again takes no round trip. Kept per connection and let go with its other
+// references when the connection dies.
+class DocumentMemo : public HeldBase {
+public:
+    struct Book {
+        Reference<css::sheet::XSpreadsheetDocument> sheets;
+        DocRef doc;
+        Reference<css::frame::XTitle> title;
+        std::optional<long long> order;       // creation number, never changes
+        Reference<css::awt::XWindow2> window; // last seen showing the book
+    };
+    std::vector<Book> recall() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_books;
+    }
+    // Keeps only the books of the latest listing: a closed book is let go.
+    void remember(std::vector<Book> books) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_released)
+            m_books.swap(books);
+    }
+    void release() override {
+        std::vector<Book> gone;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        gone.swap(m_books);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    bool m_released = false;
+    std::vector<Book> m_books;
+};
+
+std::shared_ptr<DocumentMemo> makeDocumentMemo(const SessionPtr& session) {
+    auto memo = std::make_shared<DocumentMemo>();
+    session->keep(memo);
+    return memo;
+}
+
+namespace {
+
+// The books in the order they were opened, as spreadsheetDocuments() gives
+// them, with what the memo knew of each.
+std::vector<DocumentMemo::Book> rememberedBooks(const Reference<css::frame::XDesktop2>& desktop,
+                                                const DocumentMemo& memo) {
+    const auto known = memo.recall();
+    std::vector<DocumentMemo::Book> books;
+    auto e = must(must(desktop->getComponents())->createEnumeration());
+    while (e->hasMoreElements()) {
+        Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
+        auto same = [&](const DocumentMemo::Book& b) { return b.sheets.get() == doc.get(); };
+        // A book shown in several windows comes once per window.
+        if (!doc.is() || std::any_of(books.begin(), books.end(), same))
+            continue;
+        const auto it = std::find_if(known.begin(), known.end(), same);
+        if (it != known.end())
+            books.push_back(*it);
+        else if (DocRef model(doc, UNO_QUERY); model.is())
+            books.push_back({doc, model, nullptr, std::nullopt, nullptr});
+    }
+    for (auto& b : books) {
+        if (b.order)
+            continue;
+        try {
+            rtl::OUString uid;
+            Reference<css::beans::XPropertySet>(b.doc, UNO_QUERY_THROW)
+                ->getPropertyValue("RuntimeUID") >>= uid;
+            b.order = uid.toInt64();
+        } catch (const css::uno::Exception&) {
+        }
+    }
+    std::stable_sort(books.begin(), books.end(), [](const auto& a, const auto& b) {
+        return a.order.value_or(0) < b.order.value_or(0);
+    });
+    return books;
 }
 
 } // namespace
@@ -544,10 +661,26 @@ host::WorkbookPtr CalcApplication::workbook(const QString& name) {
 }
 
 std::vector<host::BookEntry> CalcApplication::bookList() {
-    return m_s->run([d = m_s->desktop()] {
+    return m_s->run([d = m_s->desktop(), memo = m_memo] {
         std::vector<host::BookEntry> list;
-        for (const auto& doc : spreadsheetDocuments(d))
-            list.push_back({documentTitle(doc), isShown(doc)});
+        auto docs = rememberedBooks(d, *memo);
+        for (auto& r : docs) {
+            if (!r.title.is())
+                r.title.set(r.doc, UNO_QUERY_THROW);
+            // The window a book was last seen in answers in one question
+            // while it stays visible; otherwise all its windows are asked.
+            bool shown = false;
+            try {
+                shown = r.window.is() && r.window->isVisible();
+            } catch (const css::uno::RuntimeException&) {
+            }
+            if (!shown) {
+                r.window = shownWindow(r.doc);
+                shown = r.window.is();
+            }
+            list.push_back({toQt(r.title->getTitle()), shown});
+        }
+        memo->remember(std::move(docs));
         return list;
     });
 }
@@ -933,10 +1066,13 @@ std::vector<host::SheetEntry> CalcWorkbook::sheetList() {
         list.reserve(size_t(names.getLength()));
         for (const auto& n : names)
             list.push_back({toQt(n), true});
-        Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
-        for (const sal_Int32 i : sheetsWithDrawings(doc, names.getLength()))
+        Reference<css::container::XIndexAccess> byIndex;
+        for (const sal_Int32 i : sheetsWithDrawings(doc, names.getLength())) {
+            if (!byIndex.is())
+                byIndex.set(sheets, UNO_QUERY_THROW);
             list[size_t(i)].worksheet =
                 !isChartSheet(SheetRef(byIndex->getByIndex(i), UNO_QUERY_THROW));
+        }
         return list;
     });
 }

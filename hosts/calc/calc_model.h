@@ -31,6 +31,9 @@ using SheetRef = css::uno::Reference<css::sheet::XSpreadsheet>;
 // The application's search cache, shared with the books, sheets and cells it
 // hands out.
 using CachePtr = std::shared_ptr<SearchCache>;
+// What the book list remembers of the open books; kept per connection.
+class DocumentMemo;
+std::shared_ptr<DocumentMemo> makeDocumentMemo(const SessionPtr& session);
 
 // Which page style each sheet of a book prints with, read in one pass when a
 // run over many of its sheets begins (Workbook::worksheetsNamed), so that
@@ -47,7 +50,8 @@ using PageStyleUsePtr = std::shared_ptr<PageStyleUse>;
 class CalcApplication : public host::Application {
 public:
     explicit CalcApplication(SessionPtr session)
-        : m_s(std::move(session)), m_cache(std::make_shared<SearchCache>(m_s)) {}
+        : m_s(std::move(session)), m_cache(std::make_shared<SearchCache>(m_s)),
+          m_memo(makeDocumentMemo(m_s)) {}
     const SessionPtr& session() const { return m_s; }
     SearchCache& searchCache() const { return *m_cache; }
 
@@ -77,6 +81,7 @@ public:
 private:
     SessionPtr m_s;
     CachePtr m_cache;
+    std::shared_ptr<DocumentMemo> m_memo;
 };
 
 class CalcWorkbook : public host::Workbook {
