@@ -259,8 +259,23 @@ private slots:
                     cells << model->index(r, c, view->rootIndex()).data().toString();
                 rows.insert(cells.takeFirst(), cells);
             }
-            d->selectFile(file.fileName());
+            // The name typed into the file name box, as the user does: the
+            // dialog's selectFile() leaves the box alone once it has the focus,
+            // which it gets at some moment after showing, and the dialog then
+            // holds nothing to open and stays open.
+            auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) {
+                seen = QStringLiteral("no file name box");
+                d->reject();
+                return;
+            }
+            name->setText(QFileInfo(file.fileName()).fileName());
             static_cast<QDialog*>(d)->accept(); // as the open button does
+            if (d->isVisible()) {
+                seen = QStringLiteral("the dialog stayed open on ") +
+                       d->selectedFiles().join(QStringLiteral(", "));
+                d->reject();
+            }
         });
         const QStringList picked = desktopUi().openFiles(
             nullptr,
