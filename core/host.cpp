@@ -95,8 +95,6 @@ QString constantText(const QVariant& value, bool percent) {
     }
 }
 
-namespace {
-
 std::optional<double> readNumber(const QString& text) {
     bool ok = false;
     const double d = QLocale::c().toDouble(text.trimmed(), &ok);
@@ -104,6 +102,8 @@ std::optional<double> readNumber(const QString& text) {
         return std::nullopt;
     return d;
 }
+
+namespace {
 
 std::optional<QDateTime> readDateTime(const QString& text) {
     static const QRegularExpression re(QStringLiteral(

@@ -254,6 +254,8 @@ QString constantText(const QVariant& value, bool percent = false);
 // alone falls on day zero), a flag ("TRUE", "FALSE") or text: anything else,
 // and whatever follows a leading apostrophe. Formulas are not read here.
 QVariant typedValue(const QString& text, bool* percent = nullptr);
+// A finite number in the C locale's notation, spaces around it allowed.
+std::optional<double> readNumber(const QString& text);
 // The value Range::setValue takes to enter `content` again as that kind:
 // text that would read as something else gets its apostrophe.
 QVariant entryFor(const CellContent& content);
