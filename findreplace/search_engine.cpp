@@ -1,6 +1,7 @@
 #include "search_engine.h"
 
 #include "app_state.h"
+#include "cell_address.h"
 #include "run_guard.h"
 
 #include <QDateTime>
@@ -130,21 +131,6 @@ private:
 
 QString withoutDollars(QString address) {
     return address.remove(QLatin1Char('$'));
-}
-
-// The cell an absolute address such as "$B$12" names.
-bool cellPosition(const QString& address, host::CellPosition& at) {
-    int column = 0;
-    int i = 0;
-    const QString a = withoutDollars(address);
-    for (; i < a.size() && a.at(i) >= QLatin1Char('A') && a.at(i) <= QLatin1Char('Z'); ++i)
-        column = column * 26 + (a.at(i).unicode() - 'A' + 1);
-    bool ok = false;
-    const int row = a.mid(i).toInt(&ok);
-    if (column == 0 || !ok || row < 1)
-        return false;
-    at = {row, column};
-    return true;
 }
 
 } // namespace
@@ -328,9 +314,8 @@ SearchEngine::Done SearchEngine::takeHit(const host::SheetPtr& sheet, const Hit&
     // then be known nowhere.
     const bool active = guarded([&] { hit.cell->activate(); });
     const bool stored = sink.flush();
-    host::CellPosition at;
-    if (active && stored && cellPosition(hit.address, at))
-        return replaceAndKeep(sheet, {row}, {at});
+    if (const auto at = a1::parseCell(hit.address); active && stored && at)
+        return replaceAndKeep(sheet, {row}, {*at});
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "sim_host.h"
 
+#include "cell_address.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -90,13 +92,7 @@ void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
     cell.formula = cell.text;
 }
 
-struct Rect {
-    int top = 1;
-    int left = 1;
-    int bottom = 1;
-    int right = 1;
-    bool contains(int r, int c) const { return r >= top && r <= bottom && c >= left && c <= right; }
-};
+using Rect = a1::CellRange;
 
 // Writes the text a replacement made of a cell's content. A text that reads
 // as a number was entered with an apostrophe, and stays text.
@@ -132,7 +128,7 @@ std::vector<matcher::CellPosition> matchingCells(const SheetData& sheet, const R
 }
 
 QString cellAddress(int row, int column) {
-    return QLatin1Char('$') + columnLetters(column) + QLatin1Char('$') + QString::number(row);
+    return a1::cellText({row, column});
 }
 
 host::CellContent contentOf(const CellData* cell) {
@@ -298,21 +294,11 @@ public:
     QString address(bool rowAbsolute, bool columnAbsolute) const override {
         m_anchor.enter(QStringLiteral("Range.address"));
         openBookOf(*m_sheet);
-        const QString rd = rowAbsolute ? QStringLiteral("$") : QString();
-        const QString cd = columnAbsolute ? QStringLiteral("$") : QString();
-        const auto cellRef = [&](int r, int c) {
-            return cd + columnLetters(c) + rd + QString::number(r);
-        };
-        if (m_rect.left == 1 && m_rect.right == MaxColumns)
-            return rd + QString::number(m_rect.top) + QLatin1Char(':') + rd +
-                   QString::number(m_rect.bottom);
-        if (m_rect.top == 1 && m_rect.bottom == MaxRows)
-            return cd + columnLetters(m_rect.left) + QLatin1Char(':') + cd +
-                   columnLetters(m_rect.right);
-        if (m_rect.top == m_rect.bottom && m_rect.left == m_rect.right)
-            return cellRef(m_rect.top, m_rect.left);
-        return cellRef(m_rect.top, m_rect.left) + QLatin1Char(':') +
-               cellRef(m_rect.bottom, m_rect.right);
+        if (m_rect.wholeRows())
+            return a1::rowSpanText(m_rect.top, m_rect.bottom, rowAbsolute);
+        if (m_rect.wholeColumns())
+            return a1::columnSpanText(m_rect.left, m_rect.right, columnAbsolute);
+        return a1::rangeText(m_rect, rowAbsolute, columnAbsolute);
     }
 
     void activate() override {
@@ -431,12 +417,12 @@ public:
     host::RangePtr cells() override {
         m_anchor.enter(QStringLiteral("Sheet.cells"));
         worksheetOnly();
-        return makeRange(m_anchor.host, m_sheet, {1, 1, MaxRows, MaxColumns});
+        return makeRange(m_anchor.host, m_sheet, {1, 1, a1::MaxRows, a1::MaxColumns});
     }
     host::RangePtr cell(int row, int column) override {
         m_anchor.enter(QStringLiteral("Sheet.cell"));
         worksheetOnly();
-        if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns)
+        if (row < 1 || row > a1::MaxRows || column < 1 || column > a1::MaxColumns)
             throw HostError(
                 QStringLiteral("there is no cell at row %1, column %2").arg(row).arg(column));
         return makeRange(m_anchor.host, m_sheet, {row, column, row, column});
@@ -444,17 +430,10 @@ public:
     host::RangePtr range(const QString& address) override {
         m_anchor.enter(QStringLiteral("Sheet.range"));
         worksheetOnly();
-        const QStringList parts = address.split(QLatin1Char(':'));
-        int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-        if (parts.size() > 2 || !parseCellReference(parts.first(), &r1, &c1) ||
-            (parts.size() == 2 && !parseCellReference(parts.last(), &r2, &c2)))
+        const auto rect = a1::parseRange(address);
+        if (!rect)
             throw HostError(QStringLiteral("'%1' is not a cell address").arg(address));
-        if (parts.size() == 1) {
-            r2 = r1;
-            c2 = c1;
-        }
-        return makeRange(m_anchor.host, m_sheet,
-                         {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)});
+        return makeRange(m_anchor.host, m_sheet, *rect);
     }
     host::PageSetupPtr pageSetup() override {
         m_anchor.enter(QStringLiteral("Sheet.pageSetup"));
@@ -474,7 +453,7 @@ public:
             after = matcher::CellPosition{cell->rect().top, cell->rect().left};
         }
         const auto settings = matcher::FindSettings::fromFind(options);
-        const Rect whole{1, 1, MaxRows, MaxColumns};
+        const Rect whole{1, 1, a1::MaxRows, a1::MaxColumns};
         std::vector<host::FoundCell> found;
         for (const auto& p : matcher::findOrder(matchingCells(*m_sheet, whole, settings), after,
                                                 settings.searchOrder, settings.searchDirection))
