@@ -1,5 +1,12 @@
 #include "csv_export.h"
 
+#include "grid_print.h"
+#include "messages.h"
+#include "result_grid.h"
+#include "settings_keys.h"
+#include "ui_seam.h"
+
+#include <QHeaderView>
 #include <QSaveFile>
 
 namespace korvex::findreplace {
@@ -60,6 +67,62 @@ bool writeCsvFile(const QString& path, const QStringList& header, int count,
         return false;
     }
     return true;
+}
+
+// --- the grid's export command ---
+
+bool ResultGrid::exportCsv() {
+    const QList<int> selected = chosenRows();
+    if (rowCount() == 0) {
+        korvex::ui().beep();
+        return false;
+    }
+    korvex::SaveFileRequest request;
+    request.title = QStringLiteral("CSV出力");
+    request.fileName = m_kind == ResultKind::Search ? QStringLiteral("検索結果リスト.csv")
+                                                    : QStringLiteral("置換結果リスト.csv");
+    request.filters = {QStringLiteral("CSV ファイル (*.csv)"),
+                       QStringLiteral("すべてのファイル (*)")};
+    // Texts a spreadsheet would take for a formula go out quoted unless the
+    // settings say otherwise.
+    const bool guard =
+        keys::readInt(keys::inSection(m_kind == ResultKind::Search ? keys::section::F02_Info
+                                                                   : keys::section::F03_Info,
+                                      keys::tool::Csv_Guard)) != 0;
+    const int rows = selected.isEmpty() ? rowCount() : int(selected.size());
+    request.note = (selected.isEmpty() ? QStringLiteral("一覧の全 %1 行を出力します。")
+                                       : QStringLiteral("選択した %1 行を出力します。"))
+                       .arg(rows);
+    if (guard)
+        request.note += QStringLiteral("\n=、+、-、@、タブ、改行で始まる値は、表計算ソフトが数式と"
+                                       "みなさないよう先頭に ' を付けて出力します。");
+    const QString path = korvex::ui().saveFile(this, request);
+    if (path.isEmpty())
+        return false;
+
+    const QList<PrintColumn> columns = shownColumns();
+    QStringList header;
+    for (const PrintColumn& c : columns)
+        header << m_model->headerData(c.modelColumn, Qt::Horizontal).toString();
+    QString error;
+    const bool ok = writeCsvFile(
+        path, header, rows,
+        [&](int i) {
+            const int row = selected.isEmpty() ? i : selected.at(i);
+            QStringList fields;
+            for (const PrintColumn& c : columns)
+                fields << (guard ? formulaSafe(m_model->text(row, c.modelColumn))
+                                 : m_model->text(row, c.modelColumn));
+            return fields;
+        },
+        &error);
+    if (!ok) {
+        qWarning("Korvex: cannot write %s: %s", qPrintable(path), qPrintable(error));
+        Korvex_M01::ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_004")
+                                                         : QStringLiteral("E_F03_004"),
+                            window());
+    }
+    return ok;
 }
 
 } // namespace korvex::findreplace

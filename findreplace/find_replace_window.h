@@ -5,8 +5,9 @@
 // of its WindowMode (window_mode.h); Korvex_F02 and Korvex_F03 only choose the
 // mode.
 //
-// The window is split over files by concern: find_replace_window.cpp (controls,
-// menus, load, unload, resize, busy state), target_selection.cpp (book and
+// The window is split over files by concern: find_replace_window.cpp (load,
+// unload, resize, busy state), window_controls.cpp (controls and menus),
+// engine_port.cpp (what the engine works with), target_selection.cpp (book and
 // sheet lists and the selection commands) and window_options.cpp (sorting,
 // merging, font, in-front, cell-value fetch).
 

@@ -1,6 +1,12 @@
 #include "grid_print.h"
 
+#include "app_state.h"
+#include "messages.h"
+#include "result_grid.h"
 #include "result_model.h"
+#include "ui_seam.h"
+
+#include <QHeaderView>
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -372,6 +378,95 @@ int GridPrintJob::render(QPagedPaintDevice* device, const std::function<bool(dou
     }
     p.end();
     return pages;
+}
+
+// --- the grid's print commands ------------------------------------------------------
+
+QByteArray ResultGrid::printerSettings() const {
+    return m_printSettings.toBlock();
+}
+
+void ResultGrid::setPrinterSettings(const QByteArray& block) {
+    // An empty or unusable block means the defaults.
+    m_printSettings = korvex::PrintSettings::fromBlock(block).value_or(korvex::PrintSettings{});
+}
+
+void ResultGrid::printSetup() {
+    QPageLayout layout = m_printSettings.pageLayout();
+    if (korvex::ui().pageSetup(this, layout, m_printSettings.printerName)) {
+        m_printSettings.pageSize = layout.pageSize();
+        m_printSettings.orientation = layout.orientation();
+        m_printSettings.marginsMm = layout.margins(QPageLayout::Millimeter);
+    }
+    // Stored whether the dialog was confirmed or cancelled; a file that cannot
+    // be written costs the user nothing but the stored settings.
+    try {
+        Korvex_M01::PrintSetting(false, *this);
+    } catch (const std::exception& e) {
+        qWarning("Korvex: %s", e.what());
+    }
+}
+
+QList<PrintColumn> ResultGrid::shownColumns() const {
+    QList<PrintColumn> columns;
+    const QHeaderView* h = horizontalHeader();
+    for (int v = 0; v < h->count(); ++v) {
+        const int logical = h->logicalIndex(v);
+        if (!isColumnHidden(logical))
+            columns.append({logical, columnWidth(logical), columnMerged(logical)});
+    }
+    return columns;
+}
+
+void ResultGrid::print() {
+    if (rowCount() == 0) {
+        korvex::ui().beep();
+        return;
+    }
+    using namespace Korvex_M01;
+    const auto fail = [this] {
+        try {
+            ClearPrintSetting(*this);
+        } catch (const std::exception& e) {
+            qWarning("Korvex: %s", e.what());
+        }
+        ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_003")
+                                             : QStringLiteral("E_F03_003"),
+                window());
+    };
+    try {
+        // The preview must not open behind windows kept in front of all others.
+        for (QWidget* w :
+             {F01_hWnd, F02_Loaded ? F02_hWnd : nullptr, F03_Loaded ? F03_hWnd : nullptr})
+            if (w)
+                SetNotTopMost(w);
+
+        const PrintTexts texts = printTexts(m_kind);
+        const GridPrintJob job(*m_model, shownColumns(), chosenRows(), horizontalHeader()->font(),
+                               font(), texts);
+        korvex::PrintPreviewRequest request;
+        request.caption = texts.previewCaption;
+        request.pageOf = texts.pageOf;
+        request.printerName = m_printSettings.printerName;
+        const QPageLayout pageLayout = m_printSettings.pageLayout();
+        request.pageLayout = &pageLayout;
+        request.paint = [&job](QPagedPaintDevice* device) { job.render(device); };
+        request.pages = [&job](QPagedPaintDevice* device) { return job.pages(device); };
+        if (!korvex::ui().printPreview(this, request)) {
+            fail();
+            return;
+        }
+
+        // In-front states come back in a fixed order: the main window, the
+        // other list window, and last this one, which ends up in front.
+        const bool search = m_kind == ResultKind::Search;
+        SetTopMost(F01_hWnd, F01_TopMost);
+        if (search ? F03_Loaded : F02_Loaded)
+            SetTopMost(search ? F03_hWnd : F02_hWnd, search ? F03_TopMost : F02_TopMost);
+        SetTopMost(search ? F02_hWnd : F03_hWnd, search ? F02_TopMost : F03_TopMost);
+    } catch (const std::exception&) {
+        fail();
+    }
 }
 
 } // namespace korvex::findreplace

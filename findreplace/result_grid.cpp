@@ -1,13 +1,10 @@
 #include "result_grid.h"
 
-#include "app_state.h"
-#include "csv_export.h"
+#include "grid_delegates.h"
 #include "grid_layout.h"
-#include "grid_print.h"
 #include "messages.h"
 #include "replace_log.h"
 #include "result_model.h"
-#include "settings_keys.h"
 #include "ui_seam.h"
 #include "work_database.h"
 
@@ -16,9 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,145 +23,6 @@
 namespace korvex::findreplace {
 
 constexpr int kTwipsPerPixel = Korvex_M01::TwipsPerPixel;
-
-// Paints the cells and their grid lines. In a merged column a cell whose text
-// equals the one above shows no text and no line above it, so a run of equal
-// names reads as one cell; the run's text stands in its first visible row.
-// Only the neighbours of a painted cell are looked at, never the whole table.
-class MergeDelegate : public QStyledItemDelegate {
-public:
-    explicit MergeDelegate(QTableView* view) : QStyledItemDelegate(view), m_view(view) {}
-
-    bool merged[2] = {false, false};
-    // Told the width of every address painted, so that 位置 can grow to fit
-    // what is shown without the table ever being measured as a whole.
-    std::function<void(int)> addressPainted;
-
-    bool isMerged(int column) const { return column >= 0 && column < 2 && merged[column]; }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem opt(option);
-        initStyleOption(&opt, index);
-        const int row = index.row();
-        const int col = index.column();
-        bool sameAsBelow = false;
-        if (isMerged(col)) {
-            const QAbstractItemModel* m = index.model();
-            const QString text = opt.text;
-            const bool sameAsAbove = row > 0 && m->index(row - 1, col).data().toString() == text;
-            sameAsBelow =
-                row + 1 < m->rowCount() && m->index(row + 1, col).data().toString() == text;
-            if (sameAsAbove && row != m_view->rowAt(0))
-                opt.text.clear();
-        }
-        if (col == 2 && addressPainted)
-            addressPainted(opt.fontMetrics.horizontalAdvance(opt.text));
-        // The current row stands out even when no row is selected.
-        if (row == m_view->currentIndex().row() && !(opt.state & QStyle::State_Selected))
-            painter->fillRect(option.rect, opt.palette.color(QPalette::AlternateBase).darker(104));
-        const QWidget* w = opt.widget;
-        QStyle* style = w ? w->style() : nullptr;
-        if (style)
-            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
-        else
-            QStyledItemDelegate::paint(painter, option, index);
-
-        painter->save();
-        const QColor line(opt.palette.color(QPalette::Mid));
-        painter->setPen(line);
-        const QRect r = option.rect;
-        painter->drawLine(r.topRight(), r.bottomRight());
-        if (!sameAsBelow)
-            painter->drawLine(r.bottomLeft(), r.bottomRight());
-        painter->restore();
-    }
-
-private:
-    QTableView* m_view;
-};
-
-// Row places by arithmetic. The rows all have one height and none is hidden
-// (the grid never hides or sizes a single row), so a row's place is its
-// number times that height. The header's own answer adds up the height of
-// every row before it whenever the row count has changed: with a million
-// rows, that would be paid again for every row a one-by-one search adds.
-struct UniformRows {
-    const QHeaderView* header;
-
-    bool hold() const {
-        return header->hiddenSectionCount() == 0 &&
-               qint64(header->length()) == qint64(header->defaultSectionSize()) * header->count();
-    }
-    int height() const { return header->defaultSectionSize(); }
-    // The row's top in viewport coordinates, clamped into the int range.
-    int top(int row) const {
-        const qint64 y = qint64(row) * height() - header->offset();
-        return int(std::clamp<qint64>(y, -(1 << 30), 1 << 30));
-    }
-    // The band of rows first..last across `width`, clipped to `height`
-    // pixels of viewport.
-    QRect band(int first, int last, int width, int viewportHeight) const {
-        const int y0 = std::max(top(first), -1);
-        const int y1 = std::min(top(last) + height(), viewportHeight + 1);
-        return y1 > y0 ? QRect(0, y0, width, y1 - y0) : QRect();
-    }
-};
-
-// The row selectors at the left. Besides placing rows by arithmetic it keeps
-// its width hint: its sections show no text, so the hint depends on the font
-// and style only, while the header would otherwise measure two hundred
-// sections again after every added row.
-class RowHeader : public QHeaderView {
-public:
-    // A click on a row heading chooses the row, as the table's own heading
-    // does; a header made by hand does not take clicks unless told to.
-    explicit RowHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
-        setSectionsClickable(true);
-        setHighlightSections(true);
-    }
-
-    QSize sizeHint() const override {
-        const bool empty = count() == 0;
-        if (!m_hint.isValid() || empty != m_hintEmpty) {
-            m_hint = QHeaderView::sizeHint();
-            m_hintEmpty = empty;
-        }
-        return m_hint;
-    }
-
-protected:
-    void changeEvent(QEvent* event) override {
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-            m_hint = QSize();
-        QHeaderView::changeEvent(event);
-    }
-    void currentChanged(const QModelIndex& current, const QModelIndex& old) override {
-        const UniformRows rows{this};
-        if (!rows.hold() || current.row() == old.row()) {
-            QHeaderView::currentChanged(current, old);
-            return;
-        }
-        for (const QModelIndex& i : {old, current})
-            if (i.isValid() && i.parent() == rootIndex())
-                viewport()->update(
-                    rows.band(i.row(), i.row(), viewport()->width(), viewport()->height()));
-    }
-    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
-        const UniformRows rows{this};
-        if (!rows.hold())
-            return QHeaderView::visualRegionForSelection(selection);
-        QRegion region;
-        for (const QItemSelectionRange& r : selection)
-            if (r.isValid() && r.parent() == rootIndex())
-                region += rows.band(r.top(), r.bottom(), viewport()->width(), viewport()->height());
-        return region;
-    }
-
-private:
-    mutable QSize m_hint;
-    mutable bool m_hintEmpty = true;
-};
 
 ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     : QTableView(parent), m_kind(kind), m_db(db), m_model(std::make_unique<ResultModel>(kind, db)),
@@ -678,149 +534,6 @@ void ResultGrid::keyPressEvent(QKeyEvent* event) {
 void ResultGrid::contextMenuEvent(QContextMenuEvent* event) {
     emit fontMenuRequested(event->globalPos());
     event->accept();
-}
-
-// --- printing and export ------------------------------------------------------
-
-QByteArray ResultGrid::printerSettings() const {
-    return m_printSettings.toBlock();
-}
-
-void ResultGrid::setPrinterSettings(const QByteArray& block) {
-    // An empty or unusable block means the defaults.
-    m_printSettings = korvex::PrintSettings::fromBlock(block).value_or(korvex::PrintSettings{});
-}
-
-void ResultGrid::printSetup() {
-    QPageLayout layout = m_printSettings.pageLayout();
-    if (korvex::ui().pageSetup(this, layout, m_printSettings.printerName)) {
-        m_printSettings.pageSize = layout.pageSize();
-        m_printSettings.orientation = layout.orientation();
-        m_printSettings.marginsMm = layout.margins(QPageLayout::Millimeter);
-    }
-    // Stored whether the dialog was confirmed or cancelled; a file that cannot
-    // be written costs the user nothing but the stored settings.
-    try {
-        Korvex_M01::PrintSetting(false, *this);
-    } catch (const std::exception& e) {
-        qWarning("Korvex: %s", e.what());
-    }
-}
-
-QList<PrintColumn> ResultGrid::shownColumns() const {
-    QList<PrintColumn> columns;
-    const QHeaderView* h = horizontalHeader();
-    for (int v = 0; v < h->count(); ++v) {
-        const int logical = h->logicalIndex(v);
-        if (!isColumnHidden(logical))
-            columns.append({logical, columnWidth(logical), columnMerged(logical)});
-    }
-    return columns;
-}
-
-void ResultGrid::print() {
-    if (rowCount() == 0) {
-        korvex::ui().beep();
-        return;
-    }
-    using namespace Korvex_M01;
-    const auto fail = [this] {
-        try {
-            ClearPrintSetting(*this);
-        } catch (const std::exception& e) {
-            qWarning("Korvex: %s", e.what());
-        }
-        ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_003")
-                                             : QStringLiteral("E_F03_003"),
-                window());
-    };
-    try {
-        // The preview must not open behind windows kept in front of all others.
-        for (QWidget* w :
-             {F01_hWnd, F02_Loaded ? F02_hWnd : nullptr, F03_Loaded ? F03_hWnd : nullptr})
-            if (w)
-                SetNotTopMost(w);
-
-        const PrintTexts texts = printTexts(m_kind);
-        const GridPrintJob job(*m_model, shownColumns(), chosenRows(), horizontalHeader()->font(),
-                               font(), texts);
-        korvex::PrintPreviewRequest request;
-        request.caption = texts.previewCaption;
-        request.pageOf = texts.pageOf;
-        request.printerName = m_printSettings.printerName;
-        const QPageLayout pageLayout = m_printSettings.pageLayout();
-        request.pageLayout = &pageLayout;
-        request.paint = [&job](QPagedPaintDevice* device) { job.render(device); };
-        request.pages = [&job](QPagedPaintDevice* device) { return job.pages(device); };
-        if (!korvex::ui().printPreview(this, request)) {
-            fail();
-            return;
-        }
-
-        // In-front states come back in a fixed order: the main window, the
-        // other list window, and last this one, which ends up in front.
-        const bool search = m_kind == ResultKind::Search;
-        SetTopMost(F01_hWnd, F01_TopMost);
-        if (search ? F03_Loaded : F02_Loaded)
-            SetTopMost(search ? F03_hWnd : F02_hWnd, search ? F03_TopMost : F02_TopMost);
-        SetTopMost(search ? F02_hWnd : F03_hWnd, search ? F02_TopMost : F03_TopMost);
-    } catch (const std::exception&) {
-        fail();
-    }
-}
-
-bool ResultGrid::exportCsv() {
-    const QList<int> selected = chosenRows();
-    if (rowCount() == 0) {
-        korvex::ui().beep();
-        return false;
-    }
-    korvex::SaveFileRequest request;
-    request.title = QStringLiteral("CSV出力");
-    request.fileName = m_kind == ResultKind::Search ? QStringLiteral("検索結果リスト.csv")
-                                                    : QStringLiteral("置換結果リスト.csv");
-    request.filters = {QStringLiteral("CSV ファイル (*.csv)"),
-                       QStringLiteral("すべてのファイル (*)")};
-    // Texts a spreadsheet would take for a formula go out quoted unless the
-    // settings say otherwise.
-    const bool guard =
-        keys::readInt(keys::inSection(m_kind == ResultKind::Search ? keys::section::F02_Info
-                                                                   : keys::section::F03_Info,
-                                      keys::tool::Csv_Guard)) != 0;
-    const int rows = selected.isEmpty() ? rowCount() : int(selected.size());
-    request.note = (selected.isEmpty() ? QStringLiteral("一覧の全 %1 行を出力します。")
-                                       : QStringLiteral("選択した %1 行を出力します。"))
-                       .arg(rows);
-    if (guard)
-        request.note += QStringLiteral("\n=、+、-、@、タブ、改行で始まる値は、表計算ソフトが数式と"
-                                       "みなさないよう先頭に ' を付けて出力します。");
-    const QString path = korvex::ui().saveFile(this, request);
-    if (path.isEmpty())
-        return false;
-
-    const QList<PrintColumn> columns = shownColumns();
-    QStringList header;
-    for (const PrintColumn& c : columns)
-        header << m_model->headerData(c.modelColumn, Qt::Horizontal).toString();
-    QString error;
-    const bool ok = writeCsvFile(
-        path, header, rows,
-        [&](int i) {
-            const int row = selected.isEmpty() ? i : selected.at(i);
-            QStringList fields;
-            for (const PrintColumn& c : columns)
-                fields << (guard ? formulaSafe(m_model->text(row, c.modelColumn))
-                                 : m_model->text(row, c.modelColumn));
-            return fields;
-        },
-        &error);
-    if (!ok) {
-        qWarning("Korvex: cannot write %s: %s", qPrintable(path), qPrintable(error));
-        Korvex_M01::ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_004")
-                                                         : QStringLiteral("E_F03_004"),
-                            window());
-    }
-    return ok;
 }
 
 } // namespace korvex::findreplace

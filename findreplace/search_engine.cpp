@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -15,82 +14,8 @@
 
 namespace korvex::findreplace {
 
-QList<ResultRow> resultRowsOf(const QString& book, const QString& search,
-                              const QString& replacement, const QList<HitRow>& hits) {
-    QList<ResultRow> rows;
-    rows.reserve(hits.size());
-    for (const HitRow& hit : hits) {
-        ResultRow row;
-        row.book = book;
-        row.sheet = hit.sheet;
-        row.range = hit.range;
-        row.search = search;
-        row.replace = replacement;
-        row.result = hit.result;
-        row.execute = hit.execute;
-        row.seqNo = hit.seqNo;
-        rows.append(row);
-    }
-    return rows;
-}
-
 using host::HostError;
 namespace M02 = Korvex_M02;
-
-host::FindOptions findOptionsFor(EngineMode mode, const EngineOptions& options) {
-    host::FindOptions f;
-    f.what = options.what;
-    if (mode == EngineMode::Replace)
-        f.lookIn = host::LookIn::Formulas;
-    else if (options.lookInIndex == 0)
-        f.lookIn = host::LookIn::Formulas;
-    else if (options.lookInIndex == 1)
-        f.lookIn = host::LookIn::Values;
-    else
-        f.lookIn = host::LookIn::Comments;
-    f.lookAt = options.wholeCell ? host::LookAt::Whole : host::LookAt::Part;
-    f.searchOrder =
-        options.directionIndex == 0 ? host::SearchOrder::ByRows : host::SearchOrder::ByColumns;
-    f.searchDirection = host::SearchDirection::Next;
-    f.matchCase = options.matchCase;
-    f.matchByte = options.matchByte;
-    return f;
-}
-
-host::ReplaceOptions replaceOptionsFor(const EngineOptions& options) {
-    host::ReplaceOptions r;
-    r.what = options.what;
-    r.replacement = options.replacement;
-    r.lookAt = options.wholeCell ? host::LookAt::Whole : host::LookAt::Part;
-    r.searchOrder =
-        options.directionIndex == 0 ? host::SearchOrder::ByRows : host::SearchOrder::ByColumns;
-    r.matchCase = options.matchCase;
-    r.matchByte = options.matchByte;
-    return r;
-}
-
-QString progressText(EngineMode mode, const EngineProgress& p) {
-    const QLocale japanese(QLocale::Japanese);
-    const QString rows = japanese.toString(p.rows);
-    const bool search = mode == EngineMode::Search;
-    if (p.finished) {
-        QString line =
-            (p.stopped
-                 ? (search ? QStringLiteral("検索中止: %1 件") : QStringLiteral("置換中止: %1 件"))
-                 : (search ? QStringLiteral("検索完了: %1 件") : QStringLiteral("置換完了: %1 件")))
-                .arg(rows);
-        if (p.refused > 0)
-            line += QStringLiteral("（保護のため %1 件は置換できませんでした）")
-                        .arg(japanese.toString(p.refused));
-        if (p.elapsedMs >= 0)
-            line += QStringLiteral("（%1 秒）")
-                        .arg(QString::number(double(p.elapsedMs) / 1000.0, 'f', 1));
-        return line;
-    }
-    return (search ? QStringLiteral("検索中: シート「%1」 %2 件")
-                   : QStringLiteral("置換中: シート「%1」 %2 件"))
-        .arg(p.sheet, rows);
-}
 
 namespace {
 
@@ -501,59 +426,6 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     }
     settle();
     guarded([&] { m_window.commit(); });
-}
-
-// A batch costs a part per call and a part per row, and the part per call
-// can be most of it: a Calc replace call costs 10 to 30 ms whatever its size,
-// more on a busy machine. Judging a batch by its time alone would shrink
-// every batch to one row and pay the call for every row. So the cost of one
-// more row is learnt from batches of different sizes (never more than a
-// batch's average per row), and the rows of a batch are given what the call
-// leaves of the budget, but never less than half of it: when the call alone
-// takes the whole budget, smaller batches only mean more such calls. A batch
-// grows fourfold while four times its rows still fit, as each step towards
-// the right size costs one more call. A size kept for a while is doubled or
-// halved once to learn the cost of a row again.
-// Where the windows go on painting during a host call (Calc), a replace batch
-// may take four times as long: Calc's fixed part is then paid a quarter as
-// often, and a click on the stop button waits at most one such call.
-void SearchEngine::sizeNextBatch(int rows, qint64 ms, qint64 storingMs) {
-    const double BudgetMs = m_batchBudgetMs;
-    constexpr int TriesBeforeProbing = 4;
-    if (m_lastBatch.rows > 0 && m_lastBatch.rows != rows)
-        m_perRowMs = std::max(0.0, double(ms - m_lastBatch.ms) / double(rows - m_lastBatch.rows));
-    if (m_perRowMs >= 0)
-        m_perRowMs = std::min(m_perRowMs, double(ms) / rows);
-    m_sameSizeBatches = rows == m_lastBatch.rows ? m_sameSizeBatches + 1 : 0;
-    m_lastBatch = {rows, ms};
-    const bool probe = m_sameSizeBatches >= TriesBeforeProbing;
-    int next = rows;
-    if (m_perRowMs < 0) {
-        if (ms <= BudgetMs / 2)
-            next = rows * 2;
-        else if (ms > BudgetMs * 4 / 3)
-            next = rows / 2;
-        else if (probe)
-            next = rows * 2;
-    } else {
-        const double rowsPart = rows * m_perRowMs;
-        const double callPart = std::max(0.0, double(ms) - rowsPart);
-        const double forRows = std::max(BudgetMs - callPart, BudgetMs / 2);
-        if (4 * rowsPart <= forRows)
-            next = rows * 4;
-        else if (2 * rowsPart <= forRows)
-            next = rows * 2;
-        else if (rowsPart > forRows * 4 / 3)
-            next = rows / 2;
-        else if (probe && 2 * rowsPart <= forRows * 4 / 3)
-            next = rows * 2;
-        else if (probe && rowsPart > forRows)
-            next = rows / 2;
-    }
-    // Storing rows stops the windows whatever the host does.
-    if (storingMs > 0 && double(storingMs) / rows * next > BatchBudgetMs)
-        next = std::min(next, std::max(rows / 2, int(BatchBudgetMs * rows / double(storingMs))));
-    m_batchRows = std::clamp(next, 1, 8192);
 }
 
 void SearchEngine::runAllClick() {
