@@ -6,6 +6,7 @@
 #include "host_helpers.h"
 #include "scripted_ui.h"
 #include "sim_host.h"
+#include "sim_setup.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -19,28 +20,11 @@ using namespace korvex;
 using host::HostError;
 using host::PageProperty;
 namespace M02 = Korvex_M02;
+using test::simConnector;
+using test::u;
+using test::writeFile;
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-std::shared_ptr<sim::SimConnector> connectorWith(const char* fixtureText) {
-    QString error;
-    auto c = sim::SimConnector::fromFixtureText(u(fixtureText), &error);
-    if (!c)
-        qFatal("fixture does not parse: %s", qPrintable(error));
-    return c;
-}
-
-void writeFile(const QString& path, const QString& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(text.toUtf8());
-}
 
 const char* const Books = R"(
 [book 売上.xlsx]
@@ -97,29 +81,27 @@ private slots:
     }
 
     void listing_leavesOutHiddenBooksAndCharts() {
-        auto connector = connectorWith("[book PERSONAL.XLSB]\nhidden\n[sheet S]\n");
+        auto connector = simConnector("[book PERSONAL.XLSB]\nhidden\n[sheet S]\n");
         M02::SetConnector(connector);
         QStringList list{"stale"};
         QVERIFY(!M02::ListBooks(list));
         QVERIFY(list.isEmpty());
 
-        M02::SetConnector(connectorWith(Books));
+        M02::SetConnector(simConnector(Books));
         QVERIFY(M02::ListBooks(list));
         QCOMPARE(list, QStringList{u("売上.xlsx")});
         M02::ListSheets(list, u("売上.xlsx"));
         QCOMPARE(list, (QStringList{u("1月"), u("2月")}));
-    }
 
-    void listing_aBookInSeveralWindows() {
-        M02::SetConnector(connectorWith("[book 甲.xlsx]\nwindows = 2\nhidden window 1\n[sheet S]\n"
-                                        "[book 乙.xlsx]\nwindows = 2\nhidden\n[sheet S]\n"));
-        QStringList list;
+        // A book in several windows is listed while any of them shows.
+        M02::SetConnector(simConnector("[book 甲.xlsx]\nwindows = 2\nhidden window 1\n[sheet S]\n"
+                                       "[book 乙.xlsx]\nwindows = 2\nhidden\n[sheet S]\n"));
         QVERIFY(M02::ListBooks(list));
         QCOMPARE(list, QStringList{u("甲.xlsx")});
     }
 
     void lookups_ofGoneThingsPropagate() {
-        auto connector = connectorWith(Books);
+        auto connector = simConnector(Books);
         M02::SetConnector(connector);
         QVERIFY(M02::AttachExcel());
         M02::ExcelApp->workbook("PERSONAL.XLSB")->close(false);
@@ -146,7 +128,7 @@ private slots:
     }
 
     void hostVanishing_midRunAndReattaching() {
-        auto connector = connectorWith(Books);
+        auto connector = simConnector(Books);
         M02::SetConnector(connector);
         QVERIFY(M02::AttachExcel());
         const auto first = M02::ExcelApp;
@@ -185,7 +167,7 @@ private slots:
         for (int b = 1; b <= 50; ++b)
             text += QStringLiteral("[book B%1.xlsx]\n[sheet S]\n").arg(b);
         text += u("[book 隠し.xlsx]\nhidden\n[sheet S]\n");
-        auto connector = connectorWith(text.toUtf8().constData());
+        auto connector = simConnector(text);
         M02::SetConnector(connector);
         QVERIFY(M02::AttachExcel());
         QStringList ops;
@@ -240,7 +222,7 @@ private slots:
     }
 
     void cellValue_readsAndWritesTheActiveCell() {
-        auto connector = connectorWith(Books);
+        auto connector = simConnector(Books);
         M02::SetConnector(connector);
         QCOMPARE(M02::GetCellValue(), QString("1234"));
         M02::SetCellValue(u("書いた"));
@@ -249,7 +231,7 @@ private slots:
     }
 
     void showing_restoresAMinimisedHost() {
-        auto connector = connectorWith(Books);
+        auto connector = simConnector(Books);
         M02::SetConnector(connector);
         const auto host = connector->host();
         host->windowState = host::WindowState::Minimized;
@@ -271,7 +253,7 @@ private slots:
     }
 
     void closeBook_leavesTheQuestionToTheHost() {
-        auto connector = connectorWith(Books);
+        auto connector = simConnector(Books);
         M02::SetConnector(connector);
         const auto host = connector->host();
         host->savePrompt = [](const QString&) { return std::optional<bool>(); }; // cancel
@@ -289,7 +271,7 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.filePath("a.xlsx"), "[sheet S]\n");
         writeFile(dir.filePath("b.xlsx"), "[sheet S]\n");
-        auto connector = connectorWith(Books);
+        auto connector = simConnector(Books);
         M02::SetConnector(connector);
         QVERIFY(M02::AttachExcel());
         M02::OpenBook(dir.filePath("a.xlsx"), true);
@@ -388,8 +370,8 @@ private slots:
     }
 
     void copyPageSetup_inOrderThroughOnePageSetup() {
-        auto connector = connectorWith("[book a.xlsx]\n[sheet Base]\npagesetup Zoom = FALSE\n"
-                                       "pagesetup PrintArea = $A$1:$B$2\n[sheet Target]\n");
+        auto connector = simConnector("[book a.xlsx]\n[sheet Base]\npagesetup Zoom = FALSE\n"
+                                      "pagesetup PrintArea = $A$1:$B$2\n[sheet Target]\n");
         const auto host = connector->host();
         const auto book = host->application()->workbook(1);
         const auto target = book->worksheet("Target");
@@ -413,9 +395,9 @@ private slots:
     }
 
     void copyPageSetup_stopsAtTheFirstRefusal() {
-        auto connector = connectorWith("[book a.xlsx]\n[sheet Base]\npagesetup LeftHeader = L\n"
-                                       "pagesetup LeftMargin = 10\npagesetup RightMargin = 11\n"
-                                       "pagesetup Zoom = 50\n[sheet Target]\n");
+        auto connector = simConnector("[book a.xlsx]\n[sheet Base]\npagesetup LeftHeader = L\n"
+                                      "pagesetup LeftMargin = 10\npagesetup RightMargin = 11\n"
+                                      "pagesetup Zoom = 50\n[sheet Target]\n");
         const auto host = connector->host();
         const auto book = host->application()->workbook(1);
         const auto target = book->worksheet("Target");
@@ -440,7 +422,7 @@ private slots:
         const QString oxt = dir.filePath("korvex.oxt");
         writeFile(oxt, "zip");
         const QString args = dir.filePath("args");
-        writeFile(dir.filePath("ok"), "printf '%s\\n' \"$@\" > \"" + args + "\"\n");
+        writeFile(dir.filePath("ok"), ("printf '%s\\n' \"$@\" > \"" + args + "\"\n").toUtf8());
         writeFile(dir.filePath("refuses"), "echo 'ERROR: profile locked'\nexit 9\n");
         writeFile(dir.filePath("silent"), "exit 3\n");
         struct Installer : sim::SimConnector {

@@ -1,8 +1,8 @@
 // Choosing the host from KORVEX_HOST.
 
 #include "host_selection.h"
+#include "sim_setup.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,10 +15,7 @@ private slots:
     void simWithAFixture_runsWithItsBooks() {
         QTemporaryDir dir;
         const QString path = dir.filePath("books.kvx");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[book a.xlsx]\n[sheet S]\nA1 = x\n");
-        f.close();
+        test::writeFile(path, "[book a.xlsx]\n[sheet S]\nA1 = x\n");
         qputenv("KORVEX_HOST", ("sim:" + path).toUtf8());
         QString error;
         const auto connector = hosts::connectorFromEnvironment(&error);
@@ -55,10 +52,7 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath("bad.kvx");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(fixture.toUtf8());
-        f.close();
+        test::writeFile(path, fixture.toUtf8());
         QString error;
         QVERIFY(!hosts::connectorFor(choice.contains("%1") ? choice.arg(path) : choice, &error));
         QVERIFY2(error.contains(message), qPrintable(error));

@@ -2,10 +2,10 @@
 
 #include "contract_world.h"
 #include "sim_host.h"
+#include "sim_setup.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace korvex;
@@ -15,11 +15,7 @@ namespace {
 class SimWorld : public contract::ContractWorld {
 public:
     host::ApplicationPtr start(const QString& fixtureText) override {
-        QString error;
-        const auto fixture = sim::parseFixture(fixtureText, &error);
-        if (!fixture)
-            qFatal("contract fixture does not parse: %s", qPrintable(error));
-        m_host = sim::SimHost::fromFixture(*fixture);
+        m_host = test::simHost(fixtureText);
         return m_host->application();
     }
     void shutdown() override { m_host.reset(); }
@@ -34,10 +30,7 @@ public:
     QString writeWorkbookFile(const QString& folder, const QString& fileName,
                               const QString& sheetsText) override {
         const QString path = QDir(folder).filePath(fileName);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        file.write(sheetsText.toUtf8());
+        test::writeFile(path, sheetsText.toUtf8());
         return path;
     }
 

@@ -2,9 +2,8 @@
 // injection and the records tests rely on.
 
 #include "sim_host.h"
+#include "sim_setup.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,28 +11,9 @@ using namespace korvex;
 using host::HostError;
 using host::PageProperty;
 
-namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-std::shared_ptr<sim::SimHost> hostFrom(const char* fixtureText) {
-    QString error;
-    const auto fixture = sim::parseFixture(u(fixtureText), &error);
-    if (!fixture)
-        qFatal("fixture does not parse: %s", qPrintable(error));
-    return sim::SimHost::fromFixture(*fixture);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
-
-} // namespace
+using test::simHost;
+using test::u;
+using test::writeFile;
 
 class SimHostTest : public QObject {
     Q_OBJECT
@@ -43,49 +23,45 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("before any section") << "\n# note\nA1 = x"
-                                            << "line 3: 'A1 = x' comes before any section";
-        QTest::newRow("unknown section") << "[books a.xlsx]"
-                                         << "line 1: unknown section";
-        QTest::newRow("sheet before book") << "[sheet S]"
-                                           << "line 1: [sheet S] comes before";
-        QTest::newRow("reference beyond the sheet") << "[book a.xlsx]\n[sheet S]\nXFE1 = x"
-                                                    << "line 3: 'XFE1' is not a cell reference";
-        QTest::newRow("unknown sheet line") << "[book a.xlsx]\n[sheet S]\nfrobnicate"
-                                            << "line 3: unknown sheet line 'frobnicate'";
-        QTest::newRow("cell twice") << "[book a.xlsx]\n[sheet S]\nA1 = x\n\na1 = y"
-                                    << "line 5: cell a1 appears twice";
-        QTest::newRow("too many fields") << "[book a.xlsx]\n[sheet S]\nA1 = =1 | 1 | 1 | 1"
-                                         << "line 3: a cell takes at most three fields";
-        QTest::newRow("unknown escape") << "[book a.xlsx]\n[sheet S]\nA1 = C:\\Users"
-                                        << "line 3: unknown escape \\U";
-        QTest::newRow("sheet twice, other case")
-            << "[book a.xlsx]\n[sheet Data]\n[sheet DATA]"
-            << "line 3: sheet 'DATA' appears twice in book 'a.xlsx'";
-        QTest::newRow("forbidden sheet name") << "[book a.xlsx]\n[sheet a/b]"
-                                              << "line 2: sheet name 'a/b' contains '/'";
-        QTest::newRow("book twice") << "[book a.xlsx]\n[book A.XLSX]"
-                                    << "line 2: book 'A.XLSX' appears twice";
-        QTest::newRow("bad orientation") << "[book a.xlsx]\n[sheet S]\npagesetup Orientation = 3"
-                                         << "line 3: Orientation cannot be 3";
-        QTest::newRow("zoom true") << "[book a.xlsx]\n[sheet S]\npagesetup Zoom = TRUE"
-                                   << "line 3: 'TRUE' is not a value for Zoom";
-        QTest::newRow("unknown page property") << "[book a.xlsx]\n[sheet S]\npagesetup Scale = 2"
-                                               << "line 3: unknown page-setup property 'Scale'";
-        QTest::newRow("bad print area")
-            << "[book a.xlsx]\n[sheet S]\npagesetup PrintArea = everything"
-            << "line 3: PrintArea cannot be everything";
-        QTest::newRow("chart with cells") << "[book a.xlsx]\n[chart G]\nA1 = x"
-                                          << "line 3: a chart sheet takes only 'active'";
-        QTest::newRow("book setting after a sheet") << "[book a.xlsx]\n[sheet S]\nhidden"
-                                                    << "line 3: unknown sheet line 'hidden'";
-        QTest::newRow("hidden window that does not exist") << "[book a.xlsx]\nhidden window 2"
-                                                           << "book 'a.xlsx' hides window 2";
-        QTest::newRow("group of a missing sheet")
-            << "[book a.xlsx]\ngroup = S | T\n[sheet S]"
-            << "book 'a.xlsx' groups sheet 'T', which it does not have";
-        QTest::newRow("two active books") << "[book a.xlsx]\nactive\n[book b.xlsx]\nactive"
-                                          << "more than one book is marked active";
+        const auto row = [](const char* name, const char* text, const char* message) {
+            QTest::newRow(name) << u(text) << u(message);
+        };
+        row("before any section", "\n# note\nA1 = x", "line 3: 'A1 = x' comes before any section");
+        row("unknown section", "[books a.xlsx]", "line 1: unknown section");
+        row("sheet before book", "[sheet S]", "line 1: [sheet S] comes before");
+        row("reference beyond the sheet", "[book a.xlsx]\n[sheet S]\nXFE1 = x",
+            "line 3: 'XFE1' is not a cell reference");
+        row("unknown sheet line", "[book a.xlsx]\n[sheet S]\nfrobnicate",
+            "line 3: unknown sheet line 'frobnicate'");
+        row("cell twice", "[book a.xlsx]\n[sheet S]\nA1 = x\n\na1 = y",
+            "line 5: cell a1 appears twice");
+        row("too many fields", "[book a.xlsx]\n[sheet S]\nA1 = =1 | 1 | 1 | 1",
+            "line 3: a cell takes at most three fields");
+        row("unknown escape", "[book a.xlsx]\n[sheet S]\nA1 = C:\\Users",
+            "line 3: unknown escape \\U");
+        row("sheet twice, other case", "[book a.xlsx]\n[sheet Data]\n[sheet DATA]",
+            "line 3: sheet 'DATA' appears twice in book 'a.xlsx'");
+        row("forbidden sheet name", "[book a.xlsx]\n[sheet a/b]",
+            "line 2: sheet name 'a/b' contains '/'");
+        row("book twice", "[book a.xlsx]\n[book A.XLSX]", "line 2: book 'A.XLSX' appears twice");
+        row("bad orientation", "[book a.xlsx]\n[sheet S]\npagesetup Orientation = 3",
+            "line 3: Orientation cannot be 3");
+        row("zoom true", "[book a.xlsx]\n[sheet S]\npagesetup Zoom = TRUE",
+            "line 3: 'TRUE' is not a value for Zoom");
+        row("unknown page property", "[book a.xlsx]\n[sheet S]\npagesetup Scale = 2",
+            "line 3: unknown page-setup property 'Scale'");
+        row("bad print area", "[book a.xlsx]\n[sheet S]\npagesetup PrintArea = everything",
+            "line 3: PrintArea cannot be everything");
+        row("chart with cells", "[book a.xlsx]\n[chart G]\nA1 = x",
+            "line 3: a chart sheet takes only 'active'");
+        row("book setting after a sheet", "[book a.xlsx]\n[sheet S]\nhidden",
+            "line 3: unknown sheet line 'hidden'");
+        row("hidden window that does not exist", "[book a.xlsx]\nhidden window 2",
+            "book 'a.xlsx' hides window 2");
+        row("group of a missing sheet", "[book a.xlsx]\ngroup = S | T\n[sheet S]",
+            "book 'a.xlsx' groups sheet 'T', which it does not have");
+        row("two active books", "[book a.xlsx]\nactive\n[book b.xlsx]\nactive",
+            "more than one book is marked active");
     }
 
     void fixtureErrors() {
@@ -113,32 +89,32 @@ private slots:
     }
 
     void fixture_cellsAndBooks() {
-        const auto host = hostFrom("\xEF\xBB\xBF"
-                                   "[application]\n"
-                                   "version = 15.0\n"
-                                   "startup = /opt/start\n"
-                                   "windowstate = minimized\n"
-                                   "[book 売上.xlsx]\n"
-                                   "path = /data/売上.xlsx\n"
-                                   "windows = 2\n"
-                                   "hidden window 2\n"
-                                   "modified\n"
-                                   "group = 2月 | 1月\n"
-                                   "[sheet 1月]\n"
-                                   "A1 = 売上\n"
-                                   "B2 = =SUM(B1) | 30 | ¥30\n"
-                                   "C3 = 1234 | | 1,234\n"
-                                   "D4 = '0123\n"
-                                   "E5 = a \\| b\\s\n"
-                                   "F6 = TRUE\n"
-                                   "note A1 = 単位は円\n"
-                                   "note G7 = 空のセル\n"
-                                   "active C3\n"
-                                   "[sheet 2月]\n"
-                                   "protected\n"
-                                   "[chart グラフ]\n"
-                                   "[book 空.xlsx]\n"
-                                   "hidden\n");
+        const auto host = simHost("\xEF\xBB\xBF"
+                                  "[application]\n"
+                                  "version = 15.0\n"
+                                  "startup = /opt/start\n"
+                                  "windowstate = minimized\n"
+                                  "[book 売上.xlsx]\n"
+                                  "path = /data/売上.xlsx\n"
+                                  "windows = 2\n"
+                                  "hidden window 2\n"
+                                  "modified\n"
+                                  "group = 2月 | 1月\n"
+                                  "[sheet 1月]\n"
+                                  "A1 = 売上\n"
+                                  "B2 = =SUM(B1) | 30 | ¥30\n"
+                                  "C3 = 1234 | | 1,234\n"
+                                  "D4 = '0123\n"
+                                  "E5 = a \\| b\\s\n"
+                                  "F6 = TRUE\n"
+                                  "note A1 = 単位は円\n"
+                                  "note G7 = 空のセル\n"
+                                  "active C3\n"
+                                  "[sheet 2月]\n"
+                                  "protected\n"
+                                  "[chart グラフ]\n"
+                                  "[book 空.xlsx]\n"
+                                  "hidden\n");
         QCOMPARE(host->version, QString("15.0"));
         QCOMPARE(host->startupPath, QString("/opt/start"));
         QCOMPARE(host->windowState, host::WindowState::Minimized);
@@ -198,7 +174,7 @@ private slots:
     }
 
     void vanishing_andRestarting() {
-        sim::SimConnector connector(hostFrom("[book a.xlsx]\n[sheet S]\nA1 = x"));
+        sim::SimConnector connector(simHost("[book a.xlsx]\n[sheet S]\nA1 = x"));
         const auto app = connector.attach();
         QVERIFY(app);
         QCOMPARE(connector.attach(), app); // cheap when the host is known
@@ -237,7 +213,7 @@ private slots:
     }
 
     void failureHook_failsTheNamedOperation() {
-        const auto host = hostFrom("[book a.xlsx]\n[sheet S]\n");
+        const auto host = simHost("[book a.xlsx]\n[sheet S]\n");
         QStringList seen;
         host->beforeOperation = [&](const QString& op) {
             seen << op;
@@ -252,7 +228,7 @@ private slots:
     }
 
     void pageSetup_refusesWhatTheSpreadsheetWould() {
-        const auto host = hostFrom("[book a.xlsx]\n[sheet S]\n[sheet P]\nprotected\n");
+        const auto host = simHost("[book a.xlsx]\n[sheet S]\n[sheet P]\nprotected\n");
         const auto book = host->application()->workbook(1);
         const auto ps = book->sheet("S")->pageSetup();
         QVERIFY_THROWS_EXCEPTION(HostError, ps->set(PageProperty::Orientation, 7));
@@ -268,7 +244,7 @@ private slots:
 
     void closing_asksAboutUnsavedChanges() {
         const auto host =
-            hostFrom("[book a.xlsx]\nmodified\n[sheet S]\n[book b.xlsx]\nmodified\n[sheet S]\n");
+            simHost("[book a.xlsx]\nmodified\n[sheet S]\n[book b.xlsx]\nmodified\n[sheet S]\n");
         const auto app = host->application();
         int asked = 0;
         host->savePrompt = [&](const QString&) -> std::optional<bool> {
@@ -326,7 +302,7 @@ private slots:
     }
 
     void printDialog_recordsTheGroup() {
-        const auto host = hostFrom("[book a.xlsx]\n[sheet A]\n[sheet B]\n[sheet C]\n");
+        const auto host = simHost("[book a.xlsx]\n[sheet A]\n[sheet B]\n[sheet C]\n");
         const auto app = host->application();
         app->workbook(1)->selectSheets({"B", "C"});
         QVERIFY(app->showDialog(host::Dialog::Print));
@@ -339,7 +315,7 @@ private slots:
     }
 
     void editing_keepsStatedResultsOfFormulas() {
-        const auto host = hostFrom("[book a.xlsx]\n[sheet S]\nA1 = =SUM(B1) | 30 | ¥30\n");
+        const auto host = simHost("[book a.xlsx]\n[sheet S]\nA1 = =SUM(B1) | 30 | ¥30\n");
         const auto sheet = host->application()->workbook(1)->sheet(1);
         host::ReplaceOptions options;
         options.what = "B1";
