@@ -330,6 +330,10 @@ private slots:
         QVERIFY(!sheet->range("B2")->value().isValid());
         sheet->range("B2")->setValue(QVariant());
         QVERIFY(!host->findSheet("a.xlsx", "S")->cell(2, 2));
+        // Whole rows and whole columns are addressed as the spreadsheet writes them.
+        QCOMPARE(sheet->cells()->address(true, true), QString("$1:$1048576"));
+        QCOMPARE(sheet->range("B1:C1048576")->address(true, false), QString("B:C"));
+        QCOMPARE(sheet->range("C3:a1")->address(false, true), QString("$A1:$C3"));
     }
 };
 
