@@ -36,10 +36,6 @@
 
 namespace korvex::calc::uno_helpers {
 
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
 namespace FileFormat = css::text::FilenameDisplayFormat;
 
 namespace {

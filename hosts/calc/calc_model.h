@@ -5,9 +5,11 @@
 // a vanished office or a frozen one all end as HostError in the caller.
 
 #include "calc_search_cache.h"
+#include "uno_names.h"
 #include "uno_session.h"
 
 #include <com/sun/star/awt/XDialog.hpp>
+#include <com/sun/star/awt/XWindow2.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
@@ -241,7 +243,14 @@ DocRef documentNamed(const css::uno::Reference<css::frame::XDesktop2>& desktop,
 DocRef activeDocument(const css::uno::Reference<css::frame::XDesktop2>& desktop);
 // Whether any window of the document is visible (false for a hidden book).
 bool isShown(const DocRef& doc);
+// The visible window showing the document, if any.
+css::uno::Reference<css::awt::XWindow2> shownWindow(const DocRef& doc);
 css::uno::Reference<css::frame::XFrame> frameOf(const DocRef& doc);
+css::uno::Reference<css::awt::XWindow> containerWindowOf(const DocRef& doc);
+// A node of the office's configuration ("/org.openoffice.Setup/Product").
+css::uno::Reference<css::beans::XPropertySet>
+configNode(const css::uno::Reference<css::uno::XComponentContext>& ctx, const char* path);
+QString fileUrlToPath(const rtl::OUString& url);
 SheetRef activeSheetOf(const DocRef& doc);
 QString sheetName(const SheetRef& sheet);
 css::table::CellRangeAddress addressOf(const css::uno::Reference<css::uno::XInterface>& range);

@@ -43,12 +43,6 @@
 
 namespace korvex::calc {
 
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::Sequence;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-using host::HostError;
 using namespace uno_helpers;
 
 namespace {
