@@ -70,10 +70,7 @@ void enterCell(SheetData& sheet, int row, int column, const QVariant& v) {
         break;
     }
     cell.value = v.typeId() == QMetaType::Bool ? QVariant(v.toBool()) : QVariant(v.toDouble());
-    if (v.typeId() != QMetaType::Bool && v.typeId() != QMetaType::Double &&
-        v.typeId() != QMetaType::Int && v.typeId() != QMetaType::LongLong &&
-        v.typeId() != QMetaType::UInt && v.typeId() != QMetaType::ULongLong &&
-        v.typeId() != QMetaType::Float)
+    if (v.typeId() != QMetaType::Bool && !isNumberValue(v))
         cell.value = constantValue(v.toString());
     cell.text = generalText(cell.value);
     cell.formula = cell.text;
