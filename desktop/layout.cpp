@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "settings.h"
 #include "settings_keys.h"
+#include "twips.h"
 #include "ui_seam.h"
 
 #include <QEvent>
@@ -30,13 +31,8 @@ QString sectionOf(const QWidget* window) {
     return name.isEmpty() ? QString::fromLatin1(window->metaObject()->className()) : name;
 }
 
-int toTwips(int px) {
-    return px * TwipsPerPixel;
-}
-
-int toPixels(int twips) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) / TwipsPerPixel));
-}
+using korvex::toPixels;
+using korvex::toTwips;
 
 int readTwips(const QString& section, const QString& key, int defaultPx) {
     return toPixels(GetIniInt(section, key, toTwips(defaultPx)));

@@ -9,8 +9,6 @@ class QWidget;
 
 namespace Korvex_M01 {
 
-constexpr int TwipsPerPixel = 15; // at 96 dpi
-
 void SaveFormPos(QWidget* window, bool withSize);
 void LoadFormPos(QWidget* window, bool withSize);
 void SaveCtlPos(QWidget* window, QWidget* control);

@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "replace_log.h"
 #include "result_model.h"
+#include "twips.h"
 #include "ui_seam.h"
 #include "work_database.h"
 
@@ -21,8 +22,6 @@
 #include <set>
 
 namespace korvex::findreplace {
-
-constexpr int kTwipsPerPixel = Korvex_M01::TwipsPerPixel;
 
 ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     : QTableView(parent), m_kind(kind), m_db(db), m_model(std::make_unique<ResultModel>(kind, db)),
@@ -61,7 +60,7 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     static const int kReplaceWidths[] = {1800, 1200, 800, 1300, 1300, 2000, 2500};
     const int* widths = kind == ResultKind::Search ? kSearchWidths : kReplaceWidths;
     for (int c = 0; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, widths[c] / kTwipsPerPixel);
+        setColumnWidth(c, korvex::toPixels(widths[c]));
 
     // A run's text moves to the top row as the list scrolls.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
@@ -222,7 +221,7 @@ void ResultGrid::loadLayout(const QString& grxFile, const QString& windowName) {
             continue;
         h->moveSection(h->visualIndex(logical), visual++);
         if (c.widthTwips > 0)
-            setColumnWidth(logical, std::max(1, c.widthTwips / kTwipsPerPixel));
+            setColumnWidth(logical, std::max(1, korvex::toPixels(c.widthTwips)));
         setColumnHidden(logical, !c.shown);
     }
     setColumnMerged(0, layout->mergedFields.contains(QStringLiteral("book")));
@@ -245,8 +244,8 @@ bool ResultGrid::saveLayout(const QString& grxFile, const QString& windowName) c
         const int logical = h->logicalIndex(v);
         GridColumnLayout c;
         c.field = QLatin1String(cols[logical].field);
-        c.widthTwips = (isColumnHidden(logical) ? h->sectionSize(logical) : columnWidth(logical)) *
-                       kTwipsPerPixel;
+        c.widthTwips = korvex::toTwips(isColumnHidden(logical) ? h->sectionSize(logical)
+                                                               : columnWidth(logical));
         c.shown = !isColumnHidden(logical);
         layout.columns.append(c);
     }

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QSize>
 
+#include "twips.h"
+
 namespace korvex::printing {
 
 // The sheet-selection commands of the target list.
@@ -16,15 +18,7 @@ enum class SelectionCommand { SelAll, SelCancel, Before, After, Reversal };
 // current sheet on" never starts (nothing selected).
 QList<bool> applySelection(SelectionCommand command, const QList<bool>& selected, int current);
 
-struct Box {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    bool operator==(const Box& o) const {
-        return left == o.left && top == o.top && width == o.width && height == o.height;
-    }
-};
+using korvex::Box;
 
 // The controls LayoutControls moves: the four buttons on the right, the three
 // combos and the target list on the left.

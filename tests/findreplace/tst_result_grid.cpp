@@ -608,6 +608,7 @@ private slots:
         const QString grx = env->dir.filePath(QStringLiteral("korvex.grx"));
         {
             auto grid = makeGrid();
+            QCOMPARE(grid->columnWidth(5), 167); // 2500 twips, rounded like every length
             grid->horizontalHeader()->moveSection(4, 0);
             grid->setColumnWidth(2, 120);
             grid->setColumnHidden(3, true);
