@@ -29,8 +29,17 @@ QString nextConnectionName(const char* role) {
 
 constexpr int kSqliteBusy = 5;
 constexpr int kSqliteIoErr = 10;
+constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteFull = 13;
 constexpr int kSqliteCantOpen = 14;
+constexpr int kSqliteNotADb = 26;
+
+// Compaction rewrites every stored row to give the free pages back, which
+// costs about as much as copying the file. It runs only when the free pages
+// are at least this share of the file: below it SQLite simply reuses them for
+// the next rows, and a start would pay the whole rewrite of a large file to
+// give back a few megabytes.
+constexpr qint64 kCompactFreePercent = 10;
 
 int primaryCode(const QSqlError& e) {
     bool ok = false;
@@ -44,6 +53,13 @@ int primaryCode(const QSqlError& e) {
 
 QString nativeName(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+[[noreturn]] void failUnreadable(const QString& path, const QString& why) {
+    fail(QStringLiteral("作業データベース %1 は SQLite データベースとして読めません"
+                        "（壊れているか、別の種類のファイルです）。ファイルは変更していません。"
+                        "\n%2")
+             .arg(nativeName(path), why));
 }
 
 // QSQLITE "opens" any file, even one that is not a database at all; only the
@@ -67,15 +83,62 @@ void verifySqliteFile(QSqlDatabase& db, const QString& path) {
                      "ディスクの空き容量と、フォルダーへの書き込み権限を確かめてください。"
                      "\n%2")
                      .arg(nativeName(path), q.lastError().text()));
-        fail(QStringLiteral("作業データベース %1 は SQLite データベースとして読めません"
-                            "（壊れているか、別の種類のファイルです）。ファイルは変更していません。"
-                            "\n%2")
-                 .arg(nativeName(path), q.lastError().text()));
+        failUnreadable(path, q.lastError().text());
     }
     q.finish();
     if (!q.exec(QStringLiteral("select count(*) from sqlite_master;")) || !q.next())
         fail(QStringLiteral("作業データベース %1 の表の一覧を読めません。\n%2")
                  .arg(nativeName(path), q.lastError().text()));
+}
+
+QString sqlName(const QString& name) {
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+// Compaction reads every row and so refuses a file damaged anywhere in them.
+// A start that does not compact reads the first and last row of every table
+// instead: each table's tree from its root down both edges, where a file whose
+// last writes were lost (a tail of zeroed or foreign pages) shows. A few pages
+// whatever the file's size.
+void verifyTableEdges(QSqlDatabase& db, const QString& path) {
+    QStringList tables;
+    {
+        QSqlQuery list(db);
+        if (!list.exec(QStringLiteral("select name from sqlite_master where type = 'table' "
+                                      "and rootpage > 0 and name not like 'sqlite%';")))
+            failUnreadable(path, list.lastError().text());
+        while (list.next())
+            tables << list.value(0).toString();
+    }
+    for (const QString& table : tables) {
+        for (const char* order : {"asc", "desc"}) {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (q.exec(QStringLiteral("select * from %1 order by rowid %2 limit 1;")
+                           .arg(sqlName(table), QLatin1String(order))))
+                q.next(); // the driver reads every value of the row here
+            // Only damage counts: a table of some other make (one without a
+            // rowid) is simply not looked into.
+            const int code = primaryCode(q.lastError());
+            if (code == kSqliteCorrupt || code == kSqliteNotADb || code == kSqliteIoErr)
+                failUnreadable(path, q.lastError().text());
+        }
+    }
+}
+
+// True when the free pages are worth a compaction (see kCompactFreePercent).
+bool worthCompacting(QSqlDatabase& db) {
+    const auto pragma = [&db](const char* name) {
+        QSqlQuery q(db);
+        return q.exec(QStringLiteral("PRAGMA %1;").arg(QLatin1String(name))) && q.next()
+                   ? q.value(0).toLongLong()
+                   : 0;
+    };
+    const qint64 pages = pragma("page_count");
+    const qint64 freePages = pragma("freelist_count");
+    return freePages > 0 && freePages * 100 >= pages * kCompactFreePercent;
 }
 
 // True when the file can be written and replaced: both it and its folder are
@@ -283,7 +346,6 @@ bool Korvex_C01::Compact_Database(const QString& DB_Name) {
                         QStringLiteral("_tmp.mdb");
     if (QFileInfo::exists(tmp) && !QFile::remove(tmp))
         fail(QStringLiteral("前回の一時ファイル %1 を削除できません。").arg(nativeName(tmp)));
-    runHook(CompactStep::StaleRemoved);
 
     bool uncompacted = false;
     try {
@@ -302,6 +364,10 @@ bool Korvex_C01::Compact_Database(const QString& DB_Name) {
             // lives only in a WAL file that belongs to the file being replaced.
             q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"));
             q.finish();
+            verifyTableEdges(src.db(), db);
+            if (!worthCompacting(src.db()))
+                return false;
+            runHook(CompactStep::StaleRemoved);
             if (!q.exec(QStringLiteral("VACUUM INTO %1;").arg(sqlLiteral(tmp)))) {
                 // The source was read to the end without complaint when the copy
                 // fails to be written: the disk is full or will not take the

@@ -47,15 +47,19 @@ public:
     void DisConnect();
     // 0, or a non-zero error number (the native SQLite code); never throws.
     long Execute(const QString& Sql_Str, bool CommitFlg);
-    // Compacts the file in place (only while not connected) and returns true.
-    // Returns false, the file untouched, when it cannot be replaced: the file
-    // or its folder is not writable, or the disk has no room for the copy.
-    // Throws on any other failure (a damaged file, one in use), leaving the
-    // data in the file or in the "_tmp.mdb" copy beside it.
+    // Checks the file and compacts it in place (only while not connected) when
+    // its free pages are a tenth of it or more; true when it did. Returns
+    // false, the file's rows untouched, when there is too little to reclaim or
+    // the file cannot be replaced: the file or its folder is not writable, or
+    // the disk has no room for the copy. Throws on any other failure (a
+    // damaged file, one in use), leaving the data in the file or in the
+    // "_tmp.mdb" copy beside it. A left-over WAL is folded into the file and
+    // a left-over copy removed either way.
     bool Compact_Database(const QString& DB_Name);
 
-    // Steps of Compact_Database at which CompactionHook is called (tests throw
-    // from it to simulate a failure at that point).
+    // Steps of a compaction at which CompactionHook is called (tests throw
+    // from it to simulate a failure at that point); not called when the file
+    // is left as it is.
     enum class CompactStep {
         StaleRemoved,  // the old temporary is gone, nothing written yet
         CopyWritten,   // the compacted copy exists beside the database

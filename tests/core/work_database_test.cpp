@@ -67,8 +67,10 @@ private:
     QTemporaryDir m_dir;
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    // A work database holding a w_sort table with `rows` rows.
-    QString makeDatabase(const QString& name, int rows) {
+    // A work database holding a w_sort table with `rows` rows and, when
+    // `freePercent` is given, about that share of its pages free (one-page
+    // rows of a table dropped afterwards).
+    QString makeDatabase(const QString& name, int rows, int freePercent = 0) {
         const QString p = path(name);
         QFile::remove(p);
         writeFile(p, QByteArray());
@@ -80,8 +82,23 @@ private:
                                       "'x', 'x%1', '2000/01/31 09:05:07', %1);")
                            .arg(i),
                        false);
+        if (freePercent > 0) {
+            const qint64 used = pragma(db, "page_count");
+            db.Execute(QStringLiteral("create table scratch (b blob);"), true);
+            db.Execute(QStringLiteral("with recursive n(x) as (select 1 union all select x + 1 "
+                                      "from n where x < %1) insert into scratch "
+                                      "select randomblob(3000) from n;")
+                           .arg(used * freePercent / (100 - freePercent)),
+                       true);
+            db.Execute(QStringLiteral("drop table scratch;"), true);
+        }
         db.DisConnect();
         return p;
+    }
+
+    static qint64 pragma(Korvex_C01& db, const char* name) {
+        QSqlQuery q = db.OpenRecordset(QStringLiteral("PRAGMA %1;").arg(QLatin1String(name)));
+        return q.next() ? q.value(0).toLongLong() : -1;
     }
 
 private slots:
@@ -252,9 +269,16 @@ private slots:
     }
 
     // A run that ended without closing the database leaves rows only in the
-    // WAL file; compaction must carry them over, not drop them.
+    // WAL file; the start must carry them over, not drop them, whether it
+    // compacts or not.
+    void compactionKeepsRowsFromLeftOverWal_data() {
+        QTest::addColumn<int>("freePercent");
+        QTest::newRow("nothing to reclaim") << 0;
+        QTest::newRow("half free") << 50;
+    }
     void compactionKeepsRowsFromLeftOverWal() {
-        const QString p = makeDatabase(QStringLiteral("live.mdb"), 3);
+        QFETCH(int, freePercent);
+        const QString p = makeDatabase(QStringLiteral("live.mdb"), 3, freePercent);
         const QString crashed = path(QStringLiteral("crashed.mdb"));
         {
             Korvex_C01 db;
@@ -304,7 +328,7 @@ private slots:
     }
     void compactionFailureKeepsData() {
         QFETCH(Step, failAt);
-        const QString p = makeDatabase(QStringLiteral("fail.mdb"), 20);
+        const QString p = makeDatabase(QStringLiteral("fail.mdb"), 20, 50);
         const QString tmp = path(QStringLiteral("fail_tmp.mdb"));
         Korvex_C01::CompactionHook = [failAt](Step s) {
             if (s == failAt)
@@ -321,6 +345,65 @@ private slots:
         db.Compact_Database(p);
         QCOMPARE(countRows(p, QStringLiteral("w_sort")), 20);
         QVERIFY(!QFileInfo::exists(tmp));
+    }
+
+    // A start compacts only a file with a tenth or more of it free; one it
+    // leaves as it is is not rewritten at all, and a damaged one is refused
+    // either way, untouched.
+    void compactsOnlyWhenWorthIt_data() {
+        QTest::addColumn<int>("freePercent");
+        QTest::addColumn<bool>("zeroedTail");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("nothing free") << 0 << false << "kept";
+        QTest::newRow("a little free") << 5 << false << "kept";
+        QTest::newRow("half free") << 50 << false << "compacted";
+        QTest::newRow("tail zeroed") << 0 << true << "refused";
+    }
+    void compactsOnlyWhenWorthIt() {
+        QFETCH(int, freePercent);
+        QFETCH(bool, zeroedTail);
+        QFETCH(QString, outcome);
+        const int rows = 3000;
+        const QString p = makeDatabase(QStringLiteral("worth.mdb"), rows, freePercent);
+        qint64 freeBefore = 0;
+        {
+            Korvex_C01 db;
+            db.Connect(p);
+            freeBefore = pragma(db, "freelist_count");
+        }
+        QCOMPARE(freeBefore > 0, freePercent > 0);
+        if (zeroedTail) {
+            // The last writes lost: the file's last pages, its newest rows,
+            // read back as zeros.
+            QByteArray bytes = readAll(p);
+            bytes.replace(bytes.size() - 2 * 4096, 2 * 4096, QByteArray(2 * 4096, '\0'));
+            writeFile(p, bytes);
+        }
+        const QByteArray before = readAll(p);
+        QList<Step> steps;
+        Korvex_C01::CompactionHook = [&steps](Step s) { steps << s; };
+
+        Korvex_C01 db;
+        if (outcome == QLatin1String("refused")) {
+            try {
+                db.Compact_Database(p);
+                QFAIL("a damaged file was accepted");
+            } catch (const std::runtime_error& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("worth.mdb")),
+                         e.what());
+            }
+            QCOMPARE(readAll(p), before);
+            QVERIFY(!QFileInfo::exists(path(QStringLiteral("worth_tmp.mdb"))));
+            return;
+        }
+        const bool compacted = outcome == QLatin1String("compacted");
+        QCOMPARE(db.Compact_Database(p), compacted);
+        QCOMPARE(steps.size(), compacted ? 3 : 0);
+        if (!compacted)
+            QCOMPARE(readAll(p), before);
+        QCOMPARE(countRows(p, QStringLiteral("w_sort")), rows);
+        db.Connect(p);
+        QCOMPARE(pragma(db, "freelist_count"), compacted ? 0 : freeBefore);
     }
 
     void catalogueRefreshKeepsResultRows() {

@@ -46,8 +46,9 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// A work database as the build makes it, plus a result table with rows.
-void makeWorkDatabase(const QString& path, bool withCatalogue) {
+// A work database as the build makes it, plus a result table with rows and,
+// when asked, more free pages than stored ones (rows deleted since).
+void makeWorkDatabase(const QString& path, bool withCatalogue, bool withFreePages = false) {
     QFile::remove(path);
     writeFile(path, QByteArray());
     Korvex_C01 db;
@@ -60,6 +61,13 @@ void makeWorkDatabase(const QString& path, bool withCatalogue) {
     }
     db.Execute(QStringLiteral("create table w_sort (book text, seq_no integer);"), true);
     db.Execute(QStringLiteral("insert into w_sort values ('Book1', 0), ('Book1', 1);"), true);
+    if (withFreePages) {
+        db.Execute(QStringLiteral("create table scratch as with recursive n(x) as (select 1 "
+                                  "union all select x + 1 from n where x < 50) "
+                                  "select randomblob(3000) as b from n;"),
+                   true);
+        db.Execute(QStringLiteral("drop table scratch;"), true);
+    }
     db.DisConnect();
 }
 
@@ -191,7 +199,8 @@ private slots:
         if (kind == QLatin1String("garbage"))
             writeFile(db, "PK\x03\x04 this is a zipped workbook, not a database");
         else
-            makeWorkDatabase(db, kind != QLatin1String("nocatalogue"));
+            makeWorkDatabase(db, kind != QLatin1String("nocatalogue"),
+                             kind == QLatin1String("compaction"));
         const QByteArray before = readAll(db);
         if (kind == QLatin1String("compaction"))
             Korvex_C01::CompactionHook = [](Korvex_C01::CompactStep) {
