@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QStringList>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <cerrno>
@@ -416,10 +417,21 @@ bool Korvex_C01::Compact_Database(const QString& DB_Name) {
 
         const QByteArray from = QFile::encodeName(tmp);
         const QByteArray to = QFile::encodeName(db);
-        if (std::rename(from.constData(), to.constData()) != 0)
+        // The replaced file's pages are let go when its last descriptor
+        // closes, which for a large file takes tens of milliseconds; held
+        // across the rename, that descriptor is closed on a pool thread, off
+        // the start.
+        const int replaced = ::open(to.constData(), O_RDONLY | O_CLOEXEC);
+        if (std::rename(from.constData(), to.constData()) != 0) {
+            const int error = errno;
+            if (replaced >= 0)
+                ::close(replaced);
             fail(QStringLiteral("最適化したデータベースを %1 に置き換えられません。\n%2")
-                     .arg(nativeName(db), QString::fromLocal8Bit(std::strerror(errno))));
+                     .arg(nativeName(db), QString::fromLocal8Bit(std::strerror(error))));
+        }
         syncPath(info.absolutePath(), true);
+        if (replaced >= 0)
+            QThreadPool::globalInstance()->start([replaced] { ::close(replaced); });
         return true;
     } catch (...) {
         // The database file is replaced only by the atomic rename, so until
