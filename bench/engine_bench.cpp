@@ -102,8 +102,8 @@ void fillTable(Korvex_C01& db, int rows) {
         q.exec();
     }
     base.commit();
-    // The program compacts its database at every start, so a run never begins
-    // with a write-ahead log full of old rows waiting to be copied back.
+    // Every start folds a left-over write-ahead log into the file, so a run
+    // never begins with one full of old rows waiting to be copied back.
     q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"));
 }
 

@@ -120,8 +120,8 @@ Figures measure(const QString& dbFile, int existing) {
                    "'2026/01/31 09:05:07', x from n;")
                    .arg(existing - 1));
         con.commit();
-        // The program compacts its database at every start, so a list never
-        // opens with a write-ahead log full of old rows; neither does this one.
+        // Every start folds a left-over write-ahead log into the file, so a
+        // list never opens with one full of old rows; neither does this one.
         q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"));
     }
 
