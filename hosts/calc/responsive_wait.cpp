@@ -90,10 +90,18 @@ PaintingWait::~PaintingWait() {
         if (held.target)
             QCoreApplication::postEvent(held.target.data(), held.event.release());
     // A window's close() asks it again, so a window that refuses to close
-    // (a run in progress) still refuses.
-    for (const auto& target : closes)
-        if (target)
-            QMetaObject::invokeMethod(target.data(), "close", Qt::QueuedConnection);
+    // (a run in progress) still refuses. The request is queued on the
+    // application object and made from there: a call queued on a widget's
+    // native window is handed on to the widget, where it finds no slot.
+    if (!closes.empty())
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [closes = std::move(closes)] {
+                for (const auto& target : closes)
+                    if (target)
+                        QMetaObject::invokeMethod(target.data(), "close", Qt::DirectConnection);
+            },
+            Qt::QueuedConnection);
 }
 
 void PaintingWait::paint() {

@@ -23,6 +23,7 @@
 #include <cppuhelper/implbase1.hxx>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -430,7 +431,15 @@ private slots:
         timer.stop();
 
         // Keys typed while the office works, whichever way Korvex waits for
-        // it, reach the window once it has answered, all and in order.
+        // it, reach the window once it has answered, all and in order; a
+        // window closed meanwhile closes then, once.
+        struct Closing : QWidget {
+            int asked = 0;
+            void closeEvent(QCloseEvent* event) override {
+                ++asked;
+                QWidget::closeEvent(event);
+            }
+        };
         const auto busy = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
         const std::function<void()> waits[] = {
             [&] { session->run(busy); },
@@ -441,6 +450,8 @@ private slots:
         edit.show();
         for (const auto& wait : waits) {
             edit.clear();
+            Closing window;
+            window.show();
             QTimer typing;
             typing.setInterval(20);
             int typed = 0;
@@ -449,13 +460,18 @@ private slots:
                     QCoreApplication::postEvent(
                         &edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A + typed, Qt::NoModifier,
                                              QString(QChar(u'a' + typed))));
+                if (typed == 2 || typed == 3)
+                    window.close();
                 ++typed;
             });
             typing.start();
             wait();
             typing.stop();
+            QCOMPARE(window.asked, 0);
             QCoreApplication::processEvents();
             QCOMPARE(edit.text(), QStringLiteral("abcde"));
+            QCOMPARE(window.asked, 1);
+            QVERIFY(!window.isVisible());
         }
     }
 
