@@ -1,11 +1,42 @@
 #include "native_statement.h"
 
+#include <QSqlDriver>
+
+#include <dlfcn.h>
 #include <sqlite3.h>
 
 #include <stdexcept>
 #include <string>
 
 namespace korvex::findreplace {
+
+bool sameSqliteLibrary(const SqliteLibrary& program, const SqliteLibrary& driver) {
+    return program.entry && program.entry == driver.entry && program.version != 0 &&
+           program.version == driver.version;
+}
+
+SqliteLibrary programSqlite() {
+    return {sqlite3_libversion_number(), reinterpret_cast<const void*>(&sqlite3_libversion_number)};
+}
+
+SqliteLibrary driverSqlite(const QSqlDriver* driver) {
+    // The driver's meta-object lies in its plugin; the plugin's own lookup
+    // order (itself, then what it links) finds the SQLite it calls. A driver
+    // built into the program, or one that carries a hidden copy, gives none.
+    Dl_info where{};
+    if (!driver || !dladdr(driver->metaObject(), &where) || !where.dli_fname)
+        return {};
+    void* plugin = dlopen(where.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    if (!plugin)
+        return {};
+    using VersionNumber = int (*)();
+    const auto number = reinterpret_cast<VersionNumber>(dlsym(plugin, "sqlite3_libversion_number"));
+    SqliteLibrary library;
+    if (number)
+        library = {number(), reinterpret_cast<const void*>(number)};
+    dlclose(plugin);
+    return library;
+}
 
 NativeStatement::NativeStatement(sqlite3* handle, const QString& sql, const char* what)
     : m_handle(handle), m_what(what) {
@@ -31,6 +62,13 @@ void NativeStatement::bind(int at, const QString& text) {
 
 void NativeStatement::bind(int at, qint64 number) {
     check(sqlite3_bind_int64(m_stmt, at, number));
+}
+
+void NativeStatement::bind(int at, const QVariant& value) {
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+        bind(at, value.toLongLong());
+    else
+        bind(at, value.toString());
 }
 
 void NativeStatement::run() {

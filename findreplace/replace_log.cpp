@@ -57,29 +57,46 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
     if (!base.transaction())
         throw std::runtime_error(base.lastError().text().toStdString());
     try {
-        sqlite3* h = nativeSqliteHandle(base);
-        if (!h)
-            throw std::runtime_error("the work database is not an SQLite database");
-        NativeStatement insert(
-            h,
+        const QString sql =
             QStringLiteral("insert or replace into %1 (book, sheet, range, execute, seq_no, "
                            "before_value, written, before_kind, before_content, refused) "
                            "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);")
-                .arg(kTable),
-            "what the replacements wrote");
-        for (const ReplacedCell& c : cells) {
-            insert.bind(1, book);
-            insert.bind(2, c.sheet);
-            insert.bind(3, c.range);
-            insert.bind(4, c.execute);
-            insert.bind(5, qint64(c.seqNo));
-            insert.bind(6, c.before);
-            insert.bind(7, c.refused ? QString() : c.written);
-            insert.bind(8, host::contentKindName(c.beforeContent.kind));
-            insert.bind(9,
-                        c.beforeContent.text.isNull() ? QStringLiteral("") : c.beforeContent.text);
-            insert.bind(10, qint64(c.refused ? 1 : 0));
-            insert.run();
+                .arg(kTable);
+        const auto values = [&book](const ReplacedCell& c) {
+            return QVariantList{
+                book,
+                c.sheet,
+                c.range,
+                c.execute,
+                qint64(c.seqNo),
+                c.before,
+                c.refused ? QString() : c.written,
+                host::contentKindName(c.beforeContent.kind),
+                c.beforeContent.text.isNull() ? QStringLiteral("") : c.beforeContent.text,
+                qint64(c.refused ? 1 : 0),
+            };
+        };
+        if (sqlite3* h = nativeSqliteHandle(base)) {
+            NativeStatement insert(h, sql, "what the replacements wrote");
+            for (const ReplacedCell& c : cells) {
+                int at = 1;
+                for (const QVariant& v : values(c))
+                    insert.bind(at++, v);
+                insert.run();
+            }
+        } else {
+            QSqlQuery insert(base);
+            if (!insert.prepare(sql))
+                throw std::runtime_error("cannot write what the replacements wrote: " +
+                                         insert.lastError().text().toStdString());
+            for (const ReplacedCell& c : cells) {
+                for (const QVariant& v : values(c))
+                    insert.addBindValue(v);
+                if (!insert.exec())
+                    throw std::runtime_error("cannot write what the replacements wrote: " +
+                                             insert.lastError().text().toStdString());
+            }
+            insert.finish();
         }
         if (!base.commit())
             throw std::runtime_error(base.lastError().text().toStdString());

@@ -55,7 +55,9 @@ sqlite3* nativeSqliteHandle(const QSqlDatabase& db) {
     const QVariant h = db.driver()->handle();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
         return nullptr;
-    return *static_cast<sqlite3* const*>(h.constData());
+    // Every SQLite connection comes from the one driver plugin: ask once.
+    static const bool shared = sameSqliteLibrary(programSqlite(), driverSqlite(db.driver()));
+    return shared ? *static_cast<sqlite3* const*>(h.constData()) : nullptr;
 }
 
 const QList<ResultColumn>& resultColumns(ResultKind kind) {

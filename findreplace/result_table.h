@@ -82,7 +82,8 @@ QList<qint64> insertResultRows(Korvex_C01& db, ResultKind kind, QList<ResultRow>
 
 // The connection's own SQLite handle, for the bulk reads and writes Qt SQL
 // would make many times slower (a value object per field); null when the
-// driver is not SQLite.
+// driver is not SQLite or calls another SQLite library than the program's
+// (callers then go through Qt SQL).
 sqlite3* nativeSqliteHandle(const QSqlDatabase& db);
 
 } // namespace korvex::findreplace

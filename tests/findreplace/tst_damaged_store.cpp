@@ -4,13 +4,16 @@
 // leave every stored row as it was; the cell is never replaced without its row.
 
 #include "find_child.h"
+#include "native_statement.h"
 #include "navigator_env.h"
 #include "replace_window.h"
+#include "result_table.h"
 #include "search_window.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -47,7 +50,47 @@ class DamagedStoreTest : public QObject {
 private slots:
     void runsSayItAndKeepStoredRows_data();
     void runsSayItAndKeepStoredRows();
+    void nativeSqliteOnlyWithTheDriversLibrary_data();
+    void nativeSqliteOnlyWithTheDriversLibrary();
 };
+
+// The work database's own SQLite handle goes to the program's SQLite calls
+// only when Qt's driver calls that very library; otherwise Qt SQL writes.
+void DamagedStoreTest::nativeSqliteOnlyWithTheDriversLibrary_data() {
+    QTest::addColumn<int>("driverVersion");
+    QTest::addColumn<bool>("driverEntrySame");
+    QTest::addColumn<bool>("native");
+    QTest::newRow("one library") << 3040001 << true << true;
+    QTest::newRow("other version") << 3039002 << true << false;
+    QTest::newRow("other copy") << 3040001 << false << false;
+    QTest::newRow("other library") << 3039002 << false << false;
+}
+
+void DamagedStoreTest::nativeSqliteOnlyWithTheDriversLibrary() {
+    using namespace korvex::findreplace;
+    QFETCH(int, driverVersion);
+    QFETCH(bool, driverEntrySame);
+    QFETCH(bool, native);
+    static const int here = 0, elsewhere = 0;
+    const SqliteLibrary program{3040001, &here};
+    QCOMPARE(sameSqliteLibrary(program, {driverVersion, driverEntrySame ? &here : &elsewhere}),
+             native);
+    QVERIFY(!sameSqliteLibrary(program, {driverVersion, nullptr})); // not known
+    QVERIFY(!sameSqliteLibrary({driverVersion, nullptr}, {driverVersion, nullptr}));
+
+    // Here Qt's driver links the system's SQLite, as the program does.
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        QVERIFY(db.open());
+        const SqliteLibrary driver = driverSqlite(db.driver());
+        QCOMPARE(driver.version, programSqlite().version);
+        QVERIFY(sameSqliteLibrary(programSqlite(), driver));
+        QVERIFY(nativeSqliteHandle(db));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+}
 
 void DamagedStoreTest::runsSayItAndKeepStoredRows_data() {
     QTest::addColumn<bool>("replace");
