@@ -4,6 +4,7 @@
 
 #include "app_state.h"
 #include "busy_pointer.h"
+#include "guarded_command.h"
 #include "keyboard_menu.h"
 #include "layout.h"
 #include "messages.h"
@@ -344,15 +345,7 @@ void FindReplaceWindow::Combo_SOpsion_Click(int Index) {
 }
 
 void FindReplaceWindow::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception&) {
-        try {
-            Korvex_M01::ShowMsg(messageId(1), this);
-        } catch (const std::exception&) {
-            // Not even the catalogue can be read; the command simply ends.
-        }
-    }
+    guardedCommand(handler, messageId(1), this);
 }
 
 } // namespace korvex::findreplace

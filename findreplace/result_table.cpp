@@ -91,8 +91,8 @@ void CreateResultTable(Korvex_C01& db, ResultKind kind) {
                true);
 }
 
-QString executeStamp() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+QString executeStamp(const QDateTime& at) {
+    return at.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
 }
 
 QString relativeAddress(const QString& hostAddress) {

@@ -10,6 +10,7 @@
 
 #include "host.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -66,8 +67,9 @@ struct ResultRow {
                              const QString& replace = QString());
 };
 
-// The clock reading stored in `execute`: "yyyy/mm/dd hh:mm:ss", 24-hour.
-QString executeStamp();
+// The clock reading stored in `execute`: "yyyy/mm/dd hh:mm:ss", 24-hour, in
+// local time. Every stamp a row gets is made here.
+QString executeStamp(const QDateTime& at = QDateTime::currentDateTime());
 // The address as stored: every "$" removed ("$AB100" → "AB100").
 QString relativeAddress(const QString& hostAddress);
 // `text` cut to at most `size` characters (whole characters: a surrogate pair

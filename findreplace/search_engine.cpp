@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "cell_address.h"
+#include "guarded.h"
 #include "run_guard.h"
 
 #include <QDateTime>
@@ -25,26 +26,16 @@ host::Application& app() {
     return *M02::ExcelApp;
 }
 
-// Runs one step of a long command; a failing step is skipped and the command
-// goes on with its next one.
-template <typename F> bool guarded(F&& step) {
-    try {
-        step();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-// The row time stamp, read from the clock for every row but formatted only
-// when the second changes: a run records far more rows than seconds.
+// The row time stamp, read from the engine's clock for every row but
+// formatted only when the second changes: a run records far more rows than
+// seconds.
 class StampClock {
 public:
-    QString now() {
-        const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    QString at(qint64 msSinceEpoch) {
+        const qint64 second = msSinceEpoch / 1000;
         if (second != m_second) {
             m_second = second;
-            m_text = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+            m_text = executeStamp(QDateTime::fromMSecsSinceEpoch(second * 1000));
         }
         return m_text;
     }
@@ -88,7 +79,7 @@ public:
     // Some rows could not be stored: the run must stop and say so rather than
     // go on finding occurrences whose rows are thrown away.
     bool failed() const { return m_failed; }
-    QString stamp() { return m_clock.now(); }
+    QString stamp(qint64 msSinceEpoch) { return m_clock.at(msSinceEpoch); }
 
 private:
     EngineWindow& m_window;
@@ -101,7 +92,11 @@ private:
 SearchEngine::SearchEngine(EngineMode mode, EngineWindow& window) : m_mode(mode), m_window(window) {
     auto steady = std::make_shared<QElapsedTimer>();
     steady->start();
-    m_now = [steady] { return steady->elapsed(); };
+    auto wallAtStart = std::make_shared<qint64>(QDateTime::currentMSecsSinceEpoch());
+    m_now = [steady, wallAtStart] { return *wallAtStart + steady->elapsed(); };
+    m_resync = [steady, wallAtStart] {
+        *wallAtStart = QDateTime::currentMSecsSinceEpoch() - steady->elapsed();
+    };
 }
 
 QString SearchEngine::messageId(const char* kind, int number) const {
@@ -186,7 +181,7 @@ HitRow SearchEngine::rowFor(const QString& sheetName, const QString& address,
     row.sheet = sheetName;
     row.range = withoutDollars(address);
     row.result = valueText;
-    row.execute = sink.stamp();
+    row.execute = sink.stamp(m_now());
     row.seqNo = seqNo;
     return row;
 }
@@ -258,6 +253,8 @@ void SearchEngine::stepClick() {
     }
     if (!preconditionsHold())
         return;
+    if (m_resync)
+        m_resync();
     m_hostLost = false;
     m_window.AddSearchHistory();
     m_window.SetBusy(true);
@@ -437,6 +434,8 @@ void SearchEngine::runAllClick() {
     }
     if (!preconditionsHold())
         return;
+    if (m_resync)
+        m_resync();
     const qint64 started = m_now();
     m_hostLost = false;
     m_window.AddSearchHistory();

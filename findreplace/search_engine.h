@@ -40,9 +40,15 @@ public:
     // How long a run may go without letting events through. Tests set 0 to
     // let them through after every row.
     void setYieldIntervalMs(int ms) { m_yieldIntervalMs = ms; }
-    // The clock the run's pacing and its reported time are read from, in
-    // milliseconds (a steady clock unless set): tests drive it themselves.
-    void setClock(std::function<qint64()> nowMs) { m_now = std::move(nowMs); }
+    // The clock a run is paced and timed by and its rows are stamped with, in
+    // milliseconds since the epoch: tests drive it themselves. Unless set, it
+    // is the wall clock read at the start of each click and carried on by a
+    // steady clock during the click, so that a clock set back meanwhile never
+    // stalls the run's pacing.
+    void setClock(std::function<qint64()> nowMs) {
+        m_now = std::move(nowMs);
+        m_resync = nullptr;
+    }
     EngineMode mode() const { return m_mode; }
 
 private:
@@ -111,6 +117,7 @@ private:
     double m_perRowMs = -1;
     int m_sameSizeBatches = 0;
     std::function<qint64()> m_now;
+    std::function<void()> m_resync; // sets the unset clock to the wall clock
     qint64 m_lastYield = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "app_state.h"
+#include "guarded_command.h"
 #include "help_window.h"
 #include "keyboard_menu.h"
 #include "layout.h"
@@ -303,13 +304,5 @@ void Korvex_F01::showPopup(const QPoint& globalPos) {
 }
 
 void Korvex_F01::guarded(const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const std::exception&) {
-        try {
-            Korvex_M01::ShowMsg(QStringLiteral("E_F01_001"), this);
-        } catch (const std::exception&) {
-            // Not even the catalogue can be read; the command simply ends.
-        }
-    }
+    korvex::guardedCommand(command, QStringLiteral("E_F01_001"), this);
 }

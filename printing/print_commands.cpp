@@ -10,6 +10,7 @@
 
 #include "app_state.h"
 #include "busy_pointer.h"
+#include "guarded.h"
 #include "host_helpers.h"
 #include "messages.h"
 #include "run_guard.h"
@@ -33,16 +34,6 @@ using Korvex_M02::ExcelApp;
 
 namespace {
 
-// Runs one host step; false when the host refused it.
-template <typename F> bool step(F&& f) {
-    try {
-        f();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 korvex::host::Application& app() {
     if (!ExcelApp)
         throw HostError(QStringLiteral("no spreadsheet host is attached"));
@@ -53,7 +44,7 @@ korvex::host::Application& app() {
 // sheet by sheet, but stays behind the print window, whose ｷｬﾝｾﾙ must remain
 // at hand (raising the office would bury it).
 void showOfficeBehind() {
-    step([] {
+    korvex::guarded([] {
         if (app().windowState() == korvex::host::WindowState::Minimized)
             app().setWindowState(korvex::host::WindowState::Normal);
     });
@@ -61,7 +52,7 @@ void showOfficeBehind() {
 
 bool bookOpen(const QString& book) {
     bool open = false;
-    step([&] { open = Korvex_M02::IsBookOpen(book); });
+    korvex::guarded([&] { open = Korvex_M02::IsBookOpen(book); });
     return open;
 }
 
@@ -72,14 +63,14 @@ bool bookOpen(const QString& book) {
 class UserPlace {
 public:
     explicit UserPlace(const QStringList& books) {
-        m_haveStart = step([&] { Korvex_M02::GetCurrentPos(m_start); });
+        m_haveStart = korvex::guarded([&] { Korvex_M02::GetCurrentPos(m_start); });
         QStringList names = books;
         if (m_haveStart)
             names.prepend(m_start.Book);
         names.removeDuplicates();
         for (const QString& name : names) {
             Selection s;
-            if (step([&] {
+            if (korvex::guarded([&] {
                     s.book = app().workbook(name);
                     s.active = s.book->activeSheet()->name();
                     s.sheets = s.book->window(1)->selectedSheets();
@@ -90,12 +81,12 @@ public:
 
     void restore() {
         if (m_haveStart)
-            step([&] { Korvex_M02::GoToPos(m_start); });
+            korvex::guarded([&] { Korvex_M02::GoToPos(m_start); });
         for (Selection& s : m_selections) {
             // Selecting makes the first named sheet the active one.
             s.sheets.removeAll(s.active);
             s.sheets.prepend(s.active);
-            step([&] { s.book->selectSheets(s.sheets); });
+            korvex::guarded([&] { s.book->selectSheets(s.sheets); });
         }
     }
 
@@ -161,11 +152,11 @@ void Korvex_F04::Command_SetStart_Click() {
     // The base is read once and the targets are looked up in one pass: each
     // target then costs its activation and one write.
     std::optional<korvex::host::PageValues> baseValues;
-    step([&] { app().workbook(baseBook)->activate(); });
-    step([&] { base->activate(); });
-    step([&] { baseValues = Korvex_M02::ReadPageSetup(*base->pageSetup()); });
+    korvex::guarded([&] { app().workbook(baseBook)->activate(); });
+    korvex::guarded([&] { base->activate(); });
+    korvex::guarded([&] { baseValues = Korvex_M02::ReadPageSetup(*base->pageSetup()); });
     std::map<QString, korvex::host::SheetPtr> targets;
-    step([&] {
+    korvex::guarded([&] {
         const auto found = app().workbook(targetBook)->worksheetsNamed(chosen);
         for (size_t k = 0; k < found.size(); ++k)
             targets[chosen[qsizetype(k)]] = found[k];
@@ -190,9 +181,9 @@ void Korvex_F04::Command_SetStart_Click() {
             if (found != targets.end() && found->second) {
                 const korvex::host::SheetPtr& target = found->second;
                 // The office shows the run's progress sheet by sheet.
-                step([&] { target->activate(); });
+                korvex::guarded([&] { target->activate(); });
                 if (baseValues)
-                    step([&] { Korvex_M02::CopyPageSetup(*target, *baseValues); });
+                    korvex::guarded([&] { Korvex_M02::CopyPageSetup(*target, *baseValues); });
             }
         }
         if (List_Free != 0)
@@ -244,13 +235,14 @@ void Korvex_F04::Command_PrintSet_Click() {
     }
     Korvex_M02::ShowExcel();
     UserPlace place({book});
-    step([&] { app().workbook(book)->activate(); });
+    korvex::guarded([&] { app().workbook(book)->activate(); });
     // The dialog edits the active sheet's page setup: opened anywhere but on
     // the base sheet it would change another sheet's.
-    const bool onBase = step([&] { app().workbook(book)->worksheet(sheet)->activate(); });
+    const bool onBase =
+        korvex::guarded([&] { app().workbook(book)->worksheet(sheet)->activate(); });
     if (onBase) {
         setEnabled(false);
-        step([&] { app().showDialog(korvex::host::Dialog::PageSetup); });
+        korvex::guarded([&] { app().showDialog(korvex::host::Dialog::PageSetup); });
     }
     place.restore();
     setEnabled(true);
@@ -280,21 +272,21 @@ void Korvex_F04::Command_PrintOut_Click() {
     UserPlace place({book});
 
     korvex::host::WorkbookPtr workbook;
-    step([&] { workbook = app().workbook(book); });
+    korvex::guarded([&] { workbook = app().workbook(book); });
     const QListWidgetItem* currentItem = List_Sheet->currentItem();
     const QString current = currentItem ? currentItem->text() : QString();
     bool grouped = false;
     if (workbook) {
-        step([&] { workbook->activate(); });
+        korvex::guarded([&] { workbook->activate(); });
         if (!current.isEmpty())
-            step([&] { workbook->worksheet(current)->activate(); });
-        grouped = step([&] { workbook->selectSheets(targets); });
+            korvex::guarded([&] { workbook->worksheet(current)->activate(); });
+        grouped = korvex::guarded([&] { workbook->selectSheets(targets); });
     }
     // Printing whatever happens to be selected would print sheets the user
     // did not choose: without the group there is no print dialog.
     if (grouped) {
         setEnabled(false);
-        step([&] { app().showDialog(korvex::host::Dialog::Print); });
+        korvex::guarded([&] { app().showDialog(korvex::host::Dialog::Print); });
     }
     place.restore();
     setEnabled(true);

@@ -1,6 +1,7 @@
 #include "print_window.h"
 
 #include "busy_pointer.h"
+#include "guarded_command.h"
 #include "keyboard_menu.h"
 #include "layout.h"
 #include "messages.h"
@@ -334,13 +335,5 @@ bool Korvex_F04::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Korvex_F04::guarded(const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const std::exception&) {
-        try {
-            Korvex_M01::ShowMsg(QStringLiteral("E_F04_001"), this);
-        } catch (const std::exception&) {
-            // Not even the catalogue can be read; the command simply ends.
-        }
-    }
+    korvex::guardedCommand(command, QStringLiteral("E_F04_001"), this);
 }

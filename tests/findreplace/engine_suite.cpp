@@ -173,6 +173,10 @@ C3 = x
 A3 = x
 )";
 
+// Where the engine's clock starts: an afternoon, so that a 12-hour stamp
+// shows.
+const qint64 Afternoon = QDateTime(QDate(2024, 1, 5), QTime(13, 59, 59)).toMSecsSinceEpoch();
+
 } // namespace
 
 class EngineSuite : public QObject {
@@ -194,7 +198,7 @@ private:
         w->book = book;
         w->select(sheets, selected);
         engine = std::make_unique<SearchEngine>(mode, *w);
-        engine->setClock([standIn = w.get()] { return standIn->nowMs(); });
+        engine->setClock([standIn = w.get()] { return Afternoon + standIn->nowMs(); });
         engine->setYieldIntervalMs(0);
     }
 
@@ -268,11 +272,20 @@ private slots:
         w->opts.lookInIndex = lookIn;
         w->opts.wholeCell = whole;
         w->opts.matchCase = matchCase;
+        w->rowCostUs = 1500000; // each row stored moves the clock 1.5 s
         const QString start = cursor();
 
         engine->runAllClick();
 
         QCOMPARE(w->rowTexts(), rows);
+        // Every row is stamped with the time it was found, 24-hour.
+        QStringList stamps, expected;
+        for (int i = 0; i < w->rows.size(); ++i) {
+            stamps << w->rows[i].execute;
+            expected << QDateTime::fromMSecsSinceEpoch(Afternoon + i * 1500 / 1000 * 1000)
+                            .toString(u("yyyy/MM/dd HH:mm:ss"));
+        }
+        QCOMPARE(stamps, expected);
         QCOMPARE(w->messages, rows.isEmpty() ? QStringList{"N_F02_001"} : QStringList{});
         QCOMPARE(cursor(), start);
         QVERIFY(!w->busy && w->mainEnabled && !w->pointer && !w->gridActive);

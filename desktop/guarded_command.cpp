@@ -1,0 +1,14 @@
+#include "guarded_command.h"
+
+#include "guarded.h"
+#include "messages.h"
+
+namespace korvex {
+
+void guardedCommand(const std::function<void()>& command, const QString& messageId,
+                    QWidget* parent) {
+    if (!guarded(command))
+        guarded([&] { Korvex_M01::ShowMsg(messageId, parent); });
+}
+
+} // namespace korvex
