@@ -14,6 +14,7 @@
 #include "engine_window.h"
 #include "host.h"
 #include "host_helpers.h"
+#include "sheet_selection.h"
 #include "tool_rules.h"
 #include "window_mode.h"
 

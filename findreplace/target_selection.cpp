@@ -41,6 +41,15 @@ void applySelection(QListWidget* list, const QList<bool>& selected) {
                                             QItemSelectionModel::NoUpdate);
 }
 
+// A selection command on the sheet list as shown (sorted or not), relative to
+// the book's own active sheet; a chart sheet is never in the list.
+void selectInList(QListWidget* list, SheetSelection command, const QString& book) {
+    const QStringList entries = listEntries(list);
+    const int active = int(entries.indexOf(activeSheetName(book)));
+    applySelection(list,
+                   korvex::applySelection(command, QList<bool>(entries.size(), false), active));
+}
+
 } // namespace
 
 void FindReplaceWindow::ReloadBooks() {
@@ -113,9 +122,7 @@ void FindReplaceWindow::LoadSheets() {
         Korvex_M02::ListSheets(sheets, book);
         Sheet_List->clear();
         Sheet_List->addItems(namesForList(sheets, m_opt.S_Sort));
-        const QString active = activeSheetName(book);
-        applySelection(Sheet_List,
-                       selectionFor(SheetSelection::OnlyActive, listEntries(Sheet_List), active));
+        selectInList(Sheet_List, SheetSelection::OnlyCurrent, book);
     } catch (const std::exception&) {
         recoverLists();
     }
@@ -126,15 +133,14 @@ void FindReplaceWindow::selectBySelection(SheetSelection command) {
         QString book;
         if (!targetBookReady(book))
             return;
-        const QString active = activeSheetName(book);
-        applySelection(Sheet_List, selectionFor(command, listEntries(Sheet_List), active));
+        selectInList(Sheet_List, command, book);
     } catch (const std::exception&) {
         recoverLists();
     }
 }
 
 void FindReplaceWindow::SelectSheets(bool All) {
-    selectBySelection(All ? SheetSelection::All : SheetSelection::OnlyActive);
+    selectBySelection(All ? SheetSelection::All : SheetSelection::OnlyCurrent);
 }
 
 void FindReplaceWindow::SM_SelAll_Click() {
@@ -146,11 +152,11 @@ void FindReplaceWindow::SM_SelCancel_Click() {
 }
 
 void FindReplaceWindow::SM_Before_Click() {
-    selectBySelection(SheetSelection::UpToActive);
+    selectBySelection(SheetSelection::UpToCurrent);
 }
 
 void FindReplaceWindow::SM_After_Click() {
-    selectBySelection(SheetSelection::FromActive);
+    selectBySelection(SheetSelection::FromCurrent);
 }
 
 void FindReplaceWindow::RM_Book_Click() {

@@ -37,41 +37,6 @@ ToolBoxes layoutControls(ToolBoxes b, int W, int H, ToolKind kind) {
     return b;
 }
 
-QList<bool> selectionFor(SheetSelection command, const QStringList& entries,
-                         const QString& active) {
-    QList<bool> selected;
-    selected.reserve(entries.size());
-    switch (command) {
-    case SheetSelection::All:
-        for (int i = 0; i < entries.size(); ++i)
-            selected << true;
-        break;
-    case SheetSelection::OnlyActive:
-        for (const QString& entry : entries)
-            selected << (entry == active);
-        break;
-    case SheetSelection::UpToActive: {
-        bool marker = true;
-        for (const QString& entry : entries) {
-            selected << marker;
-            if (entry == active)
-                marker = false;
-        }
-        break;
-    }
-    case SheetSelection::FromActive: {
-        bool marker = false;
-        for (const QString& entry : entries) {
-            if (entry == active)
-                marker = true;
-            selected << marker;
-        }
-        break;
-    }
-    }
-    return selected;
-}
-
 QStringList withHistory(const QStringList& items, const QString& text) {
     if (items.contains(text, Qt::CaseSensitive))
         return items;

@@ -1,7 +1,7 @@
 #pragma once
 // The rules of the search and replace windows that need no widgets: the
-// resize rule, the sheet-selection commands, the search-text history and the
-// options kept in the settings file. Lengths are in twips.
+// resize rule, the search-text history and the options kept in the settings
+// file. Lengths are in twips.
 
 #include "twips.h"
 #include "window_mode.h"
@@ -27,11 +27,6 @@ struct ToolBoxes {
 // assignment that would give a negative width or height is skipped (a window
 // being minimised reports a tiny size) and the rest still run.
 ToolBoxes layoutControls(ToolBoxes boxes, int W, int H, ToolKind kind);
-
-// Sheet-selection commands on the list as shown (sorted or not). Active is the
-// book's own active sheet; a chart sheet is never in the list.
-enum class SheetSelection { All, OnlyActive, UpToActive, FromActive };
-QList<bool> selectionFor(SheetSelection command, const QStringList& entries, const QString& active);
 
 // The drop-down history after a run with this text: appended when no item is
 // exactly (case-sensitive, whole string) equal to it. Empty texts count too.

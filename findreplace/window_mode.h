@@ -3,6 +3,7 @@
 // replace window differs from the search window is data held here, so the
 // window class never asks "am I the replace window?" beyond reading a mode.
 
+#include "settings_keys.h"
 #include "twips.h"
 
 #include <QSize>
@@ -16,7 +17,6 @@ struct WindowMode {
     const char* objectName; // also the window's settings section and grid layout name
     const char* caption;
     const char* infoSection;   // options section
-    const char* resultTable;   // the window's result table
     const char* busyIconFile;  // busy pointer beside the executable
     const char* messagePrefix; // "E_F02_" / "E_F03_"
     const char* gridName;      // object name of the result grid
@@ -60,8 +60,7 @@ inline constexpr WindowMode SearchMode{
     ToolKind::Search,
     "Korvex_F02",
     "Korvex 検索",
-    "F02_Info",
-    "w_sort",
+    keys::section::F02_Info,
     "Binoculr.ico",
     "E_F02_",
     "Search_Grid",
@@ -91,8 +90,7 @@ inline constexpr WindowMode ReplaceMode{
     ToolKind::Replace,
     "Korvex_F03",
     "Korvex 置換",
-    "F03_Info",
-    "w_replace",
+    keys::section::F03_Info,
     "Replace.ico",
     "E_F03_",
     "Replace_Grid",

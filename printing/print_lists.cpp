@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "name_order.h"
 #include "print_logic.h"
+#include "sheet_selection.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -26,6 +27,7 @@ using namespace korvex::printing;
 
 using korvex::comboEntries;
 using korvex::fillCombo;
+using korvex::SheetSelection;
 
 void Korvex_F04::chooseComboText(QComboBox* combo, const QString& text) {
     const int row =
@@ -145,7 +147,7 @@ void Korvex_F04::selectionCommand(int command) {
             selected << List_Sheet->item(i)->isSelected();
         const QListWidgetItem* current = List_Sheet->currentItem();
         const int currentRow = current ? List_Sheet->row(current) : -1;
-        selected = applySelection(SelectionCommand(command), selected, currentRow);
+        selected = korvex::applySelection(SheetSelection(command), selected, currentRow);
         for (int i = 0; i < List_Sheet->count(); ++i)
             List_Sheet->item(i)->setSelected(selected[i]);
     } catch (const std::exception&) {
@@ -154,23 +156,23 @@ void Korvex_F04::selectionCommand(int command) {
 }
 
 void Korvex_F04::SM_SelAll_Click() {
-    selectionCommand(int(SelectionCommand::SelAll));
+    selectionCommand(int(SheetSelection::All));
 }
 
 void Korvex_F04::SM_Before_Click() {
-    selectionCommand(int(SelectionCommand::Before));
+    selectionCommand(int(SheetSelection::UpToCurrent));
 }
 
 void Korvex_F04::SM_After_Click() {
-    selectionCommand(int(SelectionCommand::After));
+    selectionCommand(int(SheetSelection::FromCurrent));
 }
 
 void Korvex_F04::SM_SelCancel_Click() {
-    selectionCommand(int(SelectionCommand::SelCancel));
+    selectionCommand(int(SheetSelection::None));
 }
 
 void Korvex_F04::SM_Reversal_Click() {
-    selectionCommand(int(SelectionCommand::Reversal));
+    selectionCommand(int(SheetSelection::Reverse));
 }
 
 void Korvex_F04::RM_Book_Click() {

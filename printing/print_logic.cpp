@@ -2,31 +2,6 @@
 
 namespace korvex::printing {
 
-QList<bool> applySelection(SelectionCommand command, const QList<bool>& selected, int current) {
-    QList<bool> result = selected;
-    const int n = int(result.size());
-    for (int i = 0; i < n; ++i) {
-        switch (command) {
-        case SelectionCommand::SelAll:
-            result[i] = true;
-            break;
-        case SelectionCommand::SelCancel:
-            result[i] = false;
-            break;
-        case SelectionCommand::Before:
-            result[i] = current < 0 || i <= current;
-            break;
-        case SelectionCommand::After:
-            result[i] = current >= 0 && i >= current;
-            break;
-        case SelectionCommand::Reversal:
-            result[i] = !result[i];
-            break;
-        }
-    }
-    return result;
-}
-
 PrintBoxes layoutControls(PrintBoxes b, int innerWidth, int innerHeight) {
     const int buttonLeft = innerWidth - 100 - b.printSet.width;
     for (Box* button : {&b.printSet, &b.setStart, &b.cancel, &b.printOut})

@@ -1,5 +1,5 @@
 #pragma once
-// The print window's selection and layout rules, kept free of widgets so that
+// The print window's layout rules, kept free of widgets so that
 // they read as plain rules. Every length here is in twips.
 
 #include <QList>
@@ -8,15 +8,6 @@
 #include "twips.h"
 
 namespace korvex::printing {
-
-// The sheet-selection commands of the target list.
-enum class SelectionCommand { SelAll, SelCancel, Before, After, Reversal };
-
-// The target list's selection after a command. `current` is the index of the
-// entry naming the current sheet, or -1 when the list has none: "up to the
-// current sheet" then runs to the end (everything selected) and "from the
-// current sheet on" never starts (nothing selected).
-QList<bool> applySelection(SelectionCommand command, const QList<bool>& selected, int current);
 
 using korvex::Box;
 
