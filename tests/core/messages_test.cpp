@@ -3,6 +3,7 @@
 
 #include "messages.h"
 #include "scripted_ui.h"
+#include "test_files.h"
 #include "work_database.h"
 
 #include <QDirIterator>
@@ -23,27 +24,13 @@ class MessagesTest : public QObject {
 private:
     QTemporaryDir m_dir;
 
-    static QString seedScript() {
-        QFile f(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-
     // A fresh catalogue, made the way the build makes it.
     bool seedFreshCatalogue() {
         const QString p = m_dir.filePath(QStringLiteral("catalogue.mdb"));
         Korvex_M01::WorkDb().DisConnect();
-        QFile::remove(p);
-        QFile empty(p);
-        if (!empty.open(QIODevice::WriteOnly))
-            return false;
-        empty.close();
+        korvex::test::writeFile(p, {});
         Korvex_M01::WorkDb().Connect(p);
-        QSqlDatabase db = Korvex_M01::WorkDb().DBase();
-        const QString script = seedScript();
-        if (script.isEmpty())
-            return false;
-        korvex::SeedCatalogue(db, script);
-        return true;
+        return korvex::test::seedCatalogue(Korvex_M01::WorkDb().DBase());
     }
 
 private slots:

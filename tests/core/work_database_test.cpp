@@ -4,6 +4,7 @@
 
 #include "messages.h"
 #include "result_tables.h"
+#include "test_files.h"
 #include "work_database.h"
 
 #include <QDir>
@@ -22,16 +23,8 @@ Q_DECLARE_METATYPE(Korvex_C01::CompactStep)
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using korvex::test::readAll;
+using korvex::test::writeFile;
 
 // Row count through a connection of its own, so the answer reflects the file.
 int countRows(const QString& path, const QString& table) {
@@ -42,8 +35,7 @@ int countRows(const QString& path, const QString& table) {
 }
 
 QString seedScript() {
-    return QString::fromUtf8(
-        readAll(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql")));
+    return korvex::test::catalogueScript();
 }
 
 // Messages the seed script holds.
@@ -452,7 +444,7 @@ private slots:
         const QString tool = qEnvironmentVariable("KORVEX_SEEDTOOL");
         if (tool.isEmpty())
             QSKIP("KORVEX_SEEDTOOL not set");
-        const QString seed = qEnvironmentVariable("KORVEX_RESOURCE_DIR") + "/messages.sql";
+        const QString seed = korvex::test::resourcePath(QStringLiteral("messages.sql"));
         auto run = [&](const QString& db) { return QProcess::execute(tool, {db, seed}); };
 
         const QString fresh = path(QStringLiteral("fresh/korvex.mdb"));

@@ -7,6 +7,7 @@
 #include "progress_window.h"
 #include "scripted_ui.h"
 #include "startup.h"
+#include "test_files.h"
 #include "work_database.h"
 
 #include <QApplication>
@@ -35,16 +36,8 @@ int progressWindowsAlive() {
     return n;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using korvex::test::readAll;
+using korvex::test::writeFile;
 
 // A work database as the build makes it, plus a result table with rows and,
 // when asked, more free pages than stored ones (rows deleted since).
@@ -53,12 +46,8 @@ void makeWorkDatabase(const QString& path, bool withCatalogue, bool withFreePage
     writeFile(path, QByteArray());
     Korvex_C01 db;
     db.Connect(path);
-    if (withCatalogue) {
-        QFile seed(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql"));
-        QVERIFY(seed.open(QIODevice::ReadOnly));
-        QSqlDatabase conn = db.DBase();
-        korvex::SeedCatalogue(conn, QString::fromUtf8(seed.readAll()));
-    }
+    if (withCatalogue)
+        QVERIFY(korvex::test::seedCatalogue(db.DBase()));
     db.Execute(QStringLiteral("create table w_sort (book text, seq_no integer);"), true);
     db.Execute(QStringLiteral("insert into w_sort values ('Book1', 0), ('Book1', 1);"), true);
     if (withFreePages) {

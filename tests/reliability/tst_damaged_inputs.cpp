@@ -16,6 +16,7 @@
 #include "settings.h"
 #include "sim_host.h"
 #include "startup.h"
+#include "test_files.h"
 #include "work_database.h"
 
 #include <QAbstractItemView>
@@ -66,16 +67,8 @@ bool isRoot() {
     return ::geteuid() == 0;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() &&
-           f.flush();
-}
+using korvex::test::readAll;
+using korvex::test::writeFile;
 
 QByteArray junk(qsizetype size, quint32 seed) {
     QRandomGenerator random(seed);
@@ -118,14 +111,11 @@ QStringList storedRows(const QString& path) {
 // A program folder as the build leaves it, plus what earlier runs stored.
 void makeInstallation() {
     const QString db = Korvex_M01::DbFile;
-    QVERIFY(writeFile(db, {}));
+    writeFile(db, {});
     {
         Korvex_C01 c;
         c.Connect(db);
-        QFile seed(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql"));
-        QVERIFY(seed.open(QIODevice::ReadOnly));
-        QSqlDatabase con = c.DBase();
-        korvex::SeedCatalogue(con, QString::fromUtf8(seed.readAll()));
+        QVERIFY(korvex::test::seedCatalogue(c.DBase()));
         QCOMPARE(c.Execute(QLatin1String(korvex::results::kCreateSortTable), true), 0L);
         QCOMPARE(c.Execute(QLatin1String(korvex::results::kCreateSortIndex), true), 0L);
         // Enough rows that the table spans pages of its own, well behind the
@@ -149,8 +139,8 @@ void makeInstallation() {
         }
         c.DisConnect();
     }
-    QVERIFY(writeFile(Korvex_M01::IniFile, kSettings));
-    const QString icons = qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/icons/");
+    writeFile(Korvex_M01::IniFile, kSettings);
+    const QString icons = korvex::test::resourcePath(QStringLiteral("icons/"));
     for (const char* icon : {"Books05.ico", "Binoculr.ico", "Replace.ico", "Printer.ico"})
         QFile::copy(icons + QLatin1String(icon),
                     Korvex_M01::ExeFolder() + QLatin1Char('/') + QLatin1String(icon));
@@ -331,7 +321,7 @@ void DamagedInputsTest::settingsFile() {
             QSKIP("permissions do not bind the super-user");
         QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner));
     } else {
-        QVERIFY(writeFile(ini, content));
+        writeFile(ini, content);
     }
 
     QString searchText;
@@ -407,15 +397,15 @@ void DamagedInputsTest::workDatabase() {
     QVERIFY(healthy.size() > 8 * 4096);
 
     if (damage == QLatin1String("text")) {
-        QVERIFY(writeFile(db, "[Korvex_F01]\nLeft=0\n"));
+        writeFile(db, "[Korvex_F01]\nLeft=0\n");
     } else if (damage == QLatin1String("empty")) {
-        QVERIFY(writeFile(db, {}));
+        writeFile(db, {});
     } else if (damage == QLatin1String("truncated")) {
-        QVERIFY(writeFile(db, healthy.left(healthy.size() / 2 + 1000)));
+        writeFile(db, healthy.left(healthy.size() / 2 + 1000));
     } else if (damage == QLatin1String("zeroed")) {
-        QVERIFY(writeFile(db, zeroPagesFrom(healthy, 4)));
+        writeFile(db, zeroPagesFrom(healthy, 4));
     } else if (damage == QLatin1String("header")) {
-        QVERIFY(writeFile(db, QByteArray(100, '\0') + healthy.mid(100)));
+        writeFile(db, QByteArray(100, '\0') + healthy.mid(100));
     } else if (damage == QLatin1String("readonly")) {
         if (isRoot()) {
             if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), db}) != 0)
@@ -424,8 +414,8 @@ void DamagedInputsTest::workDatabase() {
             QVERIFY(QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup));
         }
     } else if (damage == QLatin1String("stale")) {
-        QVERIFY(writeFile(m_folder + QStringLiteral("/korvex_tmp.mdb"), "half a copy"));
-        QVERIFY(writeFile(db + QStringLiteral("-wal"), junk(5000, 3)));
+        writeFile(m_folder + QStringLiteral("/korvex_tmp.mdb"), "half a copy");
+        writeFile(db + QStringLiteral("-wal"), junk(5000, 3));
     }
     const QByteArray before = readAll(db);
     const QFile::Permissions mode = QFileInfo(db).permissions();
@@ -491,13 +481,13 @@ void DamagedInputsTest::folderFiles() {
             const QString p = m_folder + QLatin1Char('/') + QLatin1String(name);
             QFile::remove(p);
             if (content)
-                QVERIFY(writeFile(p, *content));
+                writeFile(p, *content);
         }
     };
     if (damage == QLatin1String("grx")) {
-        QVERIFY(writeFile(Korvex_M01::GrxFile, junk(3000, 5)));
+        writeFile(Korvex_M01::GrxFile, junk(3000, 5));
     } else if (damage == QLatin1String("prn")) {
-        QVERIFY(writeFile(Korvex_M01::PrnFile, junk(4096, 9)));
+        writeFile(Korvex_M01::PrnFile, junk(4096, 9));
     } else if (damage == QLatin1String("prndir")) {
         QVERIFY(QDir().mkdir(Korvex_M01::PrnFile));
     } else if (damage == QLatin1String("noicons")) {

@@ -5,11 +5,8 @@
 // after it would fail for the same reason.
 
 #include "sim_host.h"
+#include "test_files.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QString>
 
 #include <memory>
@@ -34,15 +31,6 @@ inline std::shared_ptr<sim::SimConnector> simConnector(const QString& fixtureTex
     if (!connector)
         qFatal("fixture does not load: %s", qPrintable(error));
     return connector;
-}
-
-// Writes the file, making its folder first.
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
 }
 
 } // namespace korvex::test
