@@ -25,11 +25,13 @@
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
 #include <com/sun/star/text/FilenameDisplayFormat.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextField.hpp>
 
+#include <array>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -285,6 +287,68 @@ void writeHeaderFooterText(const DocRef& doc, const Reference<css::text::XText>&
         if (pathAndName)
             ++i;
     }
+}
+
+namespace {
+
+using Props = Reference<css::beans::XPropertySet>;
+
+Reference<css::sheet::XHeaderFooterContent> headerFooter(const Props& style, bool header) {
+    return Reference<css::sheet::XHeaderFooterContent>(
+        style->getPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent"),
+        UNO_QUERY_THROW);
+}
+
+Reference<css::text::XText> part(const Reference<css::sheet::XHeaderFooterContent>& c, int which) {
+    return which == 0   ? must(c->getLeftText())
+           : which == 1 ? must(c->getCenterText())
+                        : must(c->getRightText());
+}
+
+} // namespace
+
+QString readHeaderFooterPart(const Props& style, bool header, int which) {
+    return readHeaderFooterText(part(headerFooter(style, header), which));
+}
+
+void writeHeaderFooterParts(const DocRef& doc, const Props& style, bool header,
+                            const std::array<std::optional<QString>, 3>& texts) {
+    const char* on = header ? "HeaderIsOn" : "FooterIsOn";
+    const rtl::OUString rightContent = rtl::OUString::createFromAscii(
+        header ? "RightPageHeaderContent" : "RightPageFooterContent");
+    const bool allGiven = texts[0] && texts[1] && texts[2];
+    bool anyText = false;
+    for (const auto& t : texts)
+        anyText = anyText || (t && !t->isEmpty());
+    bool isOn = false;
+    style->getPropertyValue(rtl::OUString::createFromAscii(on)) >>= isOn;
+    if (!isOn) {
+        if (!anyText)
+            return;
+        // Switching it on brings back whatever the style kept: start blank.
+        style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
+        if (!allGiven) {
+            auto blank = headerFooter(style, header);
+            for (int i = 0; i < 3; ++i)
+                part(blank, i)->setString(rtl::OUString());
+            style->setPropertyValue(rightContent, Any(blank));
+        }
+    }
+    auto content = headerFooter(style, header);
+    for (int i = 0; i < 3; ++i)
+        if (texts[size_t(i)])
+            writeHeaderFooterText(doc, part(content, i), *texts[size_t(i)]);
+    style->setPropertyValue(rightContent, Any(content));
+    style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
+                            Any(content));
+    // With nothing left in any part there is no header: none is printed and
+    // no room is kept for it, and it reads back empty.
+    if (anyText)
+        return;
+    for (int i = 0; i < 3; ++i)
+        if (!texts[size_t(i)] && !part(content, i)->getString().isEmpty())
+            return;
+    style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(false));
 }
 
 } // namespace korvex::calc::uno_helpers

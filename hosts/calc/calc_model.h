@@ -19,6 +19,7 @@
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/text/XText.hpp>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -277,10 +278,24 @@ void writePageSetup(const DocRef& doc, const SheetRef& sheet, const host::PageVa
 QString readHeaderFooterText(const css::uno::Reference<css::text::XText>& text);
 void writeHeaderFooterText(const DocRef& doc, const css::uno::Reference<css::text::XText>& text,
                            const QString& codes);
+// Part `which` (0 left, 1 centre, 2 right) of the page style's header or
+// footer, in the spreadsheet's codes.
+QString readHeaderFooterPart(const css::uno::Reference<css::beans::XPropertySet>& style,
+                             bool header, int which);
+// Writes the given parts (0 left, 1 centre, 2 right) of the header or the
+// footer, leaving the others as they are, with one read and one write of the
+// style's header content.
+void writeHeaderFooterParts(const DocRef& doc,
+                            const css::uno::Reference<css::beans::XPropertySet>& style, bool header,
+                            const std::array<std::optional<QString>, 3>& texts);
 // The sheet's page style, made its own first when other sheets share it.
-css::uno::Reference<css::beans::XPropertySet> ownPageStyle(const DocRef& doc,
-                                                           const SheetRef& sheet);
+// `use`, when given, knows which style every sheet of the book prints with,
+// so that the question needs no look at the other sheets.
+css::uno::Reference<css::beans::XPropertySet> ownPageStyle(const DocRef& doc, const SheetRef& sheet,
+                                                           PageStyleUse* use = nullptr);
 css::uno::Reference<css::beans::XPropertySet> pageStyleOf(const DocRef& doc, const SheetRef& sheet);
+// The name of the page style the sheet prints with.
+rtl::OUString pageStyleNameOf(const SheetRef& sheet);
 // The office's page-style dialog edits the style of the sheet it is opened
 // on, and with it every sheet sharing that style. Before it opens, the sheet
 // gets a style of its own; when the user leaves the dialog without a change,
@@ -302,8 +317,6 @@ bool writeTypedValue(const DocRef& doc, const css::uno::Reference<css::table::XC
                      const QVariant& value);
 // Gives `cell` the boolean format, under which its number reads as a flag.
 void setFlagFormat(const DocRef& doc, const css::uno::Reference<css::table::XCell>& cell);
-// Column letters of a 0-based column ("A", "Z", "AA"...).
-QString columnLetters(int column0);
 // Formula text as the API gives it ("=SUM(A1;B1)") and as users of the
 // spreadsheet write it ("=SUM(A1,B1)"): argument separators outside string
 // literals are swapped.

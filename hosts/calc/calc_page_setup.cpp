@@ -1,6 +1,6 @@
-// Page setup of a sheet. Calc keeps it in page styles that sheets share, so a
-// sheet whose style is shared gets a style of its own before anything is
-// written: changing one sheet's page setup never changes another sheet.
+// Page setup of a sheet, read from its page style and written to a style of
+// its own (calc_page_styles.cpp): changing one sheet's page setup never
+// changes another sheet.
 //
 // Where Calc has no equivalent (draft quality, black and white, print
 // quality, comments printed in place) the value is kept in Korvex's memory
@@ -10,31 +10,15 @@
 
 #include "calc_model.h"
 
+#include "cell_address.h"
 #include "uno_text.h"
 
 #include <com/sun/star/awt/Size.hpp>
-#include <com/sun/star/beans/PropertyAttribute.hpp>
-#include <com/sun/star/beans/XMultiPropertySet.hpp>
-#include <com/sun/star/beans/XPropertyContainer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
-#include <com/sun/star/container/XIndexAccess.hpp>
-#include <com/sun/star/container/XNameAccess.hpp>
-#include <com/sun/star/container/XNameContainer.hpp>
-#include <com/sun/star/container/XNamed.hpp>
-#include <com/sun/star/document/XDocumentProperties.hpp>
-#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
-#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
-#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
 #include <com/sun/star/sheet/XPrintAreas.hpp>
-#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
-#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
-#include <com/sun/star/text/XText.hpp>
-#include <com/sun/star/util/XModifiable.hpp>
-
-#include <QRegularExpression>
 
 #include <array>
 #include <cmath>
@@ -55,120 +39,6 @@ namespace {
 using Props = Reference<css::beans::XPropertySet>;
 
 constexpr double HundredthMmPerPoint = 2540.0 / 72.0;
-
-Reference<css::container::XNameContainer> pageStyles(const DocRef& doc) {
-    Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
-    return Reference<css::container::XNameContainer>(
-        must(families->getStyleFamilies())->getByName("PageStyles"), UNO_QUERY_THROW);
-}
-
-rtl::OUString styleNameOf(const SheetRef& sheet) {
-    Props props(sheet, UNO_QUERY_THROW);
-    rtl::OUString name;
-    props->getPropertyValue("PageStyle") >>= name;
-    return name;
-}
-
-Props styleOf(const DocRef& doc, const SheetRef& sheet) {
-    return Props(pageStyles(doc)->getByName(styleNameOf(sheet)), UNO_QUERY_THROW);
-}
-
-void copyStyle(const Props& from, const Props& to) {
-    static const char* const scaleLast[] = {"ScaleToPagesX", "ScaleToPagesY", "ScaleToPages",
-                                            "PageScale"};
-    auto isScale = [](const rtl::OUString& n) {
-        for (auto s : scaleLast)
-            if (n.equalsAscii(s))
-                return true;
-        return false;
-    };
-    std::vector<rtl::OUString> names;
-    for (const auto& p : must(from->getPropertySetInfo())->getProperties())
-        if (!(p.Attributes & css::beans::PropertyAttribute::READONLY) && !isScale(p.Name))
-            names.push_back(p.Name);
-    const Sequence<rtl::OUString> all(names.data(), sal_Int32(names.size()));
-    // Two calls for the lot; a style that refuses one of them gets them one
-    // by one instead, since properties that only make sense together (or not
-    // at all for this style) are refused singly and the rest still goes over.
-    Reference<css::beans::XMultiPropertySet> fromAll(from, UNO_QUERY), toAll(to, UNO_QUERY);
-    bool copied = false;
-    Sequence<Any> values;
-    if (fromAll.is() && toAll.is()) {
-        try {
-            values = fromAll->getPropertyValues(all);
-            toAll->setPropertyValues(all, values);
-            copied = true;
-        } catch (const css::uno::Exception&) {
-        }
-    }
-    if (!copied) {
-        for (sal_Int32 i = 0; i < all.getLength(); ++i) {
-            try {
-                to->setPropertyValue(
-                    all[i], i < values.getLength() ? values[i] : from->getPropertyValue(all[i]));
-            } catch (const css::uno::Exception&) {
-            }
-        }
-    }
-    // Scale last: writing any fit-to-pages value switches the scale mode.
-    sal_Int16 pagesX = 0, pagesY = 0, pages = 0;
-    from->getPropertyValue("ScaleToPagesX") >>= pagesX;
-    from->getPropertyValue("ScaleToPagesY") >>= pagesY;
-    from->getPropertyValue("ScaleToPages") >>= pages;
-    if (pagesX > 0 || pagesY > 0) {
-        to->setPropertyValue("ScaleToPagesX", Any(pagesX));
-        to->setPropertyValue("ScaleToPagesY", Any(pagesY));
-    } else if (pages > 0) {
-        to->setPropertyValue("ScaleToPages", Any(pages));
-    } else {
-        to->setPropertyValue("PageScale", from->getPropertyValue("PageScale"));
-    }
-}
-
-// The sheet's own page style, created from its current one when another
-// sheet shares it. `use`, when given, knows which style every sheet of the
-// book prints with, so that the question needs no look at the other sheets.
-Props ownStyle(const DocRef& doc, const SheetRef& sheet, PageStyleUse* use = nullptr) {
-    const rtl::OUString current = styleNameOf(sheet);
-    const rtl::OUString myName =
-        Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName();
-    bool known = false;
-    if (use) {
-        const auto it = use->styleOfSheet.find(myName);
-        known = it != use->styleOfSheet.end() && it->second == current;
-    }
-    bool shared = false;
-    if (known) {
-        shared = use->users[current] > 1;
-    } else {
-        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        Reference<css::container::XIndexAccess> sheets(must(d->getSheets()), UNO_QUERY_THROW);
-        for (sal_Int32 i = 0, n = sheets->getCount(); i < n && !shared; ++i) {
-            SheetRef other(sheets->getByIndex(i), UNO_QUERY_THROW);
-            if (Reference<css::container::XNamed>(other, UNO_QUERY_THROW)->getName() != myName &&
-                styleNameOf(other) == current)
-                shared = true;
-        }
-    }
-    auto styles = pageStyles(doc);
-    if (!shared)
-        return Props(styles->getByName(current), UNO_QUERY_THROW);
-    rtl::OUString name = "PageStyle_" + myName;
-    for (int i = 2; styles->hasByName(name); ++i)
-        name = "PageStyle_" + myName + "_" + rtl::OUString::number(i);
-    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
-    Reference<css::uno::XInterface> fresh = factory->createInstance("com.sun.star.style.PageStyle");
-    styles->insertByName(name, Any(fresh));
-    Props created(styles->getByName(name), UNO_QUERY_THROW);
-    copyStyle(Props(styles->getByName(current), UNO_QUERY_THROW), created);
-    Props(sheet, UNO_QUERY_THROW)->setPropertyValue("PageStyle", Any(name));
-    if (known) {
-        --use->users[current];
-        use->users[name] = 1;
-        use->styleOfSheet[myName] = name;
-    }
-    return created;
-}
 
 // Values without a Calc counterpart live in Korvex's memory for the session,
 // never in the document: the user's next save would write them into the
@@ -192,7 +62,7 @@ struct StyleAt {
 };
 
 StyleAt styleAt(const DocRef& doc, const SheetRef& sheet, Props style) {
-    return {doc, sheet, std::move(style), styleNameOf(sheet), std::nullopt};
+    return {doc, sheet, std::move(style), pageStyleNameOf(sheet), std::nullopt};
 }
 
 std::pair<rtl::OUString, rtl::OUString> extraKey(const StyleAt& at, const char* what) {
@@ -225,37 +95,22 @@ void writeExtra(const StyleAt& at, const char* what, sal_Int32 v) {
 }
 
 QString rowsText(const css::table::CellRangeAddress& a) {
-    return QStringLiteral("$%1:$%2").arg(a.StartRow + 1).arg(a.EndRow + 1);
+    return a1::rowSpanText(a.StartRow + 1, a.EndRow + 1);
 }
 QString columnsText(const css::table::CellRangeAddress& a) {
-    return QStringLiteral("$%1:$%2").arg(columnLetters(a.StartColumn), columnLetters(a.EndColumn));
+    return a1::columnSpanText(a.StartColumn + 1, a.EndColumn + 1);
 }
 QString areaText(const css::table::CellRangeAddress& a) {
-    QString s = QStringLiteral("$%1$%2").arg(columnLetters(a.StartColumn)).arg(a.StartRow + 1);
-    if (a.StartColumn != a.EndColumn || a.StartRow != a.EndRow)
-        s += QStringLiteral(":$%1$%2").arg(columnLetters(a.EndColumn)).arg(a.EndRow + 1);
-    return s;
-}
-
-int columnNumber(const QString& letters) {
-    int n = 0;
-    for (QChar c : letters)
-        n = n * 26 + (c.toUpper().unicode() - u'A' + 1);
-    return n - 1;
+    return a1::rangeText({a.StartRow + 1, a.StartColumn + 1, a.EndRow + 1, a.EndColumn + 1});
 }
 
 // "$1:$3" or "1:3" (rows) / "$A:$B" (columns): 0-based bounds.
 std::pair<int, int> parseSpan(const QString& text, bool rows) {
-    static const QRegularExpression rowRe(QStringLiteral("^\\$?(\\d+)(?::\\$?(\\d+))?$"));
-    static const QRegularExpression colRe(QStringLiteral("^\\$?([A-Za-z]+)(?::\\$?([A-Za-z]+))?$"));
-    const auto m = (rows ? rowRe : colRe).match(text.trimmed());
-    if (!m.hasMatch())
+    const auto span = rows ? a1::parseRowSpan(text) : a1::parseColumnSpan(text);
+    if (!span)
         throw HostError(QStringLiteral("\"%1\" is not a %2 reference")
                             .arg(text, rows ? QStringLiteral("row") : QStringLiteral("column")));
-    auto value = [&](const QString& s) { return rows ? s.toInt() - 1 : columnNumber(s); };
-    const int first = value(m.captured(1));
-    const int last = m.captured(2).isEmpty() ? first : value(m.captured(2));
-    return {std::min(first, last), std::max(first, last)};
+    return {span->first - 1, span->second - 1};
 }
 
 struct Paper {
@@ -276,18 +131,6 @@ css::awt::Size pageSize(const Props& style) {
     css::awt::Size size;
     style->getPropertyValue("Size") >>= size;
     return size;
-}
-
-Reference<css::sheet::XHeaderFooterContent> headerFooter(const Props& style, bool header) {
-    return Reference<css::sheet::XHeaderFooterContent>(
-        style->getPropertyValue(header ? "RightPageHeaderContent" : "RightPageFooterContent"),
-        UNO_QUERY_THROW);
-}
-
-Reference<css::text::XText> part(const Reference<css::sheet::XHeaderFooterContent>& c, int which) {
-    return which == 0   ? must(c->getLeftText())
-           : which == 1 ? must(c->getCenterText())
-                        : must(c->getRightText());
 }
 
 bool getBool(const Props& p, const char* name) {
@@ -314,42 +157,6 @@ void setPoints(const Props& p, const char* name, const QVariant& v) {
 } // namespace
 
 namespace uno_helpers {
-
-Props pageStyleOf(const DocRef& doc, const SheetRef& sheet) {
-    return styleOf(doc, sheet);
-}
-Props ownPageStyle(const DocRef& doc, const SheetRef& sheet) {
-    return ownStyle(doc, sheet);
-}
-
-std::optional<PageStyleSplit> separatePageStyle(const DocRef& doc, const SheetRef& sheet) {
-    Reference<css::util::XModifiable> modifiable(doc, UNO_QUERY_THROW);
-    PageStyleSplit split;
-    split.sheet = sheet;
-    split.shared = styleNameOf(sheet);
-    split.documentWasModified = modifiable->isModified();
-    ownStyle(doc, sheet);
-    split.own = styleNameOf(sheet);
-    if (split.own == split.shared)
-        return std::nullopt;
-    // Whether the dialog changed anything shows in the document's modified
-    // flag, which only the new style has set on an unchanged document.
-    if (!split.documentWasModified)
-        modifiable->setModified(false);
-    return split;
-}
-
-void rejoinUnchangedPageStyle(const DocRef& doc, const PageStyleSplit& split) {
-    Reference<css::util::XModifiable> modifiable(doc, UNO_QUERY_THROW);
-    // On a document changed before, a change in the dialog cannot be told
-    // apart: the sheet keeps its own style, which looks the same when the
-    // dialog was cancelled.
-    if (split.documentWasModified || modifiable->isModified())
-        return;
-    Props(split.sheet, UNO_QUERY_THROW)->setPropertyValue("PageStyle", Any(split.shared));
-    pageStyles(doc)->removeByName(split.own);
-    modifiable->setModified(false);
-}
 
 // Properties that are one page-style property of Calc's: the margins (in
 // points here, 1/100 mm there) and the flags Calc prints by.
@@ -464,7 +271,7 @@ QVariant readPagePropertyAt(const StyleAt& at, PageProperty p) {
         // A header switched off prints nothing, whatever the style keeps.
         if (!getBool(style, isHeader(p) ? "HeaderIsOn" : "FooterIsOn"))
             return QString();
-        return readHeaderFooterText(part(headerFooter(style, isHeader(p)), headerFooterPart(p)));
+        return readHeaderFooterPart(style, isHeader(p), headerFooterPart(p));
     }
     Reference<css::sheet::XPrintAreas> areas(sheet, UNO_QUERY_THROW);
     switch (p) {
@@ -497,7 +304,7 @@ QVariant readPagePropertyAt(const StyleAt& at, PageProperty p) {
 }
 
 QVariant readPageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p) {
-    return readPagePropertyAt(styleAt(doc, sheet, styleOf(doc, sheet)), p);
+    return readPagePropertyAt(styleAt(doc, sheet, pageStyleOf(doc, sheet)), p);
 }
 
 void writePrintTitles(const SheetRef& sheet, bool rows, const QString& text) {
@@ -539,47 +346,6 @@ void writePrintArea(const SheetRef& sheet, const QString& text) {
     Reference<css::sheet::XPrintAreas>(sheet, UNO_QUERY_THROW)
         ->setPrintAreas(
             Sequence<css::table::CellRangeAddress>(list.data(), sal_Int32(list.size())));
-}
-
-// Writes the given parts (0 left, 1 centre, 2 right) of the header or the
-// footer, leaving the others as they are, with one read and one write of the
-// style's header content.
-void writeHeaderFooterParts(const DocRef& doc, const Props& style, bool header,
-                            const std::array<std::optional<QString>, 3>& texts) {
-    const char* on = header ? "HeaderIsOn" : "FooterIsOn";
-    const rtl::OUString rightContent = rtl::OUString::createFromAscii(
-        header ? "RightPageHeaderContent" : "RightPageFooterContent");
-    const bool allGiven = texts[0] && texts[1] && texts[2];
-    bool anyText = false;
-    for (const auto& t : texts)
-        anyText = anyText || (t && !t->isEmpty());
-    if (!getBool(style, on)) {
-        if (!anyText)
-            return;
-        // Switching it on brings back whatever the style kept: start blank.
-        style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(true));
-        if (!allGiven) {
-            auto blank = headerFooter(style, header);
-            for (int i = 0; i < 3; ++i)
-                part(blank, i)->setString(rtl::OUString());
-            style->setPropertyValue(rightContent, Any(blank));
-        }
-    }
-    auto content = headerFooter(style, header);
-    for (int i = 0; i < 3; ++i)
-        if (texts[size_t(i)])
-            writeHeaderFooterText(doc, part(content, i), *texts[size_t(i)]);
-    style->setPropertyValue(rightContent, Any(content));
-    style->setPropertyValue(header ? "LeftPageHeaderContent" : "LeftPageFooterContent",
-                            Any(content));
-    // With nothing left in any part there is no header: none is printed and
-    // no room is kept for it, and it reads back empty.
-    if (anyText)
-        return;
-    for (int i = 0; i < 3; ++i)
-        if (!texts[size_t(i)] && !part(content, i)->getString().isEmpty())
-            return;
-    style->setPropertyValue(rtl::OUString::createFromAscii(on), Any(false));
 }
 
 void writePrintComments(const StyleAt& at, int mode) {
@@ -703,11 +469,11 @@ void writePagePropertyAt(const StyleAt& at, PageProperty p, const QVariant& v) {
 
 void writePageProperty(const DocRef& doc, const SheetRef& sheet, PageProperty p,
                        const QVariant& v) {
-    writePagePropertyAt(styleAt(doc, sheet, ownStyle(doc, sheet)), p, v);
+    writePagePropertyAt(styleAt(doc, sheet, ownPageStyle(doc, sheet)), p, v);
 }
 
 host::PageValues readPageSetup(const DocRef& doc, const SheetRef& sheet) {
-    const StyleAt at = styleAt(doc, sheet, styleOf(doc, sheet));
+    const StyleAt at = styleAt(doc, sheet, pageStyleOf(doc, sheet));
     host::PageValues all;
     for (int i = 0; i < host::PagePropertyCount; ++i)
         all.values[size_t(i)] = readPagePropertyAt(at, PageProperty(i));
@@ -718,7 +484,7 @@ host::PageValues readPageSetup(const DocRef& doc, const SheetRef& sheet) {
 
 void writePageSetup(const DocRef& doc, const SheetRef& sheet, const host::PageValues& all,
                     PageStyleUse* use) {
-    const StyleAt at = styleAt(doc, sheet, ownStyle(doc, sheet, use));
+    const StyleAt at = styleAt(doc, sheet, ownPageStyle(doc, sheet, use));
     for (int i = 0; i < host::PagePropertyCount; ++i) {
         const auto p = PageProperty(i);
         const QVariant& v = all.values[size_t(i)];

@@ -1,5 +1,6 @@
 #include "calc_model.h"
 
+#include "cell_address.h"
 #include "uno_text.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -726,14 +727,9 @@ QVariant CalcRange::value() const {
 }
 
 QString CalcRange::address(bool rowAbsolute, bool columnAbsolute) const {
-    auto one = [&](int row0, int col0) {
-        return (columnAbsolute ? QStringLiteral("$") : QString()) + columnLetters(col0) +
-               (rowAbsolute ? QStringLiteral("$") : QString()) + QString::number(row0 + 1);
-    };
-    QString s = one(m_addr.StartRow, m_addr.StartColumn);
-    if (m_addr.EndRow != m_addr.StartRow || m_addr.EndColumn != m_addr.StartColumn)
-        s += u':' + one(m_addr.EndRow, m_addr.EndColumn);
-    return s;
+    return a1::rangeText(
+        {m_addr.StartRow + 1, m_addr.StartColumn + 1, m_addr.EndRow + 1, m_addr.EndColumn + 1},
+        rowAbsolute, columnAbsolute);
 }
 
 void CalcRange::activate() {
@@ -809,11 +805,6 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
 // Bulk find and replace, and what Korvex's own writes do to the kept matches.
 
 namespace {
-
-QString absoluteAddress(CellPosition p) {
-    return QLatin1Char('$') + columnLetters(p.column - 1) + QLatin1Char('$') +
-           QString::number(p.row);
-}
 
 // Contents of `cells` as readFormulas gives them: one read of each box
 // around them, or one call per cell when those are too large.
@@ -1181,7 +1172,7 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
     for (size_t i = 0; i < cells.size(); ++i) {
         host::CellReplacement r;
         r.cell = cells[i];
-        r.address = absoluteAddress(cells[i]);
+        r.address = a1::cellText(cells[i]);
         r.oldValueText = host::valueText(values[i]);
         r.oldContent = contentWithKind(contents[i], values[i]);
         const matcher::Replacement made =
@@ -1294,7 +1285,7 @@ std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options
             unknown.push_back(p);
             unknownAt.push_back(found.size());
         }
-        found.push_back({p, absoluteAddress(p), host::valueText(v)});
+        found.push_back({p, a1::cellText(p), host::valueText(v)});
     }
     if (!unknown.empty()) {
         // Cells the read that found them gave no value for (errors, empty

@@ -90,13 +90,6 @@ void requireEditable(const SheetRef& sheet, sal_Int32 column, sal_Int32 row) {
         throw HostError(QStringLiteral("The cell is on a protected sheet"));
 }
 
-QString columnLetters(int column0) {
-    QString s;
-    for (int n = column0 + 1; n > 0; n = (n - 1) / 26)
-        s.prepend(QChar(u'A' + (n - 1) % 26));
-    return s;
-}
-
 static QString swapSeparators(const QString& f, QChar from, QChar to) {
     if (!f.startsWith(u'='))
         return f;
