@@ -11,10 +11,12 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include <unistd.h>
 
@@ -142,7 +144,22 @@ public:
     }
 
     host::ApplicationPtr attach() override {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // A check pings the office, and the ping's wait keeps Korvex's
+        // windows painting and its timers running: an attach from a timer may
+        // come in while another waits, on this thread or on another. So the
+        // state is read and published under the lock, which is never held
+        // while the office is waited for, and one check runs at a time: a
+        // second ping now would find the first under way and take a live
+        // office for a silent one.
+        if (m_checking) {
+            // The check under way on this very thread cannot be waited for:
+            // the connection last known is the answer. Another thread waits
+            // for the check's answer.
+            if (m_checkingThread != std::this_thread::get_id())
+                m_checked.wait(lock, [this] { return !m_checking; });
+            return m_app && m_app->session()->alive() ? m_app : nullptr;
+        }
         // A connection given up on a frozen office leaves its one stuck call
         // behind. Until that call comes back the office has not come back
         // either: the answer is "no host", at once, and no second stuck call
@@ -150,33 +167,25 @@ public:
         if (m_stuck && m_stuck->inFlight.load() > 0)
             return nullptr;
         m_stuck.reset();
-        // A known connection is kept while the office answers; a dead or
-        // silent one is replaced by a fresh connection to whatever office
-        // listens on the pipe now (the user may have restarted it). The ping
-        // gives an office busy with a long recalculation, or a loaded
-        // machine, a few seconds before the connection is given up: dropping
-        // a live office costs the user the connection, while a frozen one is
-        // found only once and then answered "no host" at once above.
-        if (m_app && m_app->session()->alive() &&
-            m_app->session()->ping(
-                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, PingDeadlineMs))))
-            return m_app;
-        if (m_app) {
-            if (m_app->session()->alive())
-                m_app->session()->drop(QStringLiteral("LibreOffice stopped answering"));
-            const auto state = m_app->session()->state();
-            m_app.reset();
-            if (state->inFlight.load() > 0) {
-                m_stuck = state;
-                return nullptr;
+        m_checking = true;
+        m_checkingThread = std::this_thread::get_id();
+        Connection found{m_app, nullptr};
+        lock.unlock();
+        // Published however the check ends.
+        struct Publish {
+            CalcConnector& self;
+            const Connection& found;
+            ~Publish() {
+                {
+                    std::lock_guard<std::mutex> relock(self.m_mutex);
+                    self.m_app = found.app;
+                    self.m_stuck = found.stuck;
+                    self.m_checking = false;
+                }
+                self.m_checked.notify_all();
             }
-        }
-        bool nothingListens = false;
-        if (auto app = open(&nothingListens))
-            return app;
-        if (nothingListens && handPipeToRunningOffice())
-            return m_app;
-        return nullptr;
+        } publish{*this, found};
+        return check(found);
     }
 
     host::ApplicationPtr start() override {
@@ -199,25 +208,63 @@ public:
     }
 
 private:
+    // What a check found: the connection, or the state of one whose call is
+    // stuck in a frozen office.
+    struct Connection {
+        std::shared_ptr<CalcApplication> app;
+        std::shared_ptr<const SessionState> stuck;
+    };
+
+    // Runs without the lock: only the one check under way touches `found`.
+    host::ApplicationPtr check(Connection& found) {
+        // A known connection is kept while the office answers; a dead or
+        // silent one is replaced by a fresh connection to whatever office
+        // listens on the pipe now (the user may have restarted it). The ping
+        // gives an office busy with a long recalculation, or a loaded
+        // machine, a few seconds before the connection is given up: dropping
+        // a live office costs the user the connection, while a frozen one is
+        // found only once and then answered "no host" at once by attach().
+        if (found.app && found.app->session()->alive() &&
+            found.app->session()->ping(
+                std::chrono::milliseconds(std::min(m_options.callTimeoutMs, PingDeadlineMs))))
+            return found.app;
+        if (found.app) {
+            if (found.app->session()->alive())
+                found.app->session()->drop(QStringLiteral("LibreOffice stopped answering"));
+            const auto state = found.app->session()->state();
+            found.app.reset();
+            if (state->inFlight.load() > 0) {
+                found.stuck = state;
+                return nullptr;
+            }
+        }
+        bool nothingListens = false;
+        if (auto app = open(found, &nothingListens))
+            return app;
+        if (nothingListens && handPipeToRunningOffice(found))
+            return found.app;
+        return nullptr;
+    }
+
     // Another connector's live connection to the office, else a fresh one;
-    // null when there is none (m_stuck set when its handshake is stuck).
-    host::ApplicationPtr open(bool* nothingListens) {
-        if ((m_app = sharedConnections().live(m_options.pipeName)))
-            return m_app;
+    // null when there is none (found.stuck set when its handshake is stuck).
+    host::ApplicationPtr open(Connection& found, bool* nothingListens) {
+        if ((found.app = sharedConnections().live(m_options.pipeName)))
+            return found.app;
         std::shared_ptr<const SessionState> state;
         try {
             auto session = Session::open(
                 m_options.pipeName,
                 std::chrono::milliseconds(std::min(m_options.callTimeoutMs, 3000)),
                 std::chrono::milliseconds(m_options.callTimeoutMs), &state, nothingListens);
-            m_app = std::make_shared<CalcApplication>(session);
-            sharedConnections().add(m_options.pipeName, m_app);
-            return m_app;
+            found.app = std::make_shared<CalcApplication>(session);
+            sharedConnections().add(m_options.pipeName, found.app);
+            return found.app;
         } catch (const HostError& e) {
             if (qEnvironmentVariableIsSet("KORVEX_UNO_DEBUG"))
                 qWarning("attach: %s", qPrintable(e.message()));
             if (state && state->inFlight.load() > 0)
-                m_stuck = state;
+                found.stuck = state;
             return nullptr;
         }
     }
@@ -227,7 +274,7 @@ private:
     // office (the office passes a second start's arguments to the one that
     // runs), which then listens on the pipe too: no profile is edited and no
     // process is left behind. Each office is asked once.
-    bool handPipeToRunningOffice() {
+    bool handPipeToRunningOffice(Connection& found) {
         const auto office = findUserOffice(m_options.userInstallation);
         // One that has only just started may not take arguments yet; a
         // second start then would become an office of its own.
@@ -244,17 +291,22 @@ private:
         bool nothingListens = true;
         while (clock.elapsed() < 10000 && nothingListens) {
             pauseResponsively(std::chrono::milliseconds(200));
-            if (open(&nothingListens))
+            if (open(found, &nothingListens))
                 return true;
         }
         return false;
     }
 
     OfficeOptions m_options;
+    // Guards the state below (m_handedTo aside); held only to read or
+    // publish it, never while the office is waited for.
     std::mutex m_mutex;
+    std::condition_variable m_checked; // a check has ended
+    bool m_checking = false;
+    std::thread::id m_checkingThread;
     std::shared_ptr<CalcApplication> m_app;
     std::shared_ptr<const SessionState> m_stuck;
-    std::set<qint64> m_handedTo;
+    std::set<qint64> m_handedTo; // touched by the check under way alone
 };
 
 } // namespace
