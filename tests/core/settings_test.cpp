@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "settings.h"
 #include "settings_keys.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QtTest>
 
 #include <climits>
+#include <memory>
 #include <unistd.h>
 
 using namespace Korvex_M01;
@@ -18,29 +20,15 @@ class TestSettings : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir* m_dir = nullptr;
+    std::unique_ptr<korvex::test::ProgramFolder> m_dir;
 
     QString ini() const { return m_dir->filePath(QStringLiteral("korvex.ini")); }
-    void put(const QByteArray& content) {
-        QFile f(ini());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    QByteArray contents() const {
-        QFile f(ini());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void put(const QByteArray& content) { korvex::test::writeFile(ini(), content); }
+    QByteArray contents() const { return korvex::test::readAll(ini()); }
 
 private slots:
-    void init() {
-        m_dir = new QTemporaryDir;
-        QVERIFY(m_dir->isValid());
-        InitPaths(m_dir->filePath(QStringLiteral("korvex")));
-    }
-    void cleanup() {
-        delete m_dir;
-        m_dir = nullptr;
-    }
+    void init() { m_dir = std::make_unique<korvex::test::ProgramFolder>(); }
+    void cleanup() { m_dir.reset(); }
 
     void missingFileGivesDefaultsAndCreatesNothing() {
         QCOMPARE(GetIniInt("Korvex_F01", "Left", -3), -3);

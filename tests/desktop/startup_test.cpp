@@ -66,13 +66,10 @@ class StartupTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<korvex::test::ProgramFolder> m_dir;
 
 private slots:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        Korvex_M01::InitPaths(m_dir->filePath(QStringLiteral("korvex")));
-    }
+    void init() { m_dir = std::make_unique<korvex::test::ProgramFolder>(); }
     void cleanup() {
         Korvex_M01::Shutdown();
         Korvex_C01::CompactionHook = nullptr;

@@ -1,8 +1,9 @@
 #pragma once
-// Files a test reads and writes whole, and the resources the build ships
-// (KORVEX_RESOURCE_DIR), above all the message catalogue a work database is
-// seeded with.
+// Files a test reads and writes whole, a program folder of its own, and the
+// resources the build ships (KORVEX_RESOURCE_DIR), above all the message
+// catalogue a work database is seeded with.
 
+#include "app_state.h"
 #include "messages.h"
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace korvex::test {
 
@@ -28,6 +30,17 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
+
+// A fresh temporary folder the program's files (settings, work database,
+// layouts) are placed in, as if the program "korvex" lay there.
+class ProgramFolder : public QTemporaryDir {
+public:
+    ProgramFolder() {
+        if (!isValid())
+            qFatal("no temporary folder");
+        Korvex_M01::InitPaths(filePath(QStringLiteral("korvex")));
+    }
+};
 
 inline QString resourcePath(const QString& name) {
     return qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QLatin1Char('/') + name;
