@@ -2,10 +2,10 @@
 
 #include "app_state.h"
 #include "host_helpers.h"
-#include "layout.h"
 #include "list_logic.h"
 #include "main_window.h"
 #include "settings_keys.h"
+#include "window_geometry.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

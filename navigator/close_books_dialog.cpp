@@ -1,9 +1,9 @@
 #include "close_books_dialog.h"
 
 #include "host_helpers.h"
-#include "layout.h"
 #include "list_logic.h"
 #include "main_window.h"
+#include "window_geometry.h"
 
 #include <QAction>
 #include <QEvent>
@@ -31,6 +31,7 @@ Korvex_F0102::Korvex_F0102(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("複数 Excel ﾌｧｲﾙを閉じる"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setSizeGripEnabled(false);
+    korvex::keepMinimumOuterSize(this, CloseBooksMinimumOuter);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -132,24 +133,6 @@ void Korvex_F0102::BM_SelAll_Click() {
 
 void Korvex_F0102::BM_SelCancel_Click() {
     Book_List->clearSelection();
-}
-
-void Korvex_F0102::applyMinimumSize() {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize minimum(toPixelsAtLeast(CloseBooksMinimumOuter.width()) - frame.width(),
-                        toPixelsAtLeast(CloseBooksMinimumOuter.height()) - frame.height());
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-}
-
-void Korvex_F0102::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    applyMinimumSize();
-}
-
-void Korvex_F0102::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    applyMinimumSize();
 }
 
 void Korvex_F0102::Form_Resize() {

@@ -28,14 +28,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Form_Load();
     void Form_Unload();
     void Form_Resize();
-    void applyMinimumSize();
 
     QWidget* m_client = nullptr;
     QListWidget* Book_List = nullptr;

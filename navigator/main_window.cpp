@@ -4,13 +4,15 @@
 #include "guarded_command.h"
 #include "help_window.h"
 #include "keyboard_menu.h"
-#include "layout.h"
+#include "list_fonts.h"
 #include "list_logic.h"
 #include "messages.h"
 #include "nav_list.h"
 #include "settings_keys.h"
 #include "startup.h"
 #include "ui_seam.h"
+#include "window_band.h"
+#include "window_geometry.h"
 #include "window_order.h"
 
 #include <QAction>
@@ -53,6 +55,7 @@ void place(QWidget* w, const Box& b) {
 
 Korvex_F01::Korvex_F01(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QString::fromLatin1(ObjectName));
+    korvex::keepMinimumOuterSize(this, MainMinimumOuter);
     createControls();
     createMenus();
     Form_Load();
@@ -226,26 +229,6 @@ void Korvex_F01::CopyListFont() {
     palette.setColor(QPalette::Text, Book_List->palette().color(QPalette::Text));
     palette.setColor(QPalette::WindowText, Book_List->palette().color(QPalette::WindowText));
     Sheet_List->setPalette(palette);
-}
-
-void Korvex_F01::applyMinimumSize() {
-    // The minimum is an outer size; the frame the window manager adds is only
-    // known once the window is shown, so it is worked out again on each resize.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize minimum(toPixelsAtLeast(MainMinimumOuter.width()) - frame.width(),
-                        toPixelsAtLeast(MainMinimumOuter.height()) - frame.height());
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-}
-
-void Korvex_F01::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    applyMinimumSize();
-}
-
-void Korvex_F01::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    applyMinimumSize();
 }
 
 void Korvex_F01::Form_Resize() {

@@ -95,8 +95,6 @@ public:
     const QCursor& busyCursor() const { return m_busyCursor; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -106,7 +104,6 @@ private:
     void Form_Load();
     void Form_Unload();
     void Form_Resize();
-    void applyMinimumSize();
     void showPopup(const QPoint& globalPos);
     void fillList(NavList* list, const QStringList& names, int sortValue);
     void openToolWindow(bool replace);

@@ -8,7 +8,7 @@
 #include "cell_position_dialog.h"
 #include "help_window.h"
 #include "host_helpers.h"
-#include "layout.h"
+#include "list_fonts.h"
 #include "list_logic.h"
 #include "messages.h"
 #include "nav_list.h"
@@ -17,6 +17,7 @@
 #include "search_window.h"
 #include "ui_seam.h"
 #include "version_dialog.h"
+#include "window_band.h"
 #include "window_order.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "version_dialog.h"
 
 #include "app_state.h"
-#include "layout.h"
 #include "list_logic.h"
 #include "system_info.h"
+#include "window_geometry.h"
 #include "window_order.h"
 
 #include <QIcon>

@@ -1,7 +1,7 @@
 #include "window_order.h"
 
 #include "app_state.h"
-#include "layout.h"
+#include "window_band.h"
 
 #include <QApplication>
 #include <QFileInfo>

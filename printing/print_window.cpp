@@ -3,11 +3,12 @@
 #include "busy_pointer.h"
 #include "guarded_command.h"
 #include "keyboard_menu.h"
-#include "layout.h"
+#include "list_fonts.h"
 #include "messages.h"
 #include "print_logic.h"
 #include "settings_keys.h"
 #include "twips.h"
+#include "window_geometry.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -81,6 +82,7 @@ template <typename W> W* named(W* widget, const char* name) {
 Korvex_F04::Korvex_F04(QWidget* parent) : QDialog(parent) {
     setObjectName(QString::fromLatin1(ObjectName));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    korvex::keepMinimumOuterSize(this, PrintMinimumOuter);
     createControls();
     createMenus();
     Form_Load();
@@ -298,26 +300,6 @@ void Korvex_F04::LayoutControls() {
     place(Combo_Sheet, boxes.comboSheet);
     place(Combo_BookSel, boxes.comboBookSel);
     place(List_Sheet, boxes.listSheet);
-}
-
-void Korvex_F04::applyMinimumSize() {
-    // The minimum is an outer size; the frame the window manager adds is only
-    // known once the window is shown, so it is worked out again on each resize.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize minimum(toPixelsAtLeast(PrintMinimumOuter.width()) - frame.width(),
-                        toPixelsAtLeast(PrintMinimumOuter.height()) - frame.height());
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-}
-
-void Korvex_F04::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    applyMinimumSize();
-}
-
-void Korvex_F04::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    applyMinimumSize();
 }
 
 bool Korvex_F04::eventFilter(QObject* watched, QEvent* event) {

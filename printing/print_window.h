@@ -66,8 +66,6 @@ public:
     const QCursor& busyCursor() const { return m_busyCursor; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -75,7 +73,6 @@ private:
     void createMenus();
     void Form_Load();
     bool Form_Unload();
-    void applyMinimumSize();
     // Sets a combo's text as a user's choice would, raising its click.
     void chooseComboText(QComboBox* combo, const QString& text);
     void selectionCommand(int command);
