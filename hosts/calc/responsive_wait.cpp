@@ -1,5 +1,6 @@
 #include "responsive_wait.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMetaObject>
@@ -84,6 +85,12 @@ PaintingWait::~PaintingWait() {
     if (--s_depth != 0)
         return;
     QCoreApplication::instance()->removeEventFilter(&inputHolder());
+    // The window system's input held back meanwhile (keys, clicks and, on
+    // X11, the window manager's close request) is already read into the
+    // toolkit's own queue, where nothing else would fetch it before the
+    // window system's next event: wake the event loop to deliver it now.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
     auto input = std::exchange(inputHolder().input, {});
     auto closes = std::exchange(inputHolder().closes, {});
     for (auto& held : input)
