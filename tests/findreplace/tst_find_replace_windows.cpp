@@ -105,6 +105,13 @@ QString buttonName(bool replace, int i) {
                                {"Cmd_Replace", "Cmd_SumReplace", "Cmd_Cancel"}};
     return QString::fromLatin1(names[replace][i]);
 }
+// The one column most cases are run with: the search window, then the
+// replace window.
+void bothWindows() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("search") << false;
+    QTest::newRow("replace") << true;
+}
 QStringList cellGetNames(bool replace) {
     return replace ? QStringList{"Cmd_CellGet_0", "Cmd_CellGet_1"} : QStringList{"Cmd_CellGet"};
 }
@@ -137,9 +144,7 @@ private slots:
 };
 
 void FindReplaceWindowsTest::firstStartDefaultsAndMenus_data() {
-    QTest::addColumn<bool>("replace");
-    QTest::newRow("search") << false;
-    QTest::newRow("replace") << true;
+    bothWindows();
 }
 
 void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
@@ -345,9 +350,7 @@ void FindReplaceWindowsTest::unreadableStoredValuesFallBack() {
 }
 
 void FindReplaceWindowsTest::closeRefusedWhileRunningAndBusyState_data() {
-    QTest::addColumn<bool>("replace");
-    QTest::newRow("search") << false;
-    QTest::newRow("replace") << true;
+    bothWindows();
 }
 
 void FindReplaceWindowsTest::closeRefusedWhileRunningAndBusyState() {
@@ -560,9 +563,7 @@ void FindReplaceWindowsTest::selectionCommands() {
 }
 
 void FindReplaceWindowsTest::targetMessagesAndRecovery_data() {
-    QTest::addColumn<bool>("replace");
-    QTest::newRow("search") << false;
-    QTest::newRow("replace") << true;
+    bothWindows();
 }
 
 void FindReplaceWindowsTest::targetMessagesAndRecovery() {
