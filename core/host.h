@@ -386,6 +386,15 @@ struct OpenOptions {
     bool addToMru = false;
 };
 
+// A workbook file as Application::openForReading gives it.
+struct ReadingBook {
+    WorkbookPtr book;
+    // The file was open in the host already: it is read where it is, and the
+    // reader leaves it open. Otherwise the reader closes `book` with
+    // close(false) when done.
+    bool wasOpen = false;
+};
+
 class Application {
 public:
     virtual ~Application() = default;
@@ -397,6 +406,14 @@ public:
     // visible, in one call (many open books cost one round trip).
     virtual std::vector<BookEntry> bookList() = 0;
     virtual WorkbookPtr openWorkbook(const QString& path, std::optional<OpenOptions> = {}) = 0;
+    // The workbook file at `path` opened for reading alone: hidden (no window
+    // shows it, it never becomes the active book), read-only, without running
+    // its macros or updating its links, never written to and leaving no lock
+    // file beside it. A book already open from that file is given as it is.
+    // HostError, with the reason as its message, when the file cannot be read
+    // as a workbook (missing, protected by a password, damaged); no book is
+    // left open then.
+    virtual ReadingBook openForReading(const QString& path) = 0;
     // Windows by caption; a book shown in one window has its own name as caption.
     virtual WindowPtr window(const QString& caption) = 0;
     // The book the user works in: never a hidden one (HostError when no

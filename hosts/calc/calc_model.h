@@ -64,6 +64,7 @@ public:
     std::vector<host::BookEntry> bookList() override;
     host::WorkbookPtr openWorkbook(const QString& path,
                                    std::optional<host::OpenOptions> options = {}) override;
+    host::ReadingBook openForReading(const QString& path) override; // calc_file_reading.cpp
     host::WindowPtr window(const QString& caption) override;
     host::WorkbookPtr activeWorkbook() override;
     host::SheetPtr activeSheet() override;

@@ -76,6 +76,32 @@ public:
             host().recentFiles.append(path);
         return wrap(added.front());
     }
+    host::ReadingBook openForReading(const QString& path) override {
+        enter(QStringLiteral("Application.openForReading"));
+        const QFileInfo info(path);
+        if (!info.isFile())
+            throw HostError(QStringLiteral("cannot find '%1'").arg(path));
+        const QString canonical = info.absoluteFilePath();
+        for (const auto& b : host().books) {
+            if (b->open && !b->path.isEmpty() && QFileInfo(b->path).absoluteFilePath() == canonical)
+                return {wrap(b), true};
+        }
+        QString error;
+        auto fixture = loadFixtureFile(path, &error, info.fileName());
+        if (!fixture || fixture->books.isEmpty())
+            throw HostError(
+                QStringLiteral("'%1' is not a workbook this host can open: %2").arg(path, error));
+        // One file, one book, and none of the application's settings; the reader never takes the
+        // user's place in the active book, and no window shows what it reads.
+        fixture->books.resize(1);
+        fixture->application = {};
+        const auto active = host().activeBook;
+        const auto added = host().load(*fixture, canonical);
+        for (auto& w : added.front()->windows)
+            w.visible = false;
+        host().activeBook = active;
+        return {wrap(added.front()), false};
+    }
     host::WindowPtr window(const QString& caption) override {
         enter(QStringLiteral("Application.window"));
         for (const auto& book : host().books) {

@@ -6,7 +6,9 @@
 
 #include "app_state.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -1144,6 +1146,93 @@ A8 = 0.1
         QCOMPARE(opened->worksheet(1)->range("A1")->value().toString(), text("月報"));
         QVERIFY_THROWS_EXCEPTION(HostError, app->openWorkbook(dir.filePath("無い.xlsx")));
         QCOMPARE(app->workbookCount(), 4);
+    }
+
+    // A file read without being opened gives the hits it gives open, in a
+    // hidden book that goes again; an open one is read where it is; the files
+    // stay as they were, with no lock beside them; a damaged one is refused
+    // with a reason and leaves nothing open.
+    void readingFiles_leavesThemAsTheyWere() {
+        const auto app = start(BooksFixture);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QStringList files{
+            m_world.writeWorkbookFile(dir.path(), text("月報.ods"),
+                                      text("[sheet 集計]\nA1 = 月報\nC3 = 四月の月報\n"
+                                           "[sheet 予算]\nB2 = 月報の予算\n")),
+            m_world.writeWorkbookFile(dir.path(), text("顧客.xlsx"),
+                                      text("[sheet 一覧]\nB1 = 顧客\nA2 = 月報を送る\n")),
+            m_world.writeWorkbookFile(dir.path(), text("一覧.csv"),
+                                      text("[sheet 一覧]\nA1 = 名前\nB3 = 月報\n")),
+        };
+        const QString damaged = dir.filePath(text("壊れた.xlsx"));
+        {
+            QFile f(damaged);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("PK\x03\x04", 4) + QByteArray(300, '\x7f'));
+        }
+        auto stamp = [](const QString& path) {
+            QFile f(path);
+            if (!f.open(QIODevice::ReadOnly))
+                return QString();
+            return QString::fromLatin1(
+                       QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex()) +
+                   QFileInfo(path).lastModified().toString(Qt::ISODateWithMs);
+        };
+        QStringList before;
+        for (const QString& f : files + QStringList{damaged})
+            before << stamp(f);
+        auto hitsIn = [](const host::WorkbookPtr& book) {
+            QStringList hits;
+            for (const auto& entry : book->sheetList()) {
+                if (!entry.worksheet)
+                    continue;
+                host::FindOptions options;
+                options.what = text("月報");
+                for (const auto& hit : book->worksheet(entry.name)->findAll(options))
+                    hits << entry.name + "!" + hit.address + "=" + hit.valueText;
+            }
+            return hits;
+        };
+        auto locks = [&] {
+            return QDir(dir.path()).entryList({".~lock.*"}, QDir::Files | QDir::Hidden);
+        };
+        const int books = app->workbookCount();
+        const QList<QStringList> expected{
+            {text("集計!$C$3=四月の月報"), text("集計!$A$1=月報"), text("予算!$B$2=月報の予算")},
+            {text("一覧!$A$2=月報を送る")},
+            {text("一覧!$B$3=月報")},
+        };
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const QString active = app->activeWorkbook()->name();
+            const auto closed = app->openForReading(files[i]);
+            QVERIFY(!closed.wasOpen);
+            QCOMPARE(app->workbookCount(), books + 1);
+            QCOMPARE(app->activeWorkbook()->name(), active);
+            QCOMPARE(app->bookList().back().visible, false);
+            QCOMPARE(hitsIn(closed.book), expected[i]);
+            QCOMPARE(locks(), QStringList());
+            closed.book->close(false);
+            QCOMPARE(app->workbookCount(), books);
+            if (files[i].endsWith(".csv"))
+                continue; // opened for work, the office first asks how to read it
+
+            const auto opened = app->openWorkbook(files[i]);
+            const auto inPlace = app->openForReading(files[i]);
+            QVERIFY(inPlace.wasOpen);
+            QCOMPARE(inPlace.book->name(), opened->name());
+            QCOMPARE(hitsIn(inPlace.book), expected[i]);
+            QCOMPARE(app->workbookCount(), books + 1);
+            opened->close(false);
+        }
+        QVERIFY_THROWS_EXCEPTION(HostError, app->openForReading(damaged));
+        QVERIFY_THROWS_EXCEPTION(HostError, app->openForReading(dir.filePath(text("無い.ods"))));
+        QCOMPARE(app->workbookCount(), books);
+        QStringList after;
+        for (const QString& f : files + QStringList{damaged})
+            after << stamp(f);
+        QCOMPARE(after, before);
+        QCOMPARE(locks(), QStringList());
     }
 
     // -- grouping and dialogs ----------------------------------------------

@@ -261,6 +261,8 @@ rtl::OUString filterFor(const QString& path) {
         return "calc8";
     if (ext == QLatin1String("xls"))
         return "MS Excel 97";
+    if (ext == QLatin1String("csv"))
+        return "Text - txt - csv (StarCalc)";
     return "Calc MS Excel 2007 XML";
 }
 
@@ -326,9 +328,12 @@ void writeWorkbookFile(const host::ApplicationPtr& app, const QString& path,
     s->run(
         [ctx = s->context(), d = s->desktop(), book = fixture.books.first(), url, path] {
             auto doc = buildBook(ctx, d, book, true);
-            Sequence<css::beans::PropertyValue> args(2);
+            const bool csv = QFileInfo(path).suffix().toLower() == QLatin1String("csv");
+            Sequence<css::beans::PropertyValue> args(csv ? 3 : 2);
             args.getArray()[0] = property("FilterName", Any(filterFor(path)));
             args.getArray()[1] = property("Overwrite", Any(true));
+            if (csv) // comma-separated, quoted, UTF-8
+                args.getArray()[2] = property("FilterOptions", Any(rtl::OUString("44,34,76,1")));
             Reference<css::frame::XStorable>(doc, UNO_QUERY_THROW)->storeToURL(toUno(url), args);
             Reference<css::util::XCloseable>(doc, UNO_QUERY_THROW)->close(true);
         },

@@ -1,0 +1,126 @@
+// Workbook files opened for reading alone: the folder search reads many files
+// the user has not opened and must leave each exactly as it found it.
+
+#include "calc_model.h"
+
+#include "uno_text.h"
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QUrl>
+
+#include <iterator>
+
+namespace korvex::calc {
+
+using namespace uno_helpers;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using host::HostError;
+
+namespace {
+
+css::beans::PropertyValue argument(const char* name, const css::uno::Any& value) {
+    css::beans::PropertyValue p;
+    p.Name = rtl::OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+// The local file a document was loaded from, as an absolute path; empty for
+// one that has none.
+QString localPathOf(const DocRef& doc) {
+    const QUrl url(toQt(doc->getURL()));
+    return url.isLocalFile() ? QFileInfo(url.toLocalFile()).absoluteFilePath() : QString();
+}
+
+// How a comma-separated file is read: left to itself the office takes the
+// system's encoding, which garbles Japanese text. A file that is valid UTF-8
+// is read as such, anything else as Windows' Japanese code page, which is
+// what spreadsheets on Japanese Windows write.
+QString csvOptionsFor(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.read(1 << 20);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    // A character cut off at the end of the head is no fault of the file.
+    const QString decoded =
+        utf8.decode(head.size() == (1 << 20) ? head.left(head.size() - 4) : head);
+    const bool isUtf8 = !utf8.hasError();
+    return QStringLiteral("44,34,%1,1").arg(isUtf8 ? 76 : 60);
+}
+
+} // namespace
+
+host::ReadingBook CalcApplication::openForReading(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo(absolute).isFile())
+        throw HostError(QStringLiteral("The file \"%1\" does not exist").arg(path));
+    const QString url = QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded);
+    const QString csvOptions =
+        QFileInfo(absolute).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
+            ? csvOptionsFor(absolute)
+            : QString();
+    struct Opened {
+        DocRef doc;
+        bool wasOpen = false;
+    };
+    const auto opened = m_s->run(
+        [d = m_s->desktop(), url, absolute, csvOptions]() -> Opened {
+            for (const auto& doc : spreadsheetDocuments(d)) {
+                if (localPathOf(doc) == absolute)
+                    return {doc, true};
+            }
+            // Read-only loads take no lock; macros and links stay asleep, as
+            // nobody asked for this file to be worked in. Without an
+            // interaction handler a password or repair question fails the
+            // load instead of waiting for an answer nobody gives.
+            const css::beans::PropertyValue list[] = {
+                argument("Hidden", css::uno::Any(true)),
+                argument("ReadOnly", css::uno::Any(true)),
+                argument("PickListEntry", css::uno::Any(false)),
+                argument("MacroExecutionMode", css::uno::Any(sal_Int16(0))),
+                argument("UpdateDocMode", css::uno::Any(sal_Int16(0))),
+                argument("Silent", css::uno::Any(true)),
+            };
+            css::uno::Sequence<css::beans::PropertyValue> args(list, sal_Int32(std::size(list)));
+            if (!csvOptions.isEmpty()) {
+                args.realloc(args.getLength() + 2);
+                args.getArray()[args.getLength() - 2] = argument(
+                    "FilterName", css::uno::Any(rtl::OUString("Text - txt - csv (StarCalc)")));
+                args.getArray()[args.getLength() - 1] =
+                    argument("FilterOptions", css::uno::Any(toUno(csvOptions)));
+            }
+            Reference<css::lang::XComponent> component;
+            try {
+                Reference<css::frame::XComponentLoader> loader(d, css::uno::UNO_QUERY_THROW);
+                component = loader->loadComponentFromURL(toUno(url), "_blank", 0, args);
+            } catch (const css::uno::RuntimeException&) {
+                throw;
+            } catch (const css::uno::Exception& e) {
+                throw HostError(QStringLiteral("LibreOffice cannot read the file: %1")
+                                    .arg(toQt(e.Message).trimmed()));
+            }
+            if (!component.is())
+                throw HostError(QStringLiteral("LibreOffice cannot read the file (damaged, "
+                                               "protected by a password or not a workbook)"));
+            if (!Reference<css::sheet::XSpreadsheetDocument>(component, UNO_QUERY).is()) {
+                Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
+                if (closeable.is())
+                    closeable->close(true);
+                throw HostError(QStringLiteral("The file is not a spreadsheet"));
+            }
+            return {DocRef(component, css::uno::UNO_QUERY_THROW), false};
+        },
+        std::max(m_s->callTimeout(), std::chrono::milliseconds(120000)));
+    return {std::make_shared<CalcWorkbook>(m_s, m_cache, opened.doc), opened.wasOpen};
+}
+
+} // namespace korvex::calc
