@@ -1,7 +1,7 @@
 #pragma once
-// The two result tables of the work database, w_sort (search window) and
-// w_replace (replace window), and the ordering key their rows are compared by.
-// Both tables carry the ordering index CustID; SQLite keeps index names in one
+// The result tables of the work database, w_sort (search window),
+// w_replace (replace window) and w_folder (folder search), and the ordering key their rows are
+// compared by. Both tables carry the ordering index CustID; SQLite keeps index names in one
 // namespace per database, so each table's index is named after its table.
 
 #include <QString>
@@ -23,6 +23,16 @@ inline constexpr char kCreateReplaceTable[] =
     ",seq_no  integer );";
 inline constexpr char kCreateReplaceIndex[] =
     "create index w_replace_CustID on w_replace ( execute ,seq_no ) ;";
+
+// The folder search's list: every occurrence in every file of a run, the file
+// by its full path (an open book without a file by its name).
+inline constexpr char kFolderTable[] = "w_folder";
+inline constexpr char kCreateFolderTable[] =
+    "create table if not exists w_folder ( path varchar(1024) ,sheet varchar(128) "
+    ",range varchar(10) ,search varchar(255) ,result varchar(255) ,execute char(19) "
+    ",seq_no integer );";
+inline constexpr char kCreateFolderIndex[] =
+    "create index if not exists w_folder_CustID on w_folder ( execute ,seq_no ) ;";
 
 inline constexpr char kSelectSort[] = "select * from w_sort;";
 inline constexpr char kSelectReplace[] = "select * from w_replace;";
