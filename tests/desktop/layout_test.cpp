@@ -6,12 +6,12 @@
 #include "print_settings.h"
 #include "scripted_ui.h"
 #include "settings.h"
+#include "test_files.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <QtEndian>
 #include <QtTest>
@@ -56,25 +56,20 @@ class TestLayout : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir* m_dir = nullptr;
+    std::unique_ptr<korvex::test::ProgramFolder> m_dir;
     korvex::test::ScriptedUi* m_ui = nullptr;
 
-    QByteArray prn() const {
-        QFile f(PrnFile);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray prn() const { return korvex::test::readAll(PrnFile); }
 
 private slots:
     void init() {
-        m_dir = new QTemporaryDir;
-        QVERIFY(m_dir->isValid());
-        InitPaths(m_dir->filePath(QStringLiteral("korvex")));
+        m_dir = std::make_unique<korvex::test::ProgramFolder>();
         F01_hWnd = F02_hWnd = F03_hWnd = nullptr;
         m_ui = new korvex::test::ScriptedUi;
     }
     void cleanup() {
         delete m_ui;
-        delete m_dir;
+        m_dir.reset();
     }
 
     void formPositionAndSizeRoundTrip() {
@@ -340,11 +335,7 @@ private slots:
     void damagedPrintSettingsFile() {
         QFETCH(QByteArray, content);
         QFETCH(bool, usable);
-        {
-            QFile f(PrnFile);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        korvex::test::writeFile(PrnFile, content);
         FakeGrid grid;
         grid.block = "current";
         if (!usable)
