@@ -10,13 +10,12 @@
 #include "messages.h"
 #include "print_window.h"
 #include "scripted_ui.h"
+#include "test_files.h"
 #include "work_database.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace printtest {
@@ -24,23 +23,19 @@ namespace printtest {
 class Scratch {
 public:
     Scratch() {
-        Korvex_M01::InitPaths(dir.path() + QStringLiteral("/korvex"));
         if (Korvex_M01::WorkDb().ConnectFlag())
             Korvex_M01::WorkDb().DisConnect();
-        QFile(Korvex_M01::DbFile).open(QIODevice::WriteOnly);
+        korvex::test::writeFile(Korvex_M01::DbFile, {});
         Korvex_M01::WorkDb().Connect(Korvex_M01::DbFile);
-        QFile sql(qEnvironmentVariable("KORVEX_RESOURCE_DIR") + QStringLiteral("/messages.sql"));
-        if (!sql.open(QIODevice::ReadOnly))
+        if (!korvex::test::seedCatalogue(Korvex_M01::WorkDb().DBase()))
             qFatal("message catalogue script not found");
-        QSqlDatabase db = Korvex_M01::WorkDb().DBase();
-        korvex::SeedCatalogue(db, QString::fromUtf8(sql.readAll()));
     }
     ~Scratch() {
         Korvex_M02::SetConnector(nullptr);
         Korvex_M02::ExcelApp.reset();
         Korvex_M01::WorkDb().DisConnect();
     }
-    QTemporaryDir dir;
+    korvex::test::ProgramFolder dir; // first: the paths the rest uses
     korvex::test::ScriptedUi ui;
 };
 
