@@ -24,11 +24,12 @@ inline constexpr char kCreateReplaceTable[] =
 inline constexpr char kCreateReplaceIndex[] =
     "create index w_replace_CustID on w_replace ( execute ,seq_no ) ;";
 
-// The folder search's list: every occurrence in every file of a run, the file
-// by its full path (an open book without a file by its name).
+// The folder search's list: every occurrence in every file of a run, shaped
+// like w_sort so that the same grid shows it; `book` holds the file's full
+// path (an open book's name when the run searched the open books).
 inline constexpr char kFolderTable[] = "w_folder";
 inline constexpr char kCreateFolderTable[] =
-    "create table if not exists w_folder ( path varchar(1024) ,sheet varchar(128) "
+    "create table if not exists w_folder ( book varchar(1024) ,sheet varchar(128) "
     ",range varchar(10) ,search varchar(255) ,result varchar(255) ,execute char(19) "
     ",seq_no integer );";
 inline constexpr char kCreateFolderIndex[] =

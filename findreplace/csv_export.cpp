@@ -79,15 +79,15 @@ bool ResultGrid::exportCsv() {
     }
     korvex::SaveFileRequest request;
     request.title = QStringLiteral("CSV出力");
-    request.fileName = m_kind == ResultKind::Search ? QStringLiteral("検索結果リスト.csv")
-                                                    : QStringLiteral("置換結果リスト.csv");
+    request.fileName = listsSearches(m_kind) ? QStringLiteral("検索結果リスト.csv")
+                                             : QStringLiteral("置換結果リスト.csv");
     request.filters = {QStringLiteral("CSV ファイル (*.csv)"),
                        QStringLiteral("すべてのファイル (*)")};
     // Texts a spreadsheet would take for a formula go out quoted unless the
     // settings say otherwise.
     const bool guard =
-        keys::readInt(keys::inSection(m_kind == ResultKind::Search ? keys::section::F02_Info
-                                                                   : keys::section::F03_Info,
+        keys::readInt(keys::inSection(listsSearches(m_kind) ? keys::section::F02_Info
+                                                            : keys::section::F03_Info,
                                       keys::tool::Csv_Guard)) != 0;
     const int rows = selected.isEmpty() ? rowCount() : int(selected.size());
     request.note = (selected.isEmpty() ? QStringLiteral("一覧の全 %1 行を出力します。")
@@ -118,8 +118,8 @@ bool ResultGrid::exportCsv() {
         &error);
     if (!ok) {
         qWarning("Korvex: cannot write %s: %s", qPrintable(path), qPrintable(error));
-        Korvex_M01::ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_004")
-                                                         : QStringLiteral("E_F03_004"),
+        Korvex_M01::ShowMsg(listsSearches(m_kind) ? QStringLiteral("E_F02_004")
+                                                  : QStringLiteral("E_F03_004"),
                             window());
     }
     return ok;

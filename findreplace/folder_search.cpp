@@ -78,7 +78,7 @@ void FolderSearch::store(const QString& label, const QString& sheet,
     if (!m_db.transaction())
         throw std::runtime_error(m_db.lastError().text().toStdString());
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("insert into %1 (path, sheet, range, search, result, execute, seq_no) "
+    q.prepare(QStringLiteral("insert into %1 (book, sheet, range, search, result, execute, seq_no) "
                              "values (?, ?, ?, ?, ?, ?, ?)")
                   .arg(QLatin1String(results::kFolderTable)));
     for (const auto& hit : hits) {

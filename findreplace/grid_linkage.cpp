@@ -4,6 +4,8 @@
 #include "host_helpers.h"
 #include "ui_seam.h"
 
+#include <QFileInfo>
+
 namespace korvex::findreplace {
 
 void GridLinkage::setXlsActive(bool on) {
@@ -74,9 +76,16 @@ GridLinkage::Edit GridLinkage::beforeStore(const HitAddress& hit, const QStringL
 }
 
 bool GridLinkage::GoToHit(const HitAddress& hit) {
-    const QString book = hit.book.trimmed();
+    QString book = hit.book.trimmed();
     const QString sheet = hit.sheet.trimmed();
     try {
+        if (!hit.file.isEmpty()) {
+            // The user is going to work in it: opened as any book, shown, and
+            // the open one taken when it is open already.
+            if (!QFileInfo(hit.file).isFile() || !Korvex_M02::AttachExcel())
+                return false;
+            book = Korvex_M02::ExcelApp->openWorkbook(hit.file)->name();
+        }
         if (!Korvex_M02::IsBookOpen(book) || !Korvex_M02::IsSheetExist(book, sheet))
             return false;
         auto& app = *Korvex_M02::ExcelApp;

@@ -23,6 +23,9 @@ struct HitAddress {
     QString book;
     QString sheet;
     QString range;
+    // A folder-search row's file (its full path), opened for the user when
+    // its book is not open; empty for every other row.
+    QString file;
 };
 
 class GridLinkage {

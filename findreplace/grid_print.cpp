@@ -22,7 +22,7 @@
 namespace korvex::findreplace {
 
 PrintTexts printTexts(ResultKind kind) {
-    const bool search = kind == ResultKind::Search;
+    const bool search = listsSearches(kind);
     return {search ? QStringLiteral("Korvex 検索 印刷ﾌﾟﾚﾋﾞｭｰ")
                    : QStringLiteral("Korvex 置換 印刷ﾌﾟﾚﾋﾞｭｰ"),
             QStringLiteral("ﾍﾟｰｼﾞ %1 / %2"),
@@ -430,8 +430,7 @@ void ResultGrid::print() {
         } catch (const std::exception& e) {
             qWarning("Korvex: %s", e.what());
         }
-        ShowMsg(m_kind == ResultKind::Search ? QStringLiteral("E_F02_003")
-                                             : QStringLiteral("E_F03_003"),
+        ShowMsg(listsSearches(m_kind) ? QStringLiteral("E_F02_003") : QStringLiteral("E_F03_003"),
                 window());
     };
     try {
@@ -461,6 +460,8 @@ void ResultGrid::print() {
         // other list window, and last this one, which ends up in front.
         const bool search = m_kind == ResultKind::Search;
         SetTopMost(F01_hWnd, F01_TopMost);
+        if (m_kind == ResultKind::Folder)
+            return; // the folder search window is not one of the two list windows
         if (search ? F03_Loaded : F02_Loaded)
             SetTopMost(search ? F03_hWnd : F02_hWnd, search ? F03_TopMost : F02_TopMost);
         SetTopMost(search ? F02_hWnd : F03_hWnd, search ? F02_TopMost : F03_TopMost);

@@ -26,8 +26,9 @@ namespace korvex::findreplace {
 ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     : QTableView(parent), m_kind(kind), m_db(db), m_model(std::make_unique<ResultModel>(kind, db)),
       m_linkage(std::make_unique<GridLinkage>()) {
-    setObjectName(kind == ResultKind::Search ? QStringLiteral("Search_Grid")
-                                             : QStringLiteral("Replace_Grid"));
+    setObjectName(kind == ResultKind::Search   ? QStringLiteral("Search_Grid")
+                  : kind == ResultKind::Folder ? QStringLiteral("Folder_Grid")
+                                               : QStringLiteral("Replace_Grid"));
     setVerticalHeader(new RowHeader(this));
     setModel(m_model.get());
     m_delegate = new MergeDelegate(this);
@@ -58,7 +59,10 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
     // Design widths, in twips like every stored size.
     static const int kSearchWidths[] = {1800, 1200, 800, 1500, 2000, 2500};
     static const int kReplaceWidths[] = {1800, 1200, 800, 1300, 1300, 2000, 2500};
-    const int* widths = kind == ResultKind::Search ? kSearchWidths : kReplaceWidths;
+    static const int kFolderWidths[] = {4200, 1200, 800, 1500, 2000, 2500};
+    const int* widths = kind == ResultKind::Search   ? kSearchWidths
+                        : kind == ResultKind::Folder ? kFolderWidths
+                                                     : kReplaceWidths;
     for (int c = 0; c < m_model->columnCount(); ++c)
         setColumnWidth(c, korvex::toPixels(widths[c]));
 
@@ -80,7 +84,7 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
 }
 
 QString ResultGrid::messageId(int number) const {
-    return (m_kind == ResultKind::Search ? QStringLiteral("E_F02_") : QStringLiteral("E_F03_")) +
+    return (listsSearches(m_kind) ? QStringLiteral("E_F02_") : QStringLiteral("E_F03_")) +
            QStringLiteral("%1").arg(number, 3, 10, QLatin1Char('0'));
 }
 
@@ -150,7 +154,11 @@ int ResultGrid::rowCount() const {
 }
 
 HitAddress ResultGrid::hitAt(int row) const {
-    return {m_model->text(row, 0), m_model->text(row, 1), m_model->text(row, 2)};
+    HitAddress hit{m_model->text(row, 0), m_model->text(row, 1), m_model->text(row, 2), {}};
+    // A folder search of the open books keeps their names, of files the paths.
+    if (m_kind == ResultKind::Folder && QDir::isAbsolutePath(hit.book))
+        hit.file = hit.book;
+    return hit;
 }
 
 void ResultGrid::addResultRow(const QString& book, const QString& sheet, const host::RangePtr& hit,

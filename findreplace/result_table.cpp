@@ -24,6 +24,11 @@ const QList<ResultColumn> kSearchColumns = {
     {"search", "検索文字列", 255}, {"result", "検索結果", 255}, {"execute", "実行日時", 19},
 };
 
+const QList<ResultColumn> kFolderColumns = {
+    {"book", "ﾌｧｲﾙ", 1024},        {"sheet", "ｼｰﾄ名", 128},     {"range", "位置", 10},
+    {"search", "検索文字列", 255}, {"result", "検索結果", 255}, {"execute", "実行日時", 19},
+};
+
 const QList<ResultColumn> kReplaceColumns = {
     {"book", "ﾌﾞｯｸ名", 128},     {"sheet", "ｼｰﾄ名", 128},      {"range", "位置", 10},
     {"search", "検索文字", 255}, {"replace", "置換文字", 255}, {"result", "検索結果", 255},
@@ -61,20 +66,26 @@ sqlite3* nativeSqliteHandle(const QSqlDatabase& db) {
 }
 
 const QList<ResultColumn>& resultColumns(ResultKind kind) {
-    return kind == ResultKind::Search ? kSearchColumns : kReplaceColumns;
+    return kind == ResultKind::Search   ? kSearchColumns
+           : kind == ResultKind::Folder ? kFolderColumns
+                                        : kReplaceColumns;
 }
 
 int resultColumnIndex(ResultKind kind) {
-    return kind == ResultKind::Search ? 4 : 5;
+    return listsSearches(kind) ? 4 : 5;
 }
 
 QString tableName(ResultKind kind) {
-    return QLatin1String(kind == ResultKind::Search ? results::kSortTable : results::kReplaceTable);
+    return QLatin1String(kind == ResultKind::Search   ? results::kSortTable
+                         : kind == ResultKind::Folder ? results::kFolderTable
+                                                      : results::kReplaceTable);
 }
 
 QString selectStatement(ResultKind kind) {
-    return QLatin1String(kind == ResultKind::Search ? results::kSelectSort
-                                                    : results::kSelectReplace);
+    return kind == ResultKind::Folder
+               ? QStringLiteral("select * from %1;").arg(QLatin1String(results::kFolderTable))
+               : QLatin1String(kind == ResultKind::Search ? results::kSelectSort
+                                                          : results::kSelectReplace);
 }
 
 void CreateResultTable(Korvex_C01& db, ResultKind kind) {
@@ -82,6 +93,11 @@ void CreateResultTable(Korvex_C01& db, ResultKind kind) {
     const QSqlDatabase con = db.DBase();
     if (con.isValid() && con.tables(QSql::Tables).contains(tableName(kind), Qt::CaseSensitive))
         return;
+    if (kind == ResultKind::Folder) {
+        db.Execute(QLatin1String(results::kCreateFolderTable), true);
+        db.Execute(QLatin1String(results::kCreateFolderIndex), true);
+        return;
+    }
     const bool search = kind == ResultKind::Search;
     // Neither result is examined: a failure shows when the list is bound, and
     // the index statement runs even if the table statement failed.

@@ -21,7 +21,14 @@ struct sqlite3;
 
 namespace korvex::findreplace {
 
-enum class ResultKind { Search, Replace };
+// Folder: the folder search's list (w_folder), a search list whose book
+// column holds the full path of the file.
+enum class ResultKind { Search, Replace, Folder };
+// Whether the kind lists occurrences found, not replaced (captions, print
+// and CSV texts and messages as the search window's).
+inline bool listsSearches(ResultKind kind) {
+    return kind != ResultKind::Replace;
+}
 
 // One shown column of a result grid: the field it is bound to and its caption.
 struct ResultColumn {

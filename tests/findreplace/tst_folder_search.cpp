@@ -45,7 +45,7 @@ class FolderSearchTest : public QObject {
     // Every stored row as "path|sheet|range|result", in stored order.
     QStringList rows() {
         QSqlQuery q(m_db);
-        q.exec(QStringLiteral("select path, sheet, range, search, result, execute, seq_no "
+        q.exec(QStringLiteral("select book, sheet, range, search, result, execute, seq_no "
                               "from w_folder order by seq_no"));
         QStringList out;
         qint32 last = 0;

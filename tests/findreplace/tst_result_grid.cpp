@@ -4,6 +4,7 @@
 
 #include "navigator_env.h"
 
+#include "folder_search.h"
 #include "grid_layout.h"
 #include "grid_print.h"
 #include "replace_log.h"
@@ -155,6 +156,40 @@ private slots:
     void cleanup() {
         host.reset();
         env.reset();
+    }
+
+    // The folder search's list in the same grid: its rows as the run stored
+    // them, the path in the first column; a click on a row of a file that is
+    // not open opens it, shown, and puts the cursor on the cell; deletions
+    // and their undo work as in the other lists.
+    void folderList_showsRunRowsAndOpensTheirFiles() {
+        const QString file =
+            env->writeFile(u("月報.xlsx"), QByteArray("[sheet 集計]\nC3 = りんご\n"));
+        FolderSearch search(*host->application(), Korvex_M01::WorkDb().DBase());
+        host::FindOptions options;
+        options.what = u("りんご");
+        QCOMPARE(search.run({false, env->dir.path(), u("*.xlsx"), false}, options, {}).rows, 1);
+        QCOMPARE(search.run({}, options, {}).rows, 3);
+        const int books = host->application()->workbookCount();
+
+        auto grid = makeGrid(ResultKind::Folder);
+        QCOMPARE(grid->objectName(), u("Folder_Grid"));
+        QCOMPARE(grid->rowCount(), 4);
+        QCOMPARE(shownColumn(*grid, 0).first(), QFileInfo(file).absoluteFilePath());
+        QCOMPARE(shownColumn(*grid, 2), (QStringList{u("C3"), u("A1"), u("C3"), u("D4")}));
+        grid->setLinkage(true);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(0, 2)).center());
+        QCOMPARE(host->application()->workbookCount(), books + 1);
+        QCOMPARE(cursor(host), u("月報.xlsx!集計!C3"));
+        QVERIFY(host->findBook(u("月報.xlsx"))->anyWindowVisible());
+
+        grid->selectRow(0);
+        grid->deleteSelected();
+        QCOMPARE(tableColumn(ResultKind::Folder, "range"),
+                 (QStringList{u("A1"), u("C3"), u("D4")}));
+        grid->undoDelete();
+        QCOMPARE(grid->rowCount(), 4);
     }
 
     // The table is created once, with its index; a row is the hit's relative
