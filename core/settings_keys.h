@@ -28,6 +28,7 @@ inline constexpr char F01_Info[] = "F01_Info";
 inline constexpr char F02_Info[] = "F02_Info";
 inline constexpr char F03_Info[] = "F03_Info";
 inline constexpr char F04_Info[] = "F04_Info";
+inline constexpr char F05_Info[] = "F05_Info"; // folder search window
 } // namespace section
 
 // Main window options (also read by the close-several-books dialog and the
@@ -75,6 +76,14 @@ inline IntSetting inSection(const char* section, const ToolIntKey& k) {
 inline StringSetting inSection(const char* section, const ToolStringKey& k) {
     return {section, k.key, "", k.maxLength};
 }
+
+// The folder search window: the tool keys above under F05_Info, and what it
+// searches. Target 0: the open books, 1: a folder.
+inline constexpr IntSetting F05_Target{section::F05_Info, "Target", 0};
+inline constexpr StringSetting F05_Folder{section::F05_Info, "Folder", "", 1024};
+inline constexpr StringSetting F05_Patterns{section::F05_Info, "Patterns",
+                                            "*.xlsx;*.xlsm;*.xls;*.ods;*.fods;*.csv", 256};
+inline constexpr IntSetting F05_Subfolders{section::F05_Info, "Subfolders", 0};
 
 // Last folder of the open-file dialog, stored with its trailing separator. Its
 // default is the executable's folder, known only at run time (see readString).

@@ -2,6 +2,7 @@
 
 #include "result_table.h"
 #include "result_tables.h"
+#include "settings_keys.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,7 +20,7 @@
 namespace korvex::findreplace {
 
 QString defaultFolderPatterns() {
-    return QStringLiteral("*.xlsx;*.xlsm;*.xls;*.ods;*.fods;*.csv");
+    return QString::fromUtf8(keys::F05_Patterns.defaultValue);
 }
 
 QStringList listWorkbookFiles(const QString& folder, const QString& patterns, bool subfolders,

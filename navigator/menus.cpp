@@ -6,6 +6,7 @@
 #include "app_state.h"
 #include "busy_pointer.h"
 #include "cell_position_dialog.h"
+#include "folder_search_window.h"
 #include "help_window.h"
 #include "host_helpers.h"
 #include "list_fonts.h"
@@ -21,6 +22,7 @@
 #include "window_order.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -77,6 +79,20 @@ void Korvex_F01::createMenus() {
     Tool_Menu = addMenu(bar, "Tool_Menu", "ﾂｰﾙ(&T)");
     TM_Search = addItem(Tool_Menu, "TM_Search", "検索(&F)");
     TM_Replace = addItem(Tool_Menu, "TM_Replace", "置換(&R)");
+    QAction* folderSearch = addItem(Tool_Menu, "TM_Folder", "フォルダ検索(&G)");
+    connect(folderSearch, &QAction::triggered, this, [] {
+        // One folder search window: a second click brings it forward.
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String("Korvex_F05") && w->isVisible()) {
+                if (w->isMinimized())
+                    w->showNormal();
+                w->raise();
+                w->activateWindow();
+                return;
+            }
+        }
+        (new korvex::findreplace::FolderSearchWindow(nullptr))->show();
+    });
     addLine(Tool_Menu, "TM_Line0");
     TM_PrinterSet = addItem(Tool_Menu, "TM_PrinterSet", "印刷設定(&P)");
 

@@ -1,0 +1,295 @@
+#include "folder_search_window.h"
+
+#include "app_state.h"
+#include "host_helpers.h"
+#include "result_grid.h"
+#include "result_table.h"
+#include "run_guard.h"
+#include "settings_keys.h"
+#include "ui_seam.h"
+#include "window_geometry.h"
+#include "work_database.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace korvex::findreplace {
+
+namespace {
+
+const char* const Section = keys::section::F05_Info;
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+template <class W> W* named(W* widget, const QString& caption) {
+    widget->setObjectName(caption);
+    widget->setAccessibleName(caption);
+    return widget;
+}
+
+// Look-in choices in the order of the stored index.
+constexpr host::LookIn LookIns[] = {host::LookIn::Formulas, host::LookIn::Values,
+                                    host::LookIn::Comments};
+
+} // namespace
+
+FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Korvex_F05"));
+    setWindowTitle(u("Korvex フォルダ検索"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* bar = new QMenuBar(this);
+    QMenu* list = bar->addMenu(u("ﾘｽﾄ(&L)"));
+    m_optionsMenu = bar->addMenu(u("ｵﾌﾟｼｮﾝ(&O)"));
+    m_optionsMenu->setObjectName(QStringLiteral("Option_Menu"));
+    QAction* linked = m_optionsMenu->addAction(u("ｸﾞﾘｯﾄﾞとExcelを連動する(&L)"));
+    linked->setCheckable(true);
+
+    m_text = named(new QLineEdit, u("検索文字列"));
+    m_openBooks =
+        named(new QRadioButton(u("開いているすべてのブック")), u("開いているすべてのブック"));
+    m_inFolder = named(new QRadioButton(u("フォルダ")), u("フォルダ"));
+    m_folder = named(new QLineEdit, u("フォルダ名"));
+    m_patterns = named(new QLineEdit, u("ファイルの種類"));
+    m_subfolders = named(new QCheckBox(u("サブフォルダも検索")), u("サブフォルダも検索"));
+    m_matchCase =
+        named(new QCheckBox(u("大文字と小文字を区別する")), u("大文字と小文字を区別する"));
+    m_matchByte = named(new QCheckBox(u("半角と全角を区別する")), u("半角と全角を区別する"));
+    m_whole = named(new QCheckBox(u("セル内容が完全に同一であるものを検索する")),
+                    u("セル内容が完全に同一であるものを検索する"));
+    m_lookIn = named(new QComboBox, u("検索対象"));
+    m_lookIn->addItems({u("数式"), u("値"), u("コメント")});
+    m_order = named(new QComboBox, u("検索方向"));
+    m_order->addItems({u("行"), u("列")});
+    m_run = named(new QPushButton(u("一括検索")), u("一括検索"));
+    m_stop = named(new QPushButton(u("検索中止")), u("検索中止"));
+    m_status = named(new QLabel, u("状態"));
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_skipped = named(new QPlainTextEdit, u("読めなかったファイル"));
+    m_skipped->setReadOnly(true);
+    m_skipped->setMaximumHeight(fontMetrics().height() * 5);
+    m_skipped->hide();
+
+    CreateResultTable(Korvex_M01::WorkDb(), ResultKind::Folder);
+    m_grid = new ResultGrid(ResultKind::Folder, Korvex_M01::WorkDb(), this);
+    m_grid->bind();
+
+    auto* form = new QGridLayout;
+    form->addWidget(new QLabel(u("検索文字列(&N):")), 0, 0);
+    form->addWidget(m_text, 0, 1, 1, 3);
+    form->addWidget(m_openBooks, 1, 0, 1, 2);
+    form->addWidget(m_inFolder, 2, 0);
+    form->addWidget(m_folder, 2, 1, 1, 3);
+    form->addWidget(new QLabel(u("ファイルの種類:")), 3, 0);
+    form->addWidget(m_patterns, 3, 1, 1, 2);
+    form->addWidget(m_subfolders, 3, 3);
+    form->addWidget(m_matchCase, 4, 0, 1, 2);
+    form->addWidget(m_matchByte, 4, 2, 1, 2);
+    form->addWidget(m_whole, 5, 0, 1, 4);
+    form->addWidget(new QLabel(u("検索対象:")), 6, 0);
+    form->addWidget(m_lookIn, 6, 1);
+    form->addWidget(new QLabel(u("検索方向:")), 6, 2);
+    form->addWidget(m_order, 6, 3);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_run);
+    buttons->addWidget(m_stop);
+    buttons->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addLayout(form, 1);
+    top->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(bar);
+    layout->addLayout(top);
+    layout->addWidget(m_status);
+    layout->addWidget(m_skipped);
+    layout->addWidget(m_grid, 1);
+
+    auto add = [&](const char* caption, void (ResultGrid::*slot)()) {
+        QAction* a = list->addAction(u(caption));
+        connect(a, &QAction::triggered, m_grid, slot);
+    };
+    add("選択Row削除(&D)", &ResultGrid::deleteSelected);
+    add("全Row削除(&A)", &ResultGrid::deleteAll);
+    add("元に戻す(&U)", &ResultGrid::undoDelete);
+    list->addSeparator();
+    QAction* csv = list->addAction(u("CSV出力(&C)..."));
+    connect(csv, &QAction::triggered, m_grid, [this] { m_grid->exportCsv(); });
+    add("印刷設定(&S)", &ResultGrid::printSetup);
+    add("印刷(&P)", &ResultGrid::print);
+
+    connect(linked, &QAction::toggled, this, [this](bool on) {
+        m_grid->setLinkage(on);
+        keys::write(keys::inSection(Section, keys::tool::Xls_Active), on ? 1 : 0);
+    });
+    connect(m_run, &QPushButton::clicked, this, &FolderSearchWindow::runAll);
+    connect(m_stop, &QPushButton::clicked, this, &FolderSearchWindow::stopRun);
+    connect(m_openBooks, &QRadioButton::toggled, this, &FolderSearchWindow::updateControls);
+    // Opening a row's file brings the office's window up: Korvex stays in
+    // front of it.
+    connect(m_grid, &QAbstractItemView::clicked, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            raise();
+            activateWindow();
+        });
+    });
+
+    loadSettings();
+    linked->setChecked(keys::readInt(keys::inSection(Section, keys::tool::Xls_Active)) != 0);
+    Korvex_M01::LoadFormPos(this, true);
+    updateControls();
+}
+
+FolderSearchWindow::~FolderSearchWindow() = default;
+
+void FolderSearchWindow::loadSettings() {
+    using namespace keys;
+    m_text->setText(readString(inSection(Section, tool::S_Text)));
+    (readInt(F05_Target) == 1 ? m_inFolder : m_openBooks)->setChecked(true);
+    m_folder->setText(readString(F05_Folder));
+    m_patterns->setText(readString(F05_Patterns));
+    m_subfolders->setChecked(readInt(F05_Subfolders) != 0);
+    m_matchCase->setChecked(readInt(inSection(Section, tool::S_Check_0)) != 0);
+    m_matchByte->setChecked(readInt(inSection(Section, tool::S_Check_1)) != 0);
+    m_whole->setChecked(readInt(inSection(Section, tool::S_Check_2)) != 0);
+    m_lookIn->setCurrentIndex(std::clamp(readInt(inSection(Section, tool::S_Combo_1)), 0, 2));
+    m_order->setCurrentIndex(std::clamp(readInt(inSection(Section, tool::S_Combo_0)), 0, 1));
+}
+
+void FolderSearchWindow::saveSettings() const {
+    using namespace keys;
+    write(inSection(Section, tool::S_Text), m_text->text());
+    write(F05_Target, m_inFolder->isChecked() ? 1 : 0);
+    write(F05_Folder, m_folder->text());
+    write(F05_Patterns, m_patterns->text());
+    write(F05_Subfolders, m_subfolders->isChecked() ? 1 : 0);
+    write(inSection(Section, tool::S_Check_0), m_matchCase->isChecked() ? 1 : 0);
+    write(inSection(Section, tool::S_Check_1), m_matchByte->isChecked() ? 1 : 0);
+    write(inSection(Section, tool::S_Check_2), m_whole->isChecked() ? 1 : 0);
+    write(inSection(Section, tool::S_Combo_1), m_lookIn->currentIndex());
+    write(inSection(Section, tool::S_Combo_0), m_order->currentIndex());
+}
+
+void FolderSearchWindow::updateControls() {
+    const bool idle = !running();
+    const bool folder = m_inFolder->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_text, m_openBooks, m_inFolder, m_matchCase,
+                                                      m_matchByte, m_whole, m_lookIn, m_order})
+        w->setEnabled(idle);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_folder, m_patterns, m_subfolders})
+        w->setEnabled(idle && folder);
+    m_run->setEnabled(idle);
+    m_stop->setEnabled(!idle);
+}
+
+host::FindOptions FolderSearchWindow::findOptions() const {
+    host::FindOptions o;
+    o.what = m_text->text();
+    o.lookIn = LookIns[std::clamp(m_lookIn->currentIndex(), 0, 2)];
+    o.lookAt = m_whole->isChecked() ? host::LookAt::Whole : host::LookAt::Part;
+    o.searchOrder =
+        m_order->currentIndex() == 1 ? host::SearchOrder::ByColumns : host::SearchOrder::ByRows;
+    o.matchCase = m_matchCase->isChecked();
+    o.matchByte = m_matchByte->isChecked();
+    return o;
+}
+
+void FolderSearchWindow::runAll() {
+    RunGuard guard;
+    if (!guard.granted() || m_text->text().isEmpty()) {
+        ui().beep();
+        return;
+    }
+    FolderTarget target{m_openBooks->isChecked(), m_folder->text().trimmed(),
+                        m_patterns->text().trimmed(), m_subfolders->isChecked()};
+    if (!target.openBooks && !QFileInfo(target.folder).isDir()) {
+        m_status->setText(u("フォルダが見つかりません: %1").arg(target.folder));
+        ui().beep();
+        return;
+    }
+    if (!Korvex_M02::AttachExcel()) {
+        m_status->setText(u("表計算ソフトが起動していません"));
+        ui().beep();
+        return;
+    }
+    saveSettings();
+    FolderSearch search(*Korvex_M02::ExcelApp, Korvex_M01::WorkDb().DBase());
+    m_search = &search;
+    m_skipped->hide();
+    updateControls();
+    m_grid->disarm();
+    const FolderSummary summary =
+        search.run(target, findOptions(), [this](const FolderProgress& p) { showProgress(p); });
+    m_search = nullptr;
+    m_grid->bind();
+    m_grid->moveToLast();
+    showSummary(summary);
+    updateControls();
+}
+
+void FolderSearchWindow::stopRun() {
+    if (m_search)
+        m_search->stop();
+}
+
+void FolderSearchWindow::showProgress(const FolderProgress& p) {
+    if (p.listing) {
+        m_status->setText(u("ファイルの一覧を作っています..."));
+        return;
+    }
+    m_status->setText(u("検索中: %1 / %2  (%3 / %4 ファイル)  %5 件")
+                          .arg(QFileInfo(p.file).fileName(), p.sheet)
+                          .arg(p.filesDone)
+                          .arg(p.filesTotal)
+                          .arg(p.rows));
+    m_status->setToolTip(p.file);
+}
+
+void FolderSearchWindow::showSummary(const FolderSummary& s) {
+    QString text = u("%1: %2 件  (%3 / %4 ファイル, %5 秒)")
+                       .arg(s.stopped ? u("検索中止") : u("検索完了"))
+                       .arg(s.rows)
+                       .arg(s.filesDone)
+                       .arg(s.filesTotal)
+                       .arg(double(s.elapsedMs) / 1000.0, 0, 'f', 1);
+    if (s.hostLost)
+        text += u("  表計算ソフトとの接続が切れました");
+    if (!s.storeError.isEmpty())
+        text += u("  結果を保存できませんでした: ") + s.storeError;
+    if (!s.skipped.isEmpty())
+        text += u("  読めなかったファイル: %1 件").arg(s.skipped.size());
+    m_status->setText(text);
+    QStringList lines;
+    for (const auto& k : s.skipped)
+        lines << k.path + u("  — ") + k.reason;
+    m_skipped->setPlainText(lines.join(QLatin1Char('\n')));
+    m_skipped->setVisible(!lines.isEmpty());
+}
+
+void FolderSearchWindow::closeEvent(QCloseEvent* event) {
+    if (running()) {
+        // The run ends first; the window closes once it has.
+        stopRun();
+        event->ignore();
+        QTimer::singleShot(50, this, &QWidget::close);
+        return;
+    }
+    saveSettings();
+    Korvex_M01::SaveFormPos(this, true);
+    QWidget::closeEvent(event);
+}
+
+} // namespace korvex::findreplace
