@@ -5,6 +5,7 @@
 #include "navigator_env.h"
 
 #include "folder_search.h"
+#include "folder_search_window.h"
 #include "grid_layout.h"
 #include "grid_print.h"
 #include "replace_log.h"
@@ -14,8 +15,12 @@
 
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
@@ -190,6 +195,36 @@ private slots:
                  (QStringList{u("A1"), u("C3"), u("D4")}));
         grid->undoDelete();
         QCOMPARE(grid->rowCount(), 4);
+    }
+
+    // The window: a run over the open books fills its list and tells the
+    // count; a folder that is not there is refused before the run; the text,
+    // target and folder come back in the next window from its own section.
+    void folderWindow_runsAndKeepsItsChoices() {
+        auto* window = new FolderSearchWindow;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto child = [&](auto* type, const char* name) {
+            return window->findChild<std::remove_pointer_t<decltype(type)>*>(u(name));
+        };
+        child((QLineEdit*)nullptr, "検索文字列")->setText(u("りんご"));
+        QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
+        QCOMPARE(window->grid().rowCount(), 3);
+        QVERIFY(child((QLabel*)nullptr, "状態")->text().contains(u("3 件")));
+
+        child((QRadioButton*)nullptr, "フォルダ")->setChecked(true);
+        child((QLineEdit*)nullptr, "フォルダ名")->setText(env->dir.filePath(u("無い")));
+        QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
+        QCOMPARE(window->grid().rowCount(), 3);
+        QVERIFY(child((QLabel*)nullptr, "状態")->text().startsWith(u("フォルダが見つかりません")));
+        window->close();
+
+        auto* again = new FolderSearchWindow;
+        QCOMPARE(again->findChild<QLineEdit*>(u("検索文字列"))->text(), u("りんご"));
+        QVERIFY(again->findChild<QRadioButton*>(u("フォルダ"))->isChecked());
+        QCOMPARE(again->grid().rowCount(), 3);
+        QCOMPARE(env->ini(u("F05_Info"), u("Target")), 1);
+        delete again;
     }
 
     // The table is created once, with its index; a row is the hit's relative
