@@ -72,6 +72,10 @@ struct FindOptions {
     SearchDirection searchDirection = SearchDirection::Next;
     bool matchCase = false;
     bool matchByte = false;
+    // What is a regular expression rather than wildcards (matcher.h).
+    bool useRegex = false;
+    // Hiragana, katakana and half-width katakana are equal (matcher.h).
+    bool foldKana = false;
 };
 
 struct ReplaceOptions {
@@ -81,6 +85,8 @@ struct ReplaceOptions {
     SearchOrder searchOrder = SearchOrder::ByRows;
     bool matchCase = false;
     bool matchByte = false;
+    bool useRegex = false; // as in FindOptions; `$0`..`$9` in the replacement
+    bool foldKana = false;
 };
 
 // One occurrence as Sheet::findAll reports it.

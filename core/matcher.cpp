@@ -1,5 +1,7 @@
 #include "matcher.h"
 
+#include "text_folding.h"
+
 #include <QChar>
 
 #include <algorithm>
@@ -123,123 +125,6 @@ const QString& textFor(const CellTexts& texts, LookIn lookIn) {
 }
 
 // ---------------------------------------------------------------------------
-// Folding
-
-namespace {
-
-// Full-width katakana and punctuation for U+FF61..U+FF9F, in code order.
-constexpr char16_t kHalfKana[] = {
-    0x3002, 0x300C, 0x300D, 0x3001, 0x30FB, 0x30F2, 0x30A1, 0x30A3, // ｡｢｣､･ｦｧｨ
-    0x30A5, 0x30A7, 0x30A9, 0x30E3, 0x30E5, 0x30E7, 0x30C3, 0x30FC, // ｩｪｫｬｭｮｯｰ
-    0x30A2, 0x30A4, 0x30A6, 0x30A8, 0x30AA, 0x30AB, 0x30AD, 0x30AF, // ｱｲｳｴｵｶｷｸ
-    0x30B1, 0x30B3, 0x30B5, 0x30B7, 0x30B9, 0x30BB, 0x30BD, 0x30BF, // ｹｺｻｼｽｾｿﾀ
-    0x30C1, 0x30C4, 0x30C6, 0x30C8, 0x30CA, 0x30CB, 0x30CC, 0x30CD, // ﾁﾂﾃﾄﾅﾆﾇﾈ
-    0x30CE, 0x30CF, 0x30D2, 0x30D5, 0x30D8, 0x30DB, 0x30DE, 0x30DF, // ﾉﾊﾋﾌﾍﾎﾏﾐ
-    0x30E0, 0x30E1, 0x30E2, 0x30E4, 0x30E6, 0x30E8, 0x30E9, 0x30EA, // ﾑﾒﾓﾔﾕﾖﾗﾘ
-    0x30EB, 0x30EC, 0x30ED, 0x30EF, 0x30F3, 0x309B, 0x309C,         // ﾙﾚﾛﾜﾝﾞﾟ
-};
-static_assert(sizeof(kHalfKana) / sizeof(kHalfKana[0]) == 0xFF9F - 0xFF61 + 1);
-
-// ¢ £ ¬ ¯ ¦ ¥ ₩ for their full-width forms U+FFE0..U+FFE6.
-constexpr char16_t kFullSigns[] = {0x00A2, 0x00A3, 0x00AC, 0x00AF, 0x00A6, 0x00A5, 0x20A9};
-
-constexpr char32_t kVoicedMark = 0xFF9E;
-constexpr char32_t kSemiVoicedMark = 0xFF9F;
-
-// The full-width kana a half-width kana (already widened) becomes with a
-// following half-width sound mark, or 0 when the pair does not combine.
-char32_t combineSoundMark(char32_t kana, char32_t mark) {
-    const bool ha = kana == 0x30CF || kana == 0x30D2 || kana == 0x30D5 || kana == 0x30D8 ||
-                    kana == 0x30DB; // ハヒフヘホ
-    if (mark == kSemiVoicedMark)
-        return ha ? kana + 2 : 0;
-    if (ha)
-        return kana + 1;
-    // カ..ト: each base is directly followed by its voiced form. The bases are
-    // odd below ッ (U+30C3, which has none) and even above it.
-    if (kana >= 0x30AB && kana <= 0x30C8 && (kana < 0x30C3 ? (kana & 1) != 0 : (kana & 1) == 0))
-        return kana + 1;
-    switch (kana) {
-    case 0x30A6: // ウ -> ヴ
-        return 0x30F4;
-    case 0x30EF: // ワ -> ヷ
-        return 0x30F7;
-    case 0x30F2: // ヲ -> ヺ
-        return 0x30FA;
-    default:
-        return 0;
-    }
-}
-
-char32_t widthFold(char32_t c) {
-    if (c >= 0xFF01 && c <= 0xFF5E)
-        return c - 0xFEE0;
-    if (c == 0x3000)
-        return 0x20;
-    if (c >= 0xFF61 && c <= 0xFF9F)
-        return kHalfKana[c - 0xFF61];
-    if (c >= 0xFFE0 && c <= 0xFFE6)
-        return kFullSigns[c - 0xFFE0];
-    return c;
-}
-
-char32_t codePointAt(const QChar* s, qsizetype n, qsizetype i, qsizetype* units) {
-    const char16_t u = s[i].unicode();
-    if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(s[i + 1].unicode())) {
-        *units = 2;
-        return QChar::surrogateToUcs4(u, s[i + 1].unicode());
-    }
-    *units = 1;
-    return u;
-}
-
-// Folds `text` into `out`; `origin`, when given, receives where each folded
-// code point starts in `text`, plus a final text.size().
-void foldInto(QStringView text, bool matchCase, bool matchByte, std::u32string& out,
-              std::vector<qsizetype>* origin) {
-    out.clear();
-    if (origin)
-        origin->clear();
-    const QChar* s = text.constData();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype start = i;
-        qsizetype units = 1;
-        char32_t c = codePointAt(s, n, i, &units);
-        i += units;
-        if (!matchByte) {
-            const bool halfKana = c >= 0xFF66 && c <= 0xFF9D;
-            c = widthFold(c);
-            if (halfKana && i < n) {
-                const char32_t next = s[i].unicode();
-                if (next == kVoicedMark || next == kSemiVoicedMark) {
-                    if (const char32_t combined = combineSoundMark(c, next)) {
-                        c = combined;
-                        ++i;
-                    }
-                }
-            }
-        }
-        if (!matchCase)
-            c = QChar::toCaseFolded(c);
-        out.push_back(c);
-        if (origin)
-            origin->push_back(start);
-    }
-    if (origin)
-        origin->push_back(n);
-}
-
-} // namespace
-
-FoldedText fold(const QString& text, bool matchCase, bool matchByte) {
-    FoldedText result;
-    foldInto(text, matchCase, matchByte, result.chars, &result.origin);
-    return result;
-}
-
-// ---------------------------------------------------------------------------
 // Wildcard matching
 //
 // The pattern is S0 * S1 * ... * Sk, each segment made of literals and `?`.
@@ -346,10 +231,35 @@ std::optional<std::pair<qsizetype, qsizetype>> searchPart(const Text& t, qsizety
 
 } // namespace
 
-Pattern::Pattern(const QString& what, LookAt lookAt, bool matchCase, bool matchByte)
-    : m_lookAt(lookAt), m_matchCase(matchCase), m_matchByte(matchByte), m_empty(what.isEmpty()) {
+namespace {
+
+// What a replace made: `out` holds the text up to `copied` with the matches
+// replaced, the rest of `text` follows.
+Replacement finished(const QString& text, QString out, qsizetype copied, int occurrences) {
+    Replacement r;
+    r.occurrences = occurrences;
+    if (occurrences == 0) {
+        r.text = text;
+        return r;
+    }
+    out += QStringView(text).mid(copied);
+    r.changed = out != text;
+    r.text = std::move(out);
+    return r;
+}
+
+} // namespace
+
+Pattern::Pattern(const QString& what, LookAt lookAt, bool matchCase, bool matchByte, bool useRegex,
+                 bool foldKana)
+    : m_lookAt(lookAt), m_matchCase(matchCase), m_matchByte(matchByte), m_useRegex(useRegex),
+      m_foldKana(foldKana), m_empty(what.isEmpty()) {
     if (m_empty)
         return;
+    if (useRegex) {
+        compileRegex(what);
+        return;
+    }
     // Literal runs are folded as a whole so that a half-width kana and its
     // sound mark typed in the pattern combine just as they do in cell text.
     Segment current;
@@ -358,7 +268,7 @@ Pattern::Pattern(const QString& what, LookAt lookAt, bool matchCase, bool matchB
     const auto flushLiteral = [&] {
         if (literal.isEmpty())
             return;
-        foldInto(literal, matchCase, matchByte, folded, nullptr);
+        foldInto(literal, matchCase, matchByte, foldKana, folded, nullptr);
         current += folded;
         literal.clear();
     };
@@ -384,18 +294,29 @@ Pattern::Pattern(const QString& what, LookAt lookAt, bool matchCase, bool matchB
 }
 
 Pattern Pattern::fromFind(const host::FindOptions& options) {
-    return Pattern(options.what, options.lookAt, options.matchCase, options.matchByte);
+    return Pattern(options.what, options.lookAt, options.matchCase, options.matchByte,
+                   options.useRegex, options.foldKana);
 }
 
 Pattern Pattern::fromReplace(const host::ReplaceOptions& options) {
-    return Pattern(options.what, options.lookAt, options.matchCase, options.matchByte);
+    return Pattern(options.what, options.lookAt, options.matchCase, options.matchByte,
+                   options.useRegex, options.foldKana);
 }
 
 bool Pattern::matches(QStringView text) const {
     if (m_empty || text.isEmpty())
         return false;
+    if (m_useRegex) {
+        if (m_error)
+            return false;
+        if (m_matchByte && !m_foldKana)
+            return firstMatch(text, 0).hasMatch();
+        thread_local QString folded;
+        foldForRegex(text, m_matchByte, m_foldKana, folded, nullptr);
+        return firstMatch(folded, 0).hasMatch();
+    }
     thread_local std::u32string folded;
-    foldInto(text, m_matchCase, m_matchByte, folded, nullptr);
+    foldInto(text, m_matchCase, m_matchByte, m_foldKana, folded, nullptr);
     if (m_lookAt == LookAt::Whole)
         return matchWhole(folded, m_segments);
     return searchPart(folded, 0, m_segments).has_value();
@@ -404,7 +325,9 @@ bool Pattern::matches(QStringView text) const {
 std::optional<Span> Pattern::search(const QString& text, qsizetype from) const {
     if (m_empty || text.isEmpty() || from < 0 || from >= text.size())
         return std::nullopt;
-    const FoldedText f = fold(text, m_matchCase, m_matchByte);
+    if (m_useRegex)
+        return regexSearch(text, from);
+    const FoldedText f = fold(text, m_matchCase, m_matchByte, m_foldKana);
     if (m_lookAt == LookAt::Whole) {
         if (from != 0 || !matchWhole(f.chars, m_segments))
             return std::nullopt;
@@ -425,7 +348,9 @@ Replacement Pattern::replace(const QString& text, const QString& replacement) co
     result.text = text;
     if (m_empty || text.isEmpty())
         return result;
-    const FoldedText f = fold(text, m_matchCase, m_matchByte);
+    if (m_useRegex)
+        return regexReplace(text, replacement);
+    const FoldedText f = fold(text, m_matchCase, m_matchByte, m_foldKana);
     if (m_lookAt == LookAt::Whole) {
         if (matchWhole(f.chars, m_segments)) {
             result.text = replacement;
@@ -445,12 +370,142 @@ Replacement Pattern::replace(const QString& text, const QString& replacement) co
         pos = m->second;
         ++result.occurrences;
     }
-    if (result.occurrences == 0)
+    return finished(text, std::move(out), copied, result.occurrences);
+}
+
+// ---------------------------------------------------------------------------
+// Regular expressions
+//
+// The expression runs over the cell text folded for width and kana (case is
+// the expression's own option), and every span it gives is mapped back to
+// the text as it was, as the wildcard matching does.
+
+namespace {
+
+// A cell text as the expression sees it. Without folding the text is used as
+// it is and the indexes need no map.
+struct RegexText {
+    QString folded;
+    std::vector<qsizetype> origin; // empty: the identity
+    qsizetype at(qsizetype i) const { return origin.empty() ? i : origin[size_t(i)]; }
+};
+
+RegexText regexText(const QString& text, bool matchByte, bool foldKana) {
+    RegexText r;
+    if (matchByte && !foldKana)
+        r.folded = text;
+    else
+        foldForRegex(text, matchByte, foldKana, r.folded, &r.origin);
+    return r;
+}
+
+} // namespace
+
+void Pattern::compileRegex(const QString& what) {
+    // The message and place are those of What as typed.
+    const QRegularExpression typed(what);
+    if (!typed.isValid()) {
+        m_error = SyntaxError{typed.errorString(), typed.patternErrorOffset()};
+        return;
+    }
+    QString source = regexSource(what, m_matchByte, m_foldKana);
+    if (m_lookAt == LookAt::Whole)
+        source = QStringLiteral("\\A(?:") + source + QStringLiteral(")\\z");
+    m_regex = QRegularExpression(source, m_matchCase ? QRegularExpression::NoPatternOption
+                                                     : QRegularExpression::CaseInsensitiveOption);
+    if (!m_regex.isValid()) {
+        m_error = SyntaxError{m_regex.errorString(), what.size()};
+        return;
+    }
+    m_regex.optimize();
+}
+
+QRegularExpressionMatch Pattern::firstMatch(QStringView folded, qsizetype from) const {
+    if (m_lookAt == LookAt::Whole)
+        return from == 0 ? m_regex.match(folded) : QRegularExpressionMatch();
+    auto it = m_regex.globalMatch(folded, from);
+    while (it.hasNext()) {
+        QRegularExpressionMatch m = it.next();
+        if (m.capturedLength(0) > 0)
+            return m;
+    }
+    return QRegularExpressionMatch();
+}
+
+std::optional<Span> Pattern::regexSearch(const QString& text, qsizetype from) const {
+    if (m_error)
+        return std::nullopt;
+    const RegexText f = regexText(text, m_matchByte, m_foldKana);
+    qsizetype foldedFrom = from;
+    if (!f.origin.empty())
+        foldedFrom =
+            std::lower_bound(f.origin.begin(), f.origin.end() - 1, from) - f.origin.begin();
+    const QRegularExpressionMatch m = firstMatch(f.folded, foldedFrom);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const qsizetype start = f.at(m.capturedStart(0));
+    return Span{start, f.at(m.capturedEnd(0)) - start};
+}
+
+namespace {
+
+// `replacement` with `$0`..`$9` taken from the match, as the cell's own
+// characters; `$$` is one `$`; a `$` before anything else, or before the
+// number of a group the expression does not have, stays as it is.
+QString expand(const QString& replacement, const QRegularExpressionMatch& m, int groups,
+               const QString& text, const RegexText& f) {
+    if (!replacement.contains(u'$'))
+        return replacement;
+    QString out;
+    const qsizetype n = replacement.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = replacement.at(i);
+        const QChar next = i + 1 < n ? replacement.at(i + 1) : QChar();
+        if (c == u'$' && next == u'$') {
+            out += u'$';
+            ++i;
+            continue;
+        }
+        const int group = next.unicode() - u'0';
+        if (c == u'$' && group >= 0 && group <= 9 && group <= groups) {
+            if (m.capturedStart(group) >= 0) {
+                const qsizetype start = f.at(m.capturedStart(group));
+                out += QStringView(text).mid(start, f.at(m.capturedEnd(group)) - start);
+            }
+            ++i;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+Replacement Pattern::regexReplace(const QString& text, const QString& replacement) const {
+    Replacement result;
+    result.text = text;
+    if (m_error)
         return result;
-    out += QStringView(text).mid(copied);
-    result.changed = out != text;
-    result.text = out;
-    return result;
+    const RegexText f = regexText(text, m_matchByte, m_foldKana);
+    const int groups = m_regex.captureCount();
+    QString out;
+    qsizetype copied = 0; // original text before this index is already in `out`
+    qsizetype pos = 0;
+    while (true) {
+        const QRegularExpressionMatch m = firstMatch(f.folded, pos);
+        if (!m.hasMatch())
+            break;
+        const qsizetype start = f.at(m.capturedStart(0));
+        out += QStringView(text).mid(copied, start - copied);
+        out += expand(replacement, m, groups, text, f);
+        copied = f.at(m.capturedEnd(0));
+        pos = m.capturedEnd(0);
+        ++result.occurrences;
+        if (m_lookAt == LookAt::Whole || pos >= f.folded.size())
+            break;
+    }
+    return finished(text, std::move(out), copied, result.occurrences);
 }
 
 // ---------------------------------------------------------------------------
@@ -465,6 +520,8 @@ FindSettings FindSettings::fromFind(const host::FindOptions& options) {
     s.searchDirection = options.searchDirection;
     s.matchCase = options.matchCase;
     s.matchByte = options.matchByte;
+    s.useRegex = options.useRegex;
+    s.foldKana = options.foldKana;
     return s;
 }
 
@@ -478,17 +535,20 @@ host::FindOptions FindSettings::toFindOptions(host::RangePtr after) const {
     o.searchDirection = searchDirection;
     o.matchCase = matchCase;
     o.matchByte = matchByte;
+    o.useRegex = useRegex;
+    o.foldKana = foldKana;
     return o;
 }
 
 Pattern FindSettings::pattern() const {
-    return Pattern(what, lookAt, matchCase, matchByte);
+    return Pattern(what, lookAt, matchCase, matchByte, useRegex, foldKana);
 }
 
 bool operator==(const FindSettings& a, const FindSettings& b) {
     return a.what == b.what && a.lookIn == b.lookIn && a.lookAt == b.lookAt &&
            a.searchOrder == b.searchOrder && a.searchDirection == b.searchDirection &&
-           a.matchCase == b.matchCase && a.matchByte == b.matchByte;
+           a.matchCase == b.matchCase && a.matchByte == b.matchByte && a.useRegex == b.useRegex &&
+           a.foldKana == b.foldKana;
 }
 
 } // namespace korvex::matcher

@@ -47,10 +47,25 @@
 //   preceding kana ("ｶﾞ" equals "ガ", "ﾊﾟ" equals "パ", "ｳﾞ" equals "ヴ"), and
 //   the full-width currency/sign forms U+FFE0..U+FFE6. Hiragana and katakana
 //   are never equal.
+// - foldKana: hiragana and katakana are equal, half-width katakana included
+//   whatever matchByte says ("りんご" finds "リンゴ" and "ﾘﾝｺﾞ"; a half-width
+//   kana with its sound mark is one character, as above).
 // - An empty text never matches (so "*" with Whole finds every non-empty
 //   cell). An empty pattern matches nothing: the windows refuse an empty
 //   search text before calling the host, and a host that is handed one
 //   anyway finds nothing and replaces nothing.
+//
+// Regular-expression mode (useRegex): What is read by QRegularExpression
+// (PCRE syntax) instead of the wildcard rules above. The folding still
+// applies: the cell text is folded for width and kana before matching (case
+// by the expression's case-insensitive option), and What's own full-width and
+// half-width kana characters are folded the same way, staying literal. Whole
+// means the expression matches the whole text; Part takes the expression's
+// own leftmost match, and an empty match is no match. In a replacement, `$0`
+// stands for the match and `$1`..`$9` for its groups, each as the cell's own
+// characters (a group that took no part is empty); `$$` is one `$`, and any
+// other `$` is itself. An expression that does not parse matches nothing
+// (error() tells why; the windows refuse it before a run).
 //
 // Order of cells (SearchOrder): ByRows compares (row, column), ByColumns
 // compares (column, row). Searching forward starts with the first cell after
@@ -62,6 +77,7 @@
 
 #include "host.h"
 
+#include <QRegularExpression>
 #include <QString>
 
 #include <cstdint>
@@ -154,13 +170,22 @@ struct Replacement {
 class Pattern {
 public:
     Pattern() = default; // matches nothing
-    Pattern(const QString& what, host::LookAt lookAt, bool matchCase, bool matchByte);
+    Pattern(const QString& what, host::LookAt lookAt, bool matchCase, bool matchByte,
+            bool useRegex = false, bool foldKana = false);
     static Pattern fromFind(const host::FindOptions& options);
     static Pattern fromReplace(const host::ReplaceOptions& options);
 
     // True for an empty What: such a pattern matches nothing.
     bool isEmpty() const { return m_empty; }
     host::LookAt lookAt() const { return m_lookAt; }
+
+    // Why a regular expression does not parse: the parser's message and the
+    // UTF-16 index in What where it stopped. Such a pattern matches nothing.
+    struct SyntaxError {
+        QString message;
+        qsizetype offset = 0;
+    };
+    const std::optional<SyntaxError>& error() const { return m_error; }
 
     // Whether `text` matches under the pattern's LookAt. Empty text: false.
     bool matches(QStringView text) const;
@@ -172,7 +197,8 @@ public:
     std::optional<Span> search(const QString& text, qsizetype from = 0) const;
 
     // Every match replaced by `replacement`, taken literally (no wildcards, no
-    // `~` escapes): with Whole the whole text when it matches; with Part each
+    // `~` escapes; with a regular expression `$` followed by a digit or `$`
+    // is expanded, see above): with Whole the whole text when it matches; with Part each
     // leftmost-longest occurrence from left to right, not overlapping, the
     // scan going on after each replaced stretch. An empty replacement deletes
     // the matched text. Spans are mapped back to the unfolded text, so text
@@ -186,10 +212,21 @@ public:
     using Segment = std::u32string;
 
 private:
+    void compileRegex(const QString& what);
+    // The first non-empty match in `folded` (a cell text folded for the
+    // expression) starting at or after `from`.
+    QRegularExpressionMatch firstMatch(QStringView folded, qsizetype from) const;
+    std::optional<Span> regexSearch(const QString& text, qsizetype from) const;
+    Replacement regexReplace(const QString& text, const QString& replacement) const;
+
     std::vector<Segment> m_segments; // size = number of `*` + 1
+    QRegularExpression m_regex;      // regular-expression mode, over the folded text
+    std::optional<SyntaxError> m_error;
     host::LookAt m_lookAt = host::LookAt::Part;
     bool m_matchCase = false;
     bool m_matchByte = false;
+    bool m_useRegex = false;
+    bool m_foldKana = false;
     bool m_empty = true;
 };
 
@@ -203,6 +240,8 @@ struct FindSettings {
     host::SearchDirection searchDirection = host::SearchDirection::Next;
     bool matchCase = false;
     bool matchByte = false;
+    bool useRegex = false;
+    bool foldKana = false;
 
     static FindSettings fromFind(const host::FindOptions& options);
     host::FindOptions toFindOptions(host::RangePtr after = {}) const;
@@ -219,6 +258,6 @@ struct FoldedText {
     std::u32string chars;
     std::vector<qsizetype> origin;
 };
-FoldedText fold(const QString& text, bool matchCase, bool matchByte);
+FoldedText fold(const QString& text, bool matchCase, bool matchByte, bool foldKana = false);
 
 } // namespace korvex::matcher

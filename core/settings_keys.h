@@ -63,6 +63,8 @@ inline constexpr ToolIntKey S_Combo_1{"S_Combo_1", 0}; // look-in (search window
 inline constexpr ToolIntKey S_Check_0{"S_Check_0", 0}; // match case
 inline constexpr ToolIntKey S_Check_1{"S_Check_1", 1}; // match character width
 inline constexpr ToolIntKey S_Check_2{"S_Check_2", 0}; // whole cell
+inline constexpr ToolIntKey S_Regex{"S_Regex", 0};     // the search text is a regular expression
+inline constexpr ToolIntKey S_Kana{"S_Kana", 0};       // hiragana and katakana are equal
 inline constexpr ToolIntKey Xls_Active{"Xls_Active", 0};
 // CSV export: texts that start like a formula get a leading ' (0 turns it off).
 inline constexpr ToolIntKey Csv_Guard{"Csv_Guard", 1};

@@ -1,6 +1,10 @@
 #include "search_engine.h"
 
+#include "matcher.h"
+
 #include <QLocale>
+
+#include <algorithm>
 
 namespace korvex::findreplace {
 
@@ -40,6 +44,8 @@ host::FindOptions findOptionsFor(EngineMode mode, const EngineOptions& options) 
     f.searchDirection = host::SearchDirection::Next;
     f.matchCase = options.matchCase;
     f.matchByte = options.matchByte;
+    f.useRegex = options.useRegex;
+    f.foldKana = options.foldKana;
     return f;
 }
 
@@ -52,7 +58,19 @@ host::ReplaceOptions replaceOptionsFor(const EngineOptions& options) {
         options.directionIndex == 0 ? host::SearchOrder::ByRows : host::SearchOrder::ByColumns;
     r.matchCase = options.matchCase;
     r.matchByte = options.matchByte;
+    r.useRegex = options.useRegex;
+    r.foldKana = options.foldKana;
     return r;
+}
+
+std::optional<QStringList> badExpression(const host::FindOptions& options) {
+    if (!options.useRegex)
+        return std::nullopt;
+    const auto error = matcher::Pattern::fromFind(options).error();
+    if (!error)
+        return std::nullopt;
+    const qsizetype at = std::clamp<qsizetype>(error->offset + 1, 1, options.what.size());
+    return QStringList{options.what, error->message, QString::number(at)};
 }
 
 QString progressText(EngineMode mode, const EngineProgress& p) {

@@ -45,6 +45,8 @@ EngineOptions FindReplaceWindow::options() const {
     o.matchCase = Check_Opstion[0]->isChecked();
     o.matchByte = Check_Opstion[1]->isChecked();
     o.wholeCell = Check_Opstion[2]->isChecked();
+    o.useRegex = m_opt.S_Regex != 0;
+    o.foldKana = m_opt.S_Kana != 0;
     return o;
 }
 

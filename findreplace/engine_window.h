@@ -26,6 +26,8 @@ struct EngineOptions {
     bool matchCase = false;
     bool matchByte = true;
     bool wholeCell = false;
+    bool useRegex = false; // the search text is a regular expression
+    bool foldKana = false; // hiragana and katakana are equal
 };
 
 // One entry of the sheet list, in list order.

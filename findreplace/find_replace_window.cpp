@@ -113,6 +113,8 @@ void FindReplaceWindow::Form_Load() {
 
     OM_Activate->setChecked(keys::readInt(keys::topMost(m_mode.objectName)) != 0);
     OM_ExcelActive->setChecked(m_opt.Xls_Active != 0);
+    OM_Regex->setChecked(m_opt.S_Regex != 0);
+    OM_Kana->setChecked(m_opt.S_Kana != 0);
     m_grid->setLinkage(OM_ExcelActive->isChecked());
 
     Korvex_M01::SetTopMost(this, OM_Activate->isChecked());

@@ -102,6 +102,8 @@ public:
     void OM_ExcelActive_Click();
     void OM_BookMerge_Click();
     void OM_SheetMerge_Click();
+    void OM_Regex_Click();
+    void OM_Kana_Click();
 
     QMenu* popupMenu() const { return Popup_Menu; }
     void showPopup(const QPoint& globalPos, bool fromGrid);
@@ -169,6 +171,8 @@ private:
     QAction* OM_SheetSort = nullptr;
     QAction* OM_BookMerge = nullptr;
     QAction* OM_SheetMerge = nullptr;
+    QAction* OM_Regex = nullptr;
+    QAction* OM_Kana = nullptr;
     QAction* PM_BookSort = nullptr;
     QAction* PM_SheetSort = nullptr;
     QAction* PM_Line0 = nullptr;

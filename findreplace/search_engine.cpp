@@ -117,6 +117,11 @@ bool SearchEngine::preconditionsHold() {
         m_window.beep();
         return false;
     }
+    // Refused before any sheet is touched.
+    if (const auto refusal = badExpression(findOptionsFor(m_mode, m_options))) {
+        m_window.showMessageWith(messageId("E", 7), *refusal);
+        return false;
+    }
     m_book = m_window.targetBook();
     bool open = false;
     guarded([&] { open = M02::IsBookOpen(m_book); });

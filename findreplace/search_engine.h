@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace korvex::findreplace {
 
@@ -21,6 +22,12 @@ namespace korvex::findreplace {
 // them. The replace window always looks in formulas.
 host::FindOptions findOptionsFor(EngineMode mode, const EngineOptions& options);
 host::ReplaceOptions replaceOptionsFor(const EngineOptions& options);
+
+// What a window's refusal message ("E_F02_007"...) names when the search
+// text is a regular expression that does not parse: the text, the parser's
+// words and the character where it stopped (from 1; the last one when it ran
+// off the end). Nothing when the search can run.
+std::optional<QStringList> badExpression(const host::FindOptions& options);
 
 // The line a window shows while a run works and after it: the sheet being
 // worked and the rows recorded so far, then the total and the time taken.

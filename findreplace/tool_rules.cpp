@@ -66,6 +66,8 @@ ToolOptions readOptions(const WindowMode& mode) {
     const keys::ToolIntKey checks[3] = {t::S_Check_0, t::S_Check_1, t::S_Check_2};
     for (int i = 0; i < 3; ++i)
         o.S_Check[i] = readIndex(s, checks[i], 2);
+    o.S_Regex = readIndex(s, t::S_Regex, 2);
+    o.S_Kana = readIndex(s, t::S_Kana, 2);
     o.S_Text = keys::readString(keys::inSection(s, t::S_Text));
     if (mode.isReplace())
         o.R_Text = keys::readString(keys::inSection(s, t::R_Text));
@@ -84,6 +86,8 @@ void writeOptions(const WindowMode& mode, const ToolOptions& o) {
     keys::write(keys::inSection(s, t::S_Check_0), o.S_Check[0]);
     keys::write(keys::inSection(s, t::S_Check_1), o.S_Check[1]);
     keys::write(keys::inSection(s, t::S_Check_2), o.S_Check[2]);
+    keys::write(keys::inSection(s, t::S_Regex), o.S_Regex);
+    keys::write(keys::inSection(s, t::S_Kana), o.S_Kana);
     keys::write(keys::inSection(s, t::S_Text), o.S_Text);
     if (mode.isReplace())
         keys::write(keys::inSection(s, t::R_Text), o.R_Text);

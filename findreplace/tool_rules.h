@@ -40,6 +40,8 @@ struct ToolOptions {
     int S_Combo_0 = 0;
     int S_Combo_1 = 0; // search window only
     int S_Check[3] = {0, 1, 0};
+    int S_Regex = 0;
+    int S_Kana = 0;
     QString S_Text;
     QString R_Text; // replace window only
     int Xls_Active = 0;

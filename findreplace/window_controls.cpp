@@ -258,6 +258,11 @@ void FindReplaceWindow::createMenus() {
                         nullptr, true);
     OM_SheetMerge = item(Opstion_Menu, "OM_SheetMerge", "ｼｰﾄ名をﾏｰｼﾞ(&S)", &W::OM_SheetMerge_Click,
                          nullptr, true);
+    line(Opstion_Menu, "OM_Line5");
+    OM_Regex =
+        item(Opstion_Menu, "OM_Regex", "正規表現を使う(&X)", &W::OM_Regex_Click, nullptr, true);
+    OM_Kana = item(Opstion_Menu, "OM_Kana", "ひらがなとカタカナを区別しない(&K)", &W::OM_Kana_Click,
+                   nullptr, true);
 
     // The context menu is not on the menu bar.
     Popup_Menu = new QMenu(utf8("ﾎﾟｯﾌﾟｱｯﾌﾟ"), this);

@@ -80,6 +80,18 @@ void FindReplaceWindow::OM_ExcelActive_Click() {
     m_grid->setLinkage(linked);
 }
 
+// How the search text is read: kept with the window's options, so the next
+// run and the next start see the same choice.
+void FindReplaceWindow::OM_Regex_Click() {
+    m_opt.S_Regex = m_opt.S_Regex == 0 ? 1 : 0;
+    OM_Regex->setChecked(m_opt.S_Regex != 0);
+}
+
+void FindReplaceWindow::OM_Kana_Click() {
+    m_opt.S_Kana = m_opt.S_Kana == 0 ? 1 : 0;
+    OM_Kana->setChecked(m_opt.S_Kana != 0);
+}
+
 void FindReplaceWindow::Cmd_CellGet_Click(int Index) {
     const QString book = Book_Combo->currentText();
     if (book.isEmpty()) {

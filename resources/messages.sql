@@ -106,6 +106,15 @@ INSERT INTO T_Message VALUES ('E_F02_006',
     '表計算ソフトを起動し直してから、ブック一覧を再表示してください。',
     16, NULL, NULL);
 
+-- The search text does not parse as a regular expression; nothing was
+-- searched. %1 the text, %2 the parser's message, %3 the character (from 1)
+-- where it stopped.
+INSERT INTO T_Message VALUES ('E_F02_007',
+    '検索文字列「%1」は正規表現として正しくありません（%3 文字目）。' || char(10) ||
+    '理由: %2' || char(10) ||
+    '検索は実行していません。',
+    48, NULL, NULL);
+
 -- A deletion from the result list failed; the table and the list are as they were.
 INSERT INTO T_Message VALUES ('E_F02_010',
     '検索結果リストの行を削除できませんでした。一覧は削除前のままです。' || char(10) ||
@@ -197,6 +206,13 @@ INSERT INTO T_Message VALUES ('E_F03_006',
     'それまでの置換結果は保存されていますが、保存していないブックの変更は失われた可能性があります。' ||
     '表計算ソフトを起動し直してから、ブック一覧を再表示してください。',
     16, NULL, NULL);
+
+-- As E_F02_007, for the replace window; no cell was changed.
+INSERT INTO T_Message VALUES ('E_F03_007',
+    '検索文字列「%1」は正規表現として正しくありません（%3 文字目）。' || char(10) ||
+    '理由: %2' || char(10) ||
+    '置換は実行していません。',
+    48, NULL, NULL);
 
 -- A deletion from the result list failed; the table and the list are as they were.
 INSERT INTO T_Message VALUES ('E_F03_010',

@@ -118,7 +118,11 @@ replaceByOffice(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
             descriptor->setSearchString(toUno(options.what));
             descriptor->setReplaceString(toUno(options.replacement));
             Reference<css::beans::XPropertySet> props(descriptor, UNO_QUERY_THROW);
-            props->setPropertyValue("SearchWildcard", Any(true));
+            // The office's expressions are ICU's, close to Korvex's but not the
+            // same (nor is its `&` in a replacement): its result is checked
+            // below like any other.
+            props->setPropertyValue("SearchWildcard", Any(!options.useRegex));
+            props->setPropertyValue("SearchRegularExpression", Any(options.useRegex));
             props->setPropertyValue("SearchCaseSensitive", Any(options.matchCase));
             props->setPropertyValue("SearchWords", Any(options.lookAt == host::LookAt::Whole));
             props->setPropertyValue("SearchType", Any(sal_Int16(0))); // formulas

@@ -173,6 +173,7 @@ bool SearchCache::Probe::visit(const DocRef& doc, const SheetRef& sheet) {
 namespace {
 bool sameReplace(const host::ReplaceOptions& a, const host::ReplaceOptions& b) {
     return a.what == b.what && a.replacement == b.replacement && a.matchCase == b.matchCase &&
+           a.useRegex == b.useRegex &&
            (a.lookAt == host::LookAt::Whole) == (b.lookAt == host::LookAt::Whole);
 }
 } // namespace

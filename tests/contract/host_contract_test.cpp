@@ -900,6 +900,77 @@ A8 = 0.1
         QCOMPARE(untouched->range("A1")->value().toString(), QString("b-b"));
     }
 
+    // Regular expressions and kana folding: both hosts find the same cells
+    // (find/findNext and findAll) and replace them alike in one bulk call,
+    // groups and `$0` taking the cell's own characters.
+    void regexAndKana_findAndReplace() {
+        struct Case {
+            const char* what;
+            const char* replacement;
+            const char* flags;   // r regex, k kana, b width kept, c case kept, w whole cell
+            const char* changes; // every hit, as it reads after the replacement
+        };
+        const Case cases[] = {
+            {"(\\d+)-(\\d+)-(\\d+)", "$3/$2/$1", "r", "$A$1=日付 09/12/2024"},
+            {"[0-9]+", "#", "r", "$A$1=日付 #-#-#|$A$3=cost #|$B$1=#年#月|$C$1=ＡＢＣ#|$D$1=abc#"},
+            {"[0-9]+", "#", "rb", "$A$1=日付 #-#-#|$A$3=cost #|$D$1=abc#"},
+            {"([a-z]+)(\\d+)", "$2-$1", "r", "$C$1=１２３-ＡＢＣ|$D$1=123-abc"},
+            {"([a-z]+)(\\d+)", "$2-$1", "rc", "$D$1=123-abc"},
+            {"abc|abc123", "[$0]", "rwb", "$D$1=[abc123]"},
+            {"りんご", "みかん", "kb", "$A$2=みかん|$B$2=みかん|$C$2=みかんｼﾞｭｰｽ"},
+            {"がす", "ガス", "kbw", "$D$2=ガス"},
+            {"^[ぁ-ゖ]+$", "$0!", "rkb", "$A$2=りんご!|$B$2=リンゴ!|$D$2=ｶﾞｽ!"},
+            {"5", "$1", "", "$A$3=cost $1"},
+            {"(abc", "x", "r", ""},
+        };
+        QString fixture = QStringLiteral("[book 様式.xlsx]\n");
+        for (size_t i = 0; i < std::size(cases); ++i)
+            fixture += QStringLiteral("[sheet c%1]\n").arg(i) +
+                       text("A1 = 日付 2024-12-09\nB1 = ２０２４年１２月\nC1 = ＡＢＣ１２３\n"
+                            "D1 = abc123\nA2 = りんご\nB2 = リンゴ\nC2 = ﾘﾝｺﾞｼﾞｭｰｽ\nD2 = ｶﾞｽ\n"
+                            "A3 = cost 5\n");
+        start(fixture.toUtf8().constData());
+        const std::vector<host::CellPosition> all{{1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 1},
+                                                  {2, 2}, {2, 3}, {2, 4}, {3, 1}};
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            const QString flags = QString::fromLatin1(c.flags);
+            const QByteArray label = QByteArray::number(qulonglong(i)) + ": " + c.what;
+            const auto ws =
+                m_app->workbook(text("様式.xlsx"))->worksheet(QStringLiteral("c%1").arg(i));
+            host::FindOptions find;
+            host::ReplaceOptions replace;
+            find.what = replace.what = text(c.what);
+            replace.replacement = text(c.replacement);
+            find.useRegex = replace.useRegex = flags.contains(u'r');
+            find.foldKana = replace.foldKana = flags.contains(u'k');
+            find.matchByte = replace.matchByte = flags.contains(u'b');
+            find.matchCase = replace.matchCase = flags.contains(u'c');
+            find.lookAt = replace.lookAt = flags.contains(u'w') ? LookAt::Whole : LookAt::Part;
+            const QStringList changes = text(c.changes).split(u'|', Qt::SkipEmptyParts);
+            QStringList hits, found, walked = walk(*ws, find);
+            for (const QString& change : changes)
+                hits.append(change.section(u'=', 0, 0));
+            for (const auto& f : ws->findAll(find))
+                found.append(f.address);
+            found.sort();
+            walked.sort();
+            QVERIFY2(found == hits && walked == hits, label + ": " + found.join(u' ').toUtf8());
+
+            QStringList expected = snapshot(*ws);
+            for (QString& e : expected)
+                for (const QString& change : changes)
+                    if (e.section(u'=', 0, 0) == change.section(u'=', 0, 0))
+                        e = change;
+            for (const auto& r : ws->replaceCells(replace, all))
+                QVERIFY2((r.outcome == host::CellReplacement::Outcome::Replaced) ==
+                             hits.contains(r.address),
+                         label + " " + r.address.toUtf8());
+            const QStringList after = snapshot(*ws);
+            QVERIFY2(after == expected, label + ": " + after.join(u'|').toUtf8());
+        }
+    }
+
     // -- page setup --------------------------------------------------------
 
     void pageSetup_valuesHaveTheirTypes() {

@@ -53,6 +53,8 @@ private slots:
     void search();
     void replace_data();
     void replace();
+    void regexAndKana_data();
+    void regexAndKana();
     void nextMatch_data();
     void nextMatch();
     void findSettingsRoundTrip();
@@ -270,6 +272,67 @@ void MatcherTest::replace() {
     QCOMPARE(r.text, expected);
     QCOMPARE(r.occurrences, occurrences);
     QCOMPARE(r.changed, expected != text);
+}
+
+// Regular-expression and kana rules the host contract does not reach: empty
+// matches, `$` forms, What's own full-width signs, spans mapped back, errors.
+void MatcherTest::regexAndKana_data() {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("flags"); // r regex, k kana, b width kept, c case kept, w whole
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("occurrences");
+    QTest::addColumn<int>("spanStart"); // of search(text, 1); -1: none
+    QTest::addColumn<int>("spanLength");
+
+    const auto row = [](const char* name, const char* what, const char* flags, const char* text,
+                        const char* replacement, const char* expected, int occurrences,
+                        int spanStart, int spanLength) {
+        QTest::newRow(name) << QString::fromUtf8(what) << QString::fromLatin1(flags)
+                            << QString::fromUtf8(text) << QString::fromUtf8(replacement)
+                            << QString::fromUtf8(expected) << occurrences << spanStart
+                            << spanLength;
+    };
+    row("empty matches are no match", "x*", "r", "abxx", "Y", "abY", 1, 2, 2);
+    row("dollar forms", "(a)", "r", "a", "$$1 $x $5 $", "$1 $x $5 $", 1, -1, 0);
+    row("group that took no part", "(a)|b", "r", "b", "[$1]", "[]", 1, -1, 0);
+    row("full-width brackets stay literal", "（\\d+）", "r", "(12)と（３）", "<$0>",
+        "<(12)>と<（３）>", 2, 5, 3);
+    row("width kept: full-width brackets only", "（\\d+）", "rb", "(12)と（3）", "<$0>",
+        "(12)と<（3）>", 1, 5, 3);
+    row("case folded by the expression", "ä+", "r", "ÄäA", "x", "xA", 1, 1, 1);
+    row("case kept", "ä+", "rc", "ÄäA", "x", "ÄxA", 1, 1, 1);
+    row("half-width kana span maps back", "ん.", "rk", "ﾘﾝｺﾞ", "<$0>", "ﾘ<ﾝｺﾞ>", 1, 1, 3);
+    row("kana wildcard counts a voiced kana once", "?んご", "k", "ﾘﾝｺﾞとりんご", "x", "xとx", 2, 5,
+        3);
+    row("bad expression matches nothing", "a)", "r", "a)", "x", "a)", 0, -1, 0);
+}
+
+void MatcherTest::regexAndKana() {
+    QFETCH(QString, what);
+    QFETCH(QString, flags);
+    QFETCH(QString, text);
+    QFETCH(QString, replacement);
+    QFETCH(QString, expected);
+    QFETCH(int, occurrences);
+    QFETCH(int, spanStart);
+    QFETCH(int, spanLength);
+
+    const Pattern p(what, flags.contains(u'w') ? Whole : Part, flags.contains(u'c'),
+                    flags.contains(u'b'), flags.contains(u'r'), flags.contains(u'k'));
+    const auto r = p.replace(text, replacement);
+    QCOMPARE(r.text, expected);
+    QCOMPARE(r.occurrences, occurrences);
+    QCOMPARE(p.matches(text), occurrences > 0);
+    const auto span = p.search(text, 1);
+    QCOMPARE(span ? int(span->start) : -1, spanStart);
+    if (span)
+        QCOMPARE(int(span->length), spanLength);
+    // An expression that does not parse says why and where, as typed.
+    QCOMPARE(bool(p.error()), what == QStringLiteral("a)"));
+    if (p.error())
+        QVERIFY(p.error()->offset == 1 && !p.error()->message.isEmpty());
 }
 
 void MatcherTest::nextMatch_data() {

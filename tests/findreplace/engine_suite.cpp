@@ -555,6 +555,23 @@ A1 = y
         QVERIFY(!w->busy && w->mainEnabled);
     }
 
+    // An expression that does not parse is refused, named with the parser's
+    // words and place, before any cell is touched.
+    void badRegexRefusedBeforeTheRun() {
+        begin("[book B.xlsx]\n[sheet S]\nB1 = (c\n", EngineMode::Replace, QStringLiteral("B.xlsx"),
+              {"S"}, {"S"});
+        w->opts.what = QStringLiteral("(c");
+        w->opts.replacement = QStringLiteral("x");
+        w->opts.useRegex = true;
+        engine->runAllClick();
+        QCOMPARE(w->messages, QStringList{"E_F03_007"});
+        QCOMPARE(w->messageArgs.last().value(0), QStringLiteral("(c"));
+        QVERIFY(!w->messageArgs.last().value(1).isEmpty());
+        QCOMPARE(w->messageArgs.last().value(2), QStringLiteral("2")); // ran off the end
+        QVERIFY(w->rows.isEmpty() && !w->busy);
+        QCOMPARE(cellText("B.xlsx", "S", "B1"), QStringLiteral("(c"));
+    }
+
     // On a protected sheet only its unlocked cell changes: every occurrence
     // keeps its row, but the count, the status line and the notice tell the
     // refused ones apart, and the kept log marks them, all at once and one

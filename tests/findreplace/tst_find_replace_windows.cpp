@@ -177,8 +177,9 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
     QCOMPARE(bool(w->findChild<QComboBox*>(QStringLiteral("Replace_Combo"))), replace);
     QCOMPARE(child<QLabel>(*w, QStringLiteral("Label1_2"))->text(),
              QString::fromUtf8(replace ? "置換文字列" : "対象"));
-    for (const char* name : {"OM_BookSort", "PM_BookSort", "OM_SheetSort", "PM_SheetSort",
-                             "OM_ExcelActive", "OM_Activate", "OM_BookMerge", "OM_SheetMerge"})
+    for (const char* name :
+         {"OM_BookSort", "PM_BookSort", "OM_SheetSort", "PM_SheetSort", "OM_ExcelActive",
+          "OM_Activate", "OM_BookMerge", "OM_SheetMerge", "OM_Regex", "OM_Kana"})
         QVERIFY2(!action(*w, name)->isChecked(), name);
     QVERIFY(!(replace ? Korvex_M01::F03_TopMost : Korvex_M01::F02_TopMost));
 
@@ -232,6 +233,8 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
         {"OM_Font", "ﾌｫﾝﾄ(&F)", ""},
         {"OM_BookMerge", "ﾌﾞｯｸ名をﾏｰｼﾞ(&B)", ""},
         {"OM_SheetMerge", "ｼｰﾄ名をﾏｰｼﾞ(&S)", ""},
+        {"OM_Regex", "正規表現を使う(&X)", ""},
+        {"OM_Kana", "ひらがなとカタカナを区別しない(&K)", ""},
         {"PM_BookSort", "ﾌﾞｯｸ名ｿｰﾄ(&B)", ""},
         {"PM_SheetSort", "ｼｰﾄ名ｿｰﾄ(&S)", ""},
         {"PM_Font", "ﾌｫﾝﾄ(&F)", ""},
@@ -289,6 +292,11 @@ void FindReplaceWindowsTest::optionsKeptPerWindow() {
         action(*s, "OM_ExcelActive")->trigger();
         action(*s, "OM_Activate")->trigger();
         QVERIFY(Korvex_M01::F02_TopMost);
+        action(*s, "OM_Regex")->trigger();
+        action(*r, "OM_Kana")->trigger();
+        // Applied to the run as soon as chosen.
+        QVERIFY(s->options().useRegex && !s->options().foldKana);
+        QVERIFY(!r->options().useRegex && r->options().foldKana);
 
         child<QCheckBox>(*r, QStringLiteral("Check_Opstion_2"))->setChecked(true);
         combo(*r, "Search_Combo")->setEditText(QStringLiteral("old"));
@@ -311,6 +319,8 @@ void FindReplaceWindowsTest::optionsKeptPerWindow() {
     for (int i = 0; i < 9; ++i)
         QCOMPARE(ini("F03_Info", keys[i]), replaceKeys[i]);
     QCOMPARE(ini("F03_Info", "R_Text"), QStringLiteral("new"));
+    QCOMPARE(ini("F02_Info", "S_Regex") + ini("F02_Info", "S_Kana"), QStringLiteral("10"));
+    QCOMPARE(ini("F03_Info", "S_Regex") + ini("F03_Info", "S_Kana"), QStringLiteral("01"));
     QCOMPARE(ini("OM_Activate", "Korvex_F02"), QStringLiteral("1"));
     QCOMPARE(ini("OM_Activate", "Korvex_F03"), QStringLiteral("0"));
 
@@ -328,6 +338,9 @@ void FindReplaceWindowsTest::optionsKeptPerWindow() {
     QVERIFY(!action(*r, "PM_BookSort")->isChecked() && action(*r, "OM_SheetSort")->isChecked());
     QVERIFY(action(*s, "OM_Activate")->isChecked() && Korvex_M01::F02_TopMost);
     QVERIFY(!action(*r, "OM_Activate")->isChecked());
+    QVERIFY(action(*s, "OM_Regex")->isChecked() && !action(*s, "OM_Kana")->isChecked());
+    QVERIFY(!action(*r, "OM_Regex")->isChecked() && action(*r, "OM_Kana")->isChecked());
+    QVERIFY(s->options().useRegex && r->options().foldKana);
     QCOMPARE(entries(combo(*s, "Book_Combo")), (QStringList{"A.xls", "b.xls", "Charts.xls"}));
     QCOMPARE(entries(sheetList(*r)), (QStringList{"alpha", "Beta", "gamma", "Zeta"}));
 }
