@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "host_helpers.h"
+#include "list_fonts.h"
 #include "result_grid.h"
 #include "result_table.h"
 #include "run_guard.h"
@@ -18,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -58,6 +60,12 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     m_optionsMenu->setObjectName(QStringLiteral("Option_Menu"));
     QAction* linked = m_optionsMenu->addAction(u("ｸﾞﾘｯﾄﾞとExcelを連動する(&L)"));
     linked->setCheckable(true);
+    m_optionsMenu->addSeparator();
+    QAction* mergeFiles = m_optionsMenu->addAction(u("ﾌｧｲﾙ名ｾﾙ結合(&B)"));
+    QAction* mergeSheets = m_optionsMenu->addAction(u("ｼｰﾄ名ｾﾙ結合(&S)"));
+    mergeFiles->setCheckable(true);
+    mergeSheets->setCheckable(true);
+    QAction* font = m_optionsMenu->addAction(u("ﾌｫﾝﾄ(&F)"));
 
     m_text = named(new QLineEdit, u("検索文字列"));
     m_openBooks =
@@ -135,6 +143,18 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
         m_grid->setLinkage(on);
         keys::write(keys::inSection(Section, keys::tool::Xls_Active), on ? 1 : 0);
     });
+    for (auto [action, column] : {std::pair{mergeFiles, 0}, std::pair{mergeSheets, 1}}) {
+        action->setChecked(m_grid->columnMerged(column));
+        connect(action, &QAction::toggled, m_grid,
+                [this, column = column](bool on) { m_grid->setColumnMerged(column, on); });
+    }
+    connect(font, &QAction::triggered, this, &FolderSearchWindow::chooseFont);
+    connect(m_grid, &ResultGrid::fontMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        connect(menu.addAction(u("ﾌｫﾝﾄ(&F)")), &QAction::triggered, this,
+                &FolderSearchWindow::chooseFont);
+        menu.exec(at);
+    });
     connect(m_run, &QPushButton::clicked, this, &FolderSearchWindow::runAll);
     connect(m_stop, &QPushButton::clicked, this, &FolderSearchWindow::stopRun);
     connect(m_openBooks, &QRadioButton::toggled, this, &FolderSearchWindow::updateControls);
@@ -150,6 +170,8 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     loadSettings();
     linked->setChecked(keys::readInt(keys::inSection(Section, keys::tool::Xls_Active)) != 0);
     Korvex_M01::LoadFormPos(this, true);
+    Korvex_M01::LoadFont(this, m_grid);
+    applyGridFont();
     updateControls();
 }
 
@@ -240,6 +262,15 @@ void FolderSearchWindow::runAll() {
     updateControls();
 }
 
+void FolderSearchWindow::chooseFont() {
+    if (Korvex_M01::SelectFont(m_grid))
+        applyGridFont();
+}
+
+void FolderSearchWindow::applyGridFont() {
+    m_grid->applyFont(m_grid->font(), m_grid->palette().color(QPalette::Active, QPalette::Text));
+}
+
 void FolderSearchWindow::stopRun() {
     if (m_search)
         m_search->stop();
@@ -289,6 +320,7 @@ void FolderSearchWindow::closeEvent(QCloseEvent* event) {
     }
     saveSettings();
     Korvex_M01::SaveFormPos(this, true);
+    Korvex_M01::SaveFont(this, m_grid);
     QWidget::closeEvent(event);
 }
 

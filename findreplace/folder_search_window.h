@@ -41,6 +41,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void chooseFont();
+    void applyGridFont();
     void loadSettings();
     void saveSettings() const;
     void showProgress(const FolderProgress& p);
