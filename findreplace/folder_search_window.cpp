@@ -3,9 +3,11 @@
 #include "app_state.h"
 #include "host_helpers.h"
 #include "list_fonts.h"
+#include "messages.h"
 #include "result_grid.h"
 #include "result_table.h"
 #include "run_guard.h"
+#include "search_engine.h"
 #include "settings_keys.h"
 #include "ui_seam.h"
 #include "window_geometry.h"
@@ -60,6 +62,11 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     m_optionsMenu->setObjectName(QStringLiteral("Option_Menu"));
     QAction* linked = m_optionsMenu->addAction(u("ｸﾞﾘｯﾄﾞとExcelを連動する(&L)"));
     linked->setCheckable(true);
+    m_optionsMenu->addSeparator();
+    m_regex = m_optionsMenu->addAction(u("正規表現を使う(&X)"));
+    m_kana = m_optionsMenu->addAction(u("ひらがなとカタカナを区別しない(&K)"));
+    m_regex->setCheckable(true);
+    m_kana->setCheckable(true);
     m_optionsMenu->addSeparator();
     QAction* mergeFiles = m_optionsMenu->addAction(u("ﾌｧｲﾙ名ｾﾙ結合(&B)"));
     QAction* mergeSheets = m_optionsMenu->addAction(u("ｼｰﾄ名ｾﾙ結合(&S)"));
@@ -189,6 +196,8 @@ void FolderSearchWindow::loadSettings() {
     m_whole->setChecked(readInt(inSection(Section, tool::S_Check_2)) != 0);
     m_lookIn->setCurrentIndex(std::clamp(readInt(inSection(Section, tool::S_Combo_1)), 0, 2));
     m_order->setCurrentIndex(std::clamp(readInt(inSection(Section, tool::S_Combo_0)), 0, 1));
+    m_regex->setChecked(readInt(inSection(Section, tool::S_Regex)) != 0);
+    m_kana->setChecked(readInt(inSection(Section, tool::S_Kana)) != 0);
 }
 
 void FolderSearchWindow::saveSettings() const {
@@ -203,6 +212,8 @@ void FolderSearchWindow::saveSettings() const {
     write(inSection(Section, tool::S_Check_2), m_whole->isChecked() ? 1 : 0);
     write(inSection(Section, tool::S_Combo_1), m_lookIn->currentIndex());
     write(inSection(Section, tool::S_Combo_0), m_order->currentIndex());
+    write(inSection(Section, tool::S_Regex), m_regex->isChecked() ? 1 : 0);
+    write(inSection(Section, tool::S_Kana), m_kana->isChecked() ? 1 : 0);
 }
 
 void FolderSearchWindow::updateControls() {
@@ -226,6 +237,8 @@ host::FindOptions FolderSearchWindow::findOptions() const {
         m_order->currentIndex() == 1 ? host::SearchOrder::ByColumns : host::SearchOrder::ByRows;
     o.matchCase = m_matchCase->isChecked();
     o.matchByte = m_matchByte->isChecked();
+    o.useRegex = m_regex->isChecked();
+    o.foldKana = m_kana->isChecked();
     return o;
 }
 
@@ -240,6 +253,11 @@ void FolderSearchWindow::runAll() {
     if (!target.openBooks && !QFileInfo(target.folder).isDir()) {
         m_status->setText(u("フォルダが見つかりません: %1").arg(target.folder));
         ui().beep();
+        return;
+    }
+    // An expression that does not parse is refused before any file is read.
+    if (const auto refusal = badExpression(findOptions())) {
+        Korvex_M01::ShowMsg(QStringLiteral("E_F02_007"), *refusal, this);
         return;
     }
     if (!Korvex_M02::AttachExcel()) {

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -30,7 +31,7 @@ public:
     ~FolderSearchWindow() override;
 
     ResultGrid& grid() const { return *m_grid; }
-    // The options menu; the match options that come later join it here.
+    // The options menu, with the regular-expression and kana items.
     QMenu* optionsMenu() const { return m_optionsMenu; }
     bool running() const { return m_search != nullptr; }
 
@@ -66,6 +67,8 @@ private:
     QLabel* m_status;
     QPlainTextEdit* m_skipped;
     QMenu* m_optionsMenu;
+    QAction* m_regex;
+    QAction* m_kana;
     ResultGrid* m_grid;
     FolderSearch* m_search = nullptr; // the run going on
 };

@@ -13,10 +13,12 @@
 #include "result_model.h"
 #include "settings_keys.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QPushButton>
@@ -211,19 +213,26 @@ private slots:
         QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
         QCOMPARE(window->grid().rowCount(), 3);
         QVERIFY(child((QLabel*)nullptr, "状態")->text().contains(u("3 件")));
+        // Kana folded: katakana finds the hiragana cells.
+        for (QAction* a : window->optionsMenu()->actions())
+            a->setChecked(a->text() == u("ひらがなとカタカナを区別しない(&K)") || a->isChecked());
+        child((QLineEdit*)nullptr, "検索文字列")->setText(u("リンゴ"));
+        QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
+        QCOMPARE(window->grid().rowCount(), 6);
 
         child((QRadioButton*)nullptr, "フォルダ")->setChecked(true);
         child((QLineEdit*)nullptr, "フォルダ名")->setText(env->dir.filePath(u("無い")));
         QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
-        QCOMPARE(window->grid().rowCount(), 3);
+        QCOMPARE(window->grid().rowCount(), 6);
         QVERIFY(child((QLabel*)nullptr, "状態")->text().startsWith(u("フォルダが見つかりません")));
         window->close();
 
         auto* again = new FolderSearchWindow;
-        QCOMPARE(again->findChild<QLineEdit*>(u("検索文字列"))->text(), u("りんご"));
+        QCOMPARE(again->findChild<QLineEdit*>(u("検索文字列"))->text(), u("リンゴ"));
         QVERIFY(again->findChild<QRadioButton*>(u("フォルダ"))->isChecked());
-        QCOMPARE(again->grid().rowCount(), 3);
+        QCOMPARE(again->grid().rowCount(), 6);
         QCOMPARE(env->ini(u("F05_Info"), u("Target")), 1);
+        QCOMPARE(env->ini(u("F05_Info"), u("S_Kana")), 1);
         delete again;
     }
 
