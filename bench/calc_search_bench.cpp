@@ -16,6 +16,9 @@
 // each replacement wrote kept beside them), against replaceAll. The replaced
 // sheet is then compared cell by cell with the one replaceAll made.
 //
+// A replace run is also stopped once a round, at a different moment each
+// time, and the time from the click to the run's end is printed.
+//
 // Prints each time and its ratio to the baseline measured in the same run.
 // The engine runs and their baselines are measured in rounds (five, or
 // KORVEX_BENCH_ROUNDS), each on sheets of its own, each ratio against the
@@ -172,6 +175,38 @@ std::vector<rtl::OUString> sheetTexts(const calc::SessionPtr& session, const cal
         Minutes);
 }
 
+// The replace window with a user who clicks the stop button `stopAtMs` after
+// the sheet's read, while the cells are being replaced (a click during the
+// read waits for that one call). A click made while the office works is
+// delivered when events next go through; the latency runs from the click
+// itself to the run's end.
+class StoppingWindow : public bench::BenchWindow {
+public:
+    using BenchWindow::BenchWindow;
+    QElapsedTimer clock; // started once the sheet is read
+    qint64 stopAtMs = -1;
+    void letEventsThrough() override {
+        BenchWindow::letEventsThrough();
+        if (!clock.isValid())
+            clock.start();
+        else if (clock.elapsed() >= stopAtMs)
+            ResetFind();
+    }
+};
+
+// Replaces on `sheet` and stops the run `stopAtMs` into its replacing;
+// returns the milliseconds from the click to the run's end.
+double stopLatency(findreplace::ResultModel& model, Korvex_C01& db, const QString& book,
+                   const QString& sheet, int stopAtMs) {
+    StoppingWindow window(model, db, book, {{sheet, true}});
+    window.opts.what = QStringLiteral("hit");
+    window.opts.replacement = QStringLiteral("hot");
+    window.stopAtMs = stopAtMs;
+    findreplace::SearchEngine engine(findreplace::EngineMode::Replace, window);
+    engine.runAllClick();
+    return double(window.clock.nsecsElapsed()) / 1e6 - double(stopAtMs);
+}
+
 // One all-at-once click of the engine over one sheet; returns the rows it
 // recorded.
 // The search window looks in formulas unless told otherwise (`lookInIndex`
@@ -250,7 +285,7 @@ int main(int argc, char** argv) {
     };
     for (int r = 0; r < rounds; ++r)
         sheetNames << roundSheet("uno", r) << roundSheet("engine", r) << roundSheet("enval", r)
-                   << roundSheet("engrep", r);
+                   << roundSheet("engrep", r) << roundSheet("stop", r);
     QString fixtureText = QStringLiteral("[book bench.xlsx]\n");
     for (const QString& name : sheetNames)
         fixtureText += QStringLiteral("[sheet %1]\n").arg(name);
@@ -328,6 +363,7 @@ int main(int argc, char** argv) {
     Rounds valuesRounds("all-at-once search in values vs UNO listing");
     Rounds replaceRounds("all-at-once replace vs UNO replaceAll");
     bool engineSame = true;
+    std::vector<double> stopLatencies;
     for (int r = 0; r < rounds; ++r) {
         // The first round's replaceAll is the one measured above.
         const double listing =
@@ -358,6 +394,9 @@ int main(int argc, char** argv) {
                         r + 1);
         engineSame = engineSame && sameCells && engineFound == listed && valuesFound == listed &&
                      engineReplaced == listed;
+        // A stop at a different moment of each round.
+        stopLatencies.push_back(
+            stopLatency(replaceModel, db, book, roundSheet("stop", r), 20 + 50 * (r % 4) + 11 * r));
         searchRounds.add(engineSearchMs, listing);
         valuesRounds.add(valuesSearchMs, listing);
         replaceRounds.add(engineReplaceMs, replaceAll);
@@ -380,6 +419,11 @@ int main(int argc, char** argv) {
     searchRounds.print();
     valuesRounds.print();
     replaceRounds.print();
+    std::printf("stop latency while replacing, click to run's end: median %.1f ms, worst %.1f ms "
+                "over %zu runs\n",
+                median(stopLatencies),
+                *std::max_element(stopLatencies.begin(), stopLatencies.end()),
+                stopLatencies.size());
     std::printf("replaced sheets %s the ones replaceAll made, every row recorded\n",
                 engineSame ? "equal" : "DO NOT ALL EQUAL");
     Korvex_M02::SetConnector(nullptr);

@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -334,6 +335,16 @@ public:
     // written before such a failure keep their new content.
     virtual std::vector<CellReplacement> replaceCells(const ReplaceOptions& options,
                                                       const std::vector<CellPosition>& cells) = 0;
+    // replaceCells, begun now and finished by the call it returns, which
+    // gives the outcome (or throws what replaceCells would). A host that
+    // works in another process goes on with it while the caller stores what
+    // it must meanwhile; the caller makes no other call on this host before
+    // finishing it. Here the cells are replaced at once.
+    virtual std::function<std::vector<CellReplacement>()>
+    beginReplaceCells(const ReplaceOptions& options, const std::vector<CellPosition>& cells) {
+        auto done = std::make_shared<std::vector<CellReplacement>>(replaceCells(options, cells));
+        return [done] { return std::move(*done); };
+    }
 };
 
 // One sheet as Workbook::sheetList gives it.

@@ -194,15 +194,40 @@ HitRow SearchEngine::rowFor(const QString& sheetName, const QString& address,
 SearchEngine::Done SearchEngine::replaceAndKeep(const host::SheetPtr& sheet,
                                                 const QList<HitRow>& rows,
                                                 const std::vector<host::CellPosition>& cells) {
-    Done count;
+    Replacing call = beginReplace(sheet, rows, cells);
+    return keep(call.rows, finishReplace(call));
+}
+
+SearchEngine::Replacing SearchEngine::beginReplace(const host::SheetPtr& sheet,
+                                                   const QList<HitRow>& rows,
+                                                   const std::vector<host::CellPosition>& cells) {
+    Replacing call;
     if (cells.empty())
-        return count;
-    std::vector<host::CellReplacement> done;
-    if (!guarded([&] { done = sheet->replaceCells(replaceOptionsFor(m_options), cells); }))
+        return call;
+    if (guarded(
+            [&] { call.finish = sheet->beginReplaceCells(replaceOptionsFor(m_options), cells); }))
+        call.rows = rows;
+    else
         hostGone();
+    return call;
+}
+
+std::vector<host::CellReplacement> SearchEngine::finishReplace(Replacing& call) {
+    std::vector<host::CellReplacement> done;
+    if (!call.finish)
+        return done;
+    if (!guarded([&] { done = call.finish(); }))
+        hostGone();
+    call.finish = nullptr;
+    return done;
+}
+
+SearchEngine::Done SearchEngine::keep(const QList<HitRow>& rows,
+                                      const std::vector<host::CellReplacement>& done) {
     // What each cell held before is kept for undoing the row later, and a
     // cell the host refused to change is marked so, to be told and never
     // undone.
+    Done count;
     using Outcome = host::CellReplacement::Outcome;
     QList<ReplacedCell> kept;
     for (size_t k = 0; k < done.size() && k < size_t(rows.size()); ++k) {
@@ -381,22 +406,42 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
         return;
     const bool replace = m_mode == EngineMode::Replace;
     // Replace: the rows waiting are stored first, then their cells are
-    // replaced in one call, each time events are let through.
+    // replaced in one call, each time events are let through. Where the host
+    // works in a process of its own (its calls let the windows paint), the
+    // next batch's rows are stored and what the batch before wrote is kept
+    // while it replaces inside one batch's cells: it takes one call at a
+    // time, so a batch's call ends before the next one's begins, and every
+    // row is still stored before its own cell changes.
     QList<HitRow> waiting;
     std::vector<host::CellPosition> cells;
+    Replacing inFlight;
     qint64 storing = 0; // of the last settle, the time the rows took to store
+    const auto land = [&](Replacing& call) {
+        const QList<HitRow> rows = call.rows;
+        const Done done = keep(rows, finishReplace(call));
+        m_run.replaced += done.replaced;
+        m_run.refused += done.refused;
+    };
     const auto settle = [&] {
+        if (sink.pending() == 0 && cells.empty())
+            return; // a batch in flight goes on while events go through
         const qint64 started = m_now();
         const bool stored = sink.flush();
         storing = m_now() - started;
-        if (replace && stored && !cells.empty()) {
+        Replacing landed = std::move(inFlight);
+        inFlight = {};
+        std::vector<host::CellReplacement> done = finishReplace(landed);
+        if (replace && stored && !cells.empty() && !m_hostLost) {
             // The list shows the stored rows while the host replaces their
             // cells; the count beside it says so too.
             m_window.showProgress({sheetName, n, false, 0});
-            const Done done = replaceAndKeep(sheet, waiting, cells);
-            m_run.replaced += done.replaced;
-            m_run.refused += done.refused;
+            inFlight = beginReplace(sheet, waiting, cells);
         }
+        const Done kept = keep(landed.rows, done);
+        m_run.replaced += kept.replaced;
+        m_run.refused += kept.refused;
+        if (!m_overlapCalls)
+            land(inFlight);
         waiting.clear();
         cells.clear();
     };
@@ -427,6 +472,7 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
         }
     }
     settle();
+    land(inFlight);
     guarded([&] { m_window.commit(); });
 }
 
@@ -457,6 +503,7 @@ void SearchEngine::runAllClick() {
     });
     const bool paintedCalls = m_mode == EngineMode::Replace && paints;
     m_batchBudgetMs = paintedCalls ? PaintedBatchBudgetMs : BatchBudgetMs;
+    m_overlapCalls = paintedCalls;
     if (paintedCalls)
         m_batchRows = std::max(m_batchRows, 64); // fewer calls spent finding the size
     m_window.setBusyPointer(true);

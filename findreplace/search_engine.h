@@ -82,10 +82,19 @@ private:
     // changes.
     Done takeHit(const host::SheetPtr& sheet, const Hit& hit, const QString& sheetName,
                  qint32 seqNo, RowSink& sink);
+    // A replace call the host works on, for the cells of stored rows.
+    struct Replacing {
+        QList<HitRow> rows;
+        std::function<std::vector<host::CellReplacement>()> finish;
+    };
     // Replaces inside the cells of stored rows and keeps what each held and
     // what was written, or that it was refused.
     Done replaceAndKeep(const host::SheetPtr& sheet, const QList<HitRow>& rows,
                         const std::vector<host::CellPosition>& cells);
+    Replacing beginReplace(const host::SheetPtr& sheet, const QList<HitRow>& rows,
+                           const std::vector<host::CellPosition>& cells);
+    std::vector<host::CellReplacement> finishReplace(Replacing& call);
+    Done keep(const QList<HitRow>& rows, const std::vector<host::CellReplacement>& done);
     // The notice that protected cells were left as they were.
     void tellRefused(qint64 replaced, qint64 refused);
     void allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& sheetName, qint64& n,
@@ -115,6 +124,9 @@ private:
     static constexpr double BatchBudgetMs = 24;        // no events while it lasts
     static constexpr double PaintedBatchBudgetMs = 96; // the windows paint during host calls
     double m_batchBudgetMs = BatchBudgetMs;
+    // Rows are stored while the host replaces the batch before (see
+    // allAtOnceOnSheet).
+    bool m_overlapCalls = false;
     // The last batch measured, and the cost of one more row in a batch
     // learnt from it (negative until two sizes have been measured).
     struct {

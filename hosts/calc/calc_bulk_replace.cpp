@@ -319,14 +319,25 @@ BulkReplace replaceInCells(const DocRef& doc, const SheetRef& sheet,
 std::vector<host::CellReplacement>
 CalcSheet::replaceCells(const host::ReplaceOptions& options,
                         const std::vector<host::CellPosition>& cells) {
+    return beginReplaceCells(options, cells)();
+}
+
+std::function<std::vector<host::CellReplacement>()>
+CalcSheet::beginReplaceCells(const host::ReplaceOptions& options,
+                             const std::vector<host::CellPosition>& cells) {
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
-    auto done = m_s->run([doc, sheet, cells, options, probe = m_cache->probe(),
-                          known = m_cache->known(cells)]() mutable {
+    auto finish = m_s->begin([doc, sheet, cells, options, probe = m_cache->probe(),
+                              known = m_cache->known(cells)]() mutable {
         return replaceInCells(doc, sheet, cells, options, probe, known);
     });
-    m_cache->noteOwnWrites(done.writes);
-    return std::move(done.cells);
+    // What Korvex's own writes did to the kept matches is learnt once the
+    // call is over, on this thread.
+    return [finish = std::move(finish), cache = m_cache] {
+        auto done = finish();
+        cache->noteOwnWrites(done.writes);
+        return std::move(done.cells);
+    };
 }
 
 bool CalcRange::replace(const host::ReplaceOptions& options) {

@@ -151,6 +151,9 @@ public:
     std::vector<host::CellReplacement>
     replaceCells(const host::ReplaceOptions& options,
                  const std::vector<host::CellPosition>& cells) override;
+    std::function<std::vector<host::CellReplacement>()>
+    beginReplaceCells(const host::ReplaceOptions& options,
+                      const std::vector<host::CellPosition>& cells) override;
 
 private:
     SessionPtr m_s;

@@ -150,6 +150,9 @@ public:
     // few seconds and a ping that goes unanswered drops the connection.
     // Korvex's windows keep painting meanwhile and take no input.
     template <class F> auto runWhileAlive(F f) -> std::invoke_result_t<F&>;
+    // Queues `f` for the worker now; the call returned waits for it as run()
+    // does (deadline counted from that call) and gives its result.
+    template <class F> auto begin(F f) -> std::function<std::invoke_result_t<F&>()>;
     // Queues `f` for the worker without waiting for it; its failure is
     // ignored. For tidying up that must not hold anyone up.
     void postQuietly(std::function<void()> f);
@@ -216,6 +219,19 @@ auto Session::run(F f, std::chrono::milliseconds timeout) -> std::invoke_result_
         throwDead();
     }
     return future.get();
+}
+
+template <class F> auto Session::begin(F f) -> std::function<std::invoke_result_t<F&>()> {
+    auto future = std::make_shared<std::future<std::invoke_result_t<F&>>>(submit(std::move(f)));
+    return [self = shared_from_this(), future] {
+        if (!waitPainting(*future, self->m_timeout)) {
+            self->drop(QStringLiteral("LibreOffice did not answer within %1 s; the connection "
+                                      "was dropped")
+                           .arg(self->m_timeout.count() / 1000.0));
+            self->throwDead();
+        }
+        return future->get();
+    };
 }
 
 template <class F> auto Session::runWhileAlive(F f) -> std::invoke_result_t<F&> {
