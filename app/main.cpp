@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
         box.title = QStringLiteral("Korvex");
         box.text = QStringLiteral("表計算ソフトに接続できません。\n\n%1").arg(error);
         box.style = korvex::mb::OkOnly | korvex::mb::Critical;
-        korvex::ui().message(nullptr, box);
+        korvex::ui().message(box);
         return 1;
     }
     Korvex_M02::SetConnector(std::move(connector));

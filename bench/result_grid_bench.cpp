@@ -7,9 +7,9 @@
 //   result_grid_bench [rows already there, default 1000000]
 
 #include "app_state.h"
+#include "dialog_seam.h"
 #include "result_grid.h"
 #include "result_model.h"
-#include "ui_seam.h"
 #include "work_database.h"
 
 #include <QApplication>
@@ -54,15 +54,17 @@ double residentMb() {
 // Plays the preview window as it opens: the first page laid out and drawn at
 // screen size, then the page count worked out to the end, memory read while
 // the preview is open.
-class PreviewProbe : public korvex::UiSeam {
+class PreviewProbe : public korvex::DialogSeam {
 public:
     Figures* figures = nullptr;
-    int message(QWidget*, const korvex::MessageRequest&) override { return 0; }
-    QStringList openFiles(QWidget*, const korvex::OpenFilesRequest&) override { return {}; }
-    bool chooseFont(QWidget*, QFont&, QColor&) override { return false; }
-    int runDialog(QDialog&) override { return 0; }
+    int message(const korvex::MessageRequest&) override { return 0; }
     void beep() override {}
-    bool printPreview(QWidget*, const korvex::PrintPreviewRequest& request) override {
+
+protected:
+    QStringList askOpenFiles(QWidget*, const korvex::OpenFilesRequest&) override { return {}; }
+    bool askFont(QWidget*, QFont&, QColor&) override { return false; }
+    int execDialog(QDialog&) override { return 0; }
+    bool showPrintPreview(QWidget*, const korvex::PrintPreviewRequest& request) override {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         if (request.pageLayout)

@@ -42,16 +42,12 @@ constexpr int kRunRows = 10000; // rows one all-at-once search wrote
 class CountingUi : public UiSeam {
 public:
     int shown = 0;
-    int message(QWidget*, const MessageRequest& m) override {
+    int message(const MessageRequest& m) override {
         ++shown;
         std::printf("  unexpected message: %s\n", qPrintable(m.text.left(200)));
         return 0;
     }
-    QStringList openFiles(QWidget*, const OpenFilesRequest&) override { return {}; }
-    bool chooseFont(QWidget*, QFont&, QColor&) override { return false; }
-    int runDialog(QDialog&) override { return 0; }
     void beep() override {}
-    bool printPreview(QWidget*, const PrintPreviewRequest&) override { return false; }
 };
 
 struct FileFigures {

@@ -15,15 +15,6 @@ QString GrxFile;
 QString PrnFile;
 QString HelpFile;
 
-bool F01_TopMost = false;
-bool F02_TopMost = false;
-bool F03_TopMost = false;
-bool F02_Loaded = false;
-bool F03_Loaded = false;
-QWidget* F01_hWnd = nullptr;
-QWidget* F02_hWnd = nullptr;
-QWidget* F03_hWnd = nullptr;
-
 namespace {
 QString g_exeFolder;
 QString g_exeBaseName;
@@ -94,11 +85,6 @@ void InitPaths(const PathInputs& in) {
 
     IniFile = g_paths.iniFile;
     DbFile = g_paths.dbFile;
-    F01_TopMost = false;
-    F02_TopMost = false;
-    F03_TopMost = false;
-    F02_Loaded = false;
-    F03_Loaded = false;
     GrxFile = g_paths.grxFile;
     PrnFile = g_paths.prnFile;
 

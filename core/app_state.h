@@ -1,12 +1,10 @@
 #pragma once
-// Process-wide state shared by every window: the program's file paths, the one
-// work database connection, the host reference and the window-state flags.
+// Process-wide state shared by every window: the program's file paths and the
+// host reference. The windows themselves are the desktop's (window_band.h).
 
 #include "host.h"
 
 #include <QString>
-
-class QWidget;
 
 namespace Korvex_M01 {
 
@@ -18,16 +16,6 @@ extern QString DbFile;
 extern QString GrxFile;
 extern QString PrnFile;
 extern QString HelpFile;
-
-// Window-state flags (always-in-front and loaded) and the windows themselves.
-extern bool F01_TopMost;
-extern bool F02_TopMost;
-extern bool F03_TopMost;
-extern bool F02_Loaded;
-extern bool F03_Loaded;
-extern QWidget* F01_hWnd;
-extern QWidget* F02_hWnd;
-extern QWidget* F03_hWnd;
 
 // What the choice of folders depends on; InitPaths fills it from the process
 // environment, tests fill it by hand.
@@ -60,7 +48,7 @@ ProgramPaths ChoosePaths(const PathInputs& in);
 // into an installed program's folders at run time.
 PathInputs PathInputsFor(const QString& executablePath);
 
-// Builds the paths and clears the flags. The overloads take the executable
+// Builds the paths. The overloads take the executable
 // path or the whole input explicitly (tests, copies).
 void InitPaths();
 void InitPaths(const QString& executablePath);

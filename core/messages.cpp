@@ -37,18 +37,18 @@ QString withArguments(const QString& text, const QStringList& args) {
 
 namespace Korvex_M01 {
 
-int ShowMsg(const QString& messageId, QWidget* parent) {
-    return ShowMsg(messageId, QStringList(), parent);
+int ShowMsg(const QString& messageId) {
+    return ShowMsg(messageId, QStringList());
 }
 
-int ShowMsg(const QString& messageId, const QStringList& args, QWidget* parent) {
+int ShowMsg(const QString& messageId, const QStringList& args) {
     // The identifier is bound, never pasted into the statement: a quote in it
     // must not change what the statement does.
     QSqlQuery rs = WorkDb().OpenRecordset(
         QStringLiteral("select * from T_Message where messageid = ?;"), {messageId});
     if (!rs.next()) {
         korvex::ui().beep();
-        return MsgBoxEx(messageId, korvex::mb::OkCancel, QString(), nullptr, parent);
+        return MsgBoxEx(messageId, korvex::mb::OkCancel, QString(), nullptr);
     }
     QString prompt = rs.value(QStringLiteral("prompt")).toString();
     // A catalogue edited on Windows may carry CR LF; boxes here break lines on LF.
@@ -61,13 +61,12 @@ int ShowMsg(const QString& messageId, const QStringList& args, QWidget* parent) 
     const QVariant context = rs.value(QStringLiteral("context"));
     rs.finish();
     if (helpFile.isNull() || context.isNull())
-        return MsgBoxEx(text, buttons, QString(), nullptr, parent);
+        return MsgBoxEx(text, buttons, QString(), nullptr);
     const int helpContext = context.toInt();
-    return MsgBoxEx(text, buttons, helpFile.toString(), &helpContext, parent);
+    return MsgBoxEx(text, buttons, helpFile.toString(), &helpContext);
 }
 
-int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile, const int* helpContext,
-             QWidget* parent) {
+int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile, const int* helpContext) {
     korvex::MessageRequest request;
     request.title = QStringLiteral("Korvex");
     request.text = prompt;
@@ -76,7 +75,7 @@ int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile, const 
         request.helpFile = helpFile;
         request.helpContext = *helpContext;
     }
-    return korvex::ui().message(parent, request);
+    return korvex::ui().message(request);
 }
 
 } // namespace Korvex_M01

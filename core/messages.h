@@ -6,20 +6,19 @@
 #include <QStringList>
 
 class QSqlDatabase;
-class QWidget;
 
 namespace Korvex_M01 {
 
-// Shows the catalogue message; an unknown identifier beeps and shows the bare
-// identifier with OK and Cancel. Returns the button pressed (callers ignore it).
-// Throws std::runtime_error when the catalogue cannot be read.
-int ShowMsg(const QString& messageId, QWidget* parent = nullptr);
+// Shows the catalogue message over the Korvex window in use; an unknown identifier beeps and shows
+// the bare identifier with OK and Cancel. Returns the button pressed (callers ignore it). Throws
+// std::runtime_error when the catalogue cannot be read.
+int ShowMsg(const QString& messageId);
 // The same for a message whose text holds %1, %2, ...: each is replaced by the
 // argument of that number (counts and names that only the moment knows).
-int ShowMsg(const QString& messageId, const QStringList& args, QWidget* parent = nullptr);
+int ShowMsg(const QString& messageId, const QStringList& args);
 // A message box titled "Korvex"; the help file is used only with a context.
 int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile = QString(),
-             const int* helpContext = nullptr, QWidget* parent = nullptr);
+             const int* helpContext = nullptr);
 
 } // namespace Korvex_M01
 

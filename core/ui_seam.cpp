@@ -9,7 +9,7 @@ namespace {
 // with the question logged so that it is not lost.
 class HeadlessUi : public UiSeam {
 public:
-    int message(QWidget*, const MessageRequest& request) override {
+    int message(const MessageRequest& request) override {
         qWarning("%s: %s", qUtf8Printable(request.title), qUtf8Printable(request.text));
         switch (request.style & 0x0F) {
         case mb::OkCancel:
@@ -24,9 +24,6 @@ public:
             return answer::Ok;
         }
     }
-    QStringList openFiles(QWidget*, const OpenFilesRequest&) override { return {}; }
-    bool chooseFont(QWidget*, QFont&, QColor&) override { return false; }
-    int runDialog(QDialog&) override { return 0; }
     void beep() override {}
 };
 
@@ -34,18 +31,6 @@ HeadlessUi g_headless;
 UiSeam* g_current = nullptr;
 
 } // namespace
-
-QString UiSeam::saveFile(QWidget*, const SaveFileRequest&) {
-    return QString();
-}
-
-bool UiSeam::pageSetup(QWidget*, QPageLayout&, const QString&) {
-    return false;
-}
-
-bool UiSeam::printPreview(QWidget*, const PrintPreviewRequest&) {
-    return false;
-}
 
 UiSeam& ui() {
     return g_current ? *g_current : g_headless;

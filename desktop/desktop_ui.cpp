@@ -1,6 +1,7 @@
 #include "desktop_ui.h"
 
 #include "paged_preview.h"
+#include "window_band.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -249,9 +250,12 @@ private:
     double m_initialSize = -1;
 };
 
-class DesktopUi : public UiSeam {
+class DesktopUi : public DialogSeam {
 public:
-    int message(QWidget* parent, const MessageRequest& request) override {
+    int message(const MessageRequest& request) override {
+        // Over the window in use, with no window kept in front above it.
+        QWidget* parent = WindowBand::instance().messageParent();
+        const WindowBand::StepOut out(parent);
         QMessageBox box(parent);
         box.setWindowTitle(request.title);
         box.setText(request.text);
@@ -296,7 +300,10 @@ public:
         return specs.front().answer;
     }
 
-    QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override {
+    void beep() override { QApplication::beep(); }
+
+protected:
+    QStringList askOpenFiles(QWidget* parent, const OpenFilesRequest& request) override {
         QFileDialog dialog(parent, request.title, request.folder,
                            request.filters.join(QStringLiteral(";;")));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -311,7 +318,7 @@ public:
         return dialog.selectedFiles();
     }
 
-    bool chooseFont(QWidget* parent, QFont& font, QColor& color) override {
+    bool askFont(QWidget* parent, QFont& font, QColor& color) override {
         FontAndColorDialog dialog(parent, font, color);
         if (dialog.exec() != QDialog::Accepted)
             return false;
@@ -320,11 +327,9 @@ public:
         return true;
     }
 
-    int runDialog(QDialog& dialog) override { return dialog.exec(); }
+    int execDialog(QDialog& dialog) override { return dialog.exec(); }
 
-    void beep() override { QApplication::beep(); }
-
-    QString saveFile(QWidget* parent, const SaveFileRequest& request) override {
+    QString askSaveFile(QWidget* parent, const SaveFileRequest& request) override {
         const QString start = request.fileName.isEmpty()
                                   ? request.folder
                                   : QDir(request.folder).filePath(request.fileName);
@@ -347,7 +352,7 @@ public:
         return dialog.selectedFiles().constFirst();
     }
 
-    bool pageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override {
+    bool askPageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override {
         QPrinter printer(QPrinter::HighResolution);
         if (!printerName.isEmpty())
             printer.setPrinterName(printerName);
@@ -359,12 +364,12 @@ public:
         return true;
     }
 
-    bool printPreview(QWidget* parent, const PrintPreviewRequest& request) override;
+    bool showPrintPreview(QWidget* parent, const PrintPreviewRequest& request) override;
 };
 
 // The preview of a list: its pages, a tool bar to move through them, zoom and
 // print, and the page indicator in the program's own words.
-bool DesktopUi::printPreview(QWidget* parent, const PrintPreviewRequest& request) {
+bool DesktopUi::showPrintPreview(QWidget* parent, const PrintPreviewRequest& request) {
     QPrinter printer(QPrinter::HighResolution);
     if (!request.printerName.isEmpty())
         printer.setPrinterName(request.printerName);
@@ -392,7 +397,7 @@ void useJapanese() {
         QCoreApplication::installTranslator(&qtTexts);
 }
 
-UiSeam& desktopUi() {
+DialogSeam& desktopUi() {
     static DesktopUi instance;
     return instance;
 }

@@ -3,12 +3,12 @@
 // buttons, the file dialog, a font dialog with a colour, modal dialogs run with
 // exec() and the system beep.
 
-#include "ui_seam.h"
+#include "dialog_seam.h"
 
 namespace korvex {
 
 // The real dialogs, whether or not they are the seam in force.
-UiSeam& desktopUi();
+DialogSeam& desktopUi();
 // Makes the real dialogs the seam in force; the program does this first thing.
 void installDesktopUi();
 

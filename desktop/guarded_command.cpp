@@ -5,10 +5,9 @@
 
 namespace korvex {
 
-void guardedCommand(const std::function<void()>& command, const QString& messageId,
-                    QWidget* parent) {
+void guardedCommand(const std::function<void()>& command, const QString& messageId) {
     if (!guarded(command))
-        guarded([&] { Korvex_M01::ShowMsg(messageId, parent); });
+        guarded([&] { Korvex_M01::ShowMsg(messageId); });
 }
 
 } // namespace korvex

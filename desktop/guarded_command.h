@@ -5,14 +5,11 @@
 
 #include <functional>
 
-class QWidget;
-
 namespace korvex {
 
 // Runs a window's command; a failure escaping it is told as `messageId`, the
-// window's general error message, over `parent`. When not even the message
+// window's general error message. When not even the message
 // can be shown, the command simply ends.
-void guardedCommand(const std::function<void()>& command, const QString& messageId,
-                    QWidget* parent);
+void guardedCommand(const std::function<void()>& command, const QString& messageId);
 
 } // namespace korvex

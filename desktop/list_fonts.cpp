@@ -1,8 +1,8 @@
 #include "list_fonts.h"
 
+#include "dialog_seam.h"
 #include "settings.h"
 #include "settings_keys.h"
-#include "ui_seam.h"
 #include "window_geometry.h"
 
 #include <QFontDatabase>
@@ -96,7 +96,7 @@ bool SelectFont(QWidget* control) {
     try {
         QFont chosen = control->font();
         QColor chosenColor = textColor(control);
-        if (!korvex::ui().chooseFont(control->window(), chosen, chosenColor))
+        if (!korvex::dialogs().chooseFont(control->window(), chosen, chosenColor))
             return false;
         QFont f = control->font();
         f.setFamily(chosen.family());

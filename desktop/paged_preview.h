@@ -5,7 +5,7 @@
 // view, so that a list of any length neither freezes the program nor keeps
 // its pages in memory.
 
-#include "ui_seam.h"
+#include "dialog_seam.h"
 
 class QPrinter;
 class QWidget;

@@ -38,7 +38,7 @@ bool CheckMsgFile() {
     box.text = QStringLiteral("E_M01_001\nメッセージファイルが見つかりません。\n%1\n終了します。")
                    .arg(QDir::toNativeSeparators(DbFile));
     box.style = korvex::mb::OkOnly;
-    korvex::ui().message(nullptr, box);
+    korvex::ui().message(box);
     return true;
 }
 
@@ -80,7 +80,7 @@ int StartupSequence::failStartup(const QString& reason) {
             "Korvex を起動できませんでした。\n\n%1\n\n作業フォルダ: %2\nKorvex を終了します。")
             .arg(reason.trimmed(), QDir::toNativeSeparators(Paths().dataFolder));
     box.style = korvex::mb::OkOnly | korvex::mb::Critical;
-    korvex::ui().message(nullptr, box);
+    korvex::ui().message(box);
     return ExitStartupFailed;
 }
 

@@ -1,15 +1,193 @@
 #include "window_band.h"
 
-#include "app_state.h"
-
+#include <QApplication>
+#include <QEvent>
 #include <QList>
-#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
-namespace Korvex_M01 {
+namespace korvex {
 
-void SetStaysOnTop(QWidget* window, bool on) {
+WindowBand& WindowBand::instance() {
+    // Never destroyed: windows still being torn down at exit may leave it.
+    static WindowBand* band = new WindowBand;
+    return *band;
+}
+
+void WindowBand::setWindow(BandWindow which, QWidget* window) {
+    Slot& s = slot(which);
+    if (s.window == window)
+        return;
+    s.window = window;
+    if (!window)
+        return;
+    window->installEventFilter(this);
+    connect(window, &QObject::destroyed, this, [this, which](QObject* gone) {
+        // A widget signals its end before its guards are cleared.
+        Slot& s = slot(which);
+        if (!s.window || static_cast<QObject*>(s.window.data()) == gone)
+            s = Slot();
+    });
+}
+
+void WindowBand::release(QWidget* window) {
+    for (Slot& s : m_slots) {
+        if (window && s.window == window)
+            s = Slot();
+    }
+}
+
+QWidget* WindowBand::window(BandWindow which) const {
+    return slot(which).window;
+}
+
+bool WindowBand::loaded(BandWindow which) const {
+    const Slot& s = slot(which);
+    return which == BandWindow::Main ? !s.window.isNull() : s.loaded;
+}
+
+void WindowBand::setLoaded(BandWindow which, bool loaded) {
+    slot(which).loaded = loaded;
+}
+
+bool WindowBand::inFront(BandWindow which) const {
+    return slot(which).inFront;
+}
+
+void WindowBand::setInFront(BandWindow which, bool on) {
+    arrange(window(which), on);
+    slot(which).inFront = on;
+}
+
+std::optional<BandWindow> WindowBand::owner(const QWidget* widget) const {
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        for (BandWindow which : {BandWindow::Main, BandWindow::Search, BandWindow::Replace}) {
+            if (slot(which).window == w)
+                return which;
+        }
+    }
+    return std::nullopt;
+}
+
+QWidget* WindowBand::messageParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    // The office in front: the box goes over the Korvex window last used,
+    // where the user's request came from.
+    if (m_lastUsed)
+        return m_lastUsed;
+    return window(BandWindow::Main);
+}
+
+void WindowBand::reset() {
+    for (Slot& s : m_slots) {
+        if (s.window)
+            s.window->removeEventFilter(this);
+        s = Slot();
+    }
+    m_lastUsed = nullptr;
+    m_steppedOut = 0;
+}
+
+bool WindowBand::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType())
+        m_lastUsed = static_cast<QWidget*>(watched);
+    return QObject::eventFilter(watched, event);
+}
+
+void WindowBand::arrange(QWidget* window, bool onTop) {
+    // Every window in front leaves the layer; all but `window` come back
+    // in a fixed order (main, search, replace), and `window` last, when it is
+    // to be in front, so that it ends up above the others. The steps are
+    // recorded first and then applied with as few window-system requests as
+    // possible: each window gets its final state once (flipping it off and on
+    // again would make the window manager restack the windows twice), then
+    // the windows are raised in the order the steps put them in front.
+    struct Step {
+        QWidget* w;
+        bool on;
+    };
+    const bool main = inFront(BandWindow::Main);
+    const bool search = loaded(BandWindow::Search) && inFront(BandWindow::Search);
+    const bool replace = loaded(BandWindow::Replace) && inFront(BandWindow::Replace);
+    QWidget* const mainWindow = this->window(BandWindow::Main);
+    QWidget* const searchWindow = this->window(BandWindow::Search);
+    QWidget* const replaceWindow = this->window(BandWindow::Replace);
+    QList<Step> steps;
+    if (main)
+        steps.append({mainWindow, false});
+    if (search)
+        steps.append({searchWindow, false});
+    if (replace)
+        steps.append({replaceWindow, false});
+
+    const std::optional<BandWindow> which = window ? owner(window) : std::optional<BandWindow>();
+    const bool known = which && this->window(*which) == window;
+    if (known) {
+        if (*which != BandWindow::Main && main)
+            steps.append({mainWindow, true});
+        if (*which != BandWindow::Search && search)
+            steps.append({searchWindow, true});
+        if (*which != BandWindow::Replace && replace)
+            steps.append({replaceWindow, true});
+        // A window leaving the front comes first (it is raised within the
+        // normal windows), then the ones in front in step order.
+        if (onTop)
+            steps.append({window, true});
+        else
+            steps.prepend({window, false});
+    }
+
+    QList<QPointer<QWidget>> order;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        QWidget* w = steps.at(i).w;
+        if (!w)
+            continue;
+        bool last = true;
+        for (qsizetype j = i + 1; j < steps.size(); ++j)
+            last = last && steps.at(j).w != w;
+        if (!last)
+            continue;
+        setStaysOnTop(w, steps.at(i).on);
+        order.append(w);
+    }
+    for (const QPointer<QWidget>& w : std::as_const(order)) {
+        if (w && w->isVisible())
+            w->raise();
+    }
+}
+
+WindowBand::StepOut::StepOut(const QWidget* owner) {
+    WindowBand& band = instance();
+    m_front = band.owner(owner).value_or(BandWindow::Main);
+    if (!band.window(m_front)) {
+        for (BandWindow which : {BandWindow::Main, BandWindow::Search, BandWindow::Replace}) {
+            if (band.window(which)) {
+                m_front = which;
+                break;
+            }
+        }
+    }
+    m_outermost = band.m_steppedOut++ == 0;
+    if (!m_outermost)
+        return;
+    for (BandWindow which : {BandWindow::Main, BandWindow::Search, BandWindow::Replace}) {
+        if (band.loaded(which))
+            setStaysOnTop(band.window(which), false);
+    }
+}
+
+WindowBand::StepOut::~StepOut() {
+    WindowBand& band = instance();
+    if (band.m_steppedOut > 0)
+        --band.m_steppedOut;
+    if (m_outermost)
+        band.arrange(band.window(m_front), band.inFront(m_front));
+}
+
+void setStaysOnTop(QWidget* window, bool on) {
     if (!window)
         return;
     Qt::WindowFlags flags = window->windowFlags();
@@ -27,75 +205,4 @@ void SetStaysOnTop(QWidget* window, bool on) {
     }
 }
 
-void SetTopMost(QWidget* window, bool onTop) {
-    // The steps of the re-ordering are recorded first and then applied
-    // with as few window-system requests as possible: each window gets its
-    // final always-in-front state once (flipping it off and on again would
-    // make the window manager restack the windows twice), then the windows are
-    // raised in the order the steps put them in front, so the one being
-    // changed ends up above the others.
-    struct Step {
-        QWidget* w;
-        bool on;
-    };
-    QList<Step> steps;
-    const bool f02 = F02_Loaded && F02_TopMost;
-    const bool f03 = F03_Loaded && F03_TopMost;
-    if (F01_TopMost)
-        steps.append({F01_hWnd, false});
-    if (f02)
-        steps.append({F02_hWnd, false});
-    if (f03)
-        steps.append({F03_hWnd, false});
-
-    bool known = true;
-    if (window && window == F01_hWnd) {
-        if (f02)
-            steps.append({F02_hWnd, true});
-        if (f03)
-            steps.append({F03_hWnd, true});
-    } else if (window && window == F02_hWnd) {
-        if (F01_TopMost)
-            steps.append({F01_hWnd, true});
-        if (f03)
-            steps.append({F03_hWnd, true});
-    } else if (window && window == F03_hWnd) {
-        if (F01_TopMost)
-            steps.append({F01_hWnd, true});
-        if (f02)
-            steps.append({F02_hWnd, true});
-    } else {
-        known = false;
-    }
-    if (known && onTop)
-        steps.append({window, true});
-
-    // A window touched by the steps but left off top comes first (it is raised
-    // within the normal windows), then the always-in-front ones in step order.
-    if (known && !onTop && window)
-        steps.prepend({window, false});
-
-    QList<QPointer<QWidget>> order;
-    for (qsizetype i = 0; i < steps.size(); ++i) {
-        QWidget* w = steps.at(i).w;
-        if (!w)
-            continue;
-        bool last = true;
-        for (qsizetype j = i + 1; j < steps.size(); ++j)
-            last = last && steps.at(j).w != w;
-        if (!last)
-            continue;
-        SetStaysOnTop(w, steps.at(i).on);
-        order.append(w);
-    }
-    for (const QPointer<QWidget>& w : std::as_const(order)) {
-        if (w && w->isVisible())
-            w->raise();
-    }
-}
-
-void SetNotTopMost(QWidget* window) {
-    SetStaysOnTop(window, false);
-}
-
-} // namespace Korvex_M01
+} // namespace korvex

@@ -1,10 +1,10 @@
 #include "csv_export.h"
 
+#include "dialog_seam.h"
 #include "grid_print.h"
 #include "messages.h"
 #include "result_grid.h"
 #include "settings_keys.h"
-#include "ui_seam.h"
 
 #include <QHeaderView>
 #include <QSaveFile>
@@ -96,7 +96,7 @@ bool ResultGrid::exportCsv() {
     if (guard)
         request.note += QStringLiteral("\n=、+、-、@、タブ、改行で始まる値は、表計算ソフトが数式と"
                                        "みなさないよう先頭に ' を付けて出力します。");
-    const QString path = korvex::ui().saveFile(this, request);
+    const QString path = korvex::dialogs().saveFile(this, request);
     if (path.isEmpty())
         return false;
 
@@ -119,8 +119,7 @@ bool ResultGrid::exportCsv() {
     if (!ok) {
         qWarning("Korvex: cannot write %s: %s", qPrintable(path), qPrintable(error));
         Korvex_M01::ShowMsg(listsSearches(m_kind) ? QStringLiteral("E_F02_004")
-                                                  : QStringLiteral("E_F03_004"),
-                            window());
+                                                  : QStringLiteral("E_F03_004"));
     }
     return ok;
 }

@@ -3,7 +3,6 @@
 #include "app_state.h"
 #include "busy_pointer.h"
 #include "keyboard_menu.h"
-#include "layout.h"
 #include "messages.h"
 #include "replace_log.h"
 #include "result_grid.h"
@@ -11,6 +10,7 @@
 #include "search_engine.h"
 #include "settings_keys.h"
 #include "ui_seam.h"
+#include "window_band.h"
 #include "work_database.h"
 
 #include <QAction>
@@ -69,8 +69,8 @@ void FindReplaceWindow::setGridActive(bool active) {
 }
 
 void FindReplaceWindow::setMainWindowEnabled(bool enabled) {
-    if (Korvex_M01::F01_hWnd)
-        Korvex_M01::F01_hWnd->setEnabled(enabled);
+    if (QWidget* main = WindowBand::instance().window(BandWindow::Main))
+        main->setEnabled(enabled);
 }
 
 void FindReplaceWindow::setBusyPointer(bool on) {
@@ -98,11 +98,11 @@ void FindReplaceWindow::commit() {
 }
 
 void FindReplaceWindow::showMessage(const QString& messageId) {
-    Korvex_M01::ShowMsg(messageId, this);
+    Korvex_M01::ShowMsg(messageId);
 }
 
 void FindReplaceWindow::showMessageWith(const QString& messageId, const QStringList& args) {
-    Korvex_M01::ShowMsg(messageId, args, this);
+    Korvex_M01::ShowMsg(messageId, args);
 }
 
 void FindReplaceWindow::beep() {
@@ -112,7 +112,7 @@ void FindReplaceWindow::beep() {
 void FindReplaceWindow::showProgress(const EngineProgress& progress) {
     if (!statusBar()->isVisibleTo(this)) {
         statusBar()->show();
-        applyMinimumSize();
+        m_refreshMinimumSize();
         // The grid loses the line's height once the layout runs: keep its
         // newest row in sight.
         QTimer::singleShot(0, m_grid, [grid = m_grid] { grid->scrollTo(grid->currentIndex()); });

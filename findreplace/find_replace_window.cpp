@@ -6,14 +6,17 @@
 #include "busy_pointer.h"
 #include "guarded_command.h"
 #include "keyboard_menu.h"
-#include "layout.h"
+#include "list_fonts.h"
 #include "messages.h"
+#include "print_settings_file.h"
 #include "replace_log.h"
 #include "result_grid.h"
 #include "result_model.h"
 #include "search_engine.h"
 #include "settings_keys.h"
 #include "ui_seam.h"
+#include "window_band.h"
+#include "window_geometry.h"
 #include "work_database.h"
 
 #include <QAction>
@@ -41,6 +44,11 @@ FindReplaceWindow::FindReplaceWindow(const WindowMode& mode, QWidget* parent)
           mode.isReplace() ? EngineMode::Replace : EngineMode::Search, *this)) {
     setObjectName(QString::fromLatin1(mode.objectName));
     setAttribute(Qt::WA_DeleteOnClose);
+    // The run's status line, once shown, comes on top of the design height so
+    // that it never takes the grid's rows away.
+    m_refreshMinimumSize = keepMinimumOuterSize(this, mode.minimumOuter, [this] {
+        return statusBar()->isVisibleTo(this) ? statusBar()->sizeHint().height() : 0;
+    });
     createControls();
     createMenus();
     Form_Load();
@@ -54,14 +62,8 @@ FindReplaceWindow::~FindReplaceWindow() {
     markUnloaded();
 }
 
-bool& FindReplaceWindow::loadedFlag() const {
-    return m_mode.isReplace() ? Korvex_M01::F03_Loaded : Korvex_M01::F02_Loaded;
-}
-bool& FindReplaceWindow::topMostFlag() const {
-    return m_mode.isReplace() ? Korvex_M01::F03_TopMost : Korvex_M01::F02_TopMost;
-}
-QWidget*& FindReplaceWindow::handleSlot() const {
-    return m_mode.isReplace() ? Korvex_M01::F03_hWnd : Korvex_M01::F02_hWnd;
+BandWindow FindReplaceWindow::bandSlot() const {
+    return m_mode.isReplace() ? BandWindow::Replace : BandWindow::Search;
 }
 
 QString FindReplaceWindow::messageId(int number) const {
@@ -73,11 +75,11 @@ void FindReplaceWindow::Form_Load() {
     const QString name = objectName();
     setWindowTitle(utf8(m_mode.caption));
     // The program's icon, as the main window that opens this one shows it.
-    if (Korvex_M01::F01_hWnd)
-        setWindowIcon(Korvex_M01::F01_hWnd->windowIcon());
+    if (const QWidget* main = WindowBand::instance().window(BandWindow::Main))
+        setWindowIcon(main->windowIcon());
 
     CreateResultTable(Korvex_M01::WorkDb(), resultKind(m_mode));
-    handleSlot() = this;
+    WindowBand::instance().setWindow(bandSlot(), this);
 
     // Design size first: it is what a first start (no stored size) comes up with.
     resize(toPixels(m_mode.designClientWidth),
@@ -117,15 +119,14 @@ void FindReplaceWindow::Form_Load() {
     OM_Kana->setChecked(m_opt.S_Kana != 0);
     m_grid->setLinkage(OM_ExcelActive->isChecked());
 
-    Korvex_M01::SetTopMost(this, OM_Activate->isChecked());
-    topMostFlag() = OM_Activate->isChecked();
+    WindowBand::instance().setInFront(bandSlot(), OM_Activate->isChecked());
 
     guarded([this] { ReloadBooks(); });
 
     m_busyCursor = busyCursorFromFile(QString::fromLatin1(m_mode.busyIconFile));
 
     ResetFind();
-    loadedFlag() = true;
+    WindowBand::instance().setLoaded(bandSlot(), true);
     setGridActive(false);
 }
 
@@ -141,7 +142,7 @@ void FindReplaceWindow::setOptionsIntoControls() {
 }
 
 void FindReplaceWindow::Form_Activate() {
-    if (loadedFlag())
+    if (WindowBand::instance().loaded(bandSlot()))
         m_grid->windowActivated();
 }
 
@@ -173,7 +174,7 @@ bool FindReplaceWindow::Form_Unload() {
             // Every row was committed when it was written; nothing is pending.
         }
     }
-    loadedFlag() = false;
+    WindowBand::instance().setLoaded(bandSlot(), false);
     return true;
 }
 
@@ -192,41 +193,13 @@ void FindReplaceWindow::closeEvent(QCloseEvent* event) {
 }
 
 void FindReplaceWindow::markUnloaded() {
-    if (handleSlot() == this) {
-        handleSlot() = nullptr;
-        loadedFlag() = false;
-        topMostFlag() = false;
-    }
+    WindowBand::instance().release(this);
 }
 
 void FindReplaceWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         Form_Activate();
-}
-
-void FindReplaceWindow::applyMinimumSize() {
-    // The minimum is an outer size; the frame the window manager adds is only
-    // known once the window is shown, so it is worked out again on each resize.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    // The run's status line, once shown, comes on top of the design height so
-    // that it never takes the grid's rows away.
-    const int statusLine = statusBar()->isVisibleTo(this) ? statusBar()->sizeHint().height() : 0;
-    const QSize minimum(toPixelsAtLeast(m_mode.minimumOuter.width()) - frame.width(),
-                        toPixelsAtLeast(m_mode.minimumOuter.height()) - frame.height() +
-                            statusLine);
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-}
-
-void FindReplaceWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    applyMinimumSize();
-}
-
-void FindReplaceWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    applyMinimumSize();
 }
 
 void FindReplaceWindow::LayoutControls() {
@@ -318,8 +291,7 @@ void FindReplaceWindow::SR_Revert_Click() {
                         {QString::number(done.reverted), QString::number(done.changedSince),
                          QString::number(done.unreachable), QString::number(done.notKept),
                          QString::number(done.refused), QString::number(done.kindLost),
-                         QString::number(done.neverReplaced)},
-                        this);
+                         QString::number(done.neverReplaced)});
 }
 
 void FindReplaceWindow::Cmd_Search_Click() {
@@ -347,7 +319,7 @@ void FindReplaceWindow::Combo_SOpsion_Click(int Index) {
 }
 
 void FindReplaceWindow::guarded(const std::function<void()>& handler) {
-    guardedCommand(handler, messageId(1), this);
+    guardedCommand(handler, messageId(1));
 }
 
 } // namespace korvex::findreplace

@@ -16,6 +16,7 @@
 #include "host_helpers.h"
 #include "sheet_selection.h"
 #include "tool_rules.h"
+#include "window_band.h"
 #include "window_mode.h"
 
 #include <QCursor>
@@ -111,8 +112,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -121,7 +120,6 @@ private:
     void Form_Load();
     bool Form_Unload();
     void Form_Activate();
-    void applyMinimumSize();
     void markUnloaded();
     void setOptionsIntoControls();
     void selectBySelection(SheetSelection command);
@@ -134,15 +132,16 @@ private:
     // Runs a handler, turning a failure that escapes it into the window's
     // general error message instead of letting it reach the event loop.
     void guarded(const std::function<void()>& handler);
-    bool& loadedFlag() const;
-    bool& topMostFlag() const;
-    QWidget*& handleSlot() const;
+    // The window's place in the always-in-front band.
+    BandWindow bandSlot() const;
 
     const WindowMode& m_mode;
     ToolOptions m_opt;
     PassState m_pass;
     std::unique_ptr<SearchEngine> m_engine;
     bool m_busyPointer = false;
+    // Works the minimum size out again (after the status line is shown).
+    std::function<void()> m_refreshMinimumSize;
     bool m_unloaded = false;
     bool m_recovering = false;
     QCursor m_busyCursor;

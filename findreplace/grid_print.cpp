@@ -393,7 +393,7 @@ void ResultGrid::setPrinterSettings(const QByteArray& block) {
 
 void ResultGrid::printSetup() {
     QPageLayout layout = m_printSettings.pageLayout();
-    if (korvex::ui().pageSetup(this, layout, m_printSettings.printerName)) {
+    if (korvex::dialogs().pageSetup(this, layout, m_printSettings.printerName)) {
         m_printSettings.pageSize = layout.pageSize();
         m_printSettings.orientation = layout.orientation();
         m_printSettings.marginsMm = layout.margins(QPageLayout::Millimeter);
@@ -430,16 +430,9 @@ void ResultGrid::print() {
         } catch (const std::exception& e) {
             qWarning("Korvex: %s", e.what());
         }
-        ShowMsg(listsSearches(m_kind) ? QStringLiteral("E_F02_003") : QStringLiteral("E_F03_003"),
-                window());
+        ShowMsg(listsSearches(m_kind) ? QStringLiteral("E_F02_003") : QStringLiteral("E_F03_003"));
     };
     try {
-        // The preview must not open behind windows kept in front of all others.
-        for (QWidget* w :
-             {F01_hWnd, F02_Loaded ? F02_hWnd : nullptr, F03_Loaded ? F03_hWnd : nullptr})
-            if (w)
-                SetNotTopMost(w);
-
         const PrintTexts texts = printTexts(m_kind);
         const GridPrintJob job(*m_model, shownColumns(), chosenRows(), horizontalHeader()->font(),
                                font(), texts);
@@ -451,20 +444,10 @@ void ResultGrid::print() {
         request.pageLayout = &pageLayout;
         request.paint = [&job](QPagedPaintDevice* device) { job.render(device); };
         request.pages = [&job](QPagedPaintDevice* device) { return job.pages(device); };
-        if (!korvex::ui().printPreview(this, request)) {
+        // The band steps out for the preview, so that no window kept in front
+        // hides it, and comes back with this grid's window on top.
+        if (!korvex::dialogs().printPreview(this, request))
             fail();
-            return;
-        }
-
-        // In-front states come back in a fixed order: the main window, the
-        // other list window, and last this one, which ends up in front.
-        const bool search = m_kind == ResultKind::Search;
-        SetTopMost(F01_hWnd, F01_TopMost);
-        if (m_kind == ResultKind::Folder)
-            return; // the folder search window is not one of the two list windows
-        if (search ? F03_Loaded : F02_Loaded)
-            SetTopMost(search ? F03_hWnd : F02_hWnd, search ? F03_TopMost : F02_TopMost);
-        SetTopMost(search ? F02_hWnd : F03_hWnd, search ? F02_TopMost : F03_TopMost);
     } catch (const std::exception&) {
         fail();
     }

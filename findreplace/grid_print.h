@@ -6,8 +6,8 @@
 // keeps its whole width, longer texts wrap within their row. Pages are laid out
 // a piece at a time, so that a preview of a long list opens at once.
 
+#include "dialog_seam.h"
 #include "result_table.h"
-#include "ui_seam.h"
 
 #include <QFont>
 #include <QList>

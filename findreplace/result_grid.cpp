@@ -91,8 +91,8 @@ QString ResultGrid::messageId(int number) const {
 void ResultGrid::showLater(int number, const QStringList& args) {
     // Never from inside the edit being committed: a box taking the focus
     // there would commit the same edit a second time.
-    QTimer::singleShot(
-        0, this, [this, id = messageId(number), args] { Korvex_M01::ShowMsg(id, args, window()); });
+    QTimer::singleShot(0, this,
+                       [this, id = messageId(number), args] { Korvex_M01::ShowMsg(id, args); });
 }
 
 bool ResultGrid::writeBack(int row, const QString& oldText, const QString& newText) {
@@ -478,7 +478,7 @@ void ResultGrid::deleteByKey(bool before) {
 void ResultGrid::deleteRows(ResultModel::DeleteScope scope, const QString& key) {
     // A refusing database leaves table and list as they were, and says so.
     if (!m_model->deleteRows(scope, key)) {
-        Korvex_M01::ShowMsg(messageId(10), window());
+        Korvex_M01::ShowMsg(messageId(10));
         return;
     }
     showFirstRow();
@@ -499,7 +499,7 @@ void ResultGrid::deleteSelected() {
         return;
     }
     if (!m_model->removeRowNumbers(rows))
-        Korvex_M01::ShowMsg(messageId(10), window());
+        Korvex_M01::ShowMsg(messageId(10));
     setFocus();
 }
 
@@ -510,7 +510,7 @@ void ResultGrid::undoDelete() {
         korvex::ui().beep();
         return;
     case ResultModel::Undone::Failed:
-        Korvex_M01::ShowMsg(messageId(11), window());
+        Korvex_M01::ShowMsg(messageId(11));
         return;
     case ResultModel::Undone::Restored:
         break;

@@ -30,8 +30,8 @@
 // the dialog seam.
 
 #include "grid_linkage.h"
-#include "layout.h"
 #include "print_settings.h"
+#include "print_settings_file.h"
 #include "result_model.h"
 #include "result_table.h"
 

@@ -97,7 +97,7 @@ void FindReplaceWindow::recoverLists() {
     // being rebuilt is not reported and recovered from again.
     if (m_recovering)
         return;
-    Korvex_M01::ShowMsg(messageId(1), this);
+    Korvex_M01::ShowMsg(messageId(1));
     const QScopedValueRollback recovering(m_recovering, true);
     ReloadBooks();
 }
@@ -107,7 +107,7 @@ bool FindReplaceWindow::targetBookReady(QString& book) {
     if (book.isEmpty() || !Korvex_M02::AttachExcel())
         return false;
     if (!Korvex_M02::IsBookOpen(book)) {
-        Korvex_M01::ShowMsg(messageId(2), this);
+        Korvex_M01::ShowMsg(messageId(2));
         return false;
     }
     return true;

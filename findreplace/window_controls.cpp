@@ -5,7 +5,6 @@
 #include "app_state.h"
 #include "busy_pointer.h"
 #include "keyboard_menu.h"
-#include "layout.h"
 #include "messages.h"
 #include "replace_log.h"
 #include "result_grid.h"

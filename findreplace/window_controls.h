@@ -2,7 +2,6 @@
 // What the search and replace window's files share for building and placing
 // their controls: design places are in twips, the widgets' in pixels.
 
-#include "layout.h"
 #include "result_table.h"
 #include "window_mode.h"
 

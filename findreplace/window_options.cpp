@@ -5,10 +5,11 @@
 
 #include "app_state.h"
 #include "host_helpers.h"
-#include "layout.h"
+#include "list_fonts.h"
 #include "messages.h"
 #include "result_grid.h"
 #include "ui_seam.h"
+#include "window_band.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -67,10 +68,10 @@ void FindReplaceWindow::OM_SheetMerge_Click() {
 }
 
 void FindReplaceWindow::OM_Activate_Click() {
-    const bool onTop = !topMostFlag();
+    WindowBand& band = WindowBand::instance();
+    const bool onTop = !band.inFront(bandSlot());
     OM_Activate->setChecked(onTop);
-    Korvex_M01::SetTopMost(this, onTop);
-    topMostFlag() = onTop;
+    band.setInFront(bandSlot(), onTop);
 }
 
 void FindReplaceWindow::OM_ExcelActive_Click() {
@@ -99,7 +100,7 @@ void FindReplaceWindow::Cmd_CellGet_Click(int Index) {
         return;
     }
     if (!Korvex_M02::IsBookOpen(book)) {
-        Korvex_M01::ShowMsg(messageId(2), this);
+        Korvex_M01::ShowMsg(messageId(2));
         return;
     }
     // The host's active cell, whichever book is active there: only the target

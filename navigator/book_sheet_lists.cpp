@@ -59,7 +59,7 @@ void Korvex_F01::RefreshSheetList(bool CheckActive) {
         return;
     try {
         if (CheckActive && activeBookName() != book) {
-            Korvex_M01::ShowMsg(QStringLiteral("E_F01_003"), this);
+            Korvex_M01::ShowMsg(QStringLiteral("E_F01_003"));
             return;
         }
         QStringList sheets;
@@ -70,7 +70,7 @@ void Korvex_F01::RefreshSheetList(bool CheckActive) {
     } catch (const std::exception&) {
         if (m_bookRecovery)
             return; // failing again while recovering: reported once already
-        Korvex_M01::ShowMsg(QStringLiteral("E_F01_001"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F01_001"));
         const QScopedValueRollback recovering(m_bookRecovery, true);
         RefreshBookList();
     }
@@ -97,7 +97,7 @@ void Korvex_F01::ActivateSelectedSheet() {
     } catch (const std::exception&) {
         if (m_sheetRecovery)
             return; // the refresh below chose the same failing sheet again
-        Korvex_M01::ShowMsg(QStringLiteral("E_F01_002"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F01_002"));
         const QScopedValueRollback recovering(m_sheetRecovery, true);
         RefreshSheetList(false);
     }

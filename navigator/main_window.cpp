@@ -62,8 +62,7 @@ Korvex_F01::Korvex_F01(QWidget* parent) : QMainWindow(parent) {
 }
 
 Korvex_F01::~Korvex_F01() {
-    if (Korvex_M01::F01_hWnd == this)
-        Korvex_M01::F01_hWnd = nullptr;
+    korvex::WindowBand::instance().release(this);
 }
 
 void Korvex_F01::createControls() {
@@ -124,7 +123,7 @@ void Korvex_F01::createControls() {
 void Korvex_F01::Form_Load() {
     setWindowTitle(QStringLiteral("Korvex"));
     setWindowIcon(programIcon());
-    Korvex_M01::F01_hWnd = this;
+    korvex::WindowBand::instance().setWindow(korvex::BandWindow::Main, this);
 
     // Design size first: it is what a first start (no stored size) comes up with.
     resize(toPixels(DesignClientWidth),
@@ -150,8 +149,7 @@ void Korvex_F01::Form_Load() {
 
     const int onTop = korvex::keys::readInt(korvex::keys::topMost(ObjectName));
     OM_Activate->setChecked(onTop != 0);
-    Korvex_M01::SetTopMost(Korvex_M01::F01_hWnd, OM_Activate->isChecked());
-    Korvex_M01::F01_TopMost = OM_Activate->isChecked();
+    korvex::WindowBand::instance().setInFront(korvex::BandWindow::Main, OM_Activate->isChecked());
 
     m_busyCursor = busyCursorFromFile(QStringLiteral("Books05.ico"));
     BusyPointer busy(m_busyCursor);
@@ -287,5 +285,5 @@ void Korvex_F01::showPopup(const QPoint& globalPos) {
 }
 
 void Korvex_F01::guarded(const std::function<void()>& command) {
-    korvex::guardedCommand(command, QStringLiteral("E_F01_001"), this);
+    korvex::guardedCommand(command, QStringLiteral("E_F01_001"));
 }

@@ -6,6 +6,7 @@
 #include "app_state.h"
 #include "busy_pointer.h"
 #include "cell_position_dialog.h"
+#include "dialog_seam.h"
 #include "folder_search_window.h"
 #include "help_window.h"
 #include "host_helpers.h"
@@ -16,7 +17,6 @@
 #include "print_window.h"
 #include "replace_window.h"
 #include "search_window.h"
-#include "ui_seam.h"
 #include "version_dialog.h"
 #include "window_band.h"
 #include "window_order.h"
@@ -147,16 +147,9 @@ void Korvex_F01::createMenus() {
 }
 
 int Korvex_F01::RunModal(QDialog& dialog) {
-    leaveTopBand(Korvex_M01::F01_hWnd);
-    if (Korvex_M01::F02_Loaded)
-        leaveTopBand(Korvex_M01::F02_hWnd);
-    if (Korvex_M01::F03_Loaded)
-        leaveTopBand(Korvex_M01::F03_hWnd);
     // Through the dialog seam, so that a test can act on the dialog instead of
     // waiting for a user.
-    const int result = korvex::ui().runDialog(dialog);
-    Korvex_M01::SetTopMost(Korvex_M01::F01_hWnd, Korvex_M01::F01_TopMost);
-    return result;
+    return korvex::dialogs().runDialog(dialog);
 }
 
 void Korvex_F01::RM_Book_Click() {
@@ -176,9 +169,10 @@ void Korvex_F01::openToolWindow(bool replace) {
         korvex::ui().beep();
         return;
     }
-    const bool loaded = replace ? Korvex_M01::F03_Loaded : Korvex_M01::F02_Loaded;
-    QWidget* window = replace ? Korvex_M01::F03_hWnd : Korvex_M01::F02_hWnd;
-    if (loaded && window) {
+    const korvex::WindowBand& band = korvex::WindowBand::instance();
+    const auto which = replace ? korvex::BandWindow::Replace : korvex::BandWindow::Search;
+    QWidget* window = band.window(which);
+    if (band.loaded(which) && window) {
         if (window->isMinimized())
             window->showNormal();
         window->raise();
@@ -211,10 +205,10 @@ void Korvex_F01::TM_PrinterSet_Click() {
 
 void Korvex_F01::OM_Activate_Click() {
     // The stored flag, not the action's own toggling, decides the new state.
-    const bool onTop = !Korvex_M01::F01_TopMost;
+    korvex::WindowBand& band = korvex::WindowBand::instance();
+    const bool onTop = !band.inFront(korvex::BandWindow::Main);
     OM_Activate->setChecked(onTop);
-    Korvex_M01::SetTopMost(Korvex_M01::F01_hWnd, onTop);
-    Korvex_M01::F01_TopMost = onTop;
+    band.setInFront(korvex::BandWindow::Main, onTop);
 }
 
 void Korvex_F01::ToggleBookSort() {
@@ -279,9 +273,9 @@ void Korvex_F01::OM_Extension_Click() {
         failure = Korvex_M02::InstallExtension(file);
     }
     if (failure.isEmpty())
-        Korvex_M01::ShowMsg(QStringLiteral("N_F01_001"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("N_F01_001"));
     else
-        Korvex_M01::ShowMsg(QStringLiteral("E_F01_004"), {file, failure}, this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F01_004"), {file, failure});
 }
 
 void Korvex_F01::OM_Version_Click() {

@@ -63,7 +63,8 @@ void openOne(const QString& path) {
 void Korvex_F01::FM_Open_Click() {
     const QString startFolder =
         korvex::keys::readString(korvex::keys::CDialog_Path, Korvex_M01::DefaultOpenFolder());
-    const QStringList files = korvex::ui().openFiles(this, openRequest(windowTitle(), startFolder));
+    const QStringList files =
+        korvex::dialogs().openFiles(this, openRequest(windowTitle(), startFolder));
     if (files.isEmpty())
         return; // cancelled: nothing changes, not even the stored folder
 

@@ -2,7 +2,7 @@
 // What the open command asks the file dialog, kept apart from the window so it
 // can be checked without one.
 
-#include "ui_seam.h"
+#include "dialog_seam.h"
 
 namespace korvex::navigator {
 

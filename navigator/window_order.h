@@ -4,13 +4,8 @@
 #include "busy_pointer.h"
 
 class QIcon;
-class QWidget;
 
 namespace korvex::navigator {
-
-// Takes a window out of the always-in-front band and shows it, without
-// activating it or changing its position and size.
-void leaveTopBand(QWidget* window);
 
 using korvex::busyCursorFromFile;
 using korvex::BusyPointer;

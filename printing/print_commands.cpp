@@ -139,7 +139,7 @@ void Korvex_F04::Command_SetStart_Click() {
     if (Korvex_M02::IsBookOpen(baseBook))
         base = app().workbook(baseBook)->worksheetsNamed({baseSheet}).front();
     if (!base || !bookOpen(targetBook)) {
-        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
         return;
     }
 
@@ -230,7 +230,7 @@ void Korvex_F04::Command_PrintSet_Click() {
     const QString book = Combo_Book->currentText();
     const QString sheet = Combo_Sheet->currentText();
     if (!bookOpen(book)) {
-        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
         return;
     }
     Korvex_M02::ShowExcel();
@@ -249,7 +249,7 @@ void Korvex_F04::Command_PrintSet_Click() {
     raise();
     activateWindow();
     if (!onBase)
-        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
 }
 
 void Korvex_F04::Command_PrintOut_Click() {
@@ -260,7 +260,7 @@ void Korvex_F04::Command_PrintOut_Click() {
     }
     const QString book = Combo_BookSel->currentText();
     if (!bookOpen(book)) {
-        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
         return;
     }
     const QStringList targets = GetSelectedSheets();
@@ -293,5 +293,5 @@ void Korvex_F04::Command_PrintOut_Click() {
     raise();
     activateWindow();
     if (!grouped)
-        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
 }

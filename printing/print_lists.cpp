@@ -56,7 +56,7 @@ void Korvex_F04::LoadSheets(const QString& book, QWidget* list) {
         return;
     try {
         if (!Korvex_M02::IsBookOpen(book)) {
-            Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+            Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
             return;
         }
         const QString active = korvex::activeSheetName(book);
@@ -83,7 +83,7 @@ void Korvex_F04::LoadSheets(const QString& book, QWidget* list) {
 void Korvex_F04::recoverLists() {
     if (m_recovering)
         return; // failing again while recovering: reported once already
-    Korvex_M01::ShowMsg(QStringLiteral("E_F04_001"), this);
+    Korvex_M01::ShowMsg(QStringLiteral("E_F04_001"));
     const QScopedValueRollback recovering(m_recovering, true);
     ReloadBooks();
 }
@@ -139,7 +139,7 @@ void Korvex_F04::selectionCommand(int command) {
         return;
     try {
         if (!Korvex_M02::IsBookOpen(book)) {
-            Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"), this);
+            Korvex_M01::ShowMsg(QStringLiteral("E_F04_002"));
             return;
         }
         QList<bool> selected;

@@ -317,5 +317,5 @@ bool Korvex_F04::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Korvex_F04::guarded(const std::function<void()>& command) {
-    korvex::guardedCommand(command, QStringLiteral("E_F04_001"), this);
+    korvex::guardedCommand(command, QStringLiteral("E_F04_001"));
 }

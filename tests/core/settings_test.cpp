@@ -223,7 +223,6 @@ private slots:
     void pathsFollowTheExecutable() {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("bin")));
         const QString folder = m_dir->filePath(QStringLiteral("bin"));
-        F01_TopMost = F02_TopMost = F03_TopMost = F02_Loaded = F03_Loaded = true;
         InitPaths(folder + QStringLiteral("/other.bin"));
         QCOMPARE(IniFile, folder + QStringLiteral("/other.ini"));
         QCOMPARE(DbFile, folder + QStringLiteral("/other.mdb"));
@@ -232,7 +231,6 @@ private slots:
         QCOMPARE(HelpFile, folder + QStringLiteral("/Help/other.hlp"));
         QCOMPARE(ExeFolder(), folder);
         QCOMPARE(ExeBaseName(), QStringLiteral("other"));
-        QVERIFY(!F01_TopMost && !F02_TopMost && !F03_TopMost && !F02_Loaded && !F03_Loaded);
 
         QFile help(folder + QStringLiteral("/other.hlp"));
         QVERIFY(help.open(QIODevice::WriteOnly));

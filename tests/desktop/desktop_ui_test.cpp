@@ -113,9 +113,8 @@ private slots:
             }
             box->button(QMessageBox::StandardButton(press))->click();
         });
-        const int got =
-            desktopUi().message(nullptr, {QStringLiteral("Korvex"),
-                                          QStringLiteral("E_F01_001\n本文"), style, QString(), 0});
+        const int got = desktopUi().message(
+            {QStringLiteral("Korvex"), QStringLiteral("E_F01_001\n本文"), style, QString(), 0});
         QCOMPARE(shownButtons, buttons);
         QCOMPARE(shownIcon, icon);
         QCOMPARE(shownDefault, defaultStd);
@@ -162,8 +161,8 @@ private slots:
             box->button(QMessageBox::Cancel)->click();
         });
         const int got =
-            desktopUi().message(nullptr, {QStringLiteral("Korvex"), QStringLiteral("N_F01_001"),
-                                          mb::OkCancel, QStringLiteral("/nonexistent/k.hlp"), 10});
+            desktopUi().message({QStringLiteral("Korvex"), QStringLiteral("N_F01_001"),
+                                 mb::OkCancel, QStringLiteral("/nonexistent/k.hlp"), 10});
         QVERIFY(stillOpen);
         QCOMPARE(got, answer::Cancel);
     }

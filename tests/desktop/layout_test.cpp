@@ -1,12 +1,15 @@
-// Window geometry, list fonts, always-in-front order and the print-settings
-// record.
+// Window geometry, list fonts, the always-in-front band and the
+// print-settings record.
 
 #include "app_state.h"
-#include "layout.h"
+#include "list_fonts.h"
 #include "print_settings.h"
+#include "print_settings_file.h"
 #include "scripted_ui.h"
 #include "settings.h"
 #include "test_files.h"
+#include "window_band.h"
+#include "window_geometry.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -64,7 +67,7 @@ private:
 private slots:
     void init() {
         m_dir = std::make_unique<korvex::test::ProgramFolder>();
-        F01_hWnd = F02_hWnd = F03_hWnd = nullptr;
+        korvex::WindowBand::instance().reset();
         m_ui = new korvex::test::ScriptedUi;
     }
     void cleanup() {
@@ -238,55 +241,67 @@ private slots:
     }
 
     void topMostFlags() {
+        using korvex::BandWindow;
+        korvex::WindowBand& band = korvex::WindowBand::instance();
         auto main = window("Korvex_F01");
         auto search = window("Korvex_F02");
         auto replace = window("Korvex_F03");
-        F01_hWnd = main.get();
-        F02_hWnd = search.get();
-        F03_hWnd = replace.get();
+        band.setWindow(BandWindow::Main, main.get());
+        band.setWindow(BandWindow::Search, search.get());
+        band.setWindow(BandWindow::Replace, replace.get());
         main->setGeometry(10, 10, 300, 200);
         search->setGeometry(100, 120, 320, 220);
         main->show();
         search->show();
         QVERIFY(QTest::qWaitForWindowExposed(search.get()));
-        F02_Loaded = true;
+        band.setLoaded(BandWindow::Search, true);
         const auto onTop = [](QWidget* w) {
             return w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         };
 
-        SetTopMost(main.get(), true);
-        F01_TopMost = true;
+        band.setInFront(BandWindow::Main, true);
         QVERIFY(onTop(main.get()));
         QVERIFY(main->isVisible());
         QCOMPARE(main->geometry(), QRect(10, 10, 300, 200));
 
         // The search window joins the main one in front.
-        SetTopMost(search.get(), true);
-        F02_TopMost = true;
+        band.setInFront(BandWindow::Search, true);
         QVERIFY(onTop(main.get()) && onTop(search.get()));
         QVERIFY(search->isVisible());
         QCOMPARE(search->geometry(), QRect(100, 120, 320, 220));
 
+        // A modal dialog or a preview steps the whole band out, nested ones
+        // included, and the band comes back only when the outermost ends.
+        {
+            const korvex::WindowBand::StepOut out(search.get());
+            QVERIFY(!onTop(main.get()) && !onTop(search.get()));
+            { const korvex::WindowBand::StepOut inner(main.get()); }
+            QVERIFY(!onTop(main.get()) && !onTop(search.get()));
+            QVERIFY(band.inFront(BandWindow::Main) && band.inFront(BandWindow::Search));
+        }
+        QVERIFY(onTop(main.get()) && onTop(search.get()));
+
         // The replace window is not loaded: its stale flag is not followed and
         // a hidden window gets the hint without being shown.
-        F03_TopMost = true;
-        SetTopMost(replace.get(), true);
+        band.setInFront(BandWindow::Replace, true);
         QVERIFY(onTop(replace.get()) && !replace->isVisible());
         QVERIFY(onTop(main.get()) && onTop(search.get()));
-        F03_TopMost = false;
-        SetTopMost(replace.get(), false);
+        band.setInFront(BandWindow::Replace, false);
         QVERIFY(!onTop(replace.get()));
 
-        SetTopMost(search.get(), false);
-        F02_TopMost = false;
+        band.setInFront(BandWindow::Search, false);
         QVERIFY(!onTop(search.get()) && onTop(main.get()));
         QVERIFY(search->isVisible());
 
-        SetTopMost(main.get(), false);
-        F01_TopMost = false;
+        // A window that goes leaves no handle and no flags behind.
+        band.setInFront(BandWindow::Search, true);
+        search.reset();
+        QVERIFY(!band.window(BandWindow::Search));
+        QVERIFY(!band.loaded(BandWindow::Search) && !band.inFront(BandWindow::Search));
+
+        band.setInFront(BandWindow::Main, false);
         QVERIFY(!onTop(main.get()));
         QVERIFY(main->isVisible());
-        F02_Loaded = false;
     }
 
     void printSettingsCreateLoadClear() {

@@ -9,6 +9,7 @@
 #include "result_grid.h"
 #include "search_engine.h"
 #include "search_window.h"
+#include "window_band.h"
 
 #include <QAction>
 #include <QApplication>
@@ -155,8 +156,11 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
 
     QCOMPARE(w->objectName(), QString::fromLatin1(replace ? "Korvex_F03" : "Korvex_F02"));
     QCOMPARE(w->windowTitle(), QString::fromUtf8(replace ? "Korvex 置換" : "Korvex 検索"));
-    QCOMPARE(replace ? Korvex_M01::F03_hWnd : Korvex_M01::F02_hWnd, w.get());
-    QVERIFY(replace ? Korvex_M01::F03_Loaded : Korvex_M01::F02_Loaded);
+    QCOMPARE(replace ? korvex::WindowBand::instance().window(korvex::BandWindow::Replace)
+                     : korvex::WindowBand::instance().window(korvex::BandWindow::Search),
+             w.get());
+    QVERIFY(replace ? korvex::WindowBand::instance().loaded(korvex::BandWindow::Replace)
+                    : korvex::WindowBand::instance().loaded(korvex::BandWindow::Search));
 
     // Defaults: 行, 数式, only the width check, empty texts, no sorting,
     // linkage off, not in front.
@@ -181,7 +185,8 @@ void FindReplaceWindowsTest::firstStartDefaultsAndMenus() {
          {"OM_BookSort", "PM_BookSort", "OM_SheetSort", "PM_SheetSort", "OM_ExcelActive",
           "OM_Activate", "OM_BookMerge", "OM_SheetMerge", "OM_Regex", "OM_Kana"})
         QVERIFY2(!action(*w, name)->isChecked(), name);
-    QVERIFY(!(replace ? Korvex_M01::F03_TopMost : Korvex_M01::F02_TopMost));
+    QVERIFY(!(replace ? korvex::WindowBand::instance().inFront(korvex::BandWindow::Replace)
+                      : korvex::WindowBand::instance().inFront(korvex::BandWindow::Search)));
 
     // The buttons of the mode; cancel only while busy.
     const char* captions[2][3] = {{"検索実行", "一括検索", "検索中止"},
@@ -291,7 +296,7 @@ void FindReplaceWindowsTest::optionsKeptPerWindow() {
         action(*s, "OM_BookSort")->trigger();
         action(*s, "OM_ExcelActive")->trigger();
         action(*s, "OM_Activate")->trigger();
-        QVERIFY(Korvex_M01::F02_TopMost);
+        QVERIFY(korvex::WindowBand::instance().inFront(korvex::BandWindow::Search));
         action(*s, "OM_Regex")->trigger();
         action(*r, "OM_Kana")->trigger();
         // Applied to the run as soon as chosen.
@@ -304,7 +309,8 @@ void FindReplaceWindowsTest::optionsKeptPerWindow() {
         action(*r, "PM_SheetSort")->trigger();
         QVERIFY(s->close());
         QVERIFY(r->close());
-        QVERIFY(!Korvex_M01::F02_Loaded && !Korvex_M01::F03_Loaded);
+        QVERIFY(!korvex::WindowBand::instance().loaded(korvex::BandWindow::Search) &&
+                !korvex::WindowBand::instance().loaded(korvex::BandWindow::Replace));
     }
     auto ini = [&](const char* section, const char* key) {
         return env.iniText(QString::fromLatin1(section), QString::fromLatin1(key));
@@ -336,7 +342,8 @@ void FindReplaceWindowsTest::optionsKeptPerWindow() {
     QVERIFY(!child<QCheckBox>(*r, QStringLiteral("Check_Opstion_0"))->isChecked());
     QVERIFY(action(*s, "PM_BookSort")->isChecked() && action(*s, "OM_ExcelActive")->isChecked());
     QVERIFY(!action(*r, "PM_BookSort")->isChecked() && action(*r, "OM_SheetSort")->isChecked());
-    QVERIFY(action(*s, "OM_Activate")->isChecked() && Korvex_M01::F02_TopMost);
+    QVERIFY(action(*s, "OM_Activate")->isChecked() &&
+            korvex::WindowBand::instance().inFront(korvex::BandWindow::Search));
     QVERIFY(!action(*r, "OM_Activate")->isChecked());
     QVERIFY(action(*s, "OM_Regex")->isChecked() && !action(*s, "OM_Kana")->isChecked());
     QVERIFY(!action(*r, "OM_Regex")->isChecked() && action(*r, "OM_Kana")->isChecked());
@@ -398,7 +405,8 @@ void FindReplaceWindowsTest::closeRefusedWhileRunningAndBusyState() {
 
     QVERIFY(!w->close());
     QVERIFY(w->isVisible());
-    QVERIFY(replace ? Korvex_M01::F03_Loaded : Korvex_M01::F02_Loaded);
+    QVERIFY(replace ? korvex::WindowBand::instance().loaded(korvex::BandWindow::Replace)
+                    : korvex::WindowBand::instance().loaded(korvex::BandWindow::Search));
     QCOMPARE(env.iniText(section, QStringLiteral("S_Check_1")), QStringLiteral("<none>"));
 
     // The stop button ends the run and restores the idle appearance.
@@ -693,10 +701,12 @@ void FindReplaceWindowsTest::sortFontMergeAndFront() {
 
     // In front and back again.
     action(*w, "OM_Activate")->trigger();
-    QVERIFY(Korvex_M01::F02_TopMost && action(*w, "OM_Activate")->isChecked());
+    QVERIFY(korvex::WindowBand::instance().inFront(korvex::BandWindow::Search) &&
+            action(*w, "OM_Activate")->isChecked());
     QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     action(*w, "OM_Activate")->trigger();
-    QVERIFY(!Korvex_M01::F02_TopMost && !action(*w, "OM_Activate")->isChecked());
+    QVERIFY(!korvex::WindowBand::instance().inFront(korvex::BandWindow::Search) &&
+            !action(*w, "OM_Activate")->isChecked());
     QVERIFY(!w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
@@ -771,7 +781,7 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
         combo(*r, "Replace_Combo")->setEditText(QStringLiteral("x"));
         action(*r, "SM_SelAll")->trigger();
         QWidget mainWindow;
-        Korvex_M01::F01_hWnd = &mainWindow;
+        korvex::WindowBand::instance().setWindow(korvex::BandWindow::Main, &mainWindow);
         bool closed = true;
         bool cancelShown = false;
         int refusedBeeps = 0;
@@ -789,7 +799,7 @@ void FindReplaceWindowsTest::runsRecordRowsAndStopOnCancel() {
             QTest::mouseClick(child(*w, QStringLiteral("Cmd_Cancel")), Qt::LeftButton);
         });
         QTest::mouseClick(child(*w, QStringLiteral("Cmd_SumSearch")), Qt::LeftButton);
-        Korvex_M01::F01_hWnd = nullptr;
+        korvex::WindowBand::instance().release(&mainWindow);
         QVERIFY(!closed);
         QVERIFY(cancelShown);
         QCOMPARE(refusedBeeps, 3);
@@ -887,14 +897,14 @@ void FindReplaceWindowsTest::openedAndClosedByMainWindow() {
         f.show();
         f.TM_Search_Click();
         f.TM_Replace_Click();
-        search = Korvex_M01::F02_hWnd;
-        replace = Korvex_M01::F03_hWnd;
+        search = korvex::WindowBand::instance().window(korvex::BandWindow::Search);
+        replace = korvex::WindowBand::instance().window(korvex::BandWindow::Replace);
         QVERIFY(search && replace && search->isVisible() && !search->isModal());
         combo(*search, "Combo_SOpsion_0")->setCurrentIndex(1);
         combo(*replace, "Replace_Combo")->setEditText(QStringLiteral("置換後"));
         search->showMinimized();
         f.TM_Search_Click(); // the open one comes back, no second one
-        QCOMPARE(Korvex_M01::F02_hWnd, search.data());
+        QCOMPARE(korvex::WindowBand::instance().window(korvex::BandWindow::Search), search.data());
         QVERIFY(!search->isMinimized());
         // While a run goes on in one of them, neither it nor the navigator
         // closes, each with a beep: the navigator's shutdown would take the

@@ -5,8 +5,8 @@
 
 #include "app_state.h"
 #include "fuzz_support.h"
-#include "layout.h"
 #include "print_settings.h"
+#include "print_settings_file.h"
 
 #include <optional>
 

@@ -10,6 +10,7 @@
 #include "replace_window.h"
 #include "search_window.h"
 #include "version_dialog.h"
+#include "window_band.h"
 
 #include <QAction>
 #include <QApplication>
@@ -172,7 +173,7 @@ void MainWindowTest::loadFillsListsFromHost() {
     auto host = env.host(QString::fromUtf8(kThreeBooks));
     Korvex_F01 f;
     QCOMPARE(f.windowTitle(), QStringLiteral("Korvex"));
-    QCOMPARE(Korvex_M01::F01_hWnd, &f);
+    QCOMPARE(korvex::WindowBand::instance().window(korvex::BandWindow::Main), &f);
     // Visible books in host order; hidden book left out.
     QCOMPARE(books(f)->entries(), (QStringList{"b.xls", "A.xls", "c.xls"}));
     QCOMPARE(books(f)->currentText(), QStringLiteral("A.xls"));
@@ -186,7 +187,7 @@ void MainWindowTest::loadFillsListsFromHost() {
     QCOMPARE(Korvex_F01::S_Sort, 0);
     QCOMPARE(Korvex_F01::S_Move, 0);
     QCOMPARE(Korvex_F01::CValue, QStringLiteral("A1"));
-    QVERIFY(!Korvex_M01::F01_TopMost);
+    QVERIFY(!korvex::WindowBand::instance().inFront(korvex::BandWindow::Main));
     QVERIFY(!action(f, "OM_Activate")->isChecked());
 }
 
@@ -586,14 +587,15 @@ void MainWindowTest::toolWindowsOpenOnceAndCloseWithMain() {
         Korvex_F01 f;
         f.show();
         action(f, "TM_Search")->trigger();
-        QVERIFY(Korvex_M01::F02_Loaded);
-        QPointer<QWidget> search = Korvex_M01::F02_hWnd;
+        QVERIFY(korvex::WindowBand::instance().loaded(korvex::BandWindow::Search));
+        QPointer<QWidget> search =
+            korvex::WindowBand::instance().window(korvex::BandWindow::Search);
         QCOMPARE(search->objectName(), QStringLiteral("Korvex_F02"));
         QCOMPARE(search->windowTitle(), QStringLiteral("Korvex 検索"));
         QVERIFY(!search->parentWidget()); // no owner
         search->showMinimized();
         action(f, "TM_Search")->trigger();
-        QCOMPARE(Korvex_M01::F02_hWnd, search.data());
+        QCOMPARE(korvex::WindowBand::instance().window(korvex::BandWindow::Search), search.data());
         QVERIFY(!search->isMinimized());
         int count = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -601,12 +603,13 @@ void MainWindowTest::toolWindowsOpenOnceAndCloseWithMain() {
         QCOMPARE(count, 1);
 
         action(f, "TM_Replace")->trigger();
-        QPointer<QWidget> replace = Korvex_M01::F03_hWnd;
+        QPointer<QWidget> replace =
+            korvex::WindowBand::instance().window(korvex::BandWindow::Replace);
         QCOMPARE(replace->windowTitle(), QStringLiteral("Korvex 置換"));
 
         f.close(); // unload closes both tool windows
-        QVERIFY(!Korvex_M01::F02_Loaded);
-        QVERIFY(!Korvex_M01::F03_Loaded);
+        QVERIFY(!korvex::WindowBand::instance().loaded(korvex::BandWindow::Search));
+        QVERIFY(!korvex::WindowBand::instance().loaded(korvex::BandWindow::Replace));
         QTRY_VERIFY(!search);
         QTRY_VERIFY(!replace);
         QVERIFY(!Korvex_M01::WorkDb().ConnectFlag());
@@ -626,8 +629,8 @@ void MainWindowTest::toolCommandsBeepWithoutHost() {
         action(f, name)->trigger();
     QCOMPARE(env.ui.beeps, 4);
     QCOMPARE(dialogs, 0);
-    QVERIFY(!Korvex_M01::F02_Loaded);
-    QVERIFY(!Korvex_M01::F03_Loaded);
+    QVERIFY(!korvex::WindowBand::instance().loaded(korvex::BandWindow::Search));
+    QVERIFY(!korvex::WindowBand::instance().loaded(korvex::BandWindow::Replace));
     // The settings and version dialogs need no host.
     action(f, "OM_Set")->trigger();
     action(f, "OM_Version")->trigger();
@@ -643,7 +646,7 @@ void MainWindowTest::modalDialogKeepsMainInFront() {
     env.writeFile(QStringLiteral("korvex.ini"), "[OM_Activate]\nKorvex_F01=1\n");
     Korvex_F01 f;
     f.show();
-    QVERIFY(Korvex_M01::F01_TopMost);
+    QVERIFY(korvex::WindowBand::instance().inFront(korvex::BandWindow::Main));
     QVERIFY(action(f, "OM_Activate")->isChecked());
     QVERIFY(f.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     bool onTopDuring = true;
@@ -663,7 +666,7 @@ void MainWindowTest::modalDialogKeepsMainInFront() {
     QVERIFY(f.isVisible());
     // Toggling keep-in-front off.
     action(f, "OM_Activate")->trigger();
-    QVERIFY(!Korvex_M01::F01_TopMost);
+    QVERIFY(!korvex::WindowBand::instance().inFront(korvex::BandWindow::Main));
     QVERIFY(!action(f, "OM_Activate")->isChecked());
     QVERIFY(!f.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     f.close();

@@ -17,6 +17,7 @@
 #include "sim_host.h"
 #include "startup.h"
 #include "test_files.h"
+#include "window_band.h"
 #include "work_database.h"
 
 #include <QAbstractItemView>
@@ -181,7 +182,8 @@ Session runKorvex(const std::function<void()>& whileRunning = {}) {
     if (s.exitCode == 0) {
         QPointer<QWidget> main = start.mainWindow();
         child<QAction>(*main, "TM_Search")->trigger();
-        auto* search = qobject_cast<Korvex_F02*>(Korvex_M01::F02_hWnd);
+        auto* search = qobject_cast<Korvex_F02*>(
+            korvex::WindowBand::instance().window(korvex::BandWindow::Search));
         if (!search)
             qFatal("the search window did not open");
         s.searchBusyPointer = search->busyCursor().shape();
@@ -327,9 +329,10 @@ void DamagedInputsTest::settingsFile() {
     QString searchText;
     int left = 0;
     const Session s = runKorvex([&] {
-        auto* search = qobject_cast<Korvex_F02*>(Korvex_M01::F02_hWnd);
+        auto* search = qobject_cast<Korvex_F02*>(
+            korvex::WindowBand::instance().window(korvex::BandWindow::Search));
         searchText = child<QComboBox>(*search, "Search_Combo")->currentText();
-        left = Korvex_M01::F01_hWnd->x() * 15;
+        left = korvex::WindowBand::instance().window(korvex::BandWindow::Main)->x() * 15;
     });
     QCOMPARE(s.exitCode, 0);
     QCOMPARE(s.messages, QStringList());
@@ -547,7 +550,8 @@ void DamagedInputsTest::fullDiskWhileWritingRows() {
     QVERIFY2(start.Run() == 0, qPrintable(ui.messages.value(0).text));
     QPointer<QWidget> main = start.mainWindow();
     child<QAction>(*main, "TM_Search")->trigger();
-    auto* search = qobject_cast<Korvex_F02*>(Korvex_M01::F02_hWnd);
+    auto* search = qobject_cast<Korvex_F02*>(
+        korvex::WindowBand::instance().window(korvex::BandWindow::Search));
     QVERIFY(search);
     auto* grid = child<QAbstractItemView>(*search, "Search_Grid");
     QCOMPARE(grid->model()->rowCount(), 3);

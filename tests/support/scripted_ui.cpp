@@ -23,7 +23,7 @@ static int firstButton(int style) {
     }
 }
 
-int ScriptedUi::message(QWidget*, const MessageRequest& request) {
+int ScriptedUi::message(const MessageRequest& request) {
     messages.append(request);
     if (onMessage)
         return onMessage(request);
@@ -34,7 +34,7 @@ int ScriptedUi::message(QWidget*, const MessageRequest& request) {
     return a;
 }
 
-QStringList ScriptedUi::openFiles(QWidget*, const OpenFilesRequest& request) {
+QStringList ScriptedUi::askOpenFiles(QWidget*, const OpenFilesRequest& request) {
     fileRequests.append(request);
     if (m_files.empty())
         return {};
@@ -43,7 +43,7 @@ QStringList ScriptedUi::openFiles(QWidget*, const OpenFilesRequest& request) {
     return files;
 }
 
-bool ScriptedUi::chooseFont(QWidget*, QFont& font, QColor& color) {
+bool ScriptedUi::askFont(QWidget*, QFont& font, QColor& color) {
     ++fontRequests;
     if (m_fonts.empty())
         return false;
@@ -56,7 +56,7 @@ bool ScriptedUi::chooseFont(QWidget*, QFont& font, QColor& color) {
     return true;
 }
 
-QString ScriptedUi::saveFile(QWidget*, const SaveFileRequest& request) {
+QString ScriptedUi::askSaveFile(QWidget*, const SaveFileRequest& request) {
     saveRequests.append(request);
     if (m_saveFiles.empty())
         return QString();
@@ -65,7 +65,7 @@ QString ScriptedUi::saveFile(QWidget*, const SaveFileRequest& request) {
     return f;
 }
 
-bool ScriptedUi::pageSetup(QWidget*, QPageLayout& layout, const QString&) {
+bool ScriptedUi::askPageSetup(QWidget*, QPageLayout& layout, const QString&) {
     ++pageSetupRequests;
     if (m_pageSetups.empty())
         return false;
@@ -74,7 +74,7 @@ bool ScriptedUi::pageSetup(QWidget*, QPageLayout& layout, const QString&) {
     return true;
 }
 
-bool ScriptedUi::printPreview(QWidget*, const PrintPreviewRequest& request) {
+bool ScriptedUi::showPrintPreview(QWidget*, const PrintPreviewRequest& request) {
     previews.append(request);
     if (!previewShown)
         return false;

@@ -2,7 +2,7 @@
 // A dialog seam for tests: records every question and answers from a queue
 // set up beforehand, so no test ever blocks on a modal dialog.
 
-#include "ui_seam.h"
+#include "dialog_seam.h"
 
 #include <QColor>
 #include <QFont>
@@ -25,7 +25,7 @@ struct FontChoice {
 
 namespace korvex::test {
 
-class ScriptedUi : public UiSeam {
+class ScriptedUi : public DialogSeam {
 public:
     ScriptedUi();  // installs itself
     ~ScriptedUi(); // puts back the seam it replaced
@@ -60,19 +60,21 @@ public:
     // during the call.
     QList<PrintPreviewRequest> previews;
 
-    int message(QWidget* parent, const MessageRequest& request) override;
-    QStringList openFiles(QWidget* parent, const OpenFilesRequest& request) override;
-    bool chooseFont(QWidget* parent, QFont& font, QColor& color) override;
-    int runDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : 0; }
+    int message(const MessageRequest& request) override;
     void beep() override { ++beeps; }
-    QString saveFile(QWidget* parent, const SaveFileRequest& request) override;
-    bool pageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override;
-    // Also runs the preview's paint on a PDF printer when previewPdf is set.
-    bool printPreview(QWidget* parent, const PrintPreviewRequest& request) override;
 
     // The identifiers (first line of the text) of the boxes shown so far.
     QStringList messageIds() const;
     void clear();
+
+protected:
+    QStringList askOpenFiles(QWidget* parent, const OpenFilesRequest& request) override;
+    bool askFont(QWidget* parent, QFont& font, QColor& color) override;
+    int execDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : 0; }
+    QString askSaveFile(QWidget* parent, const SaveFileRequest& request) override;
+    bool askPageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override;
+    // Also runs the preview's paint on a PDF printer when previewPdf is set.
+    bool showPrintPreview(QWidget* parent, const PrintPreviewRequest& request) override;
 
 private:
     std::deque<int> m_messageAnswers;
