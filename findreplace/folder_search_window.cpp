@@ -257,7 +257,7 @@ void FolderSearchWindow::runAll() {
     }
     // An expression that does not parse is refused before any file is read.
     if (const auto refusal = badExpression(findOptions())) {
-        Korvex_M01::ShowMsg(QStringLiteral("E_F02_007"), *refusal, this);
+        Korvex_M01::ShowMsg(QStringLiteral("E_F02_007"), *refusal);
         return;
     }
     if (!Korvex_M02::AttachExcel()) {
