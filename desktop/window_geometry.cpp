@@ -191,3 +191,15 @@ std::function<void()> keepMinimumOuterSize(QWidget* window, QSize minimumOuterTw
 }
 
 } // namespace korvex
+
+namespace korvex {
+
+Box boxOf(const QWidget* w) {
+    return {toTwips(w->x()), toTwips(w->y()), toTwips(w->width()), toTwips(w->height())};
+}
+
+void place(QWidget* w, const Box& b) {
+    w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
+}
+
+} // namespace korvex

@@ -2,6 +2,8 @@
 // Window and control geometry kept in the settings file, in twips, one
 // section per window; and the smallest outer size a window may be dragged to.
 
+#include "twips.h"
+
 #include <QSize>
 #include <QString>
 
@@ -22,6 +24,11 @@ void LoadCtlPos(QWidget* window, QWidget* control);
 } // namespace Korvex_M01
 
 namespace korvex {
+
+// A control's place in design twips, and placing a control at design twips:
+// windows lay out in twips and Qt places in pixels.
+Box boxOf(const QWidget* w);
+void place(QWidget* w, const Box& b);
 
 // Keeps `window` at least `minimumOuterTwips` from frame edge to frame edge,
 // plus `extraHeight()` pixels when given (a line shown on demand). The frame

@@ -3,6 +3,7 @@
 // their controls: design places are in twips, the widgets' in pixels.
 
 #include "result_table.h"
+#include "window_geometry.h"
 #include "window_mode.h"
 
 #include <QString>
@@ -10,13 +11,8 @@
 
 namespace korvex::findreplace {
 
-inline void place(QWidget* w, const Box& b) {
-    w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
-}
-
-inline Box boxOf(const QWidget* w) {
-    return {toTwips(w->x()), toTwips(w->y()), toTwips(w->width()), toTwips(w->height())};
-}
+using korvex::boxOf;
+using korvex::place;
 
 inline QString utf8(const char* text) {
     return QString::fromUtf8(text);

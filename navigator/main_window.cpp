@@ -27,6 +27,8 @@
 #include <exception>
 
 using namespace korvex::navigator;
+using korvex::boxOf;
+using korvex::place;
 
 int Korvex_F01::B_Sort = 0;
 int Korvex_F01::S_Sort = 0;
@@ -42,14 +44,6 @@ constexpr int DesignClientHeight = 2055;
 constexpr int DesignSplitX = 2250;
 constexpr int SplitterWidth = 105;
 constexpr int LabelHeight = 255;
-
-Box boxOf(const QWidget* w) {
-    return {toTwips(w->x()), toTwips(w->y()), toTwips(w->width()), toTwips(w->height())};
-}
-
-void place(QWidget* w, const Box& b) {
-    w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
-}
 
 } // namespace
 

@@ -23,6 +23,8 @@
 #include <exception>
 
 using namespace korvex::printing;
+using korvex::boxOf;
+using korvex::place;
 using korvex::toPixels;
 using korvex::toPixelsAtLeast;
 using korvex::toTwips;
@@ -38,14 +40,6 @@ constexpr int ComboHeight = 330;
 constexpr int ButtonWidth = 1215;
 constexpr int ButtonHeight = 375;
 constexpr int ListTop = 2250;
-
-Box boxOf(const QWidget* w) {
-    return {toTwips(w->x()), toTwips(w->y()), toTwips(w->width()), toTwips(w->height())};
-}
-
-void place(QWidget* w, const Box& b) {
-    w->setGeometry(toPixels(b.left), toPixels(b.top), toPixels(b.width), toPixels(b.height));
-}
 
 QAction* addItem(QMenu* menu, const char* name, const char* caption) {
     auto* action = menu->addAction(QString::fromUtf8(caption));
