@@ -1,0 +1,315 @@
+// The folder search on a real LibreOffice Calc: a folder of 100 workbooks
+// (half .ods, half .xlsx) of two sheets of 5,000 cells each, 1,000
+// occurrences in all (0 to 20 a file).
+//
+// Korvex: the folder search window's run (FolderSearch::run: the file list,
+// each file opened hidden and read-only through the host, every sheet
+// searched with the bulk find the search window uses, every occurrence a row
+// of w_folder in the work database, the file closed again).
+//
+// Baseline: the plain UNO loop a script would write, one task per file:
+// loadComponentFromURL hidden and read-only, findAll on each sheet and the
+// addresses of the ranges it returns, close. It reads no values and stores
+// nothing, so it is the lighter of the two.
+//
+// Each round runs both over the whole folder, the order swapped every other
+// round, and prints Korvex's time against the baseline's of the same round;
+// then the median ratio of the rounds (five, or KORVEX_BENCH_ROUNDS) and the
+// range. A busy machine moves single figures by half.
+//
+// The folder is hashed before and after: the files must come out unchanged,
+// with no lock file left beside them.
+
+#include "calc_fixtures.h"
+#include "calc_model.h"
+#include "folder_search.h"
+#include "private_office.h"
+#include "result_tables.h"
+#include "uno_text.h"
+#include "work_database.h"
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XSearchable.hpp>
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace korvex;
+namespace css = com::sun::star;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+constexpr int Files = 100;
+constexpr int Sheets = 2;
+constexpr int Rows = 250;
+constexpr int Columns = 20; // 5,000 cells a sheet, 10,000 a file
+const auto Minutes = std::chrono::minutes(10);
+
+double millisecondsOf(const std::function<void()>& work) {
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+css::beans::PropertyValue property(const char* name, const Any& value) {
+    css::beans::PropertyValue p;
+    p.Name = rtl::OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+template <size_t N>
+Sequence<css::beans::PropertyValue> properties(const css::beans::PropertyValue (&list)[N]) {
+    return Sequence<css::beans::PropertyValue>(list, sal_Int32(N));
+}
+
+rtl::OUString urlOf(const QString& path) {
+    return calc::toUno(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+}
+
+// File `file`'s occurrences: 0, 5, 10, 15 or 20, at cells of their own
+// (997 is prime to the 10,000 cells, so no two fall on one cell).
+std::vector<int> hitCells(int file) {
+    std::vector<int> cells;
+    for (int k = 0; k < (file % 5) * 5; ++k)
+        cells.push_back((file * 37 + k * 997) % (Sheets * Rows * Columns));
+    return cells;
+}
+
+// One book of "item n" cells saved `Files` times, each time with that file's
+// cells turned into "hit n".
+QStringList writeFolder(const calc::SessionPtr& session, const QString& folder) {
+    QStringList paths;
+    for (int f = 0; f < Files; ++f)
+        paths << QDir(folder).filePath(QStringLiteral("book%1.%2")
+                                           .arg(f, 3, 10, QLatin1Char('0'))
+                                           .arg(f % 2 ? "xlsx" : "ods"));
+    session->run(
+        [d = session->desktop(), paths] {
+            Reference<css::frame::XComponentLoader> loader(d, UNO_QUERY_THROW);
+            const css::beans::PropertyValue hidden[] = {property("Hidden", Any(true))};
+            auto component = loader->loadComponentFromURL("private:factory/scalc", "_blank", 0,
+                                                          properties(hidden));
+            Reference<css::sheet::XSpreadsheetDocument> doc(component, UNO_QUERY_THROW);
+            auto sheets = doc->getSheets();
+            while (Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)->getCount() <
+                   Sheets)
+                sheets->insertNewByName(
+                    rtl::OUString::number(
+                        Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)
+                            ->getCount() +
+                        1),
+                    32767);
+            Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
+            const auto fill = [&](int file, bool hits) {
+                std::vector<bool> hit(Sheets * Rows * Columns, false);
+                if (hits)
+                    for (const int c : hitCells(file))
+                        hit[size_t(c)] = true;
+                for (int s = 0; s < Sheets; ++s) {
+                    Sequence<Sequence<Any>> data(Rows);
+                    for (int r = 0; r < Rows; ++r) {
+                        Sequence<Any> row(Columns);
+                        for (int c = 0; c < Columns; ++c) {
+                            const int n = (s * Rows + r) * Columns + c;
+                            row.getArray()[c] <<=
+                                rtl::OUString::createFromAscii(hit[size_t(n)] ? "hit " : "item ") +
+                                rtl::OUString::number(n);
+                        }
+                        data.getArray()[r] = row;
+                    }
+                    Reference<css::table::XCellRange> sheet(byIndex->getByIndex(s),
+                                                            UNO_QUERY_THROW);
+                    Reference<css::sheet::XCellRangeData>(
+                        sheet->getCellRangeByPosition(0, 0, Columns - 1, Rows - 1), UNO_QUERY_THROW)
+                        ->setDataArray(data);
+                }
+            };
+            for (int f = 0; f < paths.size(); ++f) {
+                fill(f, true);
+                const bool ods = paths[f].endsWith(QLatin1String(".ods"));
+                const css::beans::PropertyValue args[] = {
+                    property("FilterName", Any(rtl::OUString::createFromAscii(
+                                               ods ? "calc8" : "Calc MS Excel 2007 XML"))),
+                    property("Overwrite", Any(true))};
+                Reference<css::frame::XStorable>(doc, UNO_QUERY_THROW)
+                    ->storeToURL(urlOf(paths[f]), properties(args));
+            }
+            Reference<css::util::XCloseable>(doc, UNO_QUERY_THROW)->close(true);
+        },
+        Minutes);
+    return paths;
+}
+
+// Every name in the folder with its size, modification time and content hash.
+QByteArray folderPrint(const QString& folder) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const QDir dir(folder);
+    for (const QFileInfo& info :
+         dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
+        hash.addData(info.fileName().toUtf8());
+        hash.addData(QByteArray::number(info.size()));
+        hash.addData(QByteArray::number(info.lastModified().toMSecsSinceEpoch()));
+        QFile file(info.filePath());
+        if (file.open(QIODevice::ReadOnly))
+            hash.addData(&file);
+    }
+    return hash.result();
+}
+
+// The plain UNO loop: one task per file. Returns the occurrences found.
+int unoLoop(const calc::SessionPtr& session, const QStringList& paths) {
+    int found = 0;
+    for (const QString& path : paths)
+        found += session->run(
+            [d = session->desktop(), url = urlOf(path)] {
+                Reference<css::frame::XComponentLoader> loader(d, UNO_QUERY_THROW);
+                const css::beans::PropertyValue args[] = {property("Hidden", Any(true)),
+                                                          property("ReadOnly", Any(true))};
+                auto component = loader->loadComponentFromURL(url, "_blank", 0, properties(args));
+                Reference<css::sheet::XSpreadsheetDocument> doc(component, UNO_QUERY_THROW);
+                Reference<css::container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
+                int count = 0;
+                for (sal_Int32 s = 0, n = sheets->getCount(); s < n; ++s) {
+                    Reference<css::util::XSearchable> searchable(sheets->getByIndex(s),
+                                                                 UNO_QUERY_THROW);
+                    auto descriptor = searchable->createSearchDescriptor();
+                    descriptor->setSearchString("hit");
+                    Reference<css::sheet::XSheetCellRanges> ranges(searchable->findAll(descriptor),
+                                                                   css::uno::UNO_QUERY);
+                    if (!ranges.is())
+                        continue;
+                    for (const auto& a : ranges->getRangeAddresses())
+                        count += (a.EndRow - a.StartRow + 1) * (a.EndColumn - a.StartColumn + 1);
+                }
+                Reference<css::util::XCloseable>(component, UNO_QUERY_THROW)->close(true);
+                return count;
+            },
+            Minutes);
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    calc::PrivateOffice office(QStringLiteral("folderbench"));
+    QString error;
+    if (!office.start(&error)) {
+        std::fprintf(stderr, "cannot start LibreOffice: %s\n", qPrintable(error));
+        return 1;
+    }
+    auto options = office.options();
+    options.callTimeoutMs = 600000;
+    const auto app = calc::makeConnector(options)->attach();
+    const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+    const int rounds = qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS") > 0
+                           ? qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS")
+                           : 5;
+
+    QTemporaryDir work;
+    const QString folder = work.filePath(QStringLiteral("books"));
+    QDir().mkpath(folder);
+    QStringList paths;
+    const double writeMs = millisecondsOf([&] { paths = writeFolder(session, folder); });
+    int expected = 0;
+    for (int f = 0; f < Files; ++f)
+        expected += int(hitCells(f).size());
+    const QByteArray before = folderPrint(folder);
+
+    const QString dbPath = work.filePath(QStringLiteral("bench.mdb"));
+    QFile(dbPath).open(QIODevice::WriteOnly);
+    Korvex_C01 db;
+    db.Connect(dbPath);
+
+    findreplace::FolderTarget target{false, folder, findreplace::defaultFolderPatterns(), false};
+    host::FindOptions find;
+    find.what = QStringLiteral("hit");
+    // Both once before the rounds: the office's filters and caches warm.
+    unoLoop(session, paths.mid(0, 4));
+    const qint64 warmRows =
+        findreplace::FolderSearch(*app, db.DBase())
+            .run({false, folder, QStringLiteral("book00[0-3].*"), false}, find, {})
+            .rows;
+
+    std::printf("%d files of %d cells (%d sheets), %d occurrences; written in %.1f s\n", Files,
+                Sheets * Rows * Columns, Sheets, expected, writeMs / 1000);
+    std::vector<double> ratios;
+    bool same = true;
+    for (int r = 0; r < rounds; ++r) {
+        int unoFound = 0;
+        findreplace::FolderSummary summary;
+        const auto korvex = [&] {
+            return millisecondsOf([&] {
+                findreplace::FolderSearch search(*app, db.DBase());
+                summary = search.run(target, find, [](const findreplace::FolderProgress&) {});
+            });
+        };
+        const auto uno = [&] {
+            return millisecondsOf([&] { unoFound = unoLoop(session, paths); });
+        };
+        double korvexMs = 0;
+        double unoMs = 0;
+        if (r % 2 == 0) {
+            korvexMs = korvex();
+            unoMs = uno();
+        } else {
+            unoMs = uno();
+            korvexMs = korvex();
+        }
+        ratios.push_back(korvexMs / unoMs);
+        std::printf("round %d: folder search %8.1f ms (%lld rows, %d/%d files, %lld skipped)  "
+                    "UNO loop %8.1f ms (%d)  ratio %.2f\n",
+                    r + 1, korvexMs, summary.rows, summary.filesDone, summary.filesTotal,
+                    qlonglong(summary.skipped.size()), unoMs, unoFound, ratios.back());
+        for (const auto& s : summary.skipped)
+            std::printf("  skipped %s: %s\n", qPrintable(s.path), qPrintable(s.reason));
+        same = same && summary.rows == expected && unoFound == expected &&
+               summary.filesDone == Files && summary.skipped.isEmpty();
+    }
+    QSqlQuery count(db.DBase());
+    count.exec(QStringLiteral("select count(*) from %1").arg(QLatin1String(results::kFolderTable)));
+    const qint64 stored = count.next() ? count.value(0).toLongLong() : -1;
+    const bool untouched = folderPrint(folder) == before;
+    std::printf("median ratio %.2f (%.2f to %.2f over %d rounds); goal 1.30\n", median(ratios),
+                *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()), rounds);
+    same = same && stored == warmRows + qint64(rounds) * expected;
+    std::printf("rows in w_folder: %lld (%s); files and names in the folder %s\n", stored,
+                same ? "every occurrence, every round" : "ROWS MISSING OR EXTRA",
+                untouched ? "unchanged, no lock file" : "CHANGED");
+    return same && untouched ? 0 : 2;
+}
