@@ -24,6 +24,7 @@
 #include "print_window.h"
 #include "private_office.h"
 #include "replace_window.h"
+#include "scratch_install.h"
 #include "scripted_ui.h"
 #include "search_window.h"
 #include "work_database.h"
@@ -191,14 +192,7 @@ void benchBooks(const host::ApplicationPtr& app) {
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QTemporaryDir dir;
-    Korvex_M01::InitPaths(dir.path() + QStringLiteral("/korvex"));
-    QFile(Korvex_M01::DbFile).open(QIODevice::WriteOnly);
-    Korvex_M01::WorkDb().Connect(Korvex_M01::DbFile);
-    QFile sql(QStringLiteral(KORVEX_RESOURCE_DIR "/messages.sql"));
-    if (!sql.open(QIODevice::ReadOnly))
-        qFatal("message catalogue script not found");
-    QSqlDatabase db = Korvex_M01::WorkDb().DBase();
-    SeedCatalogue(db, QString::fromUtf8(sql.readAll()));
+    bench::installScratch(dir.path());
     test::ScriptedUi ui; // a message would otherwise wait for a click
 
     calc::PrivateOffice office(QStringLiteral("listbench"));
