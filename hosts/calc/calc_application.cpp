@@ -211,14 +211,17 @@ host::WorkbookPtr CalcApplication::openWorkbook(const QString& path,
         throw HostError(QStringLiteral("The file \"%1\" does not exist").arg(path));
     const QString url = QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded);
     const bool addToRecent = options && options->addToMru;
+    // A comma-separated file opens as it is read for a search, without the
+    // import dialog, which would hold the office until the user answers it.
+    const auto csv = csvLoadArguments(absolute);
     // Loading a large book takes its time; a frozen office still gets caught.
     auto doc = m_s->run(
-        [d = m_s->desktop(), url, addToRecent] {
+        [d = m_s->desktop(), url, addToRecent, csv] {
             Reference<css::frame::XComponentLoader> loader(d, UNO_QUERY_THROW);
-            css::beans::PropertyValue recent;
-            recent.Name = "PickListEntry";
-            recent.Value <<= addToRecent;
-            Sequence<css::beans::PropertyValue> args(&recent, 1);
+            Sequence<css::beans::PropertyValue> args(1 + csv.getLength());
+            args.getArray()[0].Name = "PickListEntry";
+            args.getArray()[0].Value <<= addToRecent;
+            std::copy(csv.begin(), csv.end(), args.getArray() + 1);
             auto component = loader->loadComponentFromURL(toUno(url), "_default", 0, args);
             Reference<css::sheet::XSpreadsheetDocument> sheetDoc(component, UNO_QUERY);
             if (!sheetDoc.is()) {

@@ -40,11 +40,16 @@ QString localPathOf(const DocRef& doc) {
     return url.isLocalFile() ? QFileInfo(url.toLocalFile()).absoluteFilePath() : QString();
 }
 
+} // namespace
+
 // How a comma-separated file is read: left to itself the office takes the
-// system's encoding, which garbles Japanese text. A file that is valid UTF-8
-// is read as such, anything else as Windows' Japanese code page, which is
-// what spreadsheets on Japanese Windows write.
-QString csvOptionsFor(const QString& path) {
+// system's encoding, which garbles Japanese text, and opened for work it
+// first asks the user how to read it. A file that is valid UTF-8 is read as
+// such, anything else as Windows' Japanese code page, which is what
+// spreadsheets on Japanese Windows write.
+css::uno::Sequence<css::beans::PropertyValue> uno_helpers::csvLoadArguments(const QString& path) {
+    if (QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) != 0)
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -53,27 +58,26 @@ QString csvOptionsFor(const QString& path) {
     // A character cut off at the end of the head is no fault of the file.
     const QString decoded =
         utf8.decode(head.size() == (1 << 20) ? head.left(head.size() - 4) : head);
-    const bool isUtf8 = !utf8.hasError();
-    return QStringLiteral("44,34,%1,1").arg(isUtf8 ? 76 : 60);
+    const QString options = QStringLiteral("44,34,%1,1").arg(utf8.hasError() ? 60 : 76);
+    const css::beans::PropertyValue list[] = {
+        argument("FilterName", css::uno::Any(rtl::OUString("Text - txt - csv (StarCalc)"))),
+        argument("FilterOptions", css::uno::Any(toUno(options))),
+    };
+    return css::uno::Sequence<css::beans::PropertyValue>(list, sal_Int32(std::size(list)));
 }
-
-} // namespace
 
 host::ReadingBook CalcApplication::openForReading(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (!QFileInfo(absolute).isFile())
         throw HostError(QStringLiteral("The file \"%1\" does not exist").arg(path));
     const QString url = QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded);
-    const QString csvOptions =
-        QFileInfo(absolute).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
-            ? csvOptionsFor(absolute)
-            : QString();
+    const auto csv = csvLoadArguments(absolute);
     struct Opened {
         DocRef doc;
         bool wasOpen = false;
     };
     const auto opened = m_s->run(
-        [d = m_s->desktop(), url, absolute, csvOptions]() -> Opened {
+        [d = m_s->desktop(), url, absolute, csv]() -> Opened {
             for (const auto& doc : spreadsheetDocuments(d)) {
                 if (localPathOf(doc) == absolute)
                     return {doc, true};
@@ -91,13 +95,8 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
                 argument("Silent", css::uno::Any(true)),
             };
             css::uno::Sequence<css::beans::PropertyValue> args(list, sal_Int32(std::size(list)));
-            if (!csvOptions.isEmpty()) {
-                args.realloc(args.getLength() + 2);
-                args.getArray()[args.getLength() - 2] = argument(
-                    "FilterName", css::uno::Any(rtl::OUString("Text - txt - csv (StarCalc)")));
-                args.getArray()[args.getLength() - 1] =
-                    argument("FilterOptions", css::uno::Any(toUno(csvOptions)));
-            }
+            args.realloc(args.getLength() + csv.getLength());
+            std::copy(csv.begin(), csv.end(), args.getArray() + std::size(list));
             Reference<css::lang::XComponent> component;
             try {
                 Reference<css::frame::XComponentLoader> loader(d, css::uno::UNO_QUERY_THROW);

@@ -10,6 +10,7 @@
 
 #include <com/sun/star/awt/XDialog.hpp>
 #include <com/sun/star/awt/XWindow2.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
@@ -240,6 +241,9 @@ bool isChartSheet(const SheetRef& sheet);
 void requireWorksheet(const SheetRef& sheet);
 // Throws HostError when the cell may not be changed (protected sheet).
 void requireEditable(const SheetRef& sheet, sal_Int32 column, sal_Int32 row);
+// The load arguments that read a comma-separated file (by its name) without
+// asking how, in the encoding it is written in; none for any other file.
+css::uno::Sequence<css::beans::PropertyValue> csvLoadArguments(const QString& path);
 std::vector<DocRef> spreadsheetDocuments(const css::uno::Reference<css::frame::XDesktop2>& desktop);
 DocRef documentNamed(const css::uno::Reference<css::frame::XDesktop2>& desktop,
                      const QString& name);
