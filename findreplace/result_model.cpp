@@ -287,7 +287,7 @@ void ResultModel::appendRows(const QList<ResultRow>& rows) {
     const QList<qint64> ids = insertResultRows(m_db, m_kind, stamped);
     const int first = int(m_rowIds.size());
     beginInsertRows(QModelIndex(), first, first + int(ids.size()) - 1);
-    m_rowIds.insert(m_rowIds.end(), ids.cbegin(), ids.cend());
+    m_rowIds.append(ids.cbegin(), ids.cend());
     keepAppended(first, stamped);
     endInsertRows();
 }
@@ -423,7 +423,7 @@ bool ResultModel::removeRowNumbers(QList<int> rows) {
         const int to = rows[end];
         beginRemoveRows(QModelIndex(), from, to);
         dropPagesFrom(from);
-        m_rowIds.erase(m_rowIds.begin() + from, m_rowIds.begin() + to + 1);
+        m_rowIds.erase(from, to);
         endRemoveRows();
         end = start - 1;
     }
@@ -481,8 +481,7 @@ ResultModel::Undone ResultModel::undoDeletion() {
     bind();
     out.outcome = Undone::Restored;
     if (inPlace) {
-        const auto at = std::lower_bound(m_rowIds.begin(), m_rowIds.end(), firstId);
-        out.firstRow = int(at - m_rowIds.begin());
+        out.firstRow = m_rowIds.lowerBound(firstId);
     } else {
         out.firstRow = std::max(0, rowCount() - out.rows);
     }

@@ -2,14 +2,15 @@
 // ResultModel: a result table of the work database as a Qt table model, in
 // insertion order, with the grid's shown columns bound by field name.
 //
-// Only the rowids of the table are held in memory (8 bytes a row, read in one
-// pass at bind); the texts are read a page at a time when a view asks for them
-// and a bounded number of pages is kept. Appending, editing and deleting chosen
+// Only the rowids of the table are held in memory (as runs of consecutive ids,
+// read in one pass at bind); the texts are read a page at a time when a view
+// asks for them and a bounded number of pages is kept. Appending, editing and deleting chosen
 // rows change the table and the model together without reading the table again.
 // Rowids are only meaningful within one binding: the work database is compacted
 // at start-up, which renumbers them, so the model never stores one anywhere.
 
 #include "result_table.h"
+#include "row_ids.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -17,7 +18,6 @@
 #include <QVector>
 
 #include <functional>
-#include <vector>
 
 class Korvex_C01;
 
@@ -126,7 +126,7 @@ private:
     ResultKind m_kind;
     Korvex_C01& m_db;
     bool m_bound = false;
-    std::vector<qint64> m_rowIds;
+    RowIds m_rowIds;
     mutable QHash<int, Page> m_pages;
     mutable quint64 m_useClock = 0;
     mutable int m_pageReads = 0;

@@ -337,6 +337,56 @@ private slots:
         QCOMPARE(grid->visualRect(grid->model()->index(3, 0)).top(), grid->rowViewportPosition(3));
     }
 
+    // The list's rowids held as runs give what a plain array gives, through
+    // batches with gaps between them, deletions of single rows and of ranges
+    // across runs, and the search for a row by id; batches written one after
+    // another take one run however many rows they hold.
+    void rowIdsAsRuns() {
+        korvex::findreplace::RowIds ids;
+        std::vector<qint64> plain;
+        const auto same = [&] {
+            QCOMPARE(ids.size(), int(plain.size()));
+            for (int r = 0; r < ids.size(); ++r)
+                QCOMPARE(ids[r], plain[size_t(r)]);
+            for (qint64 id = 0; id <= (plain.empty() ? 1 : plain.back() + 1); ++id)
+                QCOMPARE(ids.lowerBound(id),
+                         int(std::lower_bound(plain.begin(), plain.end(), id) - plain.begin()));
+        };
+        qint64 next = 1;
+        for (int batch : {3, 1, 5, 4, 2}) {
+            QList<qint64> written;
+            for (int i = 0; i < batch; ++i)
+                written << next++;
+            next += batch % 2; // rows deleted meanwhile leave a gap
+            ids.append(written.cbegin(), written.cend());
+            plain.insert(plain.end(), written.cbegin(), written.cend());
+        }
+        same();
+        QCOMPARE(ids.runs(), 4);
+        // Counted from the end when negative: the last two rows.
+        for (auto [from, to] : {std::pair{0, 0}, {2, 6}, {5, 5}, {3, 3}, {-2, -1}}) {
+            if (from < 0) {
+                from += ids.size();
+                to += ids.size();
+            }
+            ids.erase(from, to);
+            plain.erase(plain.begin() + from, plain.begin() + to + 1);
+            same();
+        }
+        ids.push_back(next);
+        plain.push_back(next);
+        same();
+        ids.erase(0, ids.size() - 1);
+        QVERIFY(ids.empty());
+        QCOMPARE(ids.lowerBound(5), 0);
+        for (int batch = 0; batch < 100; ++batch)
+            for (int i = 0; i < 10000; ++i)
+                ids.push_back(next++);
+        QCOMPARE(ids.size(), 1000000);
+        QCOMPARE(ids.runs(), 1);
+        QCOMPARE(ids[999999], next - 1);
+    }
+
     // The event table: which row changes and clicks move the host's cursor.
     void linkage_data() {
         QTest::addColumn<bool>("linked");
