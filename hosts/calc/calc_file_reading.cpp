@@ -8,14 +8,23 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/task/ErrorCodeRequest.hpp>
+#include <com/sun/star/task/PasswordRequest.hpp>
+#include <com/sun/star/task/XInteractionAbort.hpp>
+#include <com/sun/star/task/XInteractionApprove.hpp>
+#include <com/sun/star/task/XInteractionHandler.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+
+#include <cppuhelper/implbase1.hxx>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QUrl>
 
+#include <atomic>
 #include <iterator>
+#include <memory>
 
 namespace korvex::calc {
 
@@ -39,6 +48,36 @@ QString localPathOf(const DocRef& doc) {
     const QUrl url(toQt(doc->getURL()));
     return url.isLocalFile() ? QFileInfo(url.toLocalFile()).absoluteFilePath() : QString();
 }
+
+// Answers every question the office puts while it loads a file for reading
+// as nobody being there would: a password it is not given, a repair it may
+// not make, anything else it cannot know are all refused, and the load
+// fails; a mere warning is let pass. So a hidden load never waits on an
+// answer, and a refused password is told apart from a damaged file.
+class NobodyAnswers : public cppu::WeakImplHelper1<css::task::XInteractionHandler> {
+public:
+    explicit NobodyAnswers(std::shared_ptr<std::atomic<bool>> passwordAsked)
+        : m_passwordAsked(std::move(passwordAsked)) {}
+    void SAL_CALL handle(const Reference<css::task::XInteractionRequest>& request) override {
+        const css::uno::Any what = request->getRequest();
+        css::task::ErrorCodeRequest error;
+        // The office's error codes mark their warnings in the top bit.
+        const bool warning = (what >>= error) && (sal_uInt32(error.ErrCode) & 0x80000000u) != 0;
+        if (css::task::PasswordRequest password; what >>= password)
+            *m_passwordAsked = true;
+        for (const auto& choice : request->getContinuations()) {
+            Reference<css::task::XInteractionApprove> approve(choice, UNO_QUERY);
+            Reference<css::task::XInteractionAbort> abort(choice, UNO_QUERY);
+            if (warning ? approve.is() : abort.is()) {
+                choice->select();
+                return;
+            }
+        }
+    }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_passwordAsked;
+};
 
 } // namespace
 
@@ -83,10 +122,12 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
                     return {doc, true};
             }
             // Read-only loads take no lock; macros and links stay asleep, as
-            // nobody asked for this file to be worked in. Without an
-            // interaction handler a password or repair question fails the
-            // load instead of waiting for an answer nobody gives.
+            // nobody asked for this file to be worked in.
+            auto passwordAsked = std::make_shared<std::atomic<bool>>(false);
+            const Reference<css::task::XInteractionHandler> nobody(
+                new NobodyAnswers(passwordAsked));
             const css::beans::PropertyValue list[] = {
+                argument("InteractionHandler", css::uno::Any(nobody)),
                 argument("Hidden", css::uno::Any(true)),
                 argument("ReadOnly", css::uno::Any(true)),
                 argument("PickListEntry", css::uno::Any(false)),
@@ -98,15 +139,22 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
             args.realloc(args.getLength() + csv.getLength());
             std::copy(csv.begin(), csv.end(), args.getArray() + std::size(list));
             Reference<css::lang::XComponent> component;
+            const auto protectedFile = [&] {
+                return HostError(QStringLiteral("The file is protected by a password"));
+            };
             try {
                 Reference<css::frame::XComponentLoader> loader(d, css::uno::UNO_QUERY_THROW);
                 component = loader->loadComponentFromURL(toUno(url), "_blank", 0, args);
             } catch (const css::uno::RuntimeException&) {
                 throw;
             } catch (const css::uno::Exception& e) {
+                if (*passwordAsked)
+                    throw protectedFile();
                 throw HostError(QStringLiteral("LibreOffice cannot read the file: %1")
                                     .arg(toQt(e.Message).trimmed()));
             }
+            if (!component.is() && *passwordAsked)
+                throw protectedFile();
             if (!component.is())
                 throw HostError(QStringLiteral("LibreOffice cannot read the file (damaged, "
                                                "protected by a password or not a workbook)"));

@@ -8,6 +8,23 @@ using host::HostError;
 
 namespace {
 
+// The workbook file at `path` as the host reads it: HostError, with the
+// reason, for one that is missing, damaged or saved with a password (the
+// simulated host asks nobody for it).
+Fixture readWorkbookFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile())
+        throw HostError(QStringLiteral("cannot find '%1'").arg(path));
+    QString error;
+    auto fixture = loadFixtureFile(path, &error, info.fileName());
+    if (!fixture || fixture->books.isEmpty())
+        throw HostError(
+            QStringLiteral("'%1' is not a workbook this host can open: %2").arg(path, error));
+    if (!fixture->books.first().password.isEmpty())
+        throw HostError(QStringLiteral("The file is protected by a password"));
+    return *fixture;
+}
+
 class SimApplication : public host::Application {
 public:
     explicit SimApplication(std::shared_ptr<SimHost> host) : m_anchor{std::move(host)} {}
@@ -41,18 +58,12 @@ public:
         enter(QStringLiteral("Application.openWorkbook"));
         host().opened.append({path, options});
         const QFileInfo info(path);
-        if (!info.isFile())
-            throw HostError(QStringLiteral("cannot find '%1'").arg(path));
-        QString error;
-        const auto fixture = loadFixtureFile(path, &error, info.fileName());
-        if (!fixture)
-            throw HostError(
-                QStringLiteral("'%1' is not a workbook this host can open: %2").arg(path, error));
+        const auto fixture = readWorkbookFile(path);
         // Reopening a book from the same file gives the open one, as the
         // spreadsheet does; a different book of the same name is refused.
         const QString canonical = info.absoluteFilePath();
         std::vector<std::shared_ptr<BookData>> already;
-        for (const FixtureBook& b : fixture->books) {
+        for (const FixtureBook& b : fixture.books) {
             auto open = host().findBook(b.name);
             if (!open)
                 continue;
@@ -65,8 +76,8 @@ public:
         }
         std::vector<std::shared_ptr<BookData>> added;
         if (already.empty()) {
-            added = host().load(*fixture, canonical);
-        } else if (already.size() != size_t(fixture->books.size())) {
+            added = host().load(fixture, canonical);
+        } else if (already.size() != size_t(fixture.books.size())) {
             throw HostError(QStringLiteral("some workbooks of '%1' are already open").arg(path));
         } else {
             added = already;
@@ -86,17 +97,13 @@ public:
             if (b->open && !b->path.isEmpty() && QFileInfo(b->path).absoluteFilePath() == canonical)
                 return {wrap(b), true};
         }
-        QString error;
-        auto fixture = loadFixtureFile(path, &error, info.fileName());
-        if (!fixture || fixture->books.isEmpty())
-            throw HostError(
-                QStringLiteral("'%1' is not a workbook this host can open: %2").arg(path, error));
+        auto fixture = readWorkbookFile(path);
         // One file, one book, and none of the application's settings; the reader never takes the
         // user's place in the active book, and no window shows what it reads.
-        fixture->books.resize(1);
-        fixture->application = {};
+        fixture.books.resize(1);
+        fixture.application = {};
         const auto active = host().activeBook;
-        const auto added = host().load(*fixture, canonical);
+        const auto added = host().load(fixture, canonical);
         for (auto& w : added.front()->windows)
             w.visible = false;
         host().activeBook = active;

@@ -1221,8 +1221,9 @@ A8 = 0.1
 
     // A file read without being opened gives the hits it gives open, in a
     // hidden book that goes again; an open one is read where it is; the files
-    // stay as they were, with no lock beside them; a damaged one is refused
-    // with a reason and leaves nothing open.
+    // stay as they were, with no lock beside them; a damaged one and one
+    // saved with a password are refused at once with their reason (nobody is
+    // asked for the password) and leave nothing open.
     void readingFiles_leavesThemAsTheyWere() {
         const auto app = start(BooksFixture);
         QTemporaryDir dir;
@@ -1242,6 +1243,8 @@ A8 = 0.1
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray("PK\x03\x04", 4) + QByteArray(300, '\x7f'));
         }
+        const QString locked = m_world.writeWorkbookFile(
+            dir.path(), text("鍵付き.ods"), text("password = 秘密\n[sheet 表]\nA1 = 月報\n"));
         auto stamp = [](const QString& path) {
             QFile f(path);
             if (!f.open(QIODevice::ReadOnly))
@@ -1251,7 +1254,7 @@ A8 = 0.1
                    QFileInfo(path).lastModified().toString(Qt::ISODateWithMs);
         };
         QStringList before;
-        for (const QString& f : files + QStringList{damaged})
+        for (const QString& f : files + QStringList{damaged, locked})
             before << stamp(f);
         auto hitsIn = [](const host::WorkbookPtr& book) {
             QStringList hits;
@@ -1296,10 +1299,16 @@ A8 = 0.1
             opened->close(false);
         }
         QVERIFY_THROWS_EXCEPTION(HostError, app->openForReading(damaged));
+        try {
+            app->openForReading(locked);
+            QFAIL("a file saved with a password was read");
+        } catch (const HostError& e) {
+            QCOMPARE(e.message(), QString("The file is protected by a password"));
+        }
         QVERIFY_THROWS_EXCEPTION(HostError, app->openForReading(dir.filePath(text("無い.ods"))));
         QCOMPARE(app->workbookCount(), books);
         QStringList after;
-        for (const QString& f : files + QStringList{damaged})
+        for (const QString& f : files + QStringList{damaged, locked})
             after << stamp(f);
         QCOMPARE(after, before);
         QCOMPARE(locks(), QStringList());

@@ -94,7 +94,8 @@ private slots:
     }
 
     // A folder: the patterns and the subfolder choice pick the files, lock
-    // and owner files never count, a damaged file is skipped with its reason,
+    // and owner files never count, a damaged file and one saved with a
+    // password are skipped with their reasons and the run goes on,
     // a book open already is read where it is and stays open, the others go.
     void folder_picksFilesSkipsDamagedAndLeavesOpenBooksOpen() {
         const auto host = test::simHost(QString::fromUtf8(OpenBooks));
@@ -112,6 +113,7 @@ private slots:
         write("下/古い.ods", "[sheet 表]\nC3 = 先月の月報\n");
         write("一覧.CSV", "[sheet 一覧]\nB1 = 月報\n");
         const QString damaged = write("壊れた.xlsx", "[sheet\n=== not a workbook");
+        const QString locked = write("鍵付き.ods", "password = 秘密\n[sheet 表]\nA1 = 月報\n");
         write("メモ.txt", "[sheet 表]\nA1 = 月報\n");
         write(".~lock.月報.xlsx#", "x");
         write("~$月報.xlsx", "x");
@@ -123,19 +125,21 @@ private slots:
         FolderTarget target{false, dir.path(), findreplace::defaultFolderPatterns(), false};
         FolderSearch search(*app, m_db);
         auto summary = search.run(target, options, {});
-        QCOMPARE(summary.filesTotal, 3);
-        QCOMPARE(summary.filesDone, 3);
+        QCOMPARE(summary.filesTotal, 4);
+        QCOMPARE(summary.filesDone, 4);
         QCOMPARE(summary.rows, 3);
-        QCOMPARE(summary.skipped.size(), 1);
+        QCOMPARE(summary.skipped.size(), 2);
         QCOMPARE(summary.skipped[0].path, QFileInfo(damaged).absoluteFilePath());
-        QVERIFY(!summary.skipped[0].reason.isEmpty());
+        QVERIFY(summary.skipped[0].reason.contains(u("壊れた.xlsx")));
+        QCOMPARE(summary.skipped[1].path, QFileInfo(locked).absoluteFilePath());
+        QCOMPARE(summary.skipped[1].reason, u("The file is protected by a password"));
         QCOMPARE(app->workbookCount(), books);
         QVERIFY(app->workbook(u("月報.xlsx")));
 
         target.subfolders = true;
         target.patterns = u("*.ods; *.csv");
         summary = search.run(target, options, {});
-        QCOMPARE(summary.filesTotal, 2);
+        QCOMPARE(summary.filesTotal, 3);
         QVERIFY(rows().last().endsWith(u("下/古い.ods|表|C3|先月の月報")));
         QCOMPARE(app->workbookCount(), books);
 

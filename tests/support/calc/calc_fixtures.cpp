@@ -329,11 +329,17 @@ void writeWorkbookFile(const host::ApplicationPtr& app, const QString& path,
         [ctx = s->context(), d = s->desktop(), book = fixture.books.first(), url, path] {
             auto doc = buildBook(ctx, d, book, true);
             const bool csv = QFileInfo(path).suffix().toLower() == QLatin1String("csv");
-            Sequence<css::beans::PropertyValue> args(csv ? 3 : 2);
+            Sequence<css::beans::PropertyValue> args(2);
             args.getArray()[0] = property("FilterName", Any(filterFor(path)));
             args.getArray()[1] = property("Overwrite", Any(true));
+            const auto add = [&args](const char* name, const Any& value) {
+                args.realloc(args.getLength() + 1);
+                args.getArray()[args.getLength() - 1] = property(name, value);
+            };
             if (csv) // comma-separated, quoted, UTF-8
-                args.getArray()[2] = property("FilterOptions", Any(rtl::OUString("44,34,76,1")));
+                add("FilterOptions", Any(rtl::OUString("44,34,76,1")));
+            if (!book.password.isEmpty())
+                add("Password", Any(toUno(book.password)));
             Reference<css::frame::XStorable>(doc, UNO_QUERY_THROW)->storeToURL(toUno(url), args);
             Reference<css::util::XCloseable>(doc, UNO_QUERY_THROW)->close(true);
         },
