@@ -34,6 +34,27 @@ private:
     QString m_message;
 };
 
+// Why a workbook file could not be read for searching: the program tells the
+// user in its own words, so the host says which case it met, not only how.
+enum class ReadFailure {
+    Missing,    // no file at that path (any more)
+    Unreadable, // the file system refuses to give its bytes (permissions, I/O)
+    Protected,  // encrypted: it opens only with its password
+    Damaged,    // it claims to be a workbook, but the host cannot make one of it
+    NotWorkbook // it reads as some other kind of document
+};
+
+// HostError from Application::openForReading; message() is the host's own
+// account, for logs.
+class FileReadError : public HostError {
+public:
+    FileReadError(ReadFailure kind, const QString& message) : HostError(message), m_kind(kind) {}
+    ReadFailure kind() const { return m_kind; }
+
+private:
+    ReadFailure m_kind;
+};
+
 // Values are the spreadsheet's own constants, so they can be stored and compared
 // with what users of that spreadsheet know.
 enum class LookIn { Formulas = -4123, Values = -4163, Comments = -4144 };
@@ -427,9 +448,9 @@ public:
     // shows it, it never becomes the active book), read-only, without running
     // its macros or updating its links, never written to and leaving no lock
     // file beside it. A book already open from that file is given as it is.
-    // HostError, with the reason as its message, when the file cannot be read
+    // FileReadError, with the kind of failure, when the file cannot be read
     // as a workbook (missing, protected by a password, damaged); no book is
-    // left open then.
+    // left open then. A host that no longer answers raises plain HostError.
     virtual ReadingBook openForReading(const QString& path) = 0;
     // Windows by caption; a book shown in one window has its own name as caption.
     virtual WindowPtr window(const QString& caption) = 0;

@@ -66,6 +66,20 @@ int ShowMsg(const QString& messageId, const QStringList& args) {
     return MsgBoxEx(text, buttons, helpFile.toString(), &helpContext);
 }
 
+QString MsgText(const QString& messageId, const QStringList& args) {
+    try {
+        QSqlQuery rs = WorkDb().OpenRecordset(
+            QStringLiteral("select prompt from T_Message where messageid = ?;"), {messageId});
+        if (!rs.next())
+            return messageId;
+        QString text = rs.value(0).toString();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        return withArguments(text, args);
+    } catch (const std::exception&) {
+        return messageId;
+    }
+}
+
 int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile, const int* helpContext) {
     korvex::MessageRequest request;
     request.title = QStringLiteral("Korvex");

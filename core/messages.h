@@ -16,6 +16,11 @@ int ShowMsg(const QString& messageId);
 // The same for a message whose text holds %1, %2, ...: each is replaced by the
 // argument of that number (counts and names that only the moment knows).
 int ShowMsg(const QString& messageId, const QStringList& args);
+// The catalogue text of `messageId` with its %1, %2, ... filled in, for texts a
+// window shows in place (status lines, reasons) rather than in a box. The
+// identifier itself when the catalogue has no such text or cannot be read:
+// a status line never ends what it reports on.
+QString MsgText(const QString& messageId, const QStringList& args = {});
 // A message box titled "Korvex"; the help file is used only with a context.
 int MsgBoxEx(const QString& prompt, int buttons, const QString& helpFile = QString(),
              const int* helpContext = nullptr);

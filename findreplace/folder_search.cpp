@@ -175,8 +175,12 @@ FolderSummary FolderSearch::run(const FolderTarget& target, const host::FindOpti
             else
                 reading = m_app.openForReading(item);
             searchBook(reading.book, item, options, progress, report);
+        } catch (const host::FileReadError& e) {
+            summary.skipped.append({item, e.kind(), e.message()});
+            qInfo("Korvex: skipped %s: %s", qUtf8Printable(item), qUtf8Printable(e.message()));
         } catch (const host::HostError& e) {
-            summary.skipped.append({item, e.message()});
+            summary.skipped.append({item, host::ReadFailure::Unreadable, e.message()});
+            qInfo("Korvex: skipped %s: %s", qUtf8Printable(item), qUtf8Printable(e.message()));
             // A host that no longer answers would fail every file after this.
             try {
                 m_app.workbookCount();

@@ -42,7 +42,9 @@ struct FolderProgress {
 
 struct SkippedFile {
     QString path;
-    QString reason;
+    // A read that failed after the file was open counts as unreadable.
+    host::ReadFailure reason = host::ReadFailure::Unreadable;
+    QString detail; // the host's own account, for logs
 };
 
 struct FolderSummary {

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -251,7 +252,7 @@ void FolderSearchWindow::runAll() {
     FolderTarget target{m_openBooks->isChecked(), m_folder->text().trimmed(),
                         m_patterns->text().trimmed(), m_subfolders->isChecked()};
     if (!target.openBooks && !QFileInfo(target.folder).isDir()) {
-        m_status->setText(u("フォルダが見つかりません: %1").arg(target.folder));
+        m_status->setText(Korvex_M01::MsgText(QStringLiteral("S_F05_011"), {target.folder}));
         ui().beep();
         return;
     }
@@ -261,7 +262,7 @@ void FolderSearchWindow::runAll() {
         return;
     }
     if (!Korvex_M02::AttachExcel()) {
-        m_status->setText(u("表計算ソフトが起動していません"));
+        m_status->setText(Korvex_M01::MsgText(QStringLiteral("S_F05_012")));
         ui().beep();
         return;
     }
@@ -295,35 +296,46 @@ void FolderSearchWindow::stopRun() {
 }
 
 void FolderSearchWindow::showProgress(const FolderProgress& p) {
+    using Korvex_M01::MsgText;
     if (p.listing) {
-        m_status->setText(u("ファイルの一覧を作っています..."));
+        m_status->setText(MsgText(QStringLiteral("S_F05_001")));
         return;
     }
-    m_status->setText(u("検索中: %1 / %2  (%3 / %4 ファイル)  %5 件")
-                          .arg(QFileInfo(p.file).fileName(), p.sheet)
-                          .arg(p.filesDone)
-                          .arg(p.filesTotal)
-                          .arg(p.rows));
+    m_status->setText(MsgText(QStringLiteral("S_F05_002"),
+                              {QFileInfo(p.file).fileName(), p.sheet, QString::number(p.filesDone),
+                               QString::number(p.filesTotal), QString::number(p.rows)}));
     m_status->setToolTip(p.file);
 }
 
 void FolderSearchWindow::showSummary(const FolderSummary& s) {
-    QString text = u("%1: %2 件  (%3 / %4 ファイル, %5 秒)")
-                       .arg(s.stopped ? u("検索中止") : u("検索完了"))
-                       .arg(s.rows)
-                       .arg(s.filesDone)
-                       .arg(s.filesTotal)
-                       .arg(double(s.elapsedMs) / 1000.0, 0, 'f', 1);
+    using Korvex_M01::MsgText;
+    const qint64 seconds = s.elapsedMs / 1000;
+    const QString took =
+        seconds < 60 ? MsgText(QStringLiteral("S_F05_005"),
+                               {QString::number(double(s.elapsedMs) / 1000.0, 'f', 1)})
+                     : MsgText(QStringLiteral("S_F05_006"),
+                               {QString::number(seconds / 60),
+                                QStringLiteral("%1").arg(seconds % 60, 2, 10, QLatin1Char('0'))});
+    QStringList text{MsgText(QLatin1String(s.stopped ? "S_F05_004" : "S_F05_003"),
+                             {QString::number(s.rows), QString::number(s.filesDone),
+                              QString::number(s.filesTotal), took})};
     if (s.hostLost)
-        text += u("  表計算ソフトとの接続が切れました");
+        text << MsgText(QStringLiteral("S_F05_007"));
     if (!s.storeError.isEmpty())
-        text += u("  結果を保存できませんでした: ") + s.storeError;
+        text << MsgText(QStringLiteral("S_F05_008"), {s.storeError});
     if (!s.skipped.isEmpty())
-        text += u("  読めなかったファイル: %1 件").arg(s.skipped.size());
-    m_status->setText(text);
+        text << MsgText(QStringLiteral("S_F05_009"), {QString::number(s.skipped.size())});
+    m_status->setText(text.join(QStringLiteral("  ")));
+    m_status->setToolTip(QString());
+    // Each failure in the words of the catalogue, in the order of ReadFailure.
+    static const char* const Reasons[] = {"S_F05_020", "S_F05_021", "S_F05_022", "S_F05_023",
+                                          "S_F05_024"};
     QStringList lines;
-    for (const auto& k : s.skipped)
-        lines << k.path + u("  — ") + k.reason;
+    for (const auto& k : s.skipped) {
+        const auto reason = std::clamp(int(k.reason), 0, int(std::size(Reasons)) - 1);
+        lines << MsgText(QStringLiteral("S_F05_010"), {QDir::toNativeSeparators(k.path),
+                                                       MsgText(QLatin1String(Reasons[reason]))});
+    }
     m_skipped->setPlainText(lines.join(QLatin1Char('\n')));
     m_skipped->setVisible(!lines.isEmpty());
 }

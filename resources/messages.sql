@@ -301,3 +301,80 @@ INSERT INTO T_Message VALUES ('E_F04_002',
     '選択したブックが開かれていません。' || char(10) ||
     'ブックを開いてから、ブック一覧を再表示してください。',
     48, NULL, NULL);
+
+-- Folder search window ---------------------------------------------------------
+-- Texts the window shows in place (its status line and its list of files it
+-- could not read), not in a box: buttons 0.
+
+-- The folder's file list is still being built.
+INSERT INTO T_Message VALUES ('S_F05_001',
+    'ファイルの一覧を作成しています...',
+    0, NULL, NULL);
+
+-- A run under way: %1 file, %2 sheet, %3 files done, %4 files in all, %5 rows found.
+INSERT INTO T_Message VALUES ('S_F05_002',
+    '検索中: %1 / %2（%3 / %4 ファイル完了、%5 件）',
+    0, NULL, NULL);
+
+-- A run that ended (%1 rows found, %2 files searched of %3, %4 the time taken).
+INSERT INTO T_Message VALUES ('S_F05_003',
+    '検索完了: %1 件（%2 / %3 ファイル、所要時間 %4）',
+    0, NULL, NULL);
+
+-- A run the user stopped; as S_F05_003.
+INSERT INTO T_Message VALUES ('S_F05_004',
+    '検索を中止しました: %1 件（%2 / %3 ファイル、所要時間 %4）',
+    0, NULL, NULL);
+
+-- The time taken, under a minute (%1 seconds with one decimal) and longer
+-- (%1 minutes, %2 seconds).
+INSERT INTO T_Message VALUES ('S_F05_005',
+    '%1 秒',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_006',
+    '%1 分 %2 秒',
+    0, NULL, NULL);
+
+-- Why a run ended early; the rows found until then are kept.
+INSERT INTO T_Message VALUES ('S_F05_007',
+    '表計算ソフトに接続できなくなったため、検索を中止しました。',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_008',
+    '検索結果を作業データベースに保存できないため、検索を中止しました（%1）。',
+    0, NULL, NULL);
+
+-- %1 files were skipped; each is listed below the status line.
+INSERT INTO T_Message VALUES ('S_F05_009',
+    '読み込めなかったファイル: %1 件',
+    0, NULL, NULL);
+
+-- One skipped file: %1 its path, %2 the reason (S_F05_020...).
+INSERT INTO T_Message VALUES ('S_F05_010',
+    '%1 ― %2',
+    0, NULL, NULL);
+
+-- A run refused before it starts: the folder (%1) is not there, or no
+-- spreadsheet program runs.
+INSERT INTO T_Message VALUES ('S_F05_011',
+    'フォルダが見つかりません: %1',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_012',
+    '表計算ソフトが起動していません。起動してから検索してください。',
+    0, NULL, NULL);
+
+-- Why a file was skipped, by the kind of failure the spreadsheet met.
+INSERT INTO T_Message VALUES ('S_F05_020',
+    'ファイルが見つかりません（移動または削除されました）',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_021',
+    'ファイルを開けません（アクセス権がないか、読み込みに失敗しました）',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_022',
+    'パスワードで保護されています',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_023',
+    'ファイルが壊れているか、読み込めない形式です',
+    0, NULL, NULL);
+INSERT INTO T_Message VALUES ('S_F05_024',
+    '表計算のブックではありません',
+    0, NULL, NULL);

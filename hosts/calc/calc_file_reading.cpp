@@ -31,7 +31,8 @@ namespace korvex::calc {
 using namespace uno_helpers;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
-using host::HostError;
+using host::FileReadError;
+using host::ReadFailure;
 
 namespace {
 
@@ -108,7 +109,12 @@ css::uno::Sequence<css::beans::PropertyValue> uno_helpers::csvLoadArguments(cons
 host::ReadingBook CalcApplication::openForReading(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (!QFileInfo(absolute).isFile())
-        throw HostError(QStringLiteral("The file \"%1\" does not exist").arg(path));
+        throw FileReadError(ReadFailure::Missing,
+                            QStringLiteral("The file \"%1\" does not exist").arg(path));
+    if (QFile probe(absolute); !probe.open(QIODevice::ReadOnly))
+        throw FileReadError(ReadFailure::Unreadable, QStringLiteral("The file \"%1\" cannot be "
+                                                                    "read: %2")
+                                                         .arg(path, probe.errorString()));
     const QString url = QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded);
     const auto csv = csvLoadArguments(absolute);
     struct Opened {
@@ -140,7 +146,8 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
             std::copy(csv.begin(), csv.end(), args.getArray() + std::size(list));
             Reference<css::lang::XComponent> component;
             const auto protectedFile = [&] {
-                return HostError(QStringLiteral("The file is protected by a password"));
+                return FileReadError(ReadFailure::Protected,
+                                     QStringLiteral("The file is protected by a password"));
             };
             try {
                 Reference<css::frame::XComponentLoader> loader(d, css::uno::UNO_QUERY_THROW);
@@ -150,19 +157,22 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
             } catch (const css::uno::Exception& e) {
                 if (*passwordAsked)
                     throw protectedFile();
-                throw HostError(QStringLiteral("LibreOffice cannot read the file: %1")
-                                    .arg(toQt(e.Message).trimmed()));
+                throw FileReadError(ReadFailure::Damaged,
+                                    QStringLiteral("LibreOffice cannot read the file: %1")
+                                        .arg(toQt(e.Message).trimmed()));
             }
             if (!component.is() && *passwordAsked)
                 throw protectedFile();
             if (!component.is())
-                throw HostError(QStringLiteral("LibreOffice cannot read the file (damaged, "
-                                               "protected by a password or not a workbook)"));
+                throw FileReadError(ReadFailure::Damaged,
+                                    QStringLiteral("LibreOffice cannot read the file (damaged, "
+                                                   "protected by a password or not a workbook)"));
             if (!Reference<css::sheet::XSpreadsheetDocument>(component, UNO_QUERY).is()) {
                 Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
                 if (closeable.is())
                     closeable->close(true);
-                throw HostError(QStringLiteral("The file is not a spreadsheet"));
+                throw FileReadError(ReadFailure::NotWorkbook,
+                                    QStringLiteral("The file is not a spreadsheet"));
             }
             return {DocRef(component, css::uno::UNO_QUERY_THROW), false};
         },

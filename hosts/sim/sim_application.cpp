@@ -8,20 +8,23 @@ using host::HostError;
 
 namespace {
 
-// The workbook file at `path` as the host reads it: HostError, with the
-// reason, for one that is missing, damaged or saved with a password (the
-// simulated host asks nobody for it).
+// The workbook file at `path` as the host reads it: FileReadError, with the
+// kind of failure, for one that is missing, damaged or saved with a password
+// (the simulated host asks nobody for it).
 Fixture readWorkbookFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.isFile())
-        throw HostError(QStringLiteral("cannot find '%1'").arg(path));
+        throw host::FileReadError(host::ReadFailure::Missing,
+                                  QStringLiteral("cannot find '%1'").arg(path));
     QString error;
     auto fixture = loadFixtureFile(path, &error, info.fileName());
     if (!fixture || fixture->books.isEmpty())
-        throw HostError(
+        throw host::FileReadError(
+            host::ReadFailure::Damaged,
             QStringLiteral("'%1' is not a workbook this host can open: %2").arg(path, error));
     if (!fixture->books.first().password.isEmpty())
-        throw HostError(QStringLiteral("The file is protected by a password"));
+        throw host::FileReadError(host::ReadFailure::Protected,
+                                  QStringLiteral("The file is protected by a password"));
     return *fixture;
 }
 
@@ -91,7 +94,8 @@ public:
         enter(QStringLiteral("Application.openForReading"));
         const QFileInfo info(path);
         if (!info.isFile())
-            throw HostError(QStringLiteral("cannot find '%1'").arg(path));
+            throw host::FileReadError(host::ReadFailure::Missing,
+                                      QStringLiteral("cannot find '%1'").arg(path));
         const QString canonical = info.absoluteFilePath();
         for (const auto& b : host().books) {
             if (b->open && !b->path.isEmpty() && QFileInfo(b->path).absoluteFilePath() == canonical)

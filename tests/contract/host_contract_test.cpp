@@ -1298,14 +1298,18 @@ A8 = 0.1
             QCOMPARE(app->workbookCount(), books + 1);
             opened->close(false);
         }
-        QVERIFY_THROWS_EXCEPTION(HostError, app->openForReading(damaged));
-        try {
-            app->openForReading(locked);
-            QFAIL("a file saved with a password was read");
-        } catch (const HostError& e) {
-            QCOMPARE(e.message(), QString("The file is protected by a password"));
-        }
-        QVERIFY_THROWS_EXCEPTION(HostError, app->openForReading(dir.filePath(text("無い.ods"))));
+        // Both hosts name the same kind of failure, which the user reads.
+        const auto failure = [&](const QString& path) {
+            try {
+                app->openForReading(path);
+            } catch (const host::FileReadError& e) {
+                return int(e.kind());
+            }
+            return -1;
+        };
+        QCOMPARE(failure(damaged), int(host::ReadFailure::Damaged));
+        QCOMPARE(failure(locked), int(host::ReadFailure::Protected));
+        QCOMPARE(failure(dir.filePath(text("無い.ods"))), int(host::ReadFailure::Missing));
         QCOMPARE(app->workbookCount(), books);
         QStringList after;
         for (const QString& f : files + QStringList{damaged, locked})

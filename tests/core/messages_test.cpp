@@ -52,7 +52,7 @@ private slots:
         }
         QVERIFY(catalogued.size() >= 20);
 
-        const QRegularExpression named(QStringLiteral("\"([EN]_[FM][0-9]{2}_[0-9]{3})\""));
+        const QRegularExpression named(QStringLiteral("\"([ENS]_[FM][0-9]{2}_[0-9]{3})\""));
         const QString root = qEnvironmentVariable("KORVEX_SOURCE_DIR");
         int seen = 0;
         for (const char* folder :
@@ -85,9 +85,16 @@ private slots:
         QVERIFY(box.text.startsWith(id + QLatin1Char('\n')));
         QVERIFY(!prompt.trimmed().isEmpty());
         QVERIFY(!prompt.contains(QLatin1Char('\r')));
+        const int icon = box.style & 0xF0;
+        // Texts a window shows in place (S_): Japanese words and figures,
+        // never English prose, no icon.
+        if (id.startsWith(QLatin1String("S_"))) {
+            QVERIFY2(icon == 0 && !prompt.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
+                     qPrintable(prompt));
+            return;
+        }
         QVERIFY2(prompt.contains(QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30ff}]"))),
                  qPrintable(prompt)); // Japanese text
-        const int icon = box.style & 0xF0;
         if (id.startsWith(QLatin1String("N_")))
             QCOMPARE(icon, korvex::mb::Information);
         else
@@ -107,6 +114,11 @@ private slots:
         Korvex_M01::ShowMsg(QStringLiteral("N_F09_001"),
                             {QStringLiteral("a%2"), QStringLiteral("7")});
         QCOMPARE(ui.messages.first().text, QStringLiteral("N_F09_001\na%2 / 7 / %3 / 100%"));
+        // The same text in place, and an unknown one as its bare identifier, without a box.
+        QCOMPARE(Korvex_M01::MsgText(QStringLiteral("N_F09_001"), {QStringLiteral("a%2")}),
+                 QStringLiteral("a%2 / %2 / %3 / 100%"));
+        QCOMPARE(Korvex_M01::MsgText(QStringLiteral("S_F09_999")), QStringLiteral("S_F09_999"));
+        QCOMPARE(ui.messages.size(), 1);
     }
 
     // Unknown identifiers, including ones whose quotes would have rewritten a

@@ -6,6 +6,7 @@
 #include "sim_setup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,6 +115,7 @@ private slots:
         write("一覧.CSV", "[sheet 一覧]\nB1 = 月報\n");
         const QString damaged = write("壊れた.xlsx", "[sheet\n=== not a workbook");
         const QString locked = write("鍵付き.ods", "password = 秘密\n[sheet 表]\nA1 = 月報\n");
+        const QString gone = write("消えた.ods", "[sheet 表]\nA1 = 月報\n");
         write("メモ.txt", "[sheet 表]\nA1 = 月報\n");
         write(".~lock.月報.xlsx#", "x");
         write("~$月報.xlsx", "x");
@@ -124,15 +126,21 @@ private slots:
         options.what = u("月報");
         FolderTarget target{false, dir.path(), findreplace::defaultFolderPatterns(), false};
         FolderSearch search(*app, m_db);
-        auto summary = search.run(target, options, {});
-        QCOMPARE(summary.filesTotal, 4);
-        QCOMPARE(summary.filesDone, 4);
+        // A file that goes after the list was made is skipped as missing.
+        auto summary = search.run(target, options, [&](const findreplace::FolderProgress& p) {
+            if (!p.file.isEmpty())
+                QFile::remove(gone);
+        });
+        QCOMPARE(summary.filesTotal, 5);
+        QCOMPARE(summary.filesDone, 5);
         QCOMPARE(summary.rows, 3);
-        QCOMPARE(summary.skipped.size(), 2);
+        QCOMPARE(summary.skipped.size(), 3);
         QCOMPARE(summary.skipped[0].path, QFileInfo(damaged).absoluteFilePath());
-        QVERIFY(summary.skipped[0].reason.contains(u("壊れた.xlsx")));
-        QCOMPARE(summary.skipped[1].path, QFileInfo(locked).absoluteFilePath());
-        QCOMPARE(summary.skipped[1].reason, u("The file is protected by a password"));
+        QCOMPARE(summary.skipped[0].reason, host::ReadFailure::Damaged);
+        QCOMPARE(summary.skipped[1].path, QFileInfo(gone).absoluteFilePath());
+        QCOMPARE(summary.skipped[1].reason, host::ReadFailure::Missing);
+        QCOMPARE(summary.skipped[2].path, QFileInfo(locked).absoluteFilePath());
+        QCOMPARE(summary.skipped[2].reason, host::ReadFailure::Protected);
         QCOMPARE(app->workbookCount(), books);
         QVERIFY(app->workbook(u("月報.xlsx")));
 

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -225,12 +226,30 @@ private slots:
         QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
         QCOMPARE(window->grid().rowCount(), 6);
         QVERIFY(child((QLabel*)nullptr, "状態")->text().startsWith(u("フォルダが見つかりません")));
+        // A folder with a damaged file: the end tells count, files and time,
+        // the file is listed with its reason, all in the catalogue's words.
+        QDir(env->dir.path()).mkdir(u("books"));
+        env->writeFile(u("books/月報.xlsx"), QByteArray("[sheet 集計]\nA1 = りんご\n"));
+        const QString damaged = env->writeFile(u("books/壊れた.xlsx"), QByteArray("[sheet\n==="));
+        const QString locked =
+            env->writeFile(u("books/鍵付き.ods"), QByteArray("password = x\n[sheet 表]\n"));
+        child((QLineEdit*)nullptr, "フォルダ名")->setText(env->dir.filePath(u("books")));
+        QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
+        QCOMPARE(window->grid().rowCount(), 7);
+        const QString status = child((QLabel*)nullptr, "状態")->text();
+        QVERIFY2(status.startsWith(u("検索完了: 1 件（3 / 3 ファイル、所要時間 0.")) &&
+                     status.endsWith(u(" 秒）  読み込めなかったファイル: 2 件")),
+                 qPrintable(status));
+        QCOMPARE(child((QPlainTextEdit*)nullptr, "読めなかったファイル")->toPlainText(),
+                 QDir::toNativeSeparators(damaged) +
+                     u(" ― ファイルが壊れているか、読み込めない形式です\n") +
+                     QDir::toNativeSeparators(locked) + u(" ― パスワードで保護されています"));
         window->close();
 
         auto* again = new FolderSearchWindow;
         QCOMPARE(again->findChild<QLineEdit*>(u("検索文字列"))->text(), u("リンゴ"));
         QVERIFY(again->findChild<QRadioButton*>(u("フォルダ"))->isChecked());
-        QCOMPARE(again->grid().rowCount(), 6);
+        QCOMPARE(again->grid().rowCount(), 7);
         QCOMPARE(env->ini(u("F05_Info"), u("Target")), 1);
         QCOMPARE(env->ini(u("F05_Info"), u("S_Kana")), 1);
         delete again;
