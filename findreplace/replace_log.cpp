@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <algorithm>
 #include <stdexcept>
@@ -18,6 +19,16 @@ namespace korvex::findreplace {
 namespace {
 
 const QString kTable = QString::fromLatin1(kReplaceLogTable);
+const QString kKept = QStringLiteral("%1_deleted").arg(kTable);
+
+bool tableIn(QSqlQuery& q, const char* schema, const QString& table) {
+    q.prepare(QStringLiteral("select 1 from %1.sqlite_master where type = 'table' and name = ?")
+                  .arg(QLatin1String(schema)));
+    q.addBindValue(table);
+    const bool found = q.exec() && q.next();
+    q.finish();
+    return found;
+}
 
 } // namespace
 
@@ -104,6 +115,57 @@ void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<Replaced
         base.rollback();
         throw;
     }
+}
+
+bool keepEntriesOfDeletedRows(Korvex_C01& db, const QString& where, const QVariantList& binds,
+                              qint64 step) {
+    QSqlQuery q(db.DBase());
+    if (!tableIn(q, "main", kTable))
+        return true; // nothing was ever replaced here
+    if (!q.exec(QStringLiteral("create temp table if not exists %1 as select 0 as undo_step, * "
+                               "from main.%2 where 0")
+                    .arg(kKept, kTable)))
+        return false;
+    const QString theirs =
+        QStringLiteral("(execute, seq_no, book, sheet, range) in (select execute, seq_no, book, "
+                       "sheet, range from main.%1 where %2)")
+            .arg(tableName(ResultKind::Replace), where);
+    QSqlQuery keep(db.DBase());
+    QSqlQuery drop(db.DBase());
+    if (!keep.prepare(QStringLiteral("insert into temp.%1 select ?, * from main.%2 where %3")
+                          .arg(kKept, kTable, theirs)) ||
+        !drop.prepare(QStringLiteral("delete from main.%1 where %2").arg(kTable, theirs)))
+        return false;
+    keep.addBindValue(step);
+    for (const QVariant& v : binds) {
+        keep.addBindValue(v);
+        drop.addBindValue(v);
+    }
+    return keep.exec() && drop.exec();
+}
+
+bool restoreEntriesOfStep(Korvex_C01& db, qint64 step) {
+    QSqlQuery q(db.DBase());
+    if (!tableIn(q, "temp", kKept))
+        return true; // no replace-list row was deleted since Korvex started
+    if (!q.exec(QStringLiteral("select * from main.%1 where 0").arg(kTable)))
+        return false;
+    QStringList fields;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        fields << QLatin1Char('"') + rec.fieldName(i) + QLatin1Char('"');
+    q.finish();
+    const QString names = fields.join(QLatin1Char(','));
+    QSqlQuery put(db.DBase());
+    QSqlQuery forget(db.DBase());
+    if (!put.prepare(QStringLiteral("insert or replace into main.%1 (%2) select %2 from temp.%3 "
+                                    "where undo_step = ?")
+                         .arg(kTable, names, kKept)) ||
+        !forget.prepare(QStringLiteral("delete from temp.%1 where undo_step = ?").arg(kKept)))
+        return false;
+    put.addBindValue(step);
+    forget.addBindValue(step);
+    return put.exec() && forget.exec();
 }
 
 std::optional<QString> writtenText(Korvex_C01& db, const RevertRow& row) {

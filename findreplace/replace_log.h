@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QString>
+#include <QVariantList>
 
 #include <optional>
 
@@ -26,6 +27,16 @@ void createReplaceLog(Korvex_C01& db);
 // one). Throws std::runtime_error when the database refuses; nothing is kept
 // then.
 void keepReplacedCells(Korvex_C01& db, const QString& book, const QList<ReplacedCell>& cells);
+
+// Deleting replace-list rows takes their entries along, inside the caller's
+// transaction: `where` (with its values) picks the rows of w_replace about to
+// be deleted, and their entries move to a temporary table of the work
+// database's connection under the deletion's undo step. Undoing the step puts
+// them back; once Korvex lets go of the database they are gone, so entries
+// no row can reach do not pile up. False when the database refused.
+bool keepEntriesOfDeletedRows(Korvex_C01& db, const QString& where, const QVariantList& binds,
+                              qint64 step);
+bool restoreEntriesOfStep(Korvex_C01& db, qint64 step);
 
 // A row of the replace list, as far as undoing it goes.
 struct RevertRow {

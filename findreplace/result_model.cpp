@@ -1,5 +1,6 @@
 #include "result_model.h"
 
+#include "replace_log.h"
 #include "result_tables.h"
 #include "work_database.h"
 
@@ -366,7 +367,9 @@ bool ResultModel::keepAndDelete(const QString& where, const QVariantList& binds,
         keep.addBindValue(v);
         drop.addBindValue(v);
     }
-    return keep.exec() && drop.exec();
+    return keep.exec() &&
+           (m_kind != ResultKind::Replace || keepEntriesOfDeletedRows(m_db, where, binds, step)) &&
+           drop.exec();
 }
 
 bool ResultModel::deleteRows(DeleteScope scope, const QString& key) {
@@ -474,7 +477,8 @@ ResultModel::Undone ResultModel::undoDeletion() {
     QSqlQuery forget(con);
     forget.prepare(QStringLiteral("delete from %1 where undo_step = ?").arg(keptTable()));
     forget.addBindValue(step);
-    if (!(inPlace || restore(false)) || !forget.exec() || !con.commit()) {
+    if (!(inPlace || restore(false)) || !forget.exec() ||
+        (m_kind == ResultKind::Replace && !restoreEntriesOfStep(m_db, step)) || !con.commit()) {
         con.rollback();
         return out;
     }

@@ -708,6 +708,56 @@ private slots:
         QCOMPARE(shownColumn(*grid, 0), undone);
     }
 
+    // A deleted replace-list row takes what its replacement wrote along: the
+    // entry comes back with the row when the deletion is undone, and is gone
+    // for good once Korvex lets go of the work database, so the database does
+    // not keep entries no row can reach.
+    void replaceListDeletionsTakeTheirEntries() {
+        auto grid = makeGrid(ResultKind::Replace);
+        createReplaceLog(Korvex_M01::WorkDb());
+        const char* t = "2026/01/31 09:05:07";
+        QList<ResultRow> rows;
+        QList<ReplacedCell> cells;
+        for (int i = 0; i < 4; ++i) {
+            const QString range = QStringLiteral("A%1").arg(i + 1);
+            rows << row("r.xlsx", "s", qPrintable(range), t, i);
+            cells << ReplacedCell{u("s"), range, u(t), i, u("old"), QStringLiteral("w%1").arg(i)};
+        }
+        grid->addResultRows(rows);
+        keepReplacedCells(Korvex_M01::WorkDb(), u("r.xlsx"), cells);
+        const auto entries = [] {
+            QSqlQuery q = Korvex_M01::WorkDb().OpenRecordset(
+                QStringLiteral("select written from %1 order by seq_no").arg(kReplaceLogTable));
+            QStringList out;
+            while (q.next())
+                out << q.value(0).toString();
+            return out;
+        };
+        const QStringList all{"w0", "w1", "w2", "w3"};
+        QCOMPARE(entries(), all);
+        QVERIFY(grid->resultModel()->removeRowNumbers({1, 2}));
+        QCOMPARE(entries(), (QStringList{"w0", "w3"}));
+        grid->setCurrentIndex(grid->model()->index(1, 0));
+        grid->deleteBefore();
+        QCOMPARE(entries(), QStringList{"w3"});
+        grid->undoDelete();
+        QCOMPARE(entries(), (QStringList{"w0", "w3"}));
+        grid->undoDelete();
+        QCOMPARE(entries(), all);
+        QCOMPARE(writtenText(Korvex_M01::WorkDb(), {u("r.xlsx"), u("s"), u("A2"), u(t), 1}),
+                 std::optional<QString>(u("w1")));
+        grid->deleteAll();
+        QCOMPARE(entries(), QStringList{});
+        grid->undoDelete();
+        QCOMPARE(entries(), all);
+        grid->deleteAll();
+        grid.reset();
+        Korvex_M01::WorkDb().DisConnect();
+        Korvex_M01::WorkDb().Connect(Korvex_M01::DbFile);
+        QCOMPARE(entries(), QStringList{});
+        QCOMPARE(env->ui.messageIds(), QStringList{});
+    }
+
     // A run of equal book names shows its name once, without lines inside the
     // run; the name stands in the first visible row when the run starts above.
     void mergedNames() {
