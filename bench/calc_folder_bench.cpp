@@ -361,7 +361,7 @@ int main(int argc, char** argv) {
                     unoMs, unoFound, ratios.back(), korvexCpu.own / 1000, korvexCpu.office / 1000,
                     unoCpu.own / 1000, unoCpu.office / 1000, cpuRatios.back());
         for (const auto& s : total.skipped)
-            std::printf("  skipped %s: %s\n", qPrintable(s.path), qPrintable(s.reason));
+            std::printf("  skipped %s: %s\n", qPrintable(s.path), qPrintable(s.detail));
         same = same && total.rows == expected && unoFound == expected && total.filesDone == Files &&
                total.skipped.isEmpty();
     }
