@@ -86,6 +86,9 @@ inline constexpr StringSetting F05_Folder{section::F05_Info, "Folder", "", 1024}
 inline constexpr StringSetting F05_Patterns{section::F05_Info, "Patterns",
                                             "*.xlsx;*.xlsm;*.xls;*.ods;*.fods;*.csv", 256};
 inline constexpr IntSetting F05_Subfolders{section::F05_Info, "Subfolders", 0};
+// A click on a row opens its file where the cell is: what the folder list is
+// for, so on unless the user turned it off (the other lists start off).
+inline constexpr IntSetting F05_Xls_Active{section::F05_Info, tool::Xls_Active.key, 1};
 
 // Last folder of the open-file dialog, stored with its trailing separator. Its
 // default is the executable's folder, known only at run time (see readString).

@@ -318,6 +318,16 @@ protected:
         return dialog.selectedFiles();
     }
 
+    QString askFolder(QWidget* parent, const QString& title, const QString& folder) override {
+        QFileDialog dialog(parent, title, folder);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setProxyModel(new FileDetailsInProgramLocale(&dialog));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    }
+
     bool askFont(QWidget* parent, QFont& font, QColor& color) override {
         FontAndColorDialog dialog(parent, font, color);
         if (dialog.exec() != QDialog::Accepted)

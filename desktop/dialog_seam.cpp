@@ -37,6 +37,11 @@ int DialogSeam::runDialog(QDialog& dialog) {
     return execDialog(dialog);
 }
 
+QString DialogSeam::chooseFolder(QWidget* parent, const QString& title, const QString& folder) {
+    const WindowBand::StepOut out(parent);
+    return askFolder(parent, title, folder);
+}
+
 QString DialogSeam::saveFile(QWidget* parent, const SaveFileRequest& request) {
     const WindowBand::StepOut out(parent);
     return askSaveFile(parent, request);
@@ -53,6 +58,10 @@ bool DialogSeam::printPreview(QWidget* parent, const PrintPreviewRequest& reques
 }
 
 QString DialogSeam::askSaveFile(QWidget*, const SaveFileRequest&) {
+    return QString();
+}
+
+QString DialogSeam::askFolder(QWidget*, const QString&, const QString&) {
     return QString();
 }
 

@@ -71,6 +71,8 @@ struct PrintPreviewRequest {
 class DialogSeam : public UiSeam {
 public:
     QStringList openFiles(QWidget* parent, const OpenFilesRequest& request);
+    // The folder chosen, starting in `folder`; empty when cancelled.
+    QString chooseFolder(QWidget* parent, const QString& title, const QString& folder);
     // Offers `font` and `color` for change; true when the user confirmed, and
     // then they hold the choice.
     bool chooseFont(QWidget* parent, QFont& font, QColor& color);
@@ -92,6 +94,7 @@ protected:
     virtual bool askFont(QWidget* parent, QFont& font, QColor& color) = 0;
     virtual int execDialog(QDialog& dialog) = 0;
     virtual QString askSaveFile(QWidget* parent, const SaveFileRequest& request);
+    virtual QString askFolder(QWidget* parent, const QString& title, const QString& folder);
     virtual bool askPageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName);
     virtual bool showPrintPreview(QWidget* parent, const PrintPreviewRequest& request);
 };

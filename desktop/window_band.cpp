@@ -61,7 +61,7 @@ void WindowBand::setInFront(BandWindow which, bool on) {
 
 std::optional<BandWindow> WindowBand::owner(const QWidget* widget) const {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
-        for (BandWindow which : {BandWindow::Main, BandWindow::Search, BandWindow::Replace}) {
+        for (BandWindow which : All) {
             if (slot(which).window == w)
                 return which;
         }
@@ -97,9 +97,13 @@ bool WindowBand::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+bool WindowBand::held(BandWindow which) const {
+    return loaded(which) && inFront(which);
+}
+
 void WindowBand::arrange(QWidget* window, bool onTop) {
     // Every window in front leaves the layer; all but `window` come back
-    // in a fixed order (main, search, replace), and `window` last, when it is
+    // in a fixed order (main, search, replace, folder), and `window` last, when it is
     // to be in front, so that it ends up above the others. The steps are
     // recorded first and then applied with as few window-system requests as
     // possible: each window gets its final state once (flipping it off and on
@@ -109,29 +113,20 @@ void WindowBand::arrange(QWidget* window, bool onTop) {
         QWidget* w;
         bool on;
     };
-    const bool main = inFront(BandWindow::Main);
-    const bool search = loaded(BandWindow::Search) && inFront(BandWindow::Search);
-    const bool replace = loaded(BandWindow::Replace) && inFront(BandWindow::Replace);
-    QWidget* const mainWindow = this->window(BandWindow::Main);
-    QWidget* const searchWindow = this->window(BandWindow::Search);
-    QWidget* const replaceWindow = this->window(BandWindow::Replace);
+    // The main window is held while it is there.
     QList<Step> steps;
-    if (main)
-        steps.append({mainWindow, false});
-    if (search)
-        steps.append({searchWindow, false});
-    if (replace)
-        steps.append({replaceWindow, false});
+    for (BandWindow each : All) {
+        if (held(each))
+            steps.append({this->window(each), false});
+    }
 
     const std::optional<BandWindow> which = window ? owner(window) : std::optional<BandWindow>();
     const bool known = which && this->window(*which) == window;
     if (known) {
-        if (*which != BandWindow::Main && main)
-            steps.append({mainWindow, true});
-        if (*which != BandWindow::Search && search)
-            steps.append({searchWindow, true});
-        if (*which != BandWindow::Replace && replace)
-            steps.append({replaceWindow, true});
+        for (BandWindow each : All) {
+            if (each != *which && held(each))
+                steps.append({this->window(each), true});
+        }
         // A window leaving the front comes first (it is raised within the
         // normal windows), then the ones in front in step order.
         if (onTop)
@@ -163,7 +158,7 @@ WindowBand::StepOut::StepOut(const QWidget* owner) {
     WindowBand& band = instance();
     m_front = band.owner(owner).value_or(BandWindow::Main);
     if (!band.window(m_front)) {
-        for (BandWindow which : {BandWindow::Main, BandWindow::Search, BandWindow::Replace}) {
+        for (BandWindow which : All) {
             if (band.window(which)) {
                 m_front = which;
                 break;
@@ -173,7 +168,7 @@ WindowBand::StepOut::StepOut(const QWidget* owner) {
     m_outermost = band.m_steppedOut++ == 0;
     if (!m_outermost)
         return;
-    for (BandWindow which : {BandWindow::Main, BandWindow::Search, BandWindow::Replace}) {
+    for (BandWindow which : All) {
         if (band.loaded(which))
             setStaysOnTop(band.window(which), false);
     }

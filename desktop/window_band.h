@@ -1,6 +1,7 @@
 #pragma once
 // The windows that can be kept in front of every other window (the main
-// window and the search and replace windows) and what Korvex knows of them:
+// window, the search and replace windows and the folder search window) and
+// what Korvex knows of them:
 // the window itself, whether it is loaded, whether the user keeps it in front.
 // One object owns this, so that a modal dialog, a message box or a preview
 // can step the whole band out of the front and put it back afterwards.
@@ -9,13 +10,14 @@
 #include <QPointer>
 
 #include <array>
+#include <iterator>
 #include <optional>
 
 class QWidget;
 
 namespace korvex {
 
-enum class BandWindow { Main, Search, Replace };
+enum class BandWindow { Main, Search, Replace, Folder };
 
 class WindowBand : public QObject {
 public:
@@ -30,8 +32,8 @@ public:
     void release(QWidget* window);
     QWidget* window(BandWindow which) const;
 
-    // The main window counts as loaded while it is there; the search and
-    // replace windows from the end of their loading to their unloading.
+    // The main window counts as loaded while it is there; the others from the
+    // end of their loading to their unloading.
     bool loaded(BandWindow which) const;
     void setLoaded(BandWindow which, bool loaded);
 
@@ -81,8 +83,12 @@ private:
     Slot& slot(BandWindow which) { return m_slots[static_cast<std::size_t>(which)]; }
     const Slot& slot(BandWindow which) const { return m_slots[static_cast<std::size_t>(which)]; }
     void arrange(QWidget* window, bool onTop);
+    // Loaded and kept in front.
+    bool held(BandWindow which) const;
 
-    std::array<Slot, 3> m_slots;
+    static constexpr BandWindow All[] = {BandWindow::Main, BandWindow::Search, BandWindow::Replace,
+                                         BandWindow::Folder};
+    std::array<Slot, std::size(All)> m_slots;
     QPointer<QWidget> m_lastUsed;
     int m_steppedOut = 0;
 };

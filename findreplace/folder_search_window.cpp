@@ -1,6 +1,7 @@
 #include "folder_search_window.h"
 
 #include "app_state.h"
+#include "dialog_seam.h"
 #include "host_helpers.h"
 #include "list_fonts.h"
 #include "messages.h"
@@ -10,6 +11,7 @@
 #include "search_engine.h"
 #include "settings_keys.h"
 #include "ui_seam.h"
+#include "window_band.h"
 #include "window_geometry.h"
 #include "work_database.h"
 
@@ -35,6 +37,7 @@ namespace korvex::findreplace {
 namespace {
 
 const char* const Section = keys::section::F05_Info;
+constexpr char ObjectName[] = "Korvex_F05";
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
@@ -53,7 +56,7 @@ constexpr host::LookIn LookIns[] = {host::LookIn::Formulas, host::LookIn::Values
 } // namespace
 
 FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setObjectName(QStringLiteral("Korvex_F05"));
+    setObjectName(QLatin1String(ObjectName));
     setWindowTitle(u("Korvex フォルダ検索"));
     setAttribute(Qt::WA_DeleteOnClose);
 
@@ -61,6 +64,8 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     QMenu* list = bar->addMenu(u("ﾘｽﾄ(&L)"));
     m_optionsMenu = bar->addMenu(u("ｵﾌﾟｼｮﾝ(&O)"));
     m_optionsMenu->setObjectName(QStringLiteral("Option_Menu"));
+    m_inFront = m_optionsMenu->addAction(u("手前に表示(&A)"));
+    m_inFront->setCheckable(true);
     QAction* linked = m_optionsMenu->addAction(u("ｸﾞﾘｯﾄﾞとExcelを連動する(&L)"));
     linked->setCheckable(true);
     m_optionsMenu->addSeparator();
@@ -80,6 +85,7 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
         named(new QRadioButton(u("開いているすべてのブック")), u("開いているすべてのブック"));
     m_inFolder = named(new QRadioButton(u("フォルダ")), u("フォルダ"));
     m_folder = named(new QLineEdit, u("フォルダ名"));
+    m_browse = named(new QPushButton(u("参照...")), u("参照..."));
     m_patterns = named(new QLineEdit, u("ファイルの種類"));
     m_subfolders = named(new QCheckBox(u("サブフォルダも検索")), u("サブフォルダも検索"));
     m_matchCase =
@@ -109,7 +115,10 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     form->addWidget(m_text, 0, 1, 1, 3);
     form->addWidget(m_openBooks, 1, 0, 1, 2);
     form->addWidget(m_inFolder, 2, 0);
-    form->addWidget(m_folder, 2, 1, 1, 3);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_folder, 1);
+    folderRow->addWidget(m_browse);
+    form->addLayout(folderRow, 2, 1, 1, 3);
     form->addWidget(new QLabel(u("ファイルの種類:")), 3, 0);
     form->addWidget(m_patterns, 3, 1, 1, 2);
     form->addWidget(m_subfolders, 3, 3);
@@ -149,8 +158,11 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
 
     connect(linked, &QAction::toggled, this, [this](bool on) {
         m_grid->setLinkage(on);
-        keys::write(keys::inSection(Section, keys::tool::Xls_Active), on ? 1 : 0);
+        keys::write(keys::F05_Xls_Active, on ? 1 : 0);
     });
+    connect(m_inFront, &QAction::toggled, this,
+            [](bool on) { WindowBand::instance().setInFront(BandWindow::Folder, on); });
+    connect(m_browse, &QPushButton::clicked, this, &FolderSearchWindow::chooseFolder);
     for (auto [action, column] : {std::pair{mergeFiles, 0}, std::pair{mergeSheets, 1}}) {
         action->setChecked(m_grid->columnMerged(column));
         connect(action, &QAction::toggled, m_grid,
@@ -175,15 +187,37 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
         });
     });
 
+    // One band with the other windows: kept in front on request, stepping
+    // out of the front for every dialog it opens.
+    WindowBand& band = WindowBand::instance();
+    band.setWindow(BandWindow::Folder, this);
+    if (const QWidget* main = band.window(BandWindow::Main))
+        setWindowIcon(main->windowIcon());
     loadSettings();
-    linked->setChecked(keys::readInt(keys::inSection(Section, keys::tool::Xls_Active)) != 0);
+    linked->setChecked(keys::readInt(keys::F05_Xls_Active) != 0);
+    m_grid->setLinkage(linked->isChecked());
     Korvex_M01::LoadFormPos(this, true);
     Korvex_M01::LoadFont(this, m_grid);
     applyGridFont();
     updateControls();
+    m_inFront->setChecked(keys::readInt(keys::topMost(ObjectName)) != 0);
+    band.setInFront(BandWindow::Folder, m_inFront->isChecked());
+    band.setLoaded(BandWindow::Folder, true);
 }
 
-FolderSearchWindow::~FolderSearchWindow() = default;
+FolderSearchWindow::~FolderSearchWindow() {
+    // Torn down without a close event (program exit): no dangling handle.
+    WindowBand::instance().release(this);
+}
+
+void FolderSearchWindow::chooseFolder() {
+    const QString start = m_folder->text().trimmed();
+    const QString chosen = dialogs().chooseFolder(this, u("検索するフォルダの選択"), start);
+    if (chosen.isEmpty())
+        return;
+    m_folder->setText(QDir::toNativeSeparators(chosen));
+    m_inFolder->setChecked(true);
+}
 
 void FolderSearchWindow::loadSettings() {
     using namespace keys;
@@ -223,7 +257,7 @@ void FolderSearchWindow::updateControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{m_text, m_openBooks, m_inFolder, m_matchCase,
                                                       m_matchByte, m_whole, m_lookIn, m_order})
         w->setEnabled(idle);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_folder, m_patterns, m_subfolders})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_folder, m_browse, m_patterns, m_subfolders})
         w->setEnabled(idle && folder);
     m_run->setEnabled(idle);
     m_stop->setEnabled(!idle);
@@ -351,6 +385,9 @@ void FolderSearchWindow::closeEvent(QCloseEvent* event) {
     saveSettings();
     Korvex_M01::SaveFormPos(this, true);
     Korvex_M01::SaveFont(this, m_grid);
+    keys::write(keys::topMost(ObjectName), m_inFront->isChecked() ? 1 : 0);
+    WindowBand::instance().setLoaded(BandWindow::Folder, false);
+    WindowBand::instance().release(this);
     QWidget::closeEvent(event);
 }
 

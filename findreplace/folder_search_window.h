@@ -43,6 +43,7 @@ protected:
 
 private:
     void chooseFont();
+    void chooseFolder();
     void applyGridFont();
     void loadSettings();
     void saveSettings() const;
@@ -55,6 +56,7 @@ private:
     QRadioButton* m_openBooks;
     QRadioButton* m_inFolder;
     QLineEdit* m_folder;
+    QPushButton* m_browse;
     QLineEdit* m_patterns;
     QCheckBox* m_subfolders;
     QCheckBox* m_matchCase;
@@ -67,6 +69,7 @@ private:
     QLabel* m_status;
     QPlainTextEdit* m_skipped;
     QMenu* m_optionsMenu;
+    QAction* m_inFront;
     QAction* m_regex;
     QAction* m_kana;
     ResultGrid* m_grid;

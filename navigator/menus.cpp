@@ -82,14 +82,14 @@ void Korvex_F01::createMenus() {
     QAction* folderSearch = addItem(Tool_Menu, "TM_Folder", "フォルダ検索(&G)");
     connect(folderSearch, &QAction::triggered, this, [] {
         // One folder search window: a second click brings it forward.
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == QLatin1String("Korvex_F05") && w->isVisible()) {
-                if (w->isMinimized())
-                    w->showNormal();
-                w->raise();
-                w->activateWindow();
-                return;
-            }
+        const korvex::WindowBand& band = korvex::WindowBand::instance();
+        if (QWidget* w = band.window(korvex::BandWindow::Folder);
+            w && band.loaded(korvex::BandWindow::Folder)) {
+            if (w->isMinimized())
+                w->showNormal();
+            w->raise();
+            w->activateWindow();
+            return;
         }
         (new korvex::findreplace::FolderSearchWindow(nullptr))->show();
     });

@@ -12,6 +12,7 @@
 #include "result_grid.h"
 #include "result_model.h"
 #include "settings_keys.h"
+#include "window_band.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -203,6 +204,8 @@ private slots:
     // The window: a run over the open books fills its list and tells the
     // count; a folder that is not there is refused before the run; the text,
     // target and folder come back in the next window from its own section.
+    // It is one of the band's windows: kept in front on request, out of the
+    // front while its folder dialog asks; a row click opens the row's file.
     void folderWindow_runsAndKeepsItsChoices() {
         auto* window = new FolderSearchWindow;
         window->show();
@@ -210,6 +213,12 @@ private slots:
         auto child = [&](auto* type, const char* name) {
             return window->findChild<std::remove_pointer_t<decltype(type)>*>(u(name));
         };
+        WindowBand& band = WindowBand::instance();
+        QVERIFY(band.window(BandWindow::Folder) == window && band.loaded(BandWindow::Folder));
+        const auto onTop = [&] { return window->windowFlags().testFlag(Qt::WindowStaysOnTopHint); };
+        for (QAction* a : window->optionsMenu()->actions())
+            a->setChecked(a->text() == u("手前に表示(&A)") || a->isChecked());
+        QVERIFY(band.inFront(BandWindow::Folder) && onTop());
         child((QLineEdit*)nullptr, "検索文字列")->setText(u("りんご"));
         QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
         QCOMPARE(window->grid().rowCount(), 3);
@@ -233,7 +242,13 @@ private slots:
         const QString damaged = env->writeFile(u("books/壊れた.xlsx"), QByteArray("[sheet\n==="));
         const QString locked =
             env->writeFile(u("books/鍵付き.ods"), QByteArray("password = x\n[sheet 表]\n"));
-        child((QLineEdit*)nullptr, "フォルダ名")->setText(env->dir.filePath(u("books")));
+        env->ui.queueFolder(env->dir.filePath(u("books")));
+        QTest::mouseClick(child((QPushButton*)nullptr, "参照..."), Qt::LeftButton);
+        QCOMPARE(env->ui.folderRequests, QStringList{env->dir.filePath(u("無い"))});
+        QCOMPARE(env->ui.folderOwnerInFront, QList<bool>{false});
+        QVERIFY(onTop());
+        QCOMPARE(child((QLineEdit*)nullptr, "フォルダ名")->text(),
+                 QDir::toNativeSeparators(env->dir.filePath(u("books"))));
         QTest::mouseClick(child((QPushButton*)nullptr, "一括検索"), Qt::LeftButton);
         QCOMPARE(window->grid().rowCount(), 7);
         const QString status = child((QLabel*)nullptr, "状態")->text();
@@ -244,7 +259,15 @@ private slots:
                  QDir::toNativeSeparators(damaged) +
                      u(" ― ファイルが壊れているか、読み込めない形式です\n") +
                      QDir::toNativeSeparators(locked) + u(" ― パスワードで保護されています"));
+        // Linked from the start: the folder row's file opens at its cell.
+        const int books = host->application()->workbookCount();
+        QTest::mouseClick(window->grid().viewport(), Qt::LeftButton, {},
+                          window->grid().visualRect(window->grid().model()->index(6, 2)).center());
+        QCOMPARE(host->application()->workbookCount(), books + 1);
+        QCOMPARE(cursor(host), u("月報.xlsx!集計!A1"));
         window->close();
+        QVERIFY(!band.window(BandWindow::Folder) && !band.loaded(BandWindow::Folder));
+        QCOMPARE(env->ini(u("OM_Activate"), u("Korvex_F05")), 1);
 
         auto* again = new FolderSearchWindow;
         QCOMPARE(again->findChild<QLineEdit*>(u("検索文字列"))->text(), u("リンゴ"));

@@ -1,6 +1,7 @@
 #include "scripted_ui.h"
 
 #include <QPdfWriter>
+#include <QWidget>
 
 namespace korvex::test {
 
@@ -41,6 +42,17 @@ QStringList ScriptedUi::askOpenFiles(QWidget*, const OpenFilesRequest& request) 
     QStringList files = m_files.front();
     m_files.pop_front();
     return files;
+}
+
+QString ScriptedUi::askFolder(QWidget* parent, const QString&, const QString& folder) {
+    folderRequests.append(folder);
+    folderOwnerInFront.append(parent &&
+                              parent->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    if (m_folders.empty())
+        return QString();
+    const QString chosen = m_folders.front();
+    m_folders.pop_front();
+    return chosen;
 }
 
 bool ScriptedUi::askFont(QWidget*, QFont& font, QColor& color) {
@@ -97,6 +109,8 @@ QStringList ScriptedUi::messageIds() const {
 void ScriptedUi::clear() {
     messages.clear();
     fileRequests.clear();
+    folderRequests.clear();
+    folderOwnerInFront.clear();
     fontRequests = 0;
     beeps = 0;
     saveRequests.clear();

@@ -35,6 +35,8 @@ public:
     // font dialogs are cancelled.
     void queueMessageAnswer(int answer) { m_messageAnswers.push_back(answer); }
     void queueFiles(const QStringList& files) { m_files.push_back(files); }
+    // Folder dialogs: the queued folder, else cancelled.
+    void queueFolder(const QString& folder) { m_folders.push_back(folder); }
     void queueFont(const std::optional<FontChoice>& font) { m_fonts.push_back(font); }
     // Save dialogs: the queued file name, else cancelled.
     void queueSaveFile(const QString& file) { m_saveFiles.push_back(file); }
@@ -52,6 +54,10 @@ public:
 
     QList<MessageRequest> messages;
     QList<OpenFilesRequest> fileRequests;
+    // Each folder dialog's start folder, and whether its owner's window was
+    // still kept in front of the others while it asked.
+    QStringList folderRequests;
+    QList<bool> folderOwnerInFront;
     int fontRequests = 0;
     int beeps = 0;
     QList<SaveFileRequest> saveRequests;
@@ -72,6 +78,7 @@ protected:
     bool askFont(QWidget* parent, QFont& font, QColor& color) override;
     int execDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : 0; }
     QString askSaveFile(QWidget* parent, const SaveFileRequest& request) override;
+    QString askFolder(QWidget* parent, const QString& title, const QString& folder) override;
     bool askPageSetup(QWidget* parent, QPageLayout& layout, const QString& printerName) override;
     // Also runs the preview's paint on a PDF printer when previewPdf is set.
     bool showPrintPreview(QWidget* parent, const PrintPreviewRequest& request) override;
@@ -82,6 +89,7 @@ private:
     std::deque<std::optional<FontChoice>> m_fonts;
     UiSeam* m_previous = nullptr;
     std::deque<QString> m_saveFiles;
+    std::deque<QString> m_folders;
     std::deque<QPageLayout> m_pageSetups;
 };
 
