@@ -111,7 +111,13 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     m_grid->bind();
 
     auto* form = new QGridLayout;
-    form->addWidget(new QLabel(u("検索文字列(&N):")), 0, 0);
+    // A label's mnemonic goes to its field.
+    const auto label = [](const char* caption, QWidget* field) {
+        auto* l = new QLabel(u(caption));
+        l->setBuddy(field);
+        return l;
+    };
+    form->addWidget(label("検索文字列(&N):", m_text), 0, 0);
     form->addWidget(m_text, 0, 1, 1, 3);
     form->addWidget(m_openBooks, 1, 0, 1, 2);
     form->addWidget(m_inFolder, 2, 0);
@@ -119,15 +125,15 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(m_browse);
     form->addLayout(folderRow, 2, 1, 1, 3);
-    form->addWidget(new QLabel(u("ファイルの種類:")), 3, 0);
+    form->addWidget(label("ファイルの種類:", m_patterns), 3, 0);
     form->addWidget(m_patterns, 3, 1, 1, 2);
     form->addWidget(m_subfolders, 3, 3);
     form->addWidget(m_matchCase, 4, 0, 1, 2);
     form->addWidget(m_matchByte, 4, 2, 1, 2);
     form->addWidget(m_whole, 5, 0, 1, 4);
-    form->addWidget(new QLabel(u("検索対象:")), 6, 0);
+    form->addWidget(label("検索対象:", m_lookIn), 6, 0);
     form->addWidget(m_lookIn, 6, 1);
-    form->addWidget(new QLabel(u("検索方向:")), 6, 2);
+    form->addWidget(label("検索方向:", m_order), 6, 2);
     form->addWidget(m_order, 6, 3);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_run);
@@ -196,6 +202,9 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     loadSettings();
     linked->setChecked(keys::readInt(keys::F05_Xls_Active) != 0);
     m_grid->setLinkage(linked->isChecked());
+    // The row a list shows first is nobody's choice: only a click (or a move
+    // after one) opens a file.
+    m_grid->disarm();
     Korvex_M01::LoadFormPos(this, true);
     Korvex_M01::LoadFont(this, m_grid);
     applyGridFont();

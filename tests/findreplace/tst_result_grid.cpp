@@ -269,7 +269,12 @@ private slots:
         QVERIFY(!band.window(BandWindow::Folder) && !band.loaded(BandWindow::Folder));
         QCOMPARE(env->ini(u("OM_Activate"), u("Korvex_F05")), 1);
 
+        // Shown again with its rows, it moves nothing until a row is clicked.
         auto* again = new FolderSearchWindow;
+        again->show();
+        again->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(again));
+        QCOMPARE(cursor(host), u("月報.xlsx!集計!A1"));
         QCOMPARE(again->findChild<QLineEdit*>(u("検索文字列"))->text(), u("リンゴ"));
         QVERIFY(again->findChild<QRadioButton*>(u("フォルダ"))->isChecked());
         QCOMPARE(again->grid().rowCount(), 7);
