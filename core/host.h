@@ -448,6 +448,8 @@ public:
     // shows it, it never becomes the active book), read-only, without running
     // its macros or updating its links, never written to and leaving no lock
     // file beside it. A book already open from that file is given as it is.
+    // A book opened here is the reader's alone: until it is closed, no list
+    // or lookup of the open books (workbookCount, workbook, bookList) has it.
     // FileReadError, with the kind of failure, when the file cannot be read
     // as a workbook (missing, protected by a password, damaged); no book is
     // left open then. A host that no longer answers raises plain HostError.

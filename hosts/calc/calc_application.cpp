@@ -112,6 +112,37 @@ private:
     std::vector<Book> m_books;
 };
 
+void ReadingLoads::add(const Reference<css::sheet::XSpreadsheetDocument>& doc) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_released)
+        m_docs.push_back(doc);
+}
+
+bool ReadingLoads::has(const Reference<css::sheet::XSpreadsheetDocument>& doc) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return doc.is() && std::find(m_docs.begin(), m_docs.end(), doc) != m_docs.end();
+}
+
+void ReadingLoads::keepOnly(const std::vector<Reference<css::sheet::XSpreadsheetDocument>>& open) {
+    std::vector<Reference<css::sheet::XSpreadsheetDocument>> gone;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_docs.begin(); it != m_docs.end();) {
+        if (std::find(open.begin(), open.end(), *it) == open.end()) {
+            gone.push_back(*it);
+            it = m_docs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ReadingLoads::release() {
+    std::vector<Reference<css::sheet::XSpreadsheetDocument>> gone;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_released = true;
+    gone.swap(m_docs);
+}
+
 std::shared_ptr<DocumentMemo> makeDocumentMemo(const SessionPtr& session) {
     auto memo = std::make_shared<DocumentMemo>();
     session->keep(memo);
@@ -123,15 +154,18 @@ namespace {
 // The books in the order they were opened, as spreadsheetDocuments() gives
 // them, with what the memo knew of each.
 std::vector<DocumentMemo::Book> rememberedBooks(const Reference<css::frame::XDesktop2>& desktop,
-                                                const DocumentMemo& memo) {
+                                                const DocumentMemo& memo, ReadingLoads& leaveOut) {
     const auto known = memo.recall();
     std::vector<DocumentMemo::Book> books;
+    std::vector<Reference<css::sheet::XSpreadsheetDocument>> seen;
     auto e = must(must(desktop->getComponents())->createEnumeration());
     while (e->hasMoreElements()) {
         Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
+        if (doc.is())
+            seen.push_back(doc);
         auto same = [&](const DocumentMemo::Book& b) { return b.sheets.get() == doc.get(); };
         // A book shown in several windows comes once per window.
-        if (!doc.is() || std::any_of(books.begin(), books.end(), same))
+        if (!doc.is() || leaveOut.has(doc) || std::any_of(books.begin(), books.end(), same))
             continue;
         const auto it = std::find_if(known.begin(), known.end(), same);
         if (it != known.end())
@@ -139,6 +173,7 @@ std::vector<DocumentMemo::Book> rememberedBooks(const Reference<css::frame::XDes
         else if (DocRef model(doc, UNO_QUERY); model.is())
             books.push_back({doc, model, nullptr, std::nullopt, nullptr});
     }
+    leaveOut.keepOnly(seen);
     for (auto& b : books) {
         if (b.order)
             continue;
@@ -161,12 +196,14 @@ std::vector<DocumentMemo::Book> rememberedBooks(const Reference<css::frame::XDes
 // ---- Application -----------------------------------------------------------
 
 int CalcApplication::workbookCount() {
-    return m_s->run([d = m_s->desktop()] { return int(spreadsheetDocuments(d).size()); });
+    return m_s->run([d = m_s->desktop(), reading = m_reading] {
+        return int(spreadsheetDocuments(d, reading.get()).size());
+    });
 }
 
 host::WorkbookPtr CalcApplication::workbook(int index) {
-    auto doc = m_s->run([d = m_s->desktop(), index] {
-        auto docs = spreadsheetDocuments(d);
+    auto doc = m_s->run([d = m_s->desktop(), index, reading = m_reading] {
+        auto docs = spreadsheetDocuments(d, reading.get());
         if (index < 1 || index > int(docs.size()))
             throw HostError(QStringLiteral("There is no workbook number %1").arg(index));
         return docs[size_t(index - 1)];
@@ -175,14 +212,16 @@ host::WorkbookPtr CalcApplication::workbook(int index) {
 }
 
 host::WorkbookPtr CalcApplication::workbook(const QString& name) {
-    auto doc = m_s->run([d = m_s->desktop(), name] { return documentNamed(d, name); });
+    auto doc = m_s->run([d = m_s->desktop(), name, reading = m_reading] {
+        return documentNamed(d, name, reading.get());
+    });
     return std::make_shared<CalcWorkbook>(m_s, m_cache, doc);
 }
 
 std::vector<host::BookEntry> CalcApplication::bookList() {
-    return m_s->run([d = m_s->desktop(), memo = m_memo] {
+    return m_s->run([d = m_s->desktop(), memo = m_memo, reading = m_reading] {
         std::vector<host::BookEntry> list;
-        auto docs = rememberedBooks(d, *memo);
+        auto docs = rememberedBooks(d, *memo, *reading);
         for (auto& r : docs) {
             if (!r.title.is())
                 r.title.set(r.doc, UNO_QUERY_THROW);

@@ -122,8 +122,8 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
         bool wasOpen = false;
     };
     const auto opened = m_s->run(
-        [d = m_s->desktop(), url, absolute, csv]() -> Opened {
-            for (const auto& doc : spreadsheetDocuments(d)) {
+        [d = m_s->desktop(), url, absolute, csv, reading = m_reading]() -> Opened {
+            for (const auto& doc : spreadsheetDocuments(d, reading.get())) {
                 if (localPathOf(doc) == absolute)
                     return {doc, true};
             }
@@ -167,13 +167,15 @@ host::ReadingBook CalcApplication::openForReading(const QString& path) {
                 throw FileReadError(ReadFailure::Damaged,
                                     QStringLiteral("LibreOffice cannot read the file (damaged, "
                                                    "protected by a password or not a workbook)"));
-            if (!Reference<css::sheet::XSpreadsheetDocument>(component, UNO_QUERY).is()) {
+            const Reference<css::sheet::XSpreadsheetDocument> sheets(component, UNO_QUERY);
+            if (!sheets.is()) {
                 Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
                 if (closeable.is())
                     closeable->close(true);
                 throw FileReadError(ReadFailure::NotWorkbook,
                                     QStringLiteral("The file is not a spreadsheet"));
             }
+            reading->add(sheets);
             return {DocRef(component, css::uno::UNO_QUERY_THROW), false};
         },
         std::max(m_s->callTimeout(), std::chrono::milliseconds(120000)));

@@ -16,6 +16,7 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/text/XText.hpp>
@@ -39,6 +40,25 @@ using CachePtr = std::shared_ptr<SearchCache>;
 class DocumentMemo;
 std::shared_ptr<DocumentMemo> makeDocumentMemo(const SessionPtr& session);
 
+// The books loaded hidden for reading (openForReading), which no list or
+// lookup of the open books shows; kept per connection. The bridge hands out
+// one proxy per document, so a kept proxy is known again without asking the
+// office.
+class ReadingLoads : public HeldBase {
+public:
+    void add(const css::uno::Reference<css::sheet::XSpreadsheetDocument>& doc);
+    bool has(const css::uno::Reference<css::sheet::XSpreadsheetDocument>& doc) const;
+    // Forgets the loads not among `open` (closed since).
+    void keepOnly(const std::vector<css::uno::Reference<css::sheet::XSpreadsheetDocument>>& open);
+    void release() override;
+
+private:
+    mutable std::mutex m_mutex;
+    bool m_released = false;
+    std::vector<css::uno::Reference<css::sheet::XSpreadsheetDocument>> m_docs;
+};
+using ReadingLoadsPtr = std::shared_ptr<ReadingLoads>;
+
 // Which page style each sheet of a book prints with, read in one pass when a
 // run over many of its sheets begins (Workbook::worksheetsNamed), so that
 // giving a sheet a style of its own need not look at every other sheet
@@ -55,7 +75,9 @@ class CalcApplication : public host::Application {
 public:
     explicit CalcApplication(SessionPtr session)
         : m_s(std::move(session)), m_cache(std::make_shared<SearchCache>(m_s)),
-          m_memo(makeDocumentMemo(m_s)) {}
+          m_memo(makeDocumentMemo(m_s)), m_reading(std::make_shared<ReadingLoads>()) {
+        m_s->keep(m_reading);
+    }
     const SessionPtr& session() const { return m_s; }
     SearchCache& searchCache() const { return *m_cache; }
 
@@ -87,6 +109,7 @@ private:
     SessionPtr m_s;
     CachePtr m_cache;
     std::shared_ptr<DocumentMemo> m_memo;
+    ReadingLoadsPtr m_reading;
 };
 
 class CalcWorkbook : public host::Workbook {
@@ -244,9 +267,12 @@ void requireEditable(const SheetRef& sheet, sal_Int32 column, sal_Int32 row);
 // The load arguments that read a comma-separated file (by its name) without
 // asking how, in the encoding it is written in; none for any other file.
 css::uno::Sequence<css::beans::PropertyValue> csvLoadArguments(const QString& path);
-std::vector<DocRef> spreadsheetDocuments(const css::uno::Reference<css::frame::XDesktop2>& desktop);
-DocRef documentNamed(const css::uno::Reference<css::frame::XDesktop2>& desktop,
-                     const QString& name);
+// The open spreadsheet documents, or one by its title; the reading loads in
+// `leaveOut` (when given) are left out.
+std::vector<DocRef> spreadsheetDocuments(const css::uno::Reference<css::frame::XDesktop2>& desktop,
+                                         ReadingLoads* leaveOut = nullptr);
+DocRef documentNamed(const css::uno::Reference<css::frame::XDesktop2>& desktop, const QString& name,
+                     ReadingLoads* leaveOut = nullptr);
 // The current spreadsheet document, or else the latest one opened that is
 // shown: never a hidden book.
 DocRef activeDocument(const css::uno::Reference<css::frame::XDesktop2>& desktop);

@@ -154,17 +154,25 @@ Reference<css::awt::XWindow2> shownWindow(const DocRef& doc) {
 }
 
 // Spreadsheet documents in the desktop's order (the order they were opened).
-std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>& desktop) {
+std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>& desktop,
+                                         ReadingLoads* leaveOut) {
     std::vector<DocRef> docs;
+    std::vector<Reference<css::sheet::XSpreadsheetDocument>> seen;
     auto components = must(desktop->getComponents());
     auto e = must(components->createEnumeration());
     while (e->hasMoreElements()) {
         Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
+        if (doc.is())
+            seen.push_back(doc);
+        if (leaveOut && leaveOut->has(doc))
+            continue;
         DocRef model(doc, UNO_QUERY);
         // A book shown in several windows comes once per window.
         if (model.is() && std::find(docs.begin(), docs.end(), model) == docs.end())
             docs.push_back(model);
     }
+    if (leaveOut)
+        leaveOut->keepOnly(seen);
     // The desktop lists its frames in no lasting order (activation moves
     // them); the documents' creation numbers give the order they were opened.
     std::vector<std::pair<long long, DocRef>> numbered;
@@ -186,12 +194,15 @@ std::vector<DocRef> spreadsheetDocuments(const Reference<css::frame::XDesktop2>&
     return docs;
 }
 
-DocRef documentNamed(const Reference<css::frame::XDesktop2>& desktop, const QString& name) {
+DocRef documentNamed(const Reference<css::frame::XDesktop2>& desktop, const QString& name,
+                     ReadingLoads* leaveOut) {
     // A book is looked up by its title alone; the opening order (a question
     // per document) matters only to the lists, and is not asked for here.
     auto e = must(must(desktop->getComponents())->createEnumeration());
     while (e->hasMoreElements()) {
         Reference<css::sheet::XSpreadsheetDocument> doc(e->nextElement(), UNO_QUERY);
+        if (leaveOut && leaveOut->has(doc))
+            continue;
         DocRef model(doc, UNO_QUERY);
         if (model.is() && documentTitle(model) == name)
             return model;

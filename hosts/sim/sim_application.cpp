@@ -102,15 +102,14 @@ public:
                 return {wrap(b), true};
         }
         auto fixture = readWorkbookFile(path);
-        // One file, one book, and none of the application's settings; the reader never takes the
-        // user's place in the active book, and no window shows what it reads.
+        // One file, one book, and none of the application's settings; the
+        // reader never takes the user's place in the active book, no window
+        // shows what it reads, and no list of the open books has it.
         fixture.books.resize(1);
         fixture.application = {};
-        const auto active = host().activeBook;
-        const auto added = host().load(fixture, canonical);
+        const auto added = host().load(fixture, canonical, true);
         for (auto& w : added.front()->windows)
             w.visible = false;
-        host().activeBook = active;
         return {wrap(added.front()), false};
     }
     host::WindowPtr window(const QString& caption) override {

@@ -60,9 +60,10 @@ std::shared_ptr<SimHost> SimHost::fromFixture(const Fixture& fixture) {
     return host;
 }
 
-std::vector<std::shared_ptr<BookData>> SimHost::load(const Fixture& fixture, const QString& path) {
+std::vector<std::shared_ptr<BookData>> SimHost::load(const Fixture& fixture, const QString& path,
+                                                     bool forReading) {
     for (const FixtureBook& fb : fixture.books) {
-        if (findBook(fb.name))
+        if (!forReading && findBook(fb.name))
             throw HostError(QStringLiteral("a workbook named '%1' is already open").arg(fb.name));
     }
     const FixtureApplication& app = fixture.application;
@@ -136,11 +137,11 @@ std::vector<std::shared_ptr<BookData>> SimHost::load(const Fixture& fixture, con
             book->activeSheet = book->group.front();
         if (book->group.size() < 2)
             book->group.clear();
-        books.push_back(book);
+        (forReading ? readingBooks : books).push_back(book);
         added.push_back(book);
     }
     const int active = fixture.activeBookIndex();
-    if (active >= 0)
+    if (active >= 0 && !forReading)
         activeBook = added.at(size_t(active));
     return added;
 }
@@ -183,6 +184,8 @@ void SimHost::enter(const QString& operation) const {
 void SimHost::closeBook(const std::shared_ptr<BookData>& book) {
     book->open = false;
     books.erase(std::remove(books.begin(), books.end(), book), books.end());
+    readingBooks.erase(std::remove(readingBooks.begin(), readingBooks.end(), book),
+                       readingBooks.end());
     if (activeBook == book) {
         activeBook.reset();
         for (auto it = books.rbegin(); it != books.rend(); ++it) {

@@ -99,9 +99,10 @@ public:
 
     // Adds the fixture's books, as if opened from `path` (empty: from memory)
     // and applies its application settings. HostError when a book of the same
-    // name is already open; nothing is added then.
-    std::vector<std::shared_ptr<BookData>> load(const Fixture& fixture,
-                                                const QString& path = QString());
+    // name is already open; nothing is added then. Books loaded `forReading`
+    // go to readingBooks instead, where no list or name finds them.
+    std::vector<std::shared_ptr<BookData>>
+    load(const Fixture& fixture, const QString& path = QString(), bool forReading = false);
 
     host::ApplicationPtr application();
 
@@ -141,6 +142,9 @@ public:
 
     // The model.
     std::vector<std::shared_ptr<BookData>> books;
+    // Books opened for reading (Application::openForReading): the reader's
+    // alone until it closes them.
+    std::vector<std::shared_ptr<BookData>> readingBooks;
     std::shared_ptr<BookData> activeBook;
     std::optional<matcher::FindSettings> lastFind;
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -96,7 +97,8 @@ private slots:
 
     // A folder: the patterns and the subfolder choice pick the files, lock
     // and owner files never count, a damaged file and one saved with a
-    // password are skipped with their reasons and the run goes on,
+    // password are skipped with their reasons and the run goes on, the
+    // files being read are in no list of the open books meanwhile,
     // a book open already is read where it is and stays open, the others go.
     void folder_picksFilesSkipsDamagedAndLeavesOpenBooksOpen() {
         const auto host = test::simHost(QString::fromUtf8(OpenBooks));
@@ -127,10 +129,13 @@ private slots:
         FolderTarget target{false, dir.path(), findreplace::defaultFolderPatterns(), false};
         FolderSearch search(*app, m_db);
         // A file that goes after the list was made is skipped as missing.
+        QSet<int> listed;
         auto summary = search.run(target, options, [&](const findreplace::FolderProgress& p) {
             if (!p.file.isEmpty())
                 QFile::remove(gone);
+            listed << int(app->bookList().size());
         });
+        QCOMPARE(listed, QSet<int>{books});
         QCOMPARE(summary.filesTotal, 5);
         QCOMPARE(summary.filesDone, 5);
         QCOMPARE(summary.rows, 3);
