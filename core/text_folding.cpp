@@ -96,6 +96,15 @@ void foldLoop(QStringView text, bool matchCase, bool matchByte, std::u32string& 
     qsizetype i = 0;
     while (i < n) {
         const qsizetype start = i;
+        // ASCII folds to itself but for case, and never combines with what
+        // follows: most cell text takes this step alone.
+        if (const char16_t u = s[i].unicode(); u < 0x80) {
+            out.push_back(!matchCase && u >= u'A' && u <= u'Z' ? char32_t(u + 0x20) : char32_t(u));
+            if (origin)
+                origin->push_back(start);
+            ++i;
+            continue;
+        }
         qsizetype units = 1;
         char32_t c = codePointAt(s, n, i, &units);
         i += units;
