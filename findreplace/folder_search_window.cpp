@@ -184,9 +184,10 @@ FolderSearchWindow::FolderSearchWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     connect(m_run, &QPushButton::clicked, this, &FolderSearchWindow::runAll);
     connect(m_stop, &QPushButton::clicked, this, &FolderSearchWindow::stopRun);
     connect(m_openBooks, &QRadioButton::toggled, this, &FolderSearchWindow::updateControls);
-    // Opening a row's file brings the office's window up: Korvex stays in
-    // front of it.
-    connect(m_grid, &QAbstractItemView::clicked, this, [this] {
+    // Opening a row's file brings a new office window up, which takes the
+    // focus before the book can be stacked behind Korvex: Korvex comes back
+    // in front of it, whether the row was clicked or moved to.
+    connect(m_grid, &ResultGrid::officeMoved, this, [this] {
         QTimer::singleShot(0, this, [this] {
             raise();
             activateWindow();
@@ -344,9 +345,14 @@ void FolderSearchWindow::showProgress(const FolderProgress& p) {
         m_status->setText(MsgText(QStringLiteral("S_F05_001")));
         return;
     }
-    m_status->setText(MsgText(QStringLiteral("S_F05_002"),
-                              {QFileInfo(p.file).fileName(), p.sheet, QString::number(p.filesDone),
-                               QString::number(p.filesTotal), QString::number(p.rows)}));
+    // A file being opened has no sheet yet.
+    const QStringList counts{QString::number(p.filesDone), QString::number(p.filesTotal),
+                             QString::number(p.rows)};
+    const QString name = QFileInfo(p.file).fileName();
+    m_status->setText(
+        p.sheet.isEmpty()
+            ? MsgText(QStringLiteral("S_F05_013"), QStringList{name} + counts)
+            : MsgText(QStringLiteral("S_F05_002"), QStringList{name, p.sheet} + counts));
     m_status->setToolTip(p.file);
 }
 

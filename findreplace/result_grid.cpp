@@ -72,7 +72,8 @@ ResultGrid::ResultGrid(ResultKind kind, Korvex_C01& db, QWidget* parent)
             viewport()->update();
     });
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        m_linkage->clicked(selectedRowCount(), rowCount(), hitAt(index.row()));
+        if (m_linkage->clicked(selectedRowCount(), rowCount(), hitAt(index.row())))
+            emit officeMoved();
     });
     m_model->beforeStore = [this](int row, int, const QString& oldText, const QString& newText) {
         return writeBack(row, oldText, newText);
@@ -397,7 +398,8 @@ void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
     QTableView::currentChanged(current, previous);
     if (!m_appending && current.isValid() &&
         (current.row() != previous.row() || !previous.isValid()))
-        m_linkage->currentRowChanged(selectedRowCount(), rowCount(), hitAt(current.row()));
+        if (m_linkage->currentRowChanged(selectedRowCount(), rowCount(), hitAt(current.row())))
+            emit officeMoved();
 }
 
 // Rows are chosen as with record selectors: a plain click or arrow key only

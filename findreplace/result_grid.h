@@ -137,6 +137,9 @@ public slots:
     bool exportCsv();      // CSV出力(&C)...: selected rows or all, via a save dialog
 
 signals:
+    // The office's cursor went to the current row's cell, by a click or a
+    // move of the current row: the office may have come forward over Korvex.
+    void officeMoved();
     // Right click on the grid: the window shows its context menu reduced to the
     // font item, at this global position.
     void fontMenuRequested(const QPoint& globalPos);

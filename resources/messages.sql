@@ -316,6 +316,11 @@ INSERT INTO T_Message VALUES ('S_F05_002',
     '検索中: %1 / %2（%3 / %4 ファイル完了、%5 件）',
     0, NULL, NULL);
 
+-- As S_F05_002 while a file is being opened, before its first sheet.
+INSERT INTO T_Message VALUES ('S_F05_013',
+    '検索中: %1（%2 / %3 ファイル完了、%4 件）',
+    0, NULL, NULL);
+
 -- A run that ended (%1 rows found, %2 files searched of %3, %4 the time taken).
 INSERT INTO T_Message VALUES ('S_F05_003',
     '検索完了: %1 件（%2 / %3 ファイル、所要時間 %4）',
