@@ -329,6 +329,9 @@ public:
     virtual RangePtr cell(int row, int column) = 0;
     virtual RangePtr range(const QString& address) = 0;
     virtual PageSetupPtr pageSetup() = 0;
+    // The cell the sheet's cursor is on, whether the sheet is active or not:
+    // the active cell it shows once activated. Nothing is activated.
+    virtual RangePtr cursorCell() = 0;
 
     // The all-at-once engines work a sheet with these two calls instead of a
     // host round trip per occurrence.

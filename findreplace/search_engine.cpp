@@ -132,7 +132,8 @@ bool SearchEngine::preconditionsHold() {
     return true;
 }
 
-host::SheetPtr SearchEngine::lookUpSheet(const host::WorkbookPtr& book, const QString& name) {
+host::SheetPtr SearchEngine::lookUpSheet(const host::WorkbookPtr& book, const QString& name,
+                                         bool activate) {
     // The host looks names up ignoring case; a sheet that has since been
     // renamed to another spelling is not the listed sheet and is skipped
     // rather than searched under the listed name.
@@ -142,7 +143,7 @@ host::SheetPtr SearchEngine::lookUpSheet(const host::WorkbookPtr& book, const QS
         if (found && found->name() == name)
             sheet = std::move(found);
     });
-    if (sheet && !(reached = guarded([&] { sheet->activate(); })))
+    if (sheet && activate && !(reached = guarded([&] { sheet->activate(); })))
         sheet.reset(); // "after the active cell" would name another sheet's cell
     if (!reached)
         hostGone();
@@ -270,8 +271,16 @@ SearchEngine::Done SearchEngine::takeHit(const host::SheetPtr& sheet, const Hit&
 }
 
 void SearchEngine::restoreStartPos() {
-    if (m_startPosKnown)
-        guarded([&] { M02::GoToPos(m_window.pass().StartPos); });
+    if (!m_startPosKnown)
+        return;
+    // Reading where the cursor is costs a few quick calls; moving it makes the
+    // office draw the sheet again, which takes several times as long.
+    const M02::CellPos& start = m_window.pass().StartPos;
+    M02::CellPos now;
+    if (guarded([&] { M02::GetCurrentPos(now); }) && now.Book == start.Book &&
+        now.Sheet == start.Sheet && now.Row == start.Row && now.Col == start.Col)
+        return;
+    guarded([&] { M02::GoToPos(start); });
 }
 
 void SearchEngine::stepClick() {
@@ -388,10 +397,8 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
     std::vector<host::FoundCell> found;
     if (!guarded([&] {
             host::FindOptions f = findOptionsFor(m_mode, m_options);
-            // The active cell, named through this sheet so that the host sees
-            // a cell of the sheet it searches.
-            const host::RangePtr active = app().activeCell();
-            f.after = sheet->cell(active->row(), active->column());
+            // The sheet's active cell, whether the sheet is shown or not.
+            f.after = sheet->cursorCell();
             found = sheet->findAll(f);
         }))
         hostGone();
@@ -515,13 +522,17 @@ void SearchEngine::runAllClick() {
     const QList<SheetEntry> entries = m_window.sheetEntries();
     RowSink sink(m_window, m_book);
     QString current;
+    // A run that puts the cursor back where it was at the click has no need
+    // to show each sheet it works (and the office to draw it twice); one that
+    // leaves the cursor where it ends, as with a pass open, shows them.
+    const bool showSheets = !(p.HitCount == 0 && m_startPosKnown);
     if (!book)
         hostGone();
     for (int i = 0; book && i < entries.size(); ++i) {
         if (!entries[i].selected)
             continue;
         current = entries[i].name;
-        if (const host::SheetPtr sheet = lookUpSheet(book, current))
+        if (const host::SheetPtr sheet = lookUpSheet(book, current, showSheets))
             allAtOnceOnSheet(sheet, current, n, sink);
         if (p.NotRunning || sink.failed() || m_hostLost)
             break;

@@ -69,7 +69,10 @@ private:
 
     QString messageId(const char* kind, int number) const;
     bool preconditionsHold();
-    host::SheetPtr lookUpSheet(const host::WorkbookPtr& book, const QString& name);
+    // The listed sheet `name`, activated unless `activate` is false; null
+    // when it is gone or cannot be activated.
+    host::SheetPtr lookUpSheet(const host::WorkbookPtr& book, const QString& name,
+                               bool activate = true);
     host::RangePtr findAfter(const host::SheetPtr& sheet, const host::RangePtr& after);
     // Called when a host call failed: true (and remembered for the rest of
     // the click) when the host itself is no longer reachable.

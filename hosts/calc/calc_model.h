@@ -171,6 +171,7 @@ public:
     host::RangePtr cell(int row, int column) override;
     host::RangePtr range(const QString& address) override;
     host::PageSetupPtr pageSetup() override;
+    host::RangePtr cursorCell() override;
     std::vector<host::FoundCell> findAll(const host::FindOptions& options) override;
     std::vector<host::CellReplacement>
     replaceCells(const host::ReplaceOptions& options,

@@ -383,6 +383,15 @@ host::RangePtr CalcSheet::cell(int row, int column) {
     return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), addr);
 }
 
+host::RangePtr CalcSheet::cursorCell() {
+    auto addr = m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
+        requireOpen(doc);
+        requireWorksheet(sheet);
+        return cursorOf(doc, sheet);
+    });
+    return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), addr);
+}
+
 host::RangePtr CalcSheet::range(const QString& address) {
     auto addr = m_s->run([doc = m_doc->get(), sheet = m_sheet->get(), address] {
         requireOpen(doc);

@@ -50,6 +50,13 @@ public:
             throw HostError(QStringLiteral("'%1' is not a cell address").arg(address));
         return makeRange(m_anchor.host, m_sheet, *rect);
     }
+    host::RangePtr cursorCell() override {
+        m_anchor.enter(QStringLiteral("Sheet.cursorCell"));
+        worksheetOnly();
+        const int row = m_sheet->activeRow;
+        const int column = m_sheet->activeColumn;
+        return makeRange(m_anchor.host, m_sheet, {row, column, row, column});
+    }
     host::PageSetupPtr pageSetup() override {
         m_anchor.enter(QStringLiteral("Sheet.pageSetup"));
         worksheetOnly();

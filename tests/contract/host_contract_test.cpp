@@ -1170,8 +1170,11 @@ A8 = 0.1
         QCOMPARE(app->activeSheet()->name(), text("1月"));
         QCOMPARE(app->activeCell()->address(), QString("$A$1"));
 
-        // Each sheet remembers its active cell, each book its active sheet.
+        // Each sheet remembers its active cell, each book its active sheet;
+        // a sheet tells its own without being activated.
         const auto sales = app->workbook(text("売上.xlsx"));
+        QCOMPARE(sales->sheet(text("2月"))->cursorCell()->address(), QString("$C$4"));
+        QCOMPARE(app->activeSheet()->name(), text("1月"));
         sales->sheet(text("2月"))->activate();
         QCOMPARE(app->activeCell()->address(), QString("$C$4"));
         app->activeSheet()->cell(5, 3)->activate();
@@ -1190,6 +1193,9 @@ A8 = 0.1
         sales->sheet(text("1月"))->activate();
         QCOMPARE(sales->activeSheet()->name(), text("1月"));
         QCOMPARE(app->activeCell()->address(), QString("$A$1"));
+        QCOMPARE(sales->sheet(text("1月"))->cursorCell()->address(), QString("$A$1"));
+        QCOMPARE(sales->sheet(text("2月"))->cursorCell()->address(), QString("$C$5"));
+        QCOMPARE(app->activeSheet()->name(), text("1月"));
     }
 
     void closing_leavesDeadHandles() {
