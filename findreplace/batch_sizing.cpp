@@ -16,8 +16,10 @@ namespace korvex::findreplace {
 // the right size costs one more call. A size kept for a while is doubled or
 // halved once to learn the cost of a row again.
 // Where the windows go on painting during a host call (Calc), a replace batch
-// may take four times as long: Calc's fixed part is then paid a quarter as
-// often, and a click on the stop button waits at most one such call.
+// may take two and a half times as long: Calc's fixed part is then paid less
+// often. A click on the stop button waits for the batch under way and for the
+// next one, whose rows are stored meanwhile and so must have their cells
+// replaced: two such batches stay within the 150 ms a stop may take.
 void SearchEngine::sizeNextBatch(int rows, qint64 ms, qint64 storingMs) {
     const double BudgetMs = m_batchBudgetMs;
     constexpr int TriesBeforeProbing = 4;

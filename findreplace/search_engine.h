@@ -125,7 +125,7 @@ private:
     // How long one batch may take: rows stored and, when replacing, their
     // cells replaced in one host call.
     static constexpr double BatchBudgetMs = 24;        // no events while it lasts
-    static constexpr double PaintedBatchBudgetMs = 96; // the windows paint during host calls
+    static constexpr double PaintedBatchBudgetMs = 60; // the windows paint during host calls
     double m_batchBudgetMs = BatchBudgetMs;
     // Rows are stored while the host replaces the batch before (see
     // allAtOnceOnSheet).
