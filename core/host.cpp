@@ -304,4 +304,19 @@ std::vector<SheetPtr> Workbook::worksheetsNamed(const QStringList& names) {
     return found;
 }
 
+std::vector<NamedSheet> Workbook::worksheets() {
+    QStringList names;
+    for (const SheetEntry& e : sheetList()) {
+        if (e.worksheet)
+            names << e.name;
+    }
+    const auto handles = worksheetsNamed(names);
+    std::vector<NamedSheet> found;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (handles[size_t(i)])
+            found.push_back({names[i], handles[size_t(i)]});
+    }
+    return found;
+}
+
 } // namespace korvex::host

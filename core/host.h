@@ -377,6 +377,12 @@ struct SheetEntry {
     bool worksheet = true; // false for a chart sheet
 };
 
+// One worksheet as Workbook::worksheets gives it.
+struct NamedSheet {
+    QString name;
+    SheetPtr sheet;
+};
+
 // One open book as Application::bookList gives it.
 struct BookEntry {
     QString name;
@@ -413,6 +419,9 @@ public:
     // The worksheets of these names, looked up in one pass over the book:
     // null where the book has no worksheet of that name.
     virtual std::vector<SheetPtr> worksheetsNamed(const QStringList& names);
+    // Every worksheet in tab order with its name, in one call: a search of
+    // the whole book, the way to every sheet it reads.
+    virtual std::vector<NamedSheet> worksheets();
     // Groups the named sheets (the first becomes the active one).
     virtual void selectSheets(const QStringList& names) = 0;
     virtual int windowCount() = 0;

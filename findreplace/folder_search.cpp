@@ -109,20 +109,13 @@ void FolderSearch::store(const QString& label, const QString& sheet,
 void FolderSearch::searchBook(const host::WorkbookPtr& book, const QString& label,
                               const host::FindOptions& options, FolderProgress& progress,
                               const std::function<void(const FolderProgress&)>& report) {
-    const auto sheets = book->sheetList();
-    QStringList names;
-    for (const auto& s : sheets) {
-        if (s.worksheet)
-            names << s.name;
-    }
-    const auto handles = book->worksheetsNamed(names);
-    for (qsizetype i = 0; i < names.size() && !m_stop; ++i) {
-        if (!handles[size_t(i)])
-            continue;
-        progress.sheet = names[i];
+    for (const host::NamedSheet& sheet : book->worksheets()) {
+        if (m_stop)
+            break;
+        progress.sheet = sheet.name;
         if (report)
             report(progress);
-        store(label, names[i], handles[size_t(i)]->findAll(options), options.what);
+        store(label, sheet.name, sheet.sheet->findAll(options), options.what);
         progress.rows = m_rows;
         breathe();
     }

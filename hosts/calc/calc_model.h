@@ -130,6 +130,7 @@ public:
     host::SheetPtr worksheet(const QString& name) override;
     std::vector<host::SheetEntry> sheetList() override;
     std::vector<host::SheetPtr> worksheetsNamed(const QStringList& names) override;
+    std::vector<host::NamedSheet> worksheets() override;
     void selectSheets(const QStringList& names) override;
     int windowCount() override;
     host::WindowPtr window(int index) override;
@@ -160,10 +161,13 @@ private:
 
 class CalcSheet : public host::Sheet {
 public:
+    // `knownWorksheet`: the sheet was just listed as a worksheet (as every
+    // sheet given a style use is), so no call needs to ask again.
     CalcSheet(SessionPtr s, CachePtr cache, DocRef doc, SheetRef sheet,
-              PageStyleUsePtr styleUse = nullptr)
+              PageStyleUsePtr styleUse = nullptr, bool knownWorksheet = false)
         : m_s(std::move(s)), m_cache(std::move(cache)), m_doc(m_s->hold(std::move(doc))),
-          m_sheet(m_s->hold(std::move(sheet))), m_styleUse(std::move(styleUse)) {}
+          m_sheet(m_s->hold(std::move(sheet))), m_styleUse(std::move(styleUse)),
+          m_knownWorksheet(knownWorksheet || m_styleUse) {}
     QString name() const override;
     bool isWorksheet() const override;
     void activate() override;
@@ -186,6 +190,7 @@ private:
     HeldPtr<css::frame::XModel> m_doc;
     HeldPtr<css::sheet::XSpreadsheet> m_sheet;
     PageStyleUsePtr m_styleUse;
+    bool m_knownWorksheet;
 };
 
 class CalcRange : public host::Range {

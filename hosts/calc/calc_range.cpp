@@ -115,9 +115,10 @@ std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options
         after = CellPosition{cell->row(), cell->column()};
     }
     // Which sheet After is on is a question for the office.
-    const auto address = m_s->run([doc, sheet, afterSheet] {
+    const auto address = m_s->run([doc, sheet, afterSheet, known = m_knownWorksheet] {
         requireOpen(doc);
-        requireWorksheet(sheet);
+        if (!known)
+            requireWorksheet(sheet);
         if (afterSheet.is() && afterSheet != sheet)
             throw HostError(QStringLiteral("After is not a cell of this sheet"));
         return addressOf(sheet);

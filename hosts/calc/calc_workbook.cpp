@@ -21,6 +21,7 @@
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -71,6 +72,29 @@ std::vector<sal_Int32> sheetsWithDrawings(const DocRef& doc, sal_Int32 count) {
     }
     return found;
 }
+
+// A book's sheet names in tab order and which of them are chart sheets, in
+// one pass that looks closer only at sheets holding a drawing.
+struct SheetKinds {
+    explicit SheetKinds(const DocRef& doc)
+        : sheets(
+              must(Reference<css::sheet::XSpreadsheetDocument>(doc, UNO_QUERY_THROW)->getSheets())),
+          names(sheets->getElementNames()), chart(size_t(names.getLength()), false) {
+        for (const sal_Int32 i : sheetsWithDrawings(doc, names.getLength()))
+            chart[size_t(i)] = isChartSheet(SheetRef(byIndex()->getByIndex(i), UNO_QUERY_THROW));
+    }
+    const Reference<css::container::XIndexAccess>& byIndex() const {
+        if (!m_byIndex.is())
+            m_byIndex.set(sheets, UNO_QUERY_THROW);
+        return m_byIndex;
+    }
+    Reference<css::sheet::XSpreadsheets> sheets;
+    css::uno::Sequence<rtl::OUString> names;
+    std::vector<bool> chart;
+
+private:
+    mutable Reference<css::container::XIndexAccess> m_byIndex;
+};
 
 } // namespace
 
@@ -198,22 +222,31 @@ host::SheetPtr CalcWorkbook::worksheet(const QString& name) {
 
 std::vector<host::SheetEntry> CalcWorkbook::sheetList() {
     return m_s->run([doc = m_doc->get()] {
-        Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-        auto sheets = must(d->getSheets());
-        const auto names = sheets->getElementNames();
+        const SheetKinds kinds(doc);
         std::vector<host::SheetEntry> list;
-        list.reserve(size_t(names.getLength()));
-        for (const auto& n : names)
-            list.push_back({toQt(n), true});
-        Reference<css::container::XIndexAccess> byIndex;
-        for (const sal_Int32 i : sheetsWithDrawings(doc, names.getLength())) {
-            if (!byIndex.is())
-                byIndex.set(sheets, UNO_QUERY_THROW);
-            list[size_t(i)].worksheet =
-                !isChartSheet(SheetRef(byIndex->getByIndex(i), UNO_QUERY_THROW));
-        }
+        list.reserve(size_t(kinds.names.getLength()));
+        for (sal_Int32 i = 0; i < kinds.names.getLength(); ++i)
+            list.push_back({toQt(kinds.names[i]), !kinds.chart[size_t(i)]});
         return list;
     });
+}
+
+std::vector<host::NamedSheet> CalcWorkbook::worksheets() {
+    const auto found = m_s->run([doc = m_doc->get()] {
+        const SheetKinds kinds(doc);
+        std::vector<std::pair<QString, SheetRef>> out;
+        for (sal_Int32 i = 0; i < kinds.names.getLength(); ++i) {
+            if (!kinds.chart[size_t(i)])
+                out.emplace_back(toQt(kinds.names[i]),
+                                 SheetRef(kinds.byIndex()->getByIndex(i), UNO_QUERY_THROW));
+        }
+        return out;
+    });
+    std::vector<host::NamedSheet> result;
+    for (const auto& [name, sheet] : found)
+        result.push_back(
+            {name, std::make_shared<CalcSheet>(m_s, m_cache, m_doc->get(), sheet, nullptr, true)});
+    return result;
 }
 
 std::vector<host::SheetPtr> CalcWorkbook::worksheetsNamed(const QStringList& names) {
@@ -407,9 +440,9 @@ host::RangePtr CalcSheet::range(const QString& address) {
 }
 
 host::PageSetupPtr CalcSheet::pageSetup() {
-    // A sheet from worksheetsNamed is known to be a worksheet; a book closed
+    // A sheet just listed as a worksheet is known to be one; a book closed
     // since fails at the first read or write all the same.
-    if (!m_styleUse)
+    if (!m_knownWorksheet)
         m_s->run([doc = m_doc->get(), sheet = m_sheet->get()] {
             requireOpen(doc);
             requireWorksheet(sheet);

@@ -1143,6 +1143,11 @@ A8 = 0.1
         for (const auto& entry : book->sheetList())
             listed << entry.name + (entry.worksheet ? "" : "*");
         QCOMPARE(listed, (QStringList{text("1月"), text("2月"), text("3月"), text("グラフ*")}));
+        // The whole book's worksheets in one call, each handle the sheet named.
+        QStringList handed;
+        for (const auto& [name, sheet] : book->worksheets())
+            handed << name + (sheet->name() == name && sheet->isWorksheet() ? "" : "?");
+        QCOMPARE(handed, worksheets);
         const auto chart = book->sheet(4);
         QCOMPARE(chart->name(), text("グラフ"));
         QVERIFY(!chart->isWorksheet());
