@@ -401,6 +401,9 @@ class Workbook {
 public:
     virtual ~Workbook() = default;
     virtual QString name() const = 0;
+    // The full path of the file the book was opened from or last saved to;
+    // its name for a book never saved.
+    virtual QString fullName() const = 0;
     virtual void activate() = 0;
     virtual void close(std::optional<bool> saveChanges = std::nullopt) = 0;
     virtual SheetPtr activeSheet() = 0;

@@ -139,7 +139,7 @@ FolderSummary FolderSearch::run(const FolderTarget& target, const host::FindOpti
                       : 0;
     }
     FolderProgress progress;
-    // An open book is known by its name; a file by its full path.
+    // An open book is looked up by its name; a file by its full path.
     QStringList items;
     try {
         if (target.openBooks) {
@@ -163,11 +163,16 @@ FolderSummary FolderSearch::run(const FolderTarget& target, const host::FindOpti
             report(progress);
         host::ReadingBook reading;
         try {
-            if (target.openBooks)
+            // An open book's rows name its file where it has one, so that a
+            // click finds it again, open or not, among books of the same name.
+            QString label = item;
+            if (target.openBooks) {
                 reading = {m_app.workbook(item), true};
-            else
+                label = reading.book->fullName();
+            } else {
                 reading = m_app.openForReading(item);
-            searchBook(reading.book, item, options, progress, report);
+            }
+            searchBook(reading.book, label, options, progress, report);
         } catch (const host::FileReadError& e) {
             summary.skipped.append({item, e.kind(), e.message()});
             qInfo("Korvex: skipped %s: %s", qUtf8Printable(item), qUtf8Printable(e.message()));

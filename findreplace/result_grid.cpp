@@ -156,7 +156,8 @@ int ResultGrid::rowCount() const {
 
 HitAddress ResultGrid::hitAt(int row) const {
     HitAddress hit{m_model->text(row, 0), m_model->text(row, 1), m_model->text(row, 2), {}};
-    // A folder search of the open books keeps their names, of files the paths.
+    // A folder search row keeps its book's file, or the name of a book that
+    // was never saved.
     if (m_kind == ResultKind::Folder && QDir::isAbsolutePath(hit.book))
         hit.file = hit.book;
     return hit;

@@ -119,6 +119,7 @@ public:
     DocRef document() const { return m_doc->get(); }
 
     QString name() const override;
+    QString fullName() const override;
     void activate() override;
     void close(std::optional<bool> saveChanges = std::nullopt) override;
     host::SheetPtr activeSheet() override;

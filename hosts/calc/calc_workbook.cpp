@@ -31,6 +31,9 @@
 
 #include <map>
 
+#include <QFileInfo>
+#include <QUrl>
+
 namespace korvex::calc {
 
 using namespace uno_helpers;
@@ -102,6 +105,14 @@ private:
 
 QString CalcWorkbook::name() const {
     return m_s->run([doc = m_doc->get()] { return documentTitle(doc); });
+}
+
+QString CalcWorkbook::fullName() const {
+    return m_s->run([doc = m_doc->get()] {
+        const QUrl url(toQt(doc->getURL()));
+        return url.isLocalFile() ? QFileInfo(url.toLocalFile()).absoluteFilePath()
+                                 : documentTitle(doc);
+    });
 }
 
 void CalcWorkbook::activate() {

@@ -1,5 +1,7 @@
 #include "sim_handles.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace korvex::sim {
@@ -174,6 +176,10 @@ public:
     QString name() const override {
         check(QStringLiteral("Workbook.name"));
         return m_book->name;
+    }
+    QString fullName() const override {
+        check(QStringLiteral("Workbook.fullName"));
+        return m_book->path.isEmpty() ? m_book->name : QFileInfo(m_book->path).absoluteFilePath();
     }
     void activate() override {
         check(QStringLiteral("Workbook.activate"));

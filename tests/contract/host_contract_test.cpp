@@ -1223,6 +1223,8 @@ A8 = 0.1
         const auto opened = app->openWorkbook(path);
         QVERIFY(opened);
         QCOMPARE(opened->name(), text("月報.xlsx"));
+        QCOMPARE(opened->fullName(), QFileInfo(path).absoluteFilePath());
+        QCOMPARE(app->workbook(text("売上.xlsx"))->fullName(), text("売上.xlsx"));
         QCOMPARE(app->workbookCount(), 4);
         QCOMPARE(app->activeWorkbook()->name(), text("月報.xlsx"));
         QCOMPARE(opened->worksheet(1)->range("A1")->value().toString(), text("月報"));

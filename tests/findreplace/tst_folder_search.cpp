@@ -22,6 +22,7 @@ namespace {
 const char* const OpenBooks = R"(
 [book 売上.xlsx]
 active
+path = /home/u/売上.xlsx
 [sheet 1月]
 A1 = 月報
 [sheet 2月]
@@ -71,7 +72,8 @@ private slots:
     }
 
     // Open books: every sheet of every visible book, chart sheets and the
-    // hidden helper book left out; progress names file and sheet.
+    // hidden helper book left out, each row naming its book's file (its name
+    // when it has none); progress names book and sheet.
     void openBooks_everySheetOfEveryVisibleBook() {
         const auto host = test::simHost(QString::fromUtf8(OpenBooks));
         const auto app = host->application();
@@ -86,7 +88,8 @@ private slots:
         QCOMPARE(summary.rows, 3);
         QCOMPARE(summary.filesTotal, 2);
         QVERIFY(summary.skipped.isEmpty());
-        QCOMPARE(rows(), (QStringList{u("売上.xlsx|1月|A1|月報"), u("売上.xlsx|2月|B3|四月の月報"),
+        QCOMPARE(rows(), (QStringList{u("/home/u/売上.xlsx|1月|A1|月報"),
+                                      u("/home/u/売上.xlsx|2月|B3|四月の月報"),
                                       u("顧客.xlsx|一覧|C2|月報を送る")}));
         QVERIFY(seen.contains(u("売上.xlsx/2月/0/2")));
         QVERIFY(seen.contains(u("顧客.xlsx/一覧/1/2")));
