@@ -1234,7 +1234,7 @@ A8 = 0.1
 
     // A file read without being opened gives the hits it gives open, in a
     // hidden book that no list or lookup of the open books has and that goes
-    // again; an open one is read where it is; the files
+    // again; an open one is read where it is, as it stands; the files
     // stay as they were, with no lock beside them; a damaged one and one
     // saved with a password are refused at once with their reason (nobody is
     // asked for the password) and leave nothing open.
@@ -1305,12 +1305,19 @@ A8 = 0.1
             QCOMPARE(app->workbookCount(), books);
 
             // Opened for work, a comma-separated file asks nothing either.
+            // An open book is read as it stands, unsaved edits and all, and
+            // stays open; the edit never reaches the file.
             const auto opened = app->openWorkbook(files[i]);
+            const auto first = opened->worksheet(1);
+            first->range("A9")->setValue(text("月報の追記"));
             const auto inPlace = app->openForReading(files[i]);
             QVERIFY(inPlace.wasOpen);
             QCOMPARE(inPlace.book->name(), opened->name());
-            QCOMPARE(hitsIn(inPlace.book), expected[i]);
+            QStringList edited = expected[i];
+            edited.insert(1, first->name() + text("!$A$9=月報の追記"));
+            QCOMPARE(hitsIn(inPlace.book), edited);
             QCOMPARE(app->workbookCount(), books + 1);
+            QCOMPARE(app->activeWorkbook()->name(), opened->name());
             opened->close(false);
         }
         // Both hosts name the same kind of failure, which the user reads.
