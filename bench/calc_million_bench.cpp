@@ -16,6 +16,9 @@
 // timer measures the longest stretch the event loop did not turn, and a
 // wheel turn is posted to the list every 20 ms: the longest wait until one
 // reaches it (scrolls it) is the longest the user could not scroll.
+//
+// The host's read alone (Sheet::findAll in formulas) is measured too, once
+// in bands as the engine reads and once as a single read of the whole sheet.
 
 #include "app_state.h"
 #include "bench_window.h"
@@ -275,21 +278,16 @@ struct RunFigures {
     bool kernelPeak = false;
 };
 
-RunFigures engineRun(findreplace::ResultModel& model, Korvex_C01& db, QTableView& view,
-                     const QString& book, const QString& sheet, int lookInIndex) {
-    bench::BenchWindow window(model, db, book, {{sheet, true}});
-    window.opts.what = QStringLiteral("hit");
-    window.opts.lookInIndex = lookInIndex;
-    findreplace::SearchEngine engine(findreplace::EngineMode::Search, window);
+// Measures `work` (which returns the rows it recorded) with the list shown.
+RunFigures measured(QTableView& view, const std::function<int()>& work) {
     view.scrollToTop();
     QCoreApplication::processEvents();
-    const int before = model.rowCount();
     RunFigures f;
     PeakMemory memory;
     memory.start();
     {
         Responsiveness watch(view);
-        f.ms = millisecondsOf([&] { engine.runAllClick(); });
+        f.ms = millisecondsOf([&] { f.rows = work(); });
         f.peakKb = memory.stop();
         f.kernelPeak = memory.kernel();
         watch.stop();
@@ -300,8 +298,34 @@ RunFigures engineRun(findreplace::ResultModel& model, Korvex_C01& db, QTableView
     f.scrolled = view.verticalScrollBar()->value();
     // Turns still queued go through now, outside the figures.
     QCoreApplication::processEvents();
-    f.rows = model.rowCount() - before;
     return f;
+}
+
+RunFigures engineRun(findreplace::ResultModel& model, Korvex_C01& db, QTableView& view,
+                     const QString& book, const QString& sheet, int lookInIndex) {
+    bench::BenchWindow window(model, db, book, {{sheet, true}});
+    window.opts.what = QStringLiteral("hit");
+    window.opts.lookInIndex = lookInIndex;
+    findreplace::SearchEngine engine(findreplace::EngineMode::Search, window);
+    return measured(view, [&] {
+        const int before = model.rowCount();
+        engine.runAllClick();
+        return model.rowCount() - before;
+    });
+}
+
+// The host's own read alone, in formulas, with events let through between
+// bands as the engine lets them: in bands of `maxCells`.
+RunFigures hostRun(QTableView& view, const host::SheetPtr& sheet, int maxCells) {
+    host::FindOptions options;
+    options.what = QStringLiteral("hit");
+    host::ReadInBands bands;
+    bands.maxCells = maxCells;
+    bands.between = [] {
+        QCoreApplication::processEvents();
+        return true;
+    };
+    return measured(view, [&] { return int(sheet->findAll(options, bands).size()); });
 }
 
 struct Series {
@@ -385,6 +409,9 @@ int main(int argc, char** argv) {
 
     Series formulas("all-at-once search in formulas vs UNO listing");
     Series values("all-at-once search in values vs UNO listing");
+    Series whole("Sheet::findAll in formulas, the whole sheet in one read, vs UNO listing");
+    Series banded("Sheet::findAll in formulas, in bands of 65,536 cells, vs UNO listing");
+    const auto dataSheet = app->workbook(book)->worksheet(QStringLiteral("data"));
     bool same = true;
     int listed = 0;
     for (int r = 0; r < rounds; ++r) {
@@ -397,7 +424,16 @@ int main(int argc, char** argv) {
         formulas.baselineMs.push_back(listingMs);
         values.runs.push_back(inValues);
         values.baselineMs.push_back(listingMs);
-        same = same && inFormulas.rows == listed && inValues.rows == listed;
+        touch(session, doc, 1, r);
+        const RunFigures oneRead = hostRun(view, dataSheet, Rows * Columns);
+        touch(session, doc, 1, r);
+        const RunFigures inBands = hostRun(view, dataSheet, host::ReadInBands::DefaultMaxCells);
+        whole.runs.push_back(oneRead);
+        whole.baselineMs.push_back(listingMs);
+        banded.runs.push_back(inBands);
+        banded.baselineMs.push_back(listingMs);
+        same = same && inFormulas.rows == listed && inValues.rows == listed &&
+               oneRead.rows == listed && inBands.rows == listed;
     }
     std::printf("cells searched: %d (%d columns x %d rows), occurrences: %d; sheet built in %.0f "
                 "ms\n",
@@ -407,6 +443,9 @@ int main(int argc, char** argv) {
                                                : "a thread sampling every 5 ms");
     formulas.print();
     values.print();
+    std::printf("\nthe host's read alone, events let through between bands:\n");
+    whole.print();
+    banded.print();
     std::printf("every run recorded %s\n", same ? "every occurrence" : "A DIFFERENT COUNT");
     Korvex_M02::SetConnector(nullptr);
     Korvex_M02::ExcelApp.reset();

@@ -118,6 +118,19 @@ struct FoundCell {
     QString valueText; // the cell's value as text (valueText) when found
 };
 
+// How Sheet::findAll reads a sheet: a band of whole rows at a time, each band
+// at most `maxCells` cells (at least one row), so that what a read holds stays
+// bounded however large the sheet. `between`, when set, is called on the
+// calling thread after each band but the last, while no call to the host is
+// under way (a window lets events through there); when it returns false the
+// read stops and findAll returns nothing. A host may read notes at once:
+// they are few, and not kept by the cell.
+struct ReadInBands {
+    static constexpr int DefaultMaxCells = 65536;
+    int maxCells = DefaultMaxCells;
+    std::function<bool()> between;
+};
+
 // What a cell holds, as it would be typed into it again, and the kind of
 // entry that is: enough to put exactly that content back.
 struct CellContent {
@@ -340,12 +353,18 @@ public:
     // cells()->find(options) followed by findNext until the search wraps to
     // the first occurrence would give them (After included: null starts after
     // A1, which then comes last; an occurrence in After itself comes last),
-    // each with its address and value text, from one read of the sheet. Empty
+    // each with its address and value text, from one pass over the sheet. Empty
     // when nothing matches. Unlike find() it leaves the settings findNext
     // reuses alone, so a one-by-one pass open in another window goes on with
     // its own. HostError when the sheet cannot be read (closed book, chart
-    // sheet, host gone); After must be a cell of this sheet.
-    virtual std::vector<FoundCell> findAll(const FindOptions& options) = 0;
+    // sheet, host gone); After must be a cell of this sheet. The sheet is
+    // read in bands (ReadInBands): what the call holds grows with the
+    // occurrences, not with the cells.
+    std::vector<FoundCell> findAll(const FindOptions& options) {
+        return findAll(options, ReadInBands{});
+    }
+    virtual std::vector<FoundCell> findAll(const FindOptions& options,
+                                           const ReadInBands& bands) = 0;
 
     // replaceCells: cell(c)->replace(options) for each listed cell, in one
     // call: every occurrence inside each cell is replaced, formulas stay

@@ -399,7 +399,15 @@ void SearchEngine::allAtOnceOnSheet(const host::SheetPtr& sheet, const QString& 
             host::FindOptions f = findOptionsFor(m_mode, m_options);
             // The sheet's active cell, whether the sheet is shown or not.
             f.after = sheet->cursorCell();
-            found = sheet->findAll(f);
+            // A large sheet is read a band at a time, events going through
+            // between bands: the list scrolls and the stop button answers
+            // while the host reads.
+            host::ReadInBands bands;
+            bands.between = [&] {
+                letEventsThrough(sheetName, n);
+                return !m_window.pass().NotRunning;
+            };
+            found = sheet->findAll(f, bands);
         }))
         hostGone();
     // Events go through once the read is done, before the first row: going

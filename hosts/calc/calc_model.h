@@ -177,7 +177,9 @@ public:
     host::RangePtr range(const QString& address) override;
     host::PageSetupPtr pageSetup() override;
     host::RangePtr cursorCell() override;
-    std::vector<host::FoundCell> findAll(const host::FindOptions& options) override;
+    using host::Sheet::findAll;
+    std::vector<host::FoundCell> findAll(const host::FindOptions& options,
+                                         const host::ReadInBands& bands) override;
     std::vector<host::CellReplacement>
     replaceCells(const host::ReplaceOptions& options,
                  const std::vector<host::CellPosition>& cells) override;
@@ -220,7 +222,9 @@ public:
 
     // Every match in this range under `settings`, read now or kept from the
     // last read while no watched document has changed.
-    const SearchCache::Matches& matches(const matcher::FindSettings& settings);
+    // Null when `bands.between` stopped the read.
+    const SearchCache::Matches* matches(const matcher::FindSettings& settings,
+                                        const host::ReadInBands& bands = {});
 
 private:
     host::RangePtr search(const matcher::FindSettings& settings, const host::RangePtr& after);

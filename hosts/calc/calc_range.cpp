@@ -56,14 +56,35 @@ host::RangePtr CalcRange::findNext(const host::RangePtr& after) {
     return search(*m_cache->lastFind(), after);
 }
 
-const SearchCache::Matches& CalcRange::matches(const matcher::FindSettings& settings) {
+const SearchCache::Matches* CalcRange::matches(const matcher::FindSettings& settings,
+                                               const host::ReadInBands& bands) {
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
     const auto look = m_cache->lookUp(doc, sheet, m_addr, settings);
     if (look.kept)
-        return *look.kept;
-    auto hits = m_s->run(
-        [doc, sheet, a = m_addr, settings] { return matchingCells(doc, sheet, a, settings); });
+        return look.kept;
+    std::vector<Match> hits;
+    const auto read = [&](const Address& part) {
+        auto found = m_s->run(
+            [doc, sheet, part, settings] { return matchingCells(doc, sheet, part, settings); });
+        hits.insert(hits.end(), std::make_move_iterator(found.begin()),
+                    std::make_move_iterator(found.end()));
+    };
+    if (settings.lookIn == host::LookIn::Comments) {
+        read(m_addr); // notes are few, and are not read by the cell
+    } else if (const auto used = m_s->run([sheet, a = m_addr] { return usedPart(sheet, a); })) {
+        // A band of rows at a time: what one read holds stays bounded.
+        const sal_Int32 width = used->EndColumn - used->StartColumn + 1;
+        const sal_Int32 rows = std::max<sal_Int32>(1, bands.maxCells / width);
+        for (sal_Int32 top = used->StartRow; top <= used->EndRow; top += rows) {
+            Address band = *used;
+            band.StartRow = top;
+            band.EndRow = std::min(used->EndRow, top + rows - 1);
+            read(band);
+            if (band.EndRow < used->EndRow && bands.between && !bands.between())
+                return nullptr;
+        }
+    }
     const matcher::OrderLess less{settings.searchOrder};
     std::sort(hits.begin(), hits.end(),
               [less](const Match& x, const Match& y) { return less(x.pos, y.pos); });
@@ -80,13 +101,13 @@ const SearchCache::Matches& CalcRange::matches(const matcher::FindSettings& sett
         if (byFormula)
             contents.push_back(std::move(h.content));
     }
-    return m_cache->fill(sheet, m_addr, settings, look.generation, std::move(sorted),
-                         std::move(values), std::move(contents));
+    return &m_cache->fill(sheet, m_addr, settings, look.generation, std::move(sorted),
+                          std::move(values), std::move(contents));
 }
 
 host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
                                  const host::RangePtr& after) {
-    const SearchCache::Matches& cache = matches(settings);
+    const SearchCache::Matches& cache = *matches(settings);
     // Without After the search starts after the range's first cell, which is
     // then searched last.
     const CellPosition from = after ? CellPosition{after->row(), after->column()}
@@ -101,7 +122,8 @@ host::RangePtr CalcRange::search(const matcher::FindSettings& settings,
     return std::make_shared<CalcRange>(m_s, m_cache, m_doc->get(), m_sheet->get(), cell, cache.id);
 }
 
-std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options) {
+std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options,
+                                                const host::ReadInBands& bands) {
     const auto settings = matcher::FindSettings::fromFind(options);
     const DocRef doc = m_doc->get();
     const SheetRef sheet = m_sheet->get();
@@ -124,7 +146,10 @@ std::vector<host::FoundCell> CalcSheet::findAll(const host::FindOptions& options
         return addressOf(sheet);
     });
     const auto whole = std::make_shared<CalcRange>(m_s, m_cache, doc, sheet, address);
-    const SearchCache::Matches& cache = whole->matches(settings);
+    const SearchCache::Matches* kept = whole->matches(settings, bands);
+    if (!kept)
+        return {};
+    const SearchCache::Matches& cache = *kept;
     const auto order =
         matcher::findOrder(cache.sorted, after, settings.searchOrder, settings.searchDirection);
     const matcher::OrderLess less{settings.searchOrder};

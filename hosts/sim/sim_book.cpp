@@ -65,7 +65,9 @@ public:
         return makePageSetup(m_anchor.host, m_sheet);
     }
 
-    std::vector<host::FoundCell> findAll(const host::FindOptions& options) override {
+    using host::Sheet::findAll;
+    std::vector<host::FoundCell> findAll(const host::FindOptions& options,
+                                         const host::ReadInBands& bands) override {
         m_anchor.enter(QStringLiteral("Sheet.findAll"));
         worksheetOnly();
         std::optional<matcher::CellPosition> after;
@@ -77,10 +79,33 @@ public:
             after = matcher::CellPosition{cell->rect.top, cell->rect.left};
         }
         const auto settings = matcher::FindSettings::fromFind(options);
-        const Rect whole{1, 1, a1::MaxRows, a1::MaxColumns};
+        std::vector<matcher::CellPosition> hits;
+        // The used rows a band at a time, as the office's host reads them.
+        const auto& cells = m_sheet->cells;
+        if (!cells.empty()) {
+            int left = a1::MaxColumns;
+            int right = 1;
+            for (const auto& entry : cells) {
+                left = std::min(left, entry.first.second);
+                right = std::max(right, entry.first.second);
+            }
+            const int top = cells.begin()->first.first;
+            const int bottom = cells.rbegin()->first.first;
+            const int rows = std::max(1, bands.maxCells / (right - left + 1));
+            for (int first = top; first <= bottom; first += rows) {
+                const int last = std::min(bottom, first + rows - 1);
+                const auto band = matchingCells(*m_sheet, {first, left, last, right}, settings);
+                hits.insert(hits.end(), band.begin(), band.end());
+                if (last < bottom && bands.between) {
+                    if (!bands.between())
+                        return {};
+                    worksheetOnly(); // the book may have closed meanwhile
+                }
+            }
+        }
         std::vector<host::FoundCell> found;
-        for (const auto& p : matcher::findOrder(matchingCells(*m_sheet, whole, settings), after,
-                                                settings.searchOrder, settings.searchDirection))
+        for (const auto& p : matcher::findOrder(std::move(hits), after, settings.searchOrder,
+                                                settings.searchDirection))
             found.push_back(
                 {p, cellAddress(p.row, p.column), valueTextAt(*m_sheet, p.row, p.column)});
         return found;

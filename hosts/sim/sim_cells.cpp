@@ -96,7 +96,9 @@ std::vector<matcher::CellPosition> matchingCells(const SheetData& sheet, const R
                                                  const matcher::FindSettings& settings) {
     const matcher::Pattern pattern = settings.pattern();
     std::vector<matcher::CellPosition> hits;
-    for (const auto& [key, cell] : sheet.cells) {
+    for (auto it = sheet.cells.lower_bound({rect.top, 0});
+         it != sheet.cells.end() && it->first.first <= rect.bottom; ++it) {
+        const auto& [key, cell] = *it;
         if (!rect.contains(key.first, key.second))
             continue;
         const matcher::CellTexts texts{cell.formula, cell.text, cell.note};

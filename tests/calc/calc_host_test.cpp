@@ -766,6 +766,15 @@ private slots:
         const QStringList known = hitsOf(sheet->findAll(find));
         cache.forget();
         QCOMPARE(known, hitsOf(sheet->findAll(find)));
+        // Read a row at a time, the sheet gives the same (notes are read at
+        // once).
+        cache.forget();
+        host::ReadInBands rows;
+        rows.maxCells = 1;
+        int betweens = 0;
+        rows.between = [&] { return ++betweens > 0; };
+        QCOMPARE(hitsOf(sheet->findAll(find, rows)), known);
+        QVERIFY(betweens > 1 || lookIn == host::LookIn::Comments);
     }
 
     // An edit made on the office's own thread (as the user typing in Calc)

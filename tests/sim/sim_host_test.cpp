@@ -173,6 +173,51 @@ private slots:
         QVERIFY(!host->findBook("PERSONAL.XLSB")->anyWindowVisible());
     }
 
+    // findAll reads the used rows (2 to 7, three columns wide) a band at a
+    // time; whatever the band, it finds what one read finds, in find order,
+    // and lets the caller in between bands, which may stop it.
+    void findAll_readsInBands_data() {
+        QTest::addColumn<int>("maxCells");
+        QTest::addColumn<int>("stopAt"); // the call of `between` that says stop; 0: none
+        QTest::addColumn<int>("betweens");
+        QTest::newRow("a row a band") << 1 << 0 << 5;
+        QTest::newRow("two whole rows") << 6 << 0 << 2;
+        QTest::newRow("a part row left over") << 8 << 0 << 2;
+        QTest::newRow("the last row alone") << 15 << 0 << 1;
+        QTest::newRow("every row in one") << 18 << 0 << 0;
+        QTest::newRow("stopped at once") << 1 << 1 << 1;
+        QTest::newRow("stopped before the last band") << 6 << 2 << 2;
+    }
+    void findAll_readsInBands() {
+        QFETCH(int, maxCells);
+        QFETCH(int, stopAt);
+        QFETCH(int, betweens);
+        sim::SimConnector connector(simHost("[book a.xlsx]\n[sheet S]\nB2 = x1\nD3 = x2\n"
+                                            "C4 = x3\nB5 = x4\nC6 = y\nD7 = x5\n"));
+        const auto sheet = connector.attach()->workbook(1)->worksheet(1);
+        for (const auto order : {host::SearchOrder::ByRows, host::SearchOrder::ByColumns}) {
+            host::FindOptions options;
+            options.what = QStringLiteral("x");
+            options.searchOrder = order;
+            options.after = sheet->range("C4");
+            QStringList whole;
+            for (const auto& f : sheet->findAll(options))
+                whole << f.address;
+            QCOMPARE(whole.join(' '), order == host::SearchOrder::ByRows
+                                          ? QString("$B$5 $D$7 $B$2 $D$3 $C$4")
+                                          : QString("$D$3 $D$7 $B$2 $B$5 $C$4"));
+            int calls = 0;
+            host::ReadInBands bands;
+            bands.maxCells = maxCells;
+            bands.between = [&] { return ++calls != stopAt; };
+            QStringList banded;
+            for (const auto& f : sheet->findAll(options, bands))
+                banded << f.address;
+            QCOMPARE(banded, stopAt ? QStringList() : whole);
+            QCOMPARE(calls, betweens);
+        }
+    }
+
     void vanishing_andRestarting() {
         sim::SimConnector connector(simHost("[book a.xlsx]\n[sheet S]\nA1 = x"));
         const auto app = connector.attach();
