@@ -22,6 +22,7 @@
 // The folder is hashed before and after: the files must come out unchanged,
 // with no lock file left beside them.
 
+#include "calc_bench_support.h"
 #include "calc_fixtures.h"
 #include "calc_model.h"
 #include "folder_search.h"
@@ -59,6 +60,7 @@
 #include <vector>
 
 using namespace korvex;
+using namespace korvex::bench;
 namespace css = com::sun::star;
 using css::uno::Any;
 using css::uno::Reference;
@@ -72,20 +74,6 @@ constexpr int Sheets = 2;
 constexpr int Rows = 250;
 constexpr int Columns = 20; // 5,000 cells a sheet, 10,000 a file
 constexpr int Chunk = 10;   // files searched at one go
-const auto Minutes = std::chrono::minutes(10);
-
-double millisecondsOf(const std::function<void()>& work) {
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 css::beans::PropertyValue property(const char* name, const Any& value) {
     css::beans::PropertyValue p;
@@ -273,18 +261,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
     calc::PrivateOffice office(QStringLiteral("folderbench"));
-    QString error;
-    if (!office.start(&error)) {
-        std::fprintf(stderr, "cannot start LibreOffice: %s\n", qPrintable(error));
+    const auto connector = connectToOffice(office);
+    if (!connector)
         return 1;
-    }
-    auto options = office.options();
-    options.callTimeoutMs = 600000;
-    const auto app = calc::makeConnector(options)->attach();
+    const auto app = connector->attach();
     const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
-    const int rounds = qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS") > 0
-                           ? qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS")
-                           : 5;
+    const int rounds = benchRounds();
 
     QTemporaryDir work;
     const QString folder = work.filePath(QStringLiteral("books"));

@@ -22,6 +22,7 @@
 
 #include "app_state.h"
 #include "bench_window.h"
+#include "calc_bench_support.h"
 #include "calc_fixtures.h"
 #include "calc_model.h"
 #include "private_office.h"
@@ -58,6 +59,7 @@
 #include <thread>
 
 using namespace korvex;
+using namespace korvex::bench;
 namespace css = com::sun::star;
 using css::uno::Any;
 using css::uno::Reference;
@@ -69,26 +71,6 @@ namespace {
 constexpr int Rows = 50000;
 constexpr int Columns = 20;
 constexpr int FillRows = 2500; // rows per call while the sheet is built
-const auto Minutes = std::chrono::minutes(10);
-
-double millisecondsOf(const std::function<void()>& work) {
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-Reference<css::sheet::XSpreadsheet> unoSheet(const calc::DocRef& doc, int index) {
-    Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-    Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
-    return Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(index), UNO_QUERY_THROW);
-}
 
 // Every tenth cell holds an occurrence.
 void buildSheet(const calc::SessionPtr& session, const calc::DocRef& doc, int sheetIndex) {
@@ -113,39 +95,6 @@ void buildSheet(const calc::SessionPtr& session, const calc::DocRef& doc, int sh
             },
             Minutes);
     }
-}
-
-// findAll, the hits' addresses from the ranges it returns, and every hit's
-// value from one read of the used area.
-int unoListing(const calc::SessionPtr& session, const calc::DocRef& doc, int sheetIndex) {
-    return session->run(
-        [doc, sheetIndex] {
-            const auto sheet = unoSheet(doc, sheetIndex);
-            Reference<css::util::XSearchable> searchable(sheet, UNO_QUERY_THROW);
-            auto descriptor = searchable->createSearchDescriptor();
-            descriptor->setSearchString("hit");
-            Reference<css::sheet::XSheetCellRanges> ranges(searchable->findAll(descriptor),
-                                                           UNO_QUERY_THROW);
-            const auto addresses = ranges->getRangeAddresses();
-            auto cursor = sheet->createCursor();
-            Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
-            used->gotoStartOfUsedArea(false);
-            used->gotoEndOfUsedArea(true);
-            const auto area = Reference<css::sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)
-                                  ->getRangeAddress();
-            const auto data =
-                Reference<css::sheet::XCellRangeData>(cursor, UNO_QUERY_THROW)->getDataArray();
-            int count = 0;
-            for (const auto& a : addresses)
-                for (sal_Int32 r = a.StartRow; r <= a.EndRow; ++r)
-                    for (sal_Int32 c = a.StartColumn; c <= a.EndColumn; ++c) {
-                        rtl::OUString value;
-                        data[r - area.StartRow][c - area.StartColumn] >>= value;
-                        count += value.isEmpty() ? 0 : 1;
-                    }
-            return count;
-        },
-        Minutes);
 }
 
 // A change Korvex did not make, so that no run answers from what the one
@@ -371,19 +320,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
     calc::PrivateOffice office(QStringLiteral("million"));
-    QString error;
-    if (!office.start(&error)) {
-        std::fprintf(stderr, "cannot start LibreOffice: %s\n", qPrintable(error));
+    const auto connector = connectToOffice(office);
+    if (!connector)
         return 1;
-    }
-    auto options = office.options();
-    options.callTimeoutMs = 600000;
-    const auto connector = calc::makeConnector(options);
     const auto app = connector->attach();
     const QString book = QStringLiteral("million.xlsx");
-    const int rounds = qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS") > 0
-                           ? qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS")
-                           : 5;
+    const int rounds = benchRounds();
     QString parseError;
     calc::loadFixture(app, *sim::parseFixture(
                                QStringLiteral("[book million.xlsx]\n[sheet data]\n[sheet other]\n"),

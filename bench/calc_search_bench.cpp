@@ -27,6 +27,7 @@
 
 #include "app_state.h"
 #include "bench_window.h"
+#include "calc_bench_support.h"
 #include "calc_fixtures.h"
 #include "calc_model.h"
 #include "private_office.h"
@@ -58,6 +59,7 @@
 #include <functional>
 
 using namespace korvex;
+using namespace korvex::bench;
 namespace css = com::sun::star;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
@@ -67,14 +69,6 @@ namespace {
 
 constexpr int Rows = 1000;
 constexpr int Columns = 100;
-const auto Minutes = std::chrono::minutes(10);
-
-double millisecondsOf(const std::function<void()>& work) {
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
 
 host::FindOptions hits() {
     host::FindOptions options;
@@ -96,45 +90,6 @@ int interfaceWalk(const host::SheetPtr& sheet) {
         hit = cells->findNext(hit);
     } while (hit && hit->address() != first);
     return count;
-}
-
-Reference<css::sheet::XSpreadsheet> unoSheet(const calc::DocRef& doc, int index) {
-    Reference<css::sheet::XSpreadsheetDocument> d(doc, UNO_QUERY_THROW);
-    Reference<css::container::XIndexAccess> sheets(d->getSheets(), UNO_QUERY_THROW);
-    return Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(index), UNO_QUERY_THROW);
-}
-
-// findAll, the hits' addresses from the ranges it returns, and every hit's
-// value from one read of the used area.
-int unoListing(const calc::SessionPtr& session, const calc::DocRef& doc, int sheetIndex) {
-    return session->run(
-        [doc, sheetIndex] {
-            const auto sheet = unoSheet(doc, sheetIndex);
-            Reference<css::util::XSearchable> searchable(sheet, UNO_QUERY_THROW);
-            auto descriptor = searchable->createSearchDescriptor();
-            descriptor->setSearchString("hit");
-            Reference<css::sheet::XSheetCellRanges> ranges(searchable->findAll(descriptor),
-                                                           UNO_QUERY_THROW);
-            const auto addresses = ranges->getRangeAddresses();
-            auto cursor = sheet->createCursor();
-            Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
-            used->gotoStartOfUsedArea(false);
-            used->gotoEndOfUsedArea(true);
-            const auto area = Reference<css::sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)
-                                  ->getRangeAddress();
-            const auto data =
-                Reference<css::sheet::XCellRangeData>(cursor, UNO_QUERY_THROW)->getDataArray();
-            int count = 0;
-            for (const auto& a : addresses)
-                for (sal_Int32 r = a.StartRow; r <= a.EndRow; ++r)
-                    for (sal_Int32 c = a.StartColumn; c <= a.EndColumn; ++c) {
-                        rtl::OUString value;
-                        data[r - area.StartRow][c - area.StartColumn] >>= value;
-                        count += value.isEmpty() ? 0 : 1;
-                    }
-            return count;
-        },
-        Minutes);
 }
 
 int unoReplaceAll(const calc::SessionPtr& session, const calc::DocRef& doc, int sheetIndex) {
@@ -229,12 +184,6 @@ void printRatio(const char* what, int count, double ms, double baselineMs) {
                 ms / std::max(1, count), ms / baselineMs);
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 // One engine figure over the rounds: each round's time and ratio, then the
 // median ratio and the range.
 struct Rounds {
@@ -266,19 +215,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
     calc::PrivateOffice office(QStringLiteral("bench"));
-    QString error;
-    if (!office.start(&error)) {
-        std::fprintf(stderr, "cannot start LibreOffice: %s\n", qPrintable(error));
+    const auto connector = connectToOffice(office);
+    if (!connector)
         return 1;
-    }
-    auto options = office.options();
-    options.callTimeoutMs = 600000;
-    const auto connector = calc::makeConnector(options);
     const auto app = connector->attach();
     const QString book = QStringLiteral("bench.xlsx");
-    const int rounds = std::max(1, qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS") > 0
-                                       ? qEnvironmentVariableIntValue("KORVEX_BENCH_ROUNDS")
-                                       : 5);
+    const int rounds = benchRounds();
     QStringList sheetNames{"data", "walk"};
     const auto roundSheet = [](const char* kind, int round) {
         return QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(round + 1);
