@@ -119,10 +119,12 @@ std::vector<CellContent> contentsOf(const DocRef& doc, const SheetRef& sheet, sa
 std::vector<QVariant> valuesOf(const DocRef& doc, const SheetRef& sheet, sal_Int16 sheetIndex,
                                const std::vector<CellPosition>& cells);
 
-// The boxes a set of cells is read in, one bulk read each: one box per band
-// of rows, so that cells far apart (a batch that wraps from the end of the
-// sheet to its start) are read as two small boxes rather than as one box of
-// everything between them.
+// The boxes a set of cells is read in, one bulk read each: one band of rows
+// for each stretch of rows the cells sit in, so that cells far apart (a batch
+// that wraps from the end of the sheet to its start) are read as two small
+// boxes rather than as one box of everything between them; and within a
+// band, one strip for each run of columns the cells sit in, so that a column
+// in every ten is not read with the nine between.
 class Boxes {
 public:
     // Empty when there are no cells or the boxes hold too many cells to be
@@ -134,7 +136,13 @@ public:
     int indexOf(CellPosition p) const;
 
 private:
-    std::vector<Address> m_boxes; // by rows, not overlapping
+    struct Band {
+        sal_Int32 startRow, endRow;
+        size_t firstBox; // its strips are m_boxes[firstBox] up to the next band's
+    };
+    size_t bandOf(sal_Int32 row) const;
+    std::vector<Band> m_bands;    // by rows, not overlapping
+    std::vector<Address> m_boxes; // by band, then by column, not overlapping
 };
 
 // ---- Writing (calc_typed_write.cpp)

@@ -246,7 +246,11 @@ std::vector<CellText> readComments(const SheetRef& sheet, const Address& area) {
 Boxes::Boxes(const std::vector<CellPosition>& cells, sal_Int16 sheetIndex) {
     constexpr long long MaxCells = 1000000;
     constexpr sal_Int32 RowGap = 32; // rows between bands worth a read of their own
-    constexpr size_t MaxBoxes = 8;
+    constexpr size_t MaxBands = 8;
+    // A read of its own costs the office about as much as this many more
+    // cells in a read: columns further apart than that are read apart.
+    constexpr long long CellsPerRead = 512;
+    constexpr size_t MaxStrips = 32; // per band; past that, one box
     if (cells.empty())
         return;
     std::vector<sal_Int32> rows;
@@ -261,7 +265,7 @@ Boxes::Boxes(const std::vector<CellPosition>& cells, sal_Int16 sheetIndex) {
         if (rows[i + 1] - rows[i] > RowGap)
             gaps.push_back({rows[i + 1] - rows[i], i});
     std::sort(gaps.begin(), gaps.end(), std::greater<>());
-    gaps.resize(std::min(gaps.size(), MaxBoxes - 1));
+    gaps.resize(std::min(gaps.size(), MaxBands - 1));
     std::vector<size_t> cuts;
     for (const auto& g : gaps)
         cuts.push_back(g.second);
@@ -269,31 +273,63 @@ Boxes::Boxes(const std::vector<CellPosition>& cells, sal_Int16 sheetIndex) {
     size_t first = 0;
     cuts.push_back(rows.size() - 1);
     for (size_t last : cuts) {
-        Address box;
-        box.Sheet = sheetIndex;
-        box.StartRow = rows[first];
-        box.EndRow = rows[last];
-        box.StartColumn = SAL_MAX_INT32;
-        box.EndColumn = 0;
-        m_boxes.push_back(box);
+        m_bands.push_back({rows[first], rows[last], 0});
         first = last + 1;
     }
-    for (const auto& p : cells) {
-        Address& box = m_boxes[size_t(indexOf(p))];
-        box.StartColumn = std::min(box.StartColumn, p.column - 1);
-        box.EndColumn = std::max(box.EndColumn, p.column - 1);
-    }
+    std::vector<std::vector<sal_Int32>> columns(m_bands.size());
+    for (const auto& p : cells)
+        columns[bandOf(p.row - 1)].push_back(p.column - 1);
+    // Within a band, columns far apart (every tenth column of a table) are
+    // read as strips of their own rather than with everything between them.
     long long total = 0;
-    for (const auto& b : m_boxes)
-        total += (long long)(b.EndRow - b.StartRow + 1) * (b.EndColumn - b.StartColumn + 1);
-    if (total > MaxCells)
+    for (size_t b = 0; b < m_bands.size(); ++b) {
+        auto& used = columns[b];
+        std::sort(used.begin(), used.end());
+        used.erase(std::unique(used.begin(), used.end()), used.end());
+        const long long height = m_bands[b].endRow - m_bands[b].startRow + 1;
+        std::vector<std::pair<sal_Int32, sal_Int32>> strips{{used.front(), used.front()}};
+        for (size_t i = 1; i < used.size(); ++i) {
+            if ((used[i] - strips.back().second - 1) * height <= CellsPerRead)
+                strips.back().second = used[i];
+            else
+                strips.push_back({used[i], used[i]});
+        }
+        if (strips.size() > MaxStrips)
+            strips = {{used.front(), used.back()}};
+        m_bands[b].firstBox = m_boxes.size();
+        for (const auto& [from, to] : strips) {
+            Address box;
+            box.Sheet = sheetIndex;
+            box.StartRow = m_bands[b].startRow;
+            box.EndRow = m_bands[b].endRow;
+            box.StartColumn = from;
+            box.EndColumn = to;
+            m_boxes.push_back(box);
+            total += height * (to - from + 1);
+        }
+    }
+    if (total > MaxCells) {
         m_boxes.clear();
+        m_bands.clear();
+    }
+}
+
+size_t Boxes::bandOf(sal_Int32 row) const {
+    const auto after =
+        std::upper_bound(m_bands.begin(), m_bands.end(), row,
+                         [](sal_Int32 r, const Band& band) { return r < band.startRow; });
+    return size_t(after - m_bands.begin()) - 1;
 }
 
 int Boxes::indexOf(CellPosition p) const {
+    const size_t band = bandOf(p.row - 1);
+    const auto from = m_boxes.begin() + std::ptrdiff_t(m_bands[band].firstBox);
+    const auto to = band + 1 < m_bands.size()
+                        ? m_boxes.begin() + std::ptrdiff_t(m_bands[band + 1].firstBox)
+                        : m_boxes.end();
     const auto after =
-        std::upper_bound(m_boxes.begin(), m_boxes.end(), p.row - 1,
-                         [](sal_Int32 row, const Address& box) { return row < box.StartRow; });
+        std::upper_bound(from, to, p.column - 1,
+                         [](sal_Int32 c, const Address& box) { return c < box.StartColumn; });
     return int(after - m_boxes.begin()) - 1;
 }
 

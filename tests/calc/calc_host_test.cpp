@@ -3,6 +3,7 @@
 // page styles shared by sheets, printing a group, and bulk reads that must
 // still see every edit.
 
+#include "calc_cell_io.h"
 #include "calc_fixtures.h"
 #include "calc_model.h"
 #include "host_helpers.h"
@@ -618,6 +619,63 @@ private slots:
         file.close();
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromLatin1(file.readAll()).count(page), 1);
+    }
+
+    // The boxes bulk reads take: every cell in the box named for it, no two
+    // boxes overlapping, and columns far apart read as strips of their own.
+    void bulkReadBoxes_holdEveryCellAndLittleElse() {
+        using Cells = std::vector<host::CellPosition>;
+        Cells tenthColumns; // a hit in every tenth column of a thousand rows
+        for (int r = 1; r <= 1000; ++r)
+            for (int c = 1; c <= 100; c += 10)
+                tenthColumns.push_back({r, c});
+        Cells fewRows; // the same columns in three rows: one box is cheaper
+        for (int r = 5; r <= 7; ++r)
+            for (int c = 1; c <= 100; c += 10)
+                fewRows.push_back({r, c});
+        Cells wrapped{
+            {900, 3}, {1000, 4}, {1, 2}, {2, 60}}; // a batch from the end round to the start
+        Cells scattered;                           // too many strips to read apart
+        for (int c = 1; c <= 400; c += 10)
+            for (int r = 1; r <= 200; ++r)
+                scattered.push_back({r, c});
+        const struct {
+            const char* name;
+            Cells cells;
+            size_t boxes;
+            long long cellsRead;
+        } cases[] = {
+            {"tenth columns", tenthColumns, 10, 10000},
+            {"few rows", fewRows, 1, 3 * 91},
+            {"wrapped", wrapped, 3, 2 * 59 + 1 + 1},
+            {"scattered", scattered, 1, 200 * 391},
+        };
+        for (const auto& c : cases) {
+            const calc::cell_io::Boxes boxes(c.cells, 0);
+            QCOMPARE(boxes.all().size(), c.boxes);
+            long long read = 0;
+            for (size_t i = 0; i < boxes.all().size(); ++i) {
+                const auto& b = boxes.all()[i];
+                read += (long long)(b.EndRow - b.StartRow + 1) * (b.EndColumn - b.StartColumn + 1);
+                for (size_t j = 0; j < i; ++j) {
+                    const auto& o = boxes.all()[j];
+                    QVERIFY2(b.StartRow > o.EndRow || o.StartRow > b.EndRow ||
+                                 b.StartColumn > o.EndColumn || o.StartColumn > b.EndColumn,
+                             c.name);
+                }
+            }
+            QVERIFY2(read == c.cellsRead,
+                     qPrintable(
+                         QStringLiteral("%1: %2 cells read").arg(QLatin1String(c.name)).arg(read)));
+            for (const auto& p : c.cells) {
+                const int at = boxes.indexOf(p);
+                QVERIFY2(at >= 0 && size_t(at) < boxes.all().size(), c.name);
+                const auto& b = boxes.all()[size_t(at)];
+                QVERIFY2(p.row - 1 >= b.StartRow && p.row - 1 <= b.EndRow &&
+                             p.column - 1 >= b.StartColumn && p.column - 1 <= b.EndColumn,
+                         c.name);
+            }
+        }
     }
 
     void valuesSearch_matchesTheDisplayedTexts_data() {
