@@ -105,6 +105,12 @@ rtl::OUString contentToApi(const QString& content, bool marked);
 // format read as typed (typedText).
 std::vector<CellText> readFormulas(const SheetRef& sheet, const Address& area,
                                    const matcher::Pattern* only = nullptr, const DocRef& doc = {});
+// What readFormulas gives with `only` = `pattern`, for less of the office's
+// time: texts are matched on their strings, and only those that match, with
+// the numbers, dates and formulas, are read as formulas
+// (calc_content_match.cpp).
+std::vector<CellText> matchingContents(const DocRef& doc, const SheetRef& sheet,
+                                       const Address& area, const matcher::Pattern& pattern);
 // Displayed texts, as a values search reads them.
 std::vector<CellText> readDisplayed(const DocRef& doc, const SheetRef& sheet, const Address& area);
 // Every cell of `limit` that matches under `settings`, with its value.

@@ -431,8 +431,9 @@ std::vector<Match> matchingCells(const DocRef& doc, const SheetRef& sheet, const
         area = usedPart(sheet, limit);
         if (!area)
             return hits;
-        cells = settings.lookIn == host::LookIn::Values ? readDisplayed(doc, sheet, *area)
-                                                        : readFormulas(sheet, *area, &pattern, doc);
+        cells = settings.lookIn == host::LookIn::Values
+                    ? readDisplayed(doc, sheet, *area)
+                    : matchingContents(doc, sheet, *area, pattern);
     }
     const bool byFormula = settings.lookIn == host::LookIn::Formulas;
     for (auto& c : cells)

@@ -678,6 +678,65 @@ private slots:
         }
     }
 
+    // A search in formulas matches texts on their strings and reads the
+    // formulas of those that match only: it finds what reading every formula
+    // finds, apostrophes, typed dates and formula texts alike.
+    void formulaSearch_textsFirst_findsWhatTheFormulasFind() {
+        const auto app = load(*m_connector, R"(
+[book 先.xlsx]
+[sheet S]
+A1 = '0123
+B1 = 0123 abc
+C1 = 123
+D1 = 45296 | | 2024/01/05
+A2 = ="a" & "bc"
+B2 = =C1*2
+C2 = '=abc
+D2 = abc
+A3 = TRUE
+B3 = 0.5 | | 50%
+C3 = a1c
+D3 = '2024/01/05
+)");
+        QVERIFY(app);
+        const auto session = std::dynamic_pointer_cast<calc::CalcApplication>(app)->session();
+        const auto book = app->workbook(text("先.xlsx"));
+        const auto doc = std::static_pointer_cast<calc::CalcWorkbook>(book)->document();
+        const auto sheet =
+            std::dynamic_pointer_cast<calc::CalcRange>(book->worksheet(1)->range("A1"))->sheet();
+        calc::cell_io::Address area;
+        area.StartColumn = area.StartRow = 0;
+        area.EndColumn = 3;
+        area.EndRow = 2;
+        for (const char* what : {"0", "1", "*", "a?c", "=", "2024", "abc", "TRUE", "%"}) {
+            host::FindOptions options;
+            options.what = QString::fromUtf8(what);
+            options.lookIn = host::LookIn::Formulas;
+            const auto pattern = matcher::FindSettings::fromFind(options).pattern();
+            const auto [fast, full] = session->run([&] {
+                return std::pair{calc::cell_io::matchingContents(doc, sheet, area, pattern),
+                                 calc::cell_io::readFormulas(sheet, area, &pattern, doc)};
+            });
+            QStringList got, expected;
+            for (const auto& c : fast)
+                got << QStringLiteral("%1,%2 %3 %4 %5")
+                           .arg(c.pos.row)
+                           .arg(c.pos.column)
+                           .arg(c.text)
+                           .arg(c.marked)
+                           .arg(c.typed);
+            for (const auto& c : full)
+                expected << QStringLiteral("%1,%2 %3 %4 %5")
+                                .arg(c.pos.row)
+                                .arg(c.pos.column)
+                                .arg(c.text)
+                                .arg(c.marked)
+                                .arg(c.typed);
+            QCOMPARE(got, expected);
+            QVERIFY2(!expected.isEmpty(), what);
+        }
+    }
+
     void valuesSearch_matchesTheDisplayedTexts_data() {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QStringList>("expected");
