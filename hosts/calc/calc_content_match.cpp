@@ -83,11 +83,11 @@ std::vector<CellText> matchingContents(const DocRef& doc, const SheetRef& sheet,
         } else {
             const int b = boxes.indexOf(p);
             const Address& box = boxes.all()[size_t(b)];
-            const auto& rows = formulas[size_t(b)];
+            const auto& read = formulas[size_t(b)];
             const sal_Int32 r = p.row - 1 - box.StartRow;
             const sal_Int32 c = p.column - 1 - box.StartColumn;
-            if (r < rows.getLength() && c < rows[r].getLength())
-                input = rows[r][c];
+            if (r < read.getLength() && c < read[r].getLength())
+                input = read[r][c];
         }
         bool marked = false;
         QString text = contentFromApi(input, &marked);
