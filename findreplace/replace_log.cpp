@@ -124,7 +124,9 @@ bool keepEntriesOfDeletedRows(Korvex_C01& db, const QString& where, const QVaria
         return true; // nothing was ever replaced here
     if (!q.exec(QStringLiteral("create temp table if not exists %1 as select 0 as undo_step, * "
                                "from main.%2 where 0")
-                    .arg(kKept, kTable)))
+                    .arg(kKept, kTable)) ||
+        !q.exec(
+            QStringLiteral("create index if not exists temp.%1_step on %1 (undo_step)").arg(kKept)))
         return false;
     const QString theirs =
         QStringLiteral("(execute, seq_no, book, sheet, range) in (select execute, seq_no, book, "
