@@ -717,21 +717,18 @@ D3 = '2024/01/05
                 return std::pair{calc::cell_io::matchingContents(doc, sheet, area, pattern),
                                  calc::cell_io::readFormulas(sheet, area, &pattern, doc)};
             });
-            QStringList got, expected;
-            for (const auto& c : fast)
-                got << QStringLiteral("%1,%2 %3 %4 %5")
-                           .arg(c.pos.row)
-                           .arg(c.pos.column)
-                           .arg(c.text)
-                           .arg(c.marked)
-                           .arg(c.typed);
-            for (const auto& c : full)
-                expected << QStringLiteral("%1,%2 %3 %4 %5")
-                                .arg(c.pos.row)
-                                .arg(c.pos.column)
-                                .arg(c.text)
-                                .arg(c.marked)
-                                .arg(c.typed);
+            const auto described = [](const std::vector<calc::cell_io::CellText>& cells) {
+                QStringList out;
+                for (const auto& c : cells)
+                    out << QStringLiteral("%1,%2 %3 %4 %5")
+                               .arg(c.pos.row)
+                               .arg(c.pos.column)
+                               .arg(c.text)
+                               .arg(c.marked)
+                               .arg(c.typed);
+                return out;
+            };
+            const QStringList got = described(fast), expected = described(full);
             QCOMPARE(got, expected);
             QVERIFY2(!expected.isEmpty(), what);
         }
