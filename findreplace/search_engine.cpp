@@ -571,7 +571,7 @@ void SearchEngine::runAllClick() {
         m_window.showMessage(messageId("E", 5));
     else if (m_hostLost)
         m_window.showMessage(messageId("E", 6));
-    else if (n == 0)
+    else if (n == 0 && !stopped) // a run stopped while reading found nothing yet
         m_window.showMessage(messageId("N", 1));
     else if (replace)
         tellRefused(m_run.replaced, m_run.refused);

@@ -415,6 +415,25 @@ A1 = y
         QCOMPARE(cellText("B.xlsx", "T", "A1"), QStringLiteral("a"));
     }
 
+    // A stop while the sheet is still being read (a large sheet is read a
+    // band at a time) ends the run with nothing found yet: the status line
+    // says it was stopped, and no notice claims there was nothing to find.
+    void stopDuringRead_saysStoppedNotNotFound_data() { stopDuringRun_data(); }
+    void stopDuringRead_saysStoppedNotNotFound() {
+        QFETCH(int, mode);
+        begin("[book B.xlsx]\n[sheet S]\nA1 = a\nA70000 = a\n", EngineMode(mode),
+              QStringLiteral("B.xlsx"), {"S"}, {"S"});
+        w->opts.what = QStringLiteral("a");
+        w->opts.replacement = QStringLiteral("b");
+        w->onYield = [&] { w->cancel(); };
+        engine->runAllClick();
+        QVERIFY(!w->yieldsAt.isEmpty());
+        QVERIFY(w->rows.isEmpty());
+        QVERIFY2(w->messages.isEmpty(), qPrintable(w->messages.join(QLatin1Char(' '))));
+        QVERIFY(w->progress.last().stopped);
+        QCOMPARE(cellText("B.xlsx", "S", "A1"), QStringLiteral("a"));
+    }
+
     // A long run lets events through whenever 15 ms have passed and reports
     // its progress each time, also while a slow work database stores its rows
     // (0.3 ms a row): no stretch without events reaches 50 ms, none without
