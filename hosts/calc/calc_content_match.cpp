@@ -71,6 +71,8 @@ std::vector<CellText> matchingContents(const DocRef& doc, const SheetRef& sheet,
     // time, for the apostrophe; the formats that make a number read as typed
     // do nothing to a text.
     const Boxes boxes(candidates, area.Sheet);
+    if (boxes.empty() && !candidates.empty()) // too many cells around them to read in boxes
+        return readFormulas(sheet, area, &pattern, doc);
     std::vector<Sequence<Sequence<rtl::OUString>>> formulas;
     for (const Address& box : boxes.all())
         formulas.push_back(
@@ -78,17 +80,13 @@ std::vector<CellText> matchingContents(const DocRef& doc, const SheetRef& sheet,
                 ->getFormulaArray());
     for (const CellPosition& p : candidates) {
         rtl::OUString input;
-        if (boxes.empty()) {
-            input = must(sheet->getCellByPosition(p.column - 1, p.row - 1))->getFormula();
-        } else {
-            const int b = boxes.indexOf(p);
-            const Address& box = boxes.all()[size_t(b)];
-            const auto& read = formulas[size_t(b)];
-            const sal_Int32 r = p.row - 1 - box.StartRow;
-            const sal_Int32 c = p.column - 1 - box.StartColumn;
-            if (r < read.getLength() && c < read[r].getLength())
-                input = read[r][c];
-        }
+        const int b = boxes.indexOf(p);
+        const Address& box = boxes.all()[size_t(b)];
+        const auto& read = formulas[size_t(b)];
+        const sal_Int32 r = p.row - 1 - box.StartRow;
+        const sal_Int32 c = p.column - 1 - box.StartColumn;
+        if (r < read.getLength() && c < read[r].getLength())
+            input = read[r][c];
         bool marked = false;
         QString text = contentFromApi(input, &marked);
         // The content is what is matched; it differs from the string only by
