@@ -11,9 +11,23 @@ namespace {
 
 const QByteArray kMagic("korvex-print/1");
 
-// Printer names are short; the cap keeps the whole block well inside one
-// PrnFile record whatever a driver reports.
-constexpr int kMaxPrinterNameBytes = 1024;
+// Printer names are short; the cap (at most 1,024 bytes in UTF-8) keeps the
+// whole block well inside one PrnFile record whatever a driver reports.
+constexpr qsizetype kMaxPrinterNameChars = 256;
+
+// A printer name as the block holds it: on one line, in what UTF-8 can carry,
+// within the cap. Reading and writing both go through it, so a name read
+// from a file is already the name the file will hold when written back.
+QString storableName(QString name) {
+    name.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    name = QString::fromUtf8(name.toUtf8()); // a lone surrogate becomes U+FFFD
+    if (name.size() > kMaxPrinterNameChars) {
+        name.truncate(kMaxPrinterNameChars);
+        if (name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    return name.trimmed();
+}
 
 // The shortest text that reads back as the very same number: a margin chosen
 // in points (10 pt = 3.5277... mm) must come back as it was chosen.
@@ -46,10 +60,7 @@ QPageLayout PrintSettings::pageLayout() const {
 }
 
 QByteArray PrintSettings::toBlock() const {
-    QByteArray name = printerName.toUtf8();
-    name.replace('\r', ' ').replace('\n', ' ');
-    if (name.size() > kMaxPrinterNameBytes)
-        name = QString::fromUtf8(name.left(kMaxPrinterNameBytes)).toUtf8();
+    const QByteArray name = storableName(printerName).toUtf8();
     const QSizeF size = pageSize.size(QPageSize::Millimeter);
     QByteArray out = kMagic + '\n';
     out += "printer=" + name + '\n';
@@ -80,7 +91,7 @@ std::optional<PrintSettings> PrintSettings::fromBlock(const QByteArray& block) {
         const QByteArray key = line.left(eq).trimmed();
         const QByteArray value = line.mid(eq + 1);
         if (key == "printer") {
-            s.printerName = QString::fromUtf8(value).trimmed();
+            s.printerName = storableName(QString::fromUtf8(value));
         } else if (key == "page") {
             id = idFromKey(value);
         } else if (key == "size") {

@@ -390,6 +390,23 @@ private slots:
         QVERIFY(notNumbers);
         QCOMPARE(*notNumbers, korvex::PrintSettings());
         QVERIFY(s.toBlock().size() < 4086);
+
+        // Whatever name a file or a driver gives, the settings read from a
+        // block read back the same once written again.
+        const QByteArray names[] = {
+            QByteArray("a\rb\r"),                                    // carriage returns
+            QByteArray("p\0a\x0e\xdb/1"),                            // controls, a bad byte
+            QByteArray(2000, 'x'),                                   // past the cap
+            QByteArray(255, 'x') + QString(QChar(0x1F5A8)).toUtf8(), // a pair cut by the cap
+        };
+        for (const QByteArray& name : names) {
+            const auto read = korvex::PrintSettings::fromBlock("korvex-print/1\nprinter=" + name);
+            QVERIFY(read);
+            const auto again = korvex::PrintSettings::fromBlock(read->toBlock());
+            QVERIFY(again);
+            QCOMPARE(again->printerName, read->printerName);
+            QVERIFY(read->toBlock().size() < 4086);
+        }
     }
 };
 
