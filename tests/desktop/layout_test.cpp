@@ -394,10 +394,10 @@ private slots:
         // Whatever name a file or a driver gives, the settings read from a
         // block read back the same once written again.
         const QByteArray names[] = {
-            QByteArray("a\rb\r"),                                    // carriage returns
-            QByteArray("p\0a\x0e\xdb/1"),                            // controls, a bad byte
-            QByteArray(2000, 'x'),                                   // past the cap
-            QByteArray(255, 'x') + QString(QChar(0x1F5A8)).toUtf8(), // a pair cut by the cap
+            QByteArray("a\rb\r"),                      // carriage returns
+            QByteArray("p\0a\x0e\xdb/1", 7),           // controls, a bad byte
+            QByteArray(2000, 'x'),                     // past the cap
+            QByteArray(255, 'x') + "\xF0\x9F\x96\xA8", // U+1F5A8, a pair cut by the cap
         };
         for (const QByteArray& name : names) {
             const auto read = korvex::PrintSettings::fromBlock("korvex-print/1\nprinter=" + name);
