@@ -319,4 +319,14 @@ std::vector<NamedSheet> Workbook::worksheets() {
     return found;
 }
 
+Application::Position Application::currentPosition() {
+    Position p;
+    p.book = activeWorkbook()->name();
+    p.sheet = activeSheet()->name();
+    const RangePtr cell = activeCell();
+    p.row = cell->row();
+    p.column = cell->column();
+    return p;
+}
+
 } // namespace korvex::host

@@ -495,6 +495,16 @@ public:
     virtual WorkbookPtr activeWorkbook() = 0;
     virtual SheetPtr activeSheet() = 0;
     virtual RangePtr activeCell() = 0;
+    // Where the user is, as activeWorkbook()->name(), activeSheet()->name()
+    // and activeCell() tell it, in one question: every run asks it at its
+    // click.
+    struct Position {
+        QString book;
+        QString sheet;
+        int row = 0; // 1-based
+        int column = 0;
+    };
+    virtual Position currentPosition();
     // Shows one of the host's dialogs on the active book and waits until it closes.
     virtual bool showDialog(Dialog dialog) = 0;
 

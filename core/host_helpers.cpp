@@ -237,11 +237,11 @@ void SetCellValue(const QVariant& value) {
 }
 
 void GetCurrentPos(CellPos& pos) {
-    pos.Book = app().activeWorkbook()->name();
-    pos.Sheet = app().activeSheet()->name();
-    const auto cell = app().activeCell();
-    pos.Row = cell->row();
-    pos.Col = cell->column();
+    const auto now = app().currentPosition();
+    pos.Book = now.book;
+    pos.Sheet = now.sheet;
+    pos.Row = now.row;
+    pos.Col = now.column;
 }
 
 void SetBookWindowPlacer(std::function<void(quintptr)> placer) {

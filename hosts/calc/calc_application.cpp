@@ -304,6 +304,22 @@ host::SheetPtr CalcApplication::activeSheet() {
     return activeWorkbook()->activeSheet();
 }
 
+host::Application::Position CalcApplication::currentPosition() {
+    // One trip where the three questions make six, each finding the active
+    // book again.
+    return m_s->run([d = m_s->desktop()] {
+        Position p;
+        const DocRef doc = activeDocument(d);
+        p.book = documentTitle(doc);
+        const SheetRef sheet = activeSheetOf(doc);
+        p.sheet = sheetName(sheet);
+        const auto cell = cursorOf(doc, sheet);
+        p.row = cell.StartRow + 1;
+        p.column = cell.StartColumn + 1;
+        return p;
+    });
+}
+
 host::RangePtr CalcApplication::activeCell() {
     struct Cell {
         DocRef doc;

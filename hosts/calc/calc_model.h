@@ -92,6 +92,7 @@ public:
     host::WorkbookPtr activeWorkbook() override;
     host::SheetPtr activeSheet() override;
     host::RangePtr activeCell() override;
+    Position currentPosition() override;
     bool showDialog(host::Dialog dialog) override;
 
     QString name() const override;

@@ -1186,6 +1186,10 @@ A8 = 0.1
         QCOMPARE(app->activeCell()->address(), QString("$C$5"));
         QCOMPARE(app->activeCell()->row(), 5);
         QCOMPARE(app->activeCell()->column(), 3);
+        const auto here = app->currentPosition();
+        QCOMPARE(QStringList({here.book, here.sheet}),
+                 QStringList({text("売上.xlsx"), text("2月")}));
+        QCOMPARE(QList<int>({here.row, here.column}), QList<int>({5, 3}));
 
         app->workbook(text("二窓.xlsx"))->activate();
         QCOMPARE(app->activeWorkbook()->name(), text("二窓.xlsx"));
